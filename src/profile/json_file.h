@@ -1,0 +1,44 @@
+// Reading and writing the program's JSON data files.
+#pragma once
+
+#include <json/value.h>
+
+#include <chrono>
+#include <cstddef>
+#include <string>
+
+namespace morva {
+
+// Files larger than this are treated as unreadable rather than loaded whole.
+inline constexpr std::size_t kMaxJsonFileBytes = 64u * 1024u * 1024u;
+
+// Whole file as bytes; empty when it cannot be opened, is over the cap or reads short.
+std::string ReadFileText(const std::string& path);
+
+// Parsed file (comments allowed); a null value for a missing, empty, oversized or
+// unparsable file.
+Json::Value ReadJsonFile(const std::string& path);
+
+// The classic styled layout (three-space indent, `"key" : value`) with CR LF line ends and
+// one extra line break at the end, so files read the same in the Windows program.
+std::string StyledJsonText(const Json::Value& value);
+
+// Atomic replace: writes a temporary file beside `path`, flushes it and renames it over the
+// old one. Returns 0 on success, -1 on failure; on failure the old file is left whole.
+int WriteJsonFile(const std::string& path, const Json::Value& value);
+
+// "%d_%02d_%02d_%02d_%02d_%02d_%03d" from the local time.
+std::string FormatTimeStampId(std::chrono::system_clock::time_point when);
+
+// A fresh identifier: never one this process issued before, and never the stem of a file
+// already in `folder` (when given). Taken from the next free millisecond when needed.
+std::string NewTimeStampId(const std::string& folder = {});
+std::string NewTimeStampId(const std::string& folder, std::chrono::system_clock::time_point now);
+
+// Decimal value after the last '_' of a control name ("DPI_slider_3" -> 3); 0 without digits.
+int IndexAfterLastUnderscore(const std::string& name);
+
+// True for a bare file name stem: not empty, no folder separators, not "." or "..".
+bool IsPlainName(const std::string& name);
+
+}  // namespace morva

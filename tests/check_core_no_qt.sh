@@ -3,7 +3,7 @@
 set -u
 root=$1
 core=()
-for d in device profile macro sim; do
+for d in base device profile macro sim; do
     [ -d "$root/src/$d" ] && core+=("$root/src/$d")
 done
 bad=$(grep -rnE '#\s*include\s*[<"]Q[A-Za-z]|#\s*include\s*[<"]Qt' "${core[@]}" 2>/dev/null)

@@ -1,0 +1,204 @@
+#include "profile/json_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <json/reader.h>
+#include <json/writer.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <fstream>
+#include <limits>
+#include <memory>
+#include <mutex>
+#include <sstream>
+
+#include "base/debug_log.h"
+
+namespace morva {
+
+namespace fs = std::filesystem;
+
+std::string ReadFileText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    if (!in) {
+        DebugLog("readjsonFile 错误吗：：%d\n", errno);
+        return {};
+    }
+    const std::streamoff size = in.tellg();
+    if (size <= 0 || static_cast<std::size_t>(size) > kMaxJsonFileBytes) return {};
+    std::string text(static_cast<std::size_t>(size), '\0');
+    in.seekg(0);
+    in.read(text.data(), size);
+    if (in.gcount() != size) return {};
+    return text;
+}
+
+Json::Value ReadJsonFile(const std::string& path) {
+    const std::string text = ReadFileText(path);
+    if (text.empty()) {
+        DebugLog("%s\n", path.c_str());
+        return Json::Value();
+    }
+    Json::CharReaderBuilder builder;
+    builder["collectComments"] = true;
+    builder["allowComments"] = true;
+    const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
+    Json::Value root;
+    std::string errors;
+    if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) {
+        return Json::Value();
+    }
+    return root;
+}
+
+std::string StyledJsonText(const Json::Value& value) {
+    // The classic styled writer is deprecated, but its layout is the file format.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    Json::StyledWriter writer;
+    const std::string lf = writer.write(value);
+#pragma GCC diagnostic pop
+    std::string out;
+    out.reserve(lf.size() + lf.size() / 8 + 2);
+    for (char c : lf) {
+        if (c == '\n') out += '\r';
+        out += c;
+    }
+    out += "\r\n";
+    return out;
+}
+
+namespace {
+
+bool WriteAll(int fd, const std::string& data) {
+    const char* p = data.data();
+    std::size_t left = data.size();
+    while (left > 0) {
+        const ssize_t n = ::write(fd, p, left);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        p += n;
+        left -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void SyncFolder(const fs::path& folder) {
+    const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
+}  // namespace
+
+int WriteJsonFile(const std::string& path, const Json::Value& value) {
+    const std::string text = StyledJsonText(value);
+    const fs::path target(path);
+    fs::path folder = target.parent_path();
+    if (folder.empty()) folder = ".";
+    // The temporary name must not end in ".json": folder scans count profile files.
+    std::string temp = (folder / (target.filename().string() + ".tmp.XXXXXX")).string();
+
+    const int fd = ::mkstemp(temp.data());
+    if (fd < 0) {
+        DebugLog("WriteJsonFile: cannot create a temporary file for %s (errno %d)\n", path.c_str(),
+                 errno);
+        return -1;
+    }
+    struct stat old {};
+    const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
+    ::fchmod(fd, mode);
+
+    bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
+    ok = (::close(fd) == 0) && ok;
+    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) ok = false;
+    if (!ok) {
+        DebugLog("WriteJsonFile: writing %s failed (errno %d)\n", path.c_str(), errno);
+        ::unlink(temp.c_str());
+        return -1;
+    }
+    SyncFolder(folder);
+    return 0;
+}
+
+std::string FormatTimeStampId(std::chrono::system_clock::time_point when) {
+    using namespace std::chrono;
+    const auto ms = duration_cast<milliseconds>(when.time_since_epoch()).count();
+    auto seconds = static_cast<std::time_t>(ms / 1000);
+    int millis = static_cast<int>(ms % 1000);
+    if (millis < 0) {
+        millis += 1000;
+        --seconds;
+    }
+    std::tm local{};
+    localtime_r(&seconds, &local);
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%d_%02d_%02d_%02d_%02d_%02d_%03d", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
+                  millis);
+    return buffer;
+}
+
+namespace {
+
+// True when some file in the folder is named after the identifier (id + any ending).
+bool IdTakenInFolder(const std::string& folder, const std::string& id) {
+    std::error_code ec;
+    for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
+        const std::string name = it->path().filename().string();
+        if (name.compare(0, id.size(), id) == 0 && (name.size() == id.size() || name[id.size()] == '.')) {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+std::string NewTimeStampId(const std::string& folder) {
+    return NewTimeStampId(folder, std::chrono::system_clock::now());
+}
+
+std::string NewTimeStampId(const std::string& folder, std::chrono::system_clock::time_point now) {
+    using namespace std::chrono;
+    static std::mutex mutex;
+    static long long lastIssued = std::numeric_limits<long long>::min();
+    std::lock_guard lock(mutex);
+
+    long long ms = duration_cast<milliseconds>(now.time_since_epoch()).count();
+    if (ms <= lastIssued) ms = lastIssued + 1;
+    std::string id = FormatTimeStampId(system_clock::time_point(milliseconds(ms)));
+    while (!folder.empty() && IdTakenInFolder(folder, id)) {
+        ++ms;
+        id = FormatTimeStampId(system_clock::time_point(milliseconds(ms)));
+    }
+    lastIssued = ms;
+    return id;
+}
+
+int IndexAfterLastUnderscore(const std::string& name) {
+    const std::size_t pos = name.rfind('_');
+    const std::string tail = pos == std::string::npos ? name : name.substr(pos + 1);
+    errno = 0;
+    const long v = std::strtol(tail.c_str(), nullptr, 10);
+    if (v > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
+    if (v < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
+    return static_cast<int>(v);
+}
+
+bool IsPlainName(const std::string& name) {
+    return !name.empty() && name != "." && name.find("..") == std::string::npos &&
+           name.find('/') == std::string::npos && name.find('\\') == std::string::npos &&
+           name.find('\0') == std::string::npos;
+}
+
+}  // namespace morva

@@ -38,7 +38,8 @@ bool DebugLogEnabled() {
 
 void DebugLog(const char* format, ...) {
     std::lock_guard lock(SinkMutex());
-    if (!Sink() && !EnvEnabled()) return;
+    if (!Sink() && !EnvEnabled())
+        return;
     char buffer[1024];
     va_list args;
     va_start(args, format);

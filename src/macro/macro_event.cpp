@@ -13,14 +13,17 @@ int MacroDelay(const Json::Value& event) {
     if (delay.isString()) {
         const std::string text = delay.asString();
         for (char c : text) {
-            if (!std::isdigit(static_cast<unsigned char>(c))) break;
+            if (!std::isdigit(static_cast<unsigned char>(c)))
+                break;
             value = value * 10 + (c - '0');
-            if (value > kMaxMacroDelay) break;  // stops overflow on absurd digit runs
+            if (value > kMaxMacroDelay)
+                break;  // stops overflow on absurd digit runs
         }
     } else {
         value = json::ToInt(delay);
     }
-    if (value < 0) return 0;
+    if (value < 0)
+        return 0;
     return value > kMaxMacroDelay ? kMaxMacroDelay : static_cast<int>(value);
 }
 
@@ -29,7 +32,8 @@ bool ParseMacroEvent(const Json::Value& event, DeviceMacroEvent& out) {
     const int delay = MacroDelay(event);
     out[0] = static_cast<std::uint8_t>(delay & 0xFF);
     out[1] = static_cast<std::uint8_t>(delay >> 8 & 0xFF);
-    out[2] = static_cast<std::uint8_t>((json::ToInt(json::Get(event, "Type")) & 0xFF) | (down ? 0x80 : 0));
+    out[2] = static_cast<std::uint8_t>((json::ToInt(json::Get(event, "Type")) & 0xFF) |
+                                       (down ? 0x80 : 0));
     out[3] = static_cast<std::uint8_t>(json::ToInt(json::Get(event, "Button")) & 0xFF);
     return true;
 }

@@ -20,24 +20,30 @@ namespace {
 // Moves a file that exists but does not hold a JSON object out of the way, so the
 // replacement written next does not silently destroy what the user had.
 void KeepUnreadableFile(const std::string& path, const Json::Value& parsed) {
-    if (parsed.isObject()) return;
+    if (parsed.isObject())
+        return;
     std::error_code ec;
-    if (!fs::is_regular_file(path, ec) || fs::file_size(path, ec) == 0 || ec) return;
+    if (!fs::is_regular_file(path, ec) || fs::file_size(path, ec) == 0 || ec)
+        return;
     std::string kept = path + ".bad";
-    for (int n = 1; fs::exists(kept, ec) && n < 1000; ++n) kept = path + ".bad." + std::to_string(n);
+    for (int n = 1; fs::exists(kept, ec) && n < 1000; ++n)
+        kept = path + ".bad." + std::to_string(n);
     fs::rename(path, kept, ec);
-    if (ec) fs::copy_file(path, kept, fs::copy_options::overwrite_existing, ec);
+    if (ec)
+        fs::copy_file(path, kept, fs::copy_options::overwrite_existing, ec);
     DebugLog("kept unreadable profile %s as %s\n", path.c_str(), kept.c_str());
 }
 
 }  // namespace
 
 void CBasicProfiledata::SetDocumentPath(const std::string& path) {
-    if (!path.empty()) documentPath_ = path;
+    if (!path.empty())
+        documentPath_ = path;
 }
 
 void CBasicProfiledata::SetDefaultDocumentPath(const std::string& path) {
-    if (!path.empty()) defaultDocumentPath_ = path;
+    if (!path.empty())
+        defaultDocumentPath_ = path;
 }
 
 Json::Value CBasicProfiledata::LoadInto(Json::Value& target, const std::string& path) {
@@ -47,7 +53,8 @@ Json::Value CBasicProfiledata::LoadInto(Json::Value& target, const std::string& 
         const Json::Value defaults = ReadJsonFile(defaultDocumentPath_);
         target = Get(Get(defaults, "Device"), DeviceIndex());
         KeepUnreadableFile(path, file);
-        if (!file.isObject()) file = Json::Value(Json::objectValue);
+        if (!file.isObject())
+            file = Json::Value(Json::objectValue);
         json::At(json::Arr(file, "Device"), DeviceIndex()) = target;
         WriteJsonFile(path, file);
     }
@@ -67,13 +74,17 @@ Json::Value CBasicProfiledata::LoadLightConfig(const std::string& path) {
     return lightConfig_;
 }
 
-int CBasicProfiledata::Save() { return SaveDocumentTo(document_, documentPath_); }
+int CBasicProfiledata::Save() {
+    return SaveDocumentTo(document_, documentPath_);
+}
 
 int CBasicProfiledata::SaveDocumentTo(const Json::Value& document, const std::string& path) {
-    if (path.empty()) return -1;
+    if (path.empty())
+        return -1;
     Json::Value file = ReadJsonFile(path);
     KeepUnreadableFile(path, file);
-    if (!file.isObject()) file = Json::Value(Json::objectValue);
+    if (!file.isObject())
+        file = Json::Value(Json::objectValue);
     json::At(json::Arr(file, "Device"), DeviceIndex()) = document;
     return WriteJsonFile(path, file);
 }

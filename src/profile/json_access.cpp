@@ -15,24 +15,30 @@ template <typename T>
 int Clamp(T v) {
     constexpr auto lo = std::numeric_limits<int>::min();
     constexpr auto hi = std::numeric_limits<int>::max();
-    if (v < static_cast<T>(lo)) return lo;
-    if (v > static_cast<T>(hi)) return hi;
+    if (v < static_cast<T>(lo))
+        return lo;
+    if (v > static_cast<T>(hi))
+        return hi;
     return static_cast<int>(v);
 }
 }  // namespace
 
 const Json::Value& Get(const Json::Value& v, const char* key) {
-    if (!v.isObject()) return Null();
+    if (!v.isObject())
+        return Null();
     const Json::Value* found = v.find(key, key + std::char_traits<char>::length(key));
     return found ? *found : Null();
 }
 
 const Json::Value& Get(const Json::Value& v, Json::ArrayIndex index) {
-    if (!v.isArray() || index >= v.size()) return Null();
+    if (!v.isArray() || index >= v.size())
+        return Null();
     return v[index];
 }
 
-bool Has(const Json::Value& v, const char* key) { return v.isObject() && v.isMember(key); }
+bool Has(const Json::Value& v, const char* key) {
+    return v.isObject() && v.isMember(key);
+}
 
 int ToInt(const Json::Value& v, int fallback) {
     switch (v.type()) {
@@ -48,7 +54,8 @@ int ToInt(const Json::Value& v, int fallback) {
         }
         case Json::realValue: {
             const double d = v.asDouble();
-            if (std::isnan(d)) return fallback;
+            if (std::isnan(d))
+                return fallback;
             return Clamp(std::trunc(d));
         }
         default:
@@ -57,34 +64,44 @@ int ToInt(const Json::Value& v, int fallback) {
 }
 
 bool ToBool(const Json::Value& v) {
-    if (v.isBool()) return v.asBool();
-    if (v.isNumeric()) return v.asDouble() != 0.0;
+    if (v.isBool())
+        return v.asBool();
+    if (v.isNumeric())
+        return v.asDouble() != 0.0;
     return false;
 }
 
-std::string ToString(const Json::Value& v) { return v.isString() ? v.asString() : std::string(); }
+std::string ToString(const Json::Value& v) {
+    return v.isString() ? v.asString() : std::string();
+}
 
-Json::ArrayIndex Size(const Json::Value& v) { return v.isArray() ? v.size() : 0; }
+Json::ArrayIndex Size(const Json::Value& v) {
+    return v.isArray() ? v.size() : 0;
+}
 
 Json::Value& Member(Json::Value& v, const char* key) {
-    if (!v.isObject()) v = Json::Value(Json::objectValue);
+    if (!v.isObject())
+        v = Json::Value(Json::objectValue);
     return v[key];
 }
 
 Json::Value& Obj(Json::Value& v, const char* key) {
     Json::Value& m = Member(v, key);
-    if (!m.isObject()) m = Json::Value(Json::objectValue);
+    if (!m.isObject())
+        m = Json::Value(Json::objectValue);
     return m;
 }
 
 Json::Value& Arr(Json::Value& v, const char* key) {
     Json::Value& m = Member(v, key);
-    if (!m.isArray()) m = Json::Value(Json::arrayValue);
+    if (!m.isArray())
+        m = Json::Value(Json::arrayValue);
     return m;
 }
 
 Json::Value& At(Json::Value& array, Json::ArrayIndex index) {
-    if (!array.isArray()) array = Json::Value(Json::arrayValue);
+    if (!array.isArray())
+        array = Json::Value(Json::arrayValue);
     return array[index];
 }
 

@@ -20,7 +20,9 @@ int ToInt(const Json::Value& v, int fallback = 0);
 // Truth value: non-zero numbers and true.
 bool ToBool(const Json::Value& v);
 // Low byte of ToInt, as the device fields keep it.
-inline std::uint8_t ToByte(const Json::Value& v) { return static_cast<std::uint8_t>(ToInt(v)); }
+inline std::uint8_t ToByte(const Json::Value& v) {
+    return static_cast<std::uint8_t>(ToInt(v));
+}
 std::string ToString(const Json::Value& v);
 // Number of elements of an array, 0 for anything else.
 Json::ArrayIndex Size(const Json::Value& v);

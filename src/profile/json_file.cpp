@@ -31,11 +31,13 @@ std::string ReadFileText(const std::string& path) {
         return {};
     }
     const std::streamoff size = in.tellg();
-    if (size <= 0 || static_cast<std::size_t>(size) > kMaxJsonFileBytes) return {};
+    if (size <= 0 || static_cast<std::size_t>(size) > kMaxJsonFileBytes)
+        return {};
     std::string text(static_cast<std::size_t>(size), '\0');
     in.seekg(0);
     in.read(text.data(), size);
-    if (in.gcount() != size) return {};
+    if (in.gcount() != size)
+        return {};
     return text;
 }
 
@@ -67,7 +69,8 @@ std::string StyledJsonText(const Json::Value& value) {
     std::string out;
     out.reserve(lf.size() + lf.size() / 8 + 2);
     for (char c : lf) {
-        if (c == '\n') out += '\r';
+        if (c == '\n')
+            out += '\r';
         out += c;
     }
     out += "\r\n";
@@ -82,7 +85,8 @@ bool WriteAll(int fd, const std::string& data) {
     while (left > 0) {
         const ssize_t n = ::write(fd, p, left);
         if (n < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR)
+                continue;
             return false;
         }
         p += n;
@@ -93,7 +97,8 @@ bool WriteAll(int fd, const std::string& data) {
 
 void SyncFolder(const fs::path& folder) {
     const int fd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0) return;
+    if (fd < 0)
+        return;
     ::fsync(fd);
     ::close(fd);
 }
@@ -104,7 +109,8 @@ int WriteJsonFile(const std::string& path, const Json::Value& value) {
     const std::string text = StyledJsonText(value);
     const fs::path target(path);
     fs::path folder = target.parent_path();
-    if (folder.empty()) folder = ".";
+    if (folder.empty())
+        folder = ".";
     // The temporary name must not end in ".json": folder scans count profile files.
     std::string temp = (folder / (target.filename().string() + ".tmp.XXXXXX")).string();
 
@@ -120,7 +126,8 @@ int WriteJsonFile(const std::string& path, const Json::Value& value) {
 
     bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
     ok = (::close(fd) == 0) && ok;
-    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) ok = false;
+    if (ok && std::rename(temp.c_str(), path.c_str()) != 0)
+        ok = false;
     if (!ok) {
         DebugLog("WriteJsonFile: writing %s failed (errno %d)\n", path.c_str(), errno);
         ::unlink(temp.c_str());
@@ -155,7 +162,8 @@ bool IdTakenInFolder(const std::string& folder, const std::string& id) {
     std::error_code ec;
     for (fs::directory_iterator it(folder, ec), end; !ec && it != end; it.increment(ec)) {
         const std::string name = it->path().filename().string();
-        if (name.compare(0, id.size(), id) == 0 && (name.size() == id.size() || name[id.size()] == '.')) {
+        if (name.compare(0, id.size(), id) == 0 &&
+            (name.size() == id.size() || name[id.size()] == '.')) {
             return true;
         }
     }
@@ -175,7 +183,8 @@ std::string NewTimeStampId(const std::string& folder, std::chrono::system_clock:
     std::lock_guard lock(mutex);
 
     long long ms = duration_cast<milliseconds>(now.time_since_epoch()).count();
-    if (ms <= lastIssued) ms = lastIssued + 1;
+    if (ms <= lastIssued)
+        ms = lastIssued + 1;
     std::string id = FormatTimeStampId(system_clock::time_point(milliseconds(ms)));
     while (!folder.empty() && IdTakenInFolder(folder, id)) {
         ++ms;
@@ -190,8 +199,10 @@ int IndexAfterLastUnderscore(const std::string& name) {
     const std::string tail = pos == std::string::npos ? name : name.substr(pos + 1);
     errno = 0;
     const long v = std::strtol(tail.c_str(), nullptr, 10);
-    if (v > std::numeric_limits<int>::max()) return std::numeric_limits<int>::max();
-    if (v < std::numeric_limits<int>::min()) return std::numeric_limits<int>::min();
+    if (v > std::numeric_limits<int>::max())
+        return std::numeric_limits<int>::max();
+    if (v < std::numeric_limits<int>::min())
+        return std::numeric_limits<int>::min();
     return static_cast<int>(v);
 }
 

@@ -12,8 +12,8 @@ namespace {
 constexpr int kMaxCustomMode = 255;
 constexpr int kMaxLeds = 1024;
 
-constexpr const char* kStageKeys[] = {"Repeat",      "RepeatDelay", "Key6Flag", "PollingRate",
-                                      "WFlag",       "WinFlag",     "KeyShake"};
+constexpr const char* kStageKeys[] = {"Repeat", "RepeatDelay", "Key6Flag", "PollingRate",
+                                      "WFlag",  "WinFlag",     "KeyShake"};
 
 std::uint16_t* StageFields(KeyboardSystemStages& s, int i) {
     std::uint16_t* fields[] = {&s.repeat, &s.repeatDelay, &s.key6Flag, &s.pollingRate,
@@ -38,10 +38,13 @@ void CKeyboardProfiledata::WriteKeyboardStages(const KeyboardSystemStages& stage
     systemStages_ = stages;
     KeyboardSystemStages s = stages;
     Json::Value& sys = json::Obj(MutableDocument(), "SystemStages");
-    for (int i = 0; i < 7; ++i) sys[kStageKeys[i]] = *StageFields(s, i);
+    for (int i = 0; i < 7; ++i)
+        sys[kStageKeys[i]] = *StageFields(s, i);
 }
 
-bool CKeyboardProfiledata::ReadFnKeysetFlag() { return json::ToBool(Get(Document(), "FnKeysetFlag")); }
+bool CKeyboardProfiledata::ReadFnKeysetFlag() {
+    return json::ToBool(Get(Document(), "FnKeysetFlag"));
+}
 
 void CKeyboardProfiledata::WriteFnKeysetFlag(bool flag) {
     json::Member(MutableDocument(), "FnKeysetFlag") = flag;
@@ -54,9 +57,11 @@ std::vector<KeyColour> CKeyboardProfiledata::ReadCustomLightColours(int mode, in
         customColours_ = colours;
         return colours;
     }
-    Json::Value& modes = json::Arr(json::Obj(MutableDocument(), "CustomLightMode"), "LightColorInfo");
+    Json::Value& modes =
+        json::Arr(json::Obj(MutableDocument(), "CustomLightMode"), "LightColorInfo");
     Json::Value& leds = json::At(modes, static_cast<Json::ArrayIndex>(mode));
-    if (!leds.isArray()) leds = Json::Value(Json::arrayValue);
+    if (!leds.isArray())
+        leds = Json::Value(Json::arrayValue);
     for (int i = 0; i < count; ++i) {
         Json::Value& e = leds[static_cast<Json::ArrayIndex>(i)];
         if (!e.isObject()) {
@@ -73,10 +78,13 @@ std::vector<KeyColour> CKeyboardProfiledata::ReadCustomLightColours(int mode, in
     return colours;
 }
 
-void CKeyboardProfiledata::WriteCustomLightColours(const std::vector<KeyColour>& colours, int mode) {
+void CKeyboardProfiledata::WriteCustomLightColours(const std::vector<KeyColour>& colours,
+                                                   int mode) {
     customColours_ = colours;
-    if (mode < 0 || mode > kMaxCustomMode) return;
-    Json::Value& modes = json::Arr(json::Obj(MutableDocument(), "CustomLightMode"), "LightColorInfo");
+    if (mode < 0 || mode > kMaxCustomMode)
+        return;
+    Json::Value& modes =
+        json::Arr(json::Obj(MutableDocument(), "CustomLightMode"), "LightColorInfo");
     Json::Value& leds = json::At(modes, static_cast<Json::ArrayIndex>(mode));
     for (std::size_t i = 0; i < colours.size(); ++i) {
         Json::Value& e = json::At(leds, static_cast<Json::ArrayIndex>(i));
@@ -94,7 +102,8 @@ int CKeyboardProfiledata::ReadCustomLightGroup() {
 
 void CKeyboardProfiledata::WriteCustomLightGroup(int index) {
     customGroup_ = index;
-    json::Member(json::Obj(MutableDocument(), "CustomLightMode"), "CustomLightModeGroupIndex") = index;
+    json::Member(json::Obj(MutableDocument(), "CustomLightMode"), "CustomLightModeGroupIndex") =
+        index;
 }
 
 }  // namespace morva

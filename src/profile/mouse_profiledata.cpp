@@ -10,10 +10,12 @@ using json::ToInt;
 
 std::vector<DpiStage> CMouseProfiledata::ReadDpiStages() {
     const Json::Value& section = Get(Document(), "DPIStages");
-    if (section.isNull()) return dpiStages_;
+    if (section.isNull())
+        return dpiStages_;
     stageActive_ = ToInt(Get(section, "StageActive"));
     const Json::Value& list = Get(section, "StageDPIs");
-    if (list.isNull()) return dpiStages_;
+    if (list.isNull())
+        return dpiStages_;
     // A profile's stages replace the previous profile's whole: a shorter list must not
     // inherit the stages it does not have.
     std::vector<DpiStage> stages;
@@ -82,7 +84,8 @@ void CMouseProfiledata::WriteMouseStages(const MouseSystemStages& s) {
 
 std::vector<CorrectInfo> CMouseProfiledata::ReadCorrectInfo() {
     const Json::Value& list = Get(Document(), "CorrectInfo");
-    if (list.isNull()) return corrections_;
+    if (list.isNull())
+        return corrections_;
     std::vector<CorrectInfo> result;
     for (Json::ArrayIndex i = 0; i < json::Size(list); ++i) {
         const Json::Value& e = list[i];

@@ -10,8 +10,8 @@
 namespace morva {
 
 struct DpiStage {
-    std::uint8_t stageActive = 0;  // "StageActive": enabled
-    std::uint8_t stageXY = 0;      // "StageXY"
+    std::uint8_t stageActive = 0;            // "StageActive": enabled
+    std::uint8_t stageXY = 0;                // "StageXY"
     std::uint8_t dpiXLow = 0, dpiXHigh = 0;  // "StageDPIX", low byte first
     std::uint8_t dpiYLow = 0, dpiYHigh = 0;  // "StageDPIY"
     std::uint8_t colorR = 0, colorG = 0, colorB = 0;

@@ -18,9 +18,9 @@ struct LightInfo {
     std::uint8_t red = 0;
     std::uint8_t green = 0;
     std::uint8_t blue = 0;
-    std::uint8_t reserved1 = 0;  // not stored
-    std::uint8_t reserved2 = 0;  // not stored
-    std::uint8_t present = 0;    // 1 when read from a "LightList" element; not stored
+    std::uint8_t reserved1 = 0;    // not stored
+    std::uint8_t reserved2 = 0;    // not stored
+    std::uint8_t present = 0;      // 1 when read from a "LightList" element; not stored
     std::uint8_t zzccLedMode = 0;  // "ZZCCLedMode"
     std::uint8_t customGroup = 0;  // "CustomGroup"
     std::uint8_t oldLedmode = 0;   // "OldLedmode"

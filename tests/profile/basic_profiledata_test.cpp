@@ -25,7 +25,8 @@ protected:
 
     // Loads `document` (the value of "Device"[0]) through a profile file.
     void LoadWith(const std::string& document) {
-        path_ = dir_.Write("p.Json", R"({ "Device": [ )" + document + R"( ], "profilename": "P" })");
+        path_ =
+            dir_.Write("p.Json", R"({ "Device": [ )" + document + R"( ], "profilename": "P" })");
         data_.SetDocumentPath(path_);
         data_.LoadDocument(path_);
     }
@@ -37,8 +38,8 @@ protected:
 };
 
 TEST_F(BasicProfiledataTest, NamesOnlyProfileIsCompletedFromDefaultAndWrittenBack) {
-    const std::string path =
-        dir_.Write("p.Json", R"({ "profilename": "Gaming", "profileUUID": "2024_01_01_00_00_00_000" })");
+    const std::string path = dir_.Write(
+        "p.Json", R"({ "profilename": "Gaming", "profileUUID": "2024_01_01_00_00_00_000" })");
     const Json::Value doc = data_.LoadDocument(path);
     EXPECT_EQ(doc["LightInfo"]["Red"].asInt(), 10);
 

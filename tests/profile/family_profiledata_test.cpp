@@ -24,7 +24,8 @@ std::string Stages(int count) {
     for (int i = 0; i < count; ++i) {
         s += std::string(i ? "," : "") + R"({ "StageActive": 1, "StageXY": 0, "StageDPIX": )" +
              std::to_string(400 * (i + 1)) + R"(, "StageDPIY": 1600, "StageColorR": 255,
-             "StageColorG": 0, "StageColorB": )" + std::to_string(i) + "}";
+             "StageColorG": 0, "StageColorB": )" +
+             std::to_string(i) + "}";
     }
     return s + "] } }";
 }
@@ -170,7 +171,8 @@ TEST(Vu6533Profiledata, EqualiserRowsFollowThePresetRule) {
 TEST(Vu6533Profiledata, CustomEqualisersAndNames) {
     TempDir dir;
     CVu6533Profiledata data;
-    Load(dir, data, R"({ "CustomEQNameInfo": [ { "Name": "a" }, { "Name": "b" }, { "Name": "c" } ] })");
+    Load(dir, data,
+         R"({ "CustomEQNameInfo": [ { "Name": "a" }, { "Name": "b" }, { "Name": "c" } ] })");
     EXPECT_EQ(data.ReadCustomEqNames(), (std::vector<std::string>{"a", "b", "c"}));
     data.WriteCustomEqNames({"低音", "x"});
     EXPECT_EQ(data.Document()["CustomEQNameInfo"].size(), 2u);

@@ -73,7 +73,8 @@ TEST(WriteJsonFile, LeavesNoTemporaryFilesBehind) {
     ASSERT_EQ(WriteJsonFile(path, Json::Value(1)), 0);
     ASSERT_EQ(WriteJsonFile(path, Json::Value(2)), 0);
     std::set<std::string> names;
-    for (const auto& e : fs::directory_iterator(dir.path())) names.insert(e.path().filename());
+    for (const auto& e : fs::directory_iterator(dir.path()))
+        names.insert(e.path().filename());
     EXPECT_EQ(names, std::set<std::string>{"p.Json"});
 }
 
@@ -90,7 +91,8 @@ TEST(WriteJsonFile, FullDiskKeepsTheOldFile) {
     TempDir dir;
     const std::string path = dir.Write("p.Json", "{ \"keep\" : 1 }");
     Json::Value big(Json::arrayValue);
-    for (int i = 0; i < 2000; ++i) big.append("some text to make the file long");
+    for (int i = 0; i < 2000; ++i)
+        big.append("some text to make the file long");
 
     // A file size limit stands in for a full disk: the write fails part way.
     std::signal(SIGXFSZ, SIG_IGN);
@@ -117,7 +119,8 @@ class TimeStampId : public ::testing::Test {
 protected:
     void SetUp() override {
         const char* tz = std::getenv("TZ");
-        if (tz) savedTz_ = tz, hadTz_ = true;
+        if (tz)
+            savedTz_ = tz, hadTz_ = true;
         setenv("TZ", "UTC", 1);
         tzset();
     }

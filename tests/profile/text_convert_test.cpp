@@ -13,7 +13,9 @@ TEST(TextConvert, RoundTripsAllPlanes) {
 }
 
 TEST(TextConvert, InvalidBytesBecomeReplacementCharacters) {
-    EXPECT_EQ(Utf8ToWide("a\xFF" "b"), L"a\uFFFDb");
+    EXPECT_EQ(Utf8ToWide("a\xFF"
+                         "b"),
+              L"a\uFFFDb");
     EXPECT_EQ(Utf8ToWide("a\xE9"), L"a\uFFFD") << "truncated sequence at the end";
     EXPECT_EQ(Utf8ToWide("\xC0\xAF"), L"\uFFFD") << "overlong form of '/'";
     EXPECT_EQ(Utf8ToWide("\xED\xA0\x80x"), L"\uFFFDx") << "encoded surrogate";

@@ -1,0 +1,71 @@
+// The two links a product can be reached through (cable, receiver) and the request/answer
+// exchange on the active one, serialised between threads.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+
+#include "device/hid/hid_device.h"
+#include "device/protocol/command_report.h"
+
+namespace morva {
+
+// Link type given to SetLinkType: the receiver's; any other value means cable.
+inline constexpr int kLinkReceiver = 2;
+
+class CDeviceChannel {
+public:
+    static constexpr std::uint16_t kMaxTransferSize = 512;
+
+    explicit CDeviceChannel(hid::IHidBackend& backend);
+    CDeviceChannel(const CDeviceChannel&) = delete;
+    CDeviceChannel& operator=(const CDeviceChannel&) = delete;
+
+    void SetLinkType(int type);
+    // 1, or 0 (nothing changed) above 512.
+    int SetTransferSize(std::uint16_t size);
+
+    // Result codes of command_report.h. `transferred` (optional) gets the answer's length.
+    int Transact(const std::uint8_t* request, std::size_t requestLength, std::uint8_t* answer,
+                 std::uint32_t answerLength, std::uint32_t* transferred);
+    // The same without trace lines, for the lighting frame stream.
+    int TransactQuiet(const std::uint8_t* request, std::size_t requestLength, std::uint8_t* answer,
+                      std::uint32_t answerLength, std::uint32_t* transferred);
+
+    std::uint16_t TransferSize() const { return transferSize_.load(); }
+    std::uint8_t ChunkSize() const { return chunkSize_.load(); }
+    bool ViaReceiver() const { return viaReceiver_.load(); }
+    bool Busy() const { return busy_.load(); }
+    bool IsOpen() const { return open_.load(); }
+    // Set by the owner once an interface is open; exchanges are refused while false.
+    void SetOpen(bool open) { open_.store(open); }
+
+    // The device's flag that an external colour override is active; the channel ignores it.
+    std::atomic<bool> externalColour{false};
+
+    CHidDevice wired;
+    CHidDevice receiver;
+
+    // Lock order: commandLock or streamLock (never both), then ioLock. The owner holds
+    // ioLock while it (re)opens an interface.
+    std::mutex ioLock;
+    std::mutex commandLock;
+    std::mutex streamLock;
+
+    // Time limits of one write or read (cable, receiver); tests shorten them.
+    std::uint32_t cableTimeoutMs = 1000;
+    std::uint32_t receiverTimeoutMs = 5000;
+
+private:
+    int Exchange(const std::uint8_t* request, std::size_t requestLength, std::uint8_t* answer,
+                 std::uint32_t answerLength, std::uint32_t* transferred, bool trace);
+
+    std::atomic<std::uint16_t> transferSize_{kMaxTransferSize};
+    std::atomic<bool> busy_{false};
+    std::atomic<bool> open_{false};
+    std::atomic<bool> viaReceiver_{false};
+    std::atomic<std::uint8_t> chunkSize_{24};
+};
+
+}  // namespace morva

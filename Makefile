@@ -1,5 +1,5 @@
 # The two everyday commands; both install what is missing and build first.
-.PHONY: run test build format clean
+.PHONY: run test test-tsan build format clean
 
 run:
 	scripts/setup --build-dir build-run --type RelWithDebInfo --sanitize ""
@@ -9,6 +9,11 @@ test:
 	scripts/setup --build-dir build
 	ctest --test-dir build --output-on-failure -j 2
 
+# The same suite under ThreadSanitizer (slower; run it after touching threads or locks).
+test-tsan:
+	scripts/setup --build-dir build-tsan --sanitize thread
+	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j 2
+
 build:
 	scripts/setup --build-dir build
 
@@ -16,4 +21,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-run
+	rm -rf build build-run build-tsan

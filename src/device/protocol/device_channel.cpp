@@ -9,17 +9,19 @@ namespace morva {
 
 namespace {
 
-// Clears the busy flag on every way out of an exchange.
+// Counts an exchange as in progress on every way out of it.
 class BusyGuard {
 public:
-    explicit BusyGuard(std::atomic<bool>& busy) : busy_(busy) { busy_.store(true); }
-    ~BusyGuard() { busy_.store(false); }
+    explicit BusyGuard(std::atomic<int>& busy) : busy_(busy) { ++busy_; }
+    ~BusyGuard() { --busy_; }
     BusyGuard(const BusyGuard&) = delete;
     BusyGuard& operator=(const BusyGuard&) = delete;
 
 private:
-    std::atomic<bool>& busy_;
+    std::atomic<int>& busy_;
 };
+
+constexpr std::size_t kMaxStrayAnswers = 4;
 
 void Trace(const char* title, std::span<const std::uint8_t, kReportSize> report) {
     if (!DebugLogEnabled())
@@ -73,28 +75,50 @@ int CDeviceChannel::Exchange(const std::uint8_t* request, std::size_t requestLen
     const bool viaReceiver = viaReceiver_.load();
     CHidDevice& link = viaReceiver ? receiver : wired;
     const std::uint32_t timeout = viaReceiver ? receiverTimeoutMs : cableTimeoutMs;
+    const std::uint8_t command = out[3];
     {
         std::lock_guard lock(ioLock);
         if (link.WriteReport(out.data(), kReportSize, nullptr, timeout) != 1) {
             return kResultWriteFailed;
         }
+        waiting_.push_back(command);
     }
 
     int result = kResultNoAnswer;
     bool echoed = false;
     {
         std::lock_guard lock(ioLock);
-        for (int attempt = 0; attempt < 2; ++attempt) {
+        waiting_.erase(std::find(waiting_.begin(), waiting_.end(), command));
+        const auto stray = std::find_if(strayAnswers_.begin(), strayAnswers_.end(),
+                                        [&](const auto& a) { return a[3] == command; });
+        if (stray != strayAnswers_.end()) {
+            // Another exchange read our answer while we waited for the lock.
+            const std::uint32_t n = std::min<std::uint32_t>(answerLength, kReportSize);
+            std::copy_n(stray->begin(), n, answer);
+            if (transferred)
+                *transferred = n;
+            strayAnswers_.erase(stray);
+            result = kResultOk;
+            echoed = true;
+        }
+        for (int attempt = 0; !echoed && attempt < 2; ++attempt) {
             result = link.ReadReport(answer, answerLength, transferred, timeout);
             if (result != 1 || answerLength < 4)
                 break;
-            if (answer[3] == out[3]) {
+            if (answer[3] == command) {
                 echoed = true;
                 break;
             }
             if (viaReceiver && answer[3] == kUnreachableEcho) {
                 result = kResultUnreachable;
                 break;
+            }
+            if (answerLength >= kReportSize &&
+                std::find(waiting_.begin(), waiting_.end(), answer[3]) != waiting_.end()) {
+                if (strayAnswers_.size() >= kMaxStrayAnswers)
+                    strayAnswers_.erase(strayAnswers_.begin());
+                auto& kept = strayAnswers_.emplace_back();
+                std::copy_n(answer, kReportSize, kept.begin());
             }
         }
     }

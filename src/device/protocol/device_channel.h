@@ -2,16 +2,19 @@
 // exchange on the active one, serialised between threads.
 #pragma once
 
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "device/hid/hid_device.h"
 #include "device/protocol/command_report.h"
 
 namespace morva {
 
-// Link type given to SetLinkType: the receiver's; any other value means cable.
+// Link types given to SetLinkType (any value but kLinkReceiver means cable).
+inline constexpr int kLinkCable = 1;
 inline constexpr int kLinkReceiver = 2;
 
 class CDeviceChannel {
@@ -36,7 +39,8 @@ public:
     std::uint16_t TransferSize() const { return transferSize_.load(); }
     std::uint8_t ChunkSize() const { return chunkSize_.load(); }
     bool ViaReceiver() const { return viaReceiver_.load(); }
-    bool Busy() const { return busy_.load(); }
+    // True while any exchange is in progress.
+    bool Busy() const { return busy_.load() > 0; }
     bool IsOpen() const { return open_.load(); }
     // Set by the owner once an interface is open; exchanges are refused while false.
     void SetOpen(bool open) { open_.store(open); }
@@ -62,7 +66,11 @@ private:
                  std::uint32_t answerLength, std::uint32_t* transferred, bool trace);
 
     std::atomic<std::uint16_t> transferSize_{kMaxTransferSize};
-    std::atomic<bool> busy_{false};
+    std::atomic<int> busy_{0};  // exchanges in progress
+    // Answers read by one exchange that echo another exchange still waiting (a stream
+    // frame and a configuration command may overlap); guarded by ioLock.
+    std::vector<std::array<std::uint8_t, kReportSize>> strayAnswers_;
+    std::vector<std::uint8_t> waiting_;  // command bytes of exchanges between write and read
     std::atomic<bool> open_{false};
     std::atomic<bool> viaReceiver_{false};
     std::atomic<std::uint8_t> chunkSize_{24};

@@ -1,15 +1,17 @@
 # The two everyday commands; both install what is missing and build first.
-.PHONY: run test test-tsan build format clean
+.PHONY: run test test-asan test-tsan build format clean
 
 run:
 	scripts/setup --build-dir build-run --type RelWithDebInfo --sanitize ""
 	@echo "The desktop program is not built yet: the build contains the core libraries and their tests only."
 
-test:
+# Every test twice: with Address/UndefinedBehaviorSanitizer, then with ThreadSanitizer.
+test: test-asan test-tsan
+
+test-asan:
 	scripts/setup --build-dir build
 	ctest --test-dir build --output-on-failure -j 2
 
-# The same suite under ThreadSanitizer (slower; run it after touching threads or locks).
 test-tsan:
 	scripts/setup --build-dir build-tsan --sanitize thread
 	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j 2

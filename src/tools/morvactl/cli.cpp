@@ -1,0 +1,348 @@
+#include "tools/morvactl/cli.h"
+
+#include <cstdio>
+#include <iomanip>
+#include <memory>
+#include <sstream>
+
+#include "base/debug_log.h"
+#include "device/device_tables.h"
+#include "device/hid/descriptor_dump.h"
+#include "device/protocol/commands.h"
+#include "platform/hidraw/hidraw_backend.h"
+#include "sim/sim_bus.h"
+#include "tools/morvactl/device_names.h"
+#include "tools/morvactl/interface_scan.h"
+
+namespace morva::cli {
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+const char* kHelp = R"(usage: morvactl [OPTIONS] COMMAND [ARGS]
+
+Talks to the devices of the MORVA TR510 family without the desktop program.
+
+Options:
+  --simulate LIST     run on simulated devices instead of the HID bus; LIST names the
+                      links plugged in, comma-separated: mouse, mouse-receiver, keyboard,
+                      keyboard-receiver, pad, headset
+  --sim-state FILE    keep the simulated devices' memory in FILE between runs
+  --trace             print every command report sent and received to stderr
+  --help              this text
+
+Commands:
+  list                       one line per supported interface found: path, vid:pid,
+                             interface, collection, usage page:usage, role, device type
+  info DEVICE                read the device information block (34 bytes, hex)
+  send DEVICE CMD [LEN ADDR [HEX...]]
+                             one raw command between begin and end; prints the answer
+                             (a developer's tool: it can change what the device keeps)
+  sim-dump DEVICE AREA       print a memory area of a simulated device, 16 bytes a line
+                             (with --simulate); AREA: info, setting, keytable,
+                             defaultkeytable, fnkeytable, lightindex, colours, macro,
+                             shoot, status
+  descriptor FILE            parse a raw HID report descriptor file and print its
+                             top-level collections
+
+DEVICE is one of: mouse, mouse-receiver, keyboard, keyboard-receiver, pad, headset.
+Numbers (CMD, LEN, ADDR, HEX bytes) are hexadecimal.
+
+Without --simulate the HID bus is used; a device that cannot be opened for lack of
+permission needs the udev rule packaging/70-morva-tr510.rules (see README).
+)";
+
+struct Options {
+    bool simulate = false;
+    std::vector<sim::Link> links;
+    std::string simState;
+    bool trace = false;
+    std::vector<std::string> command;
+};
+
+std::string Hex(const std::uint8_t* bytes, std::size_t n) {
+    std::string text;
+    char b[4];
+    for (std::size_t i = 0; i < n; ++i) {
+        std::snprintf(b, sizeof b, i ? " %02x" : "%02x", bytes[i]);
+        text += b;
+    }
+    return text;
+}
+
+std::string ResultText(int result) {
+    switch (result) {
+        case kResultNoAnswer:
+            return "the device did not answer";
+        case kResultWriteFailed:
+            return "writing to the device failed";
+        case kResultUnreachable:
+            return "the wireless device is out of reach of its receiver";
+        case kResultStatusFF:
+            return "the device refused the command (status 0xff)";
+        case kResultStatusFE:
+            return "the device refused the command (status 0xfe)";
+        case kResultBadPage:
+            return "bad key table page";
+        default:
+            return "error " + std::to_string(result);
+    }
+}
+
+bool ParseHexByte(const std::string& text, unsigned max, unsigned& value) {
+    if (text.empty() || text.size() > 4)
+        return false;
+    char* end = nullptr;
+    const unsigned long v = std::strtoul(text.c_str(), &end, 16);
+    if (*end != '\0' || v > max)
+        return false;
+    value = static_cast<unsigned>(v);
+    return true;
+}
+
+class Session {
+public:
+    Session(const Options& options, std::ostream& out, std::ostream& err)
+        : options_(options), out_(out), err_(err) {
+        if (options.simulate) {
+            sim::SimBusOptions simOptions;
+            simOptions.plugged = options.links;
+            simOptions.stateFile = options.simState;
+            auto bus = std::make_unique<sim::SimBus>(simOptions);
+            simBus_ = bus.get();
+            backend_ = std::move(bus);
+        } else {
+            backend_ = std::make_unique<hid::HidrawBackend>();
+        }
+    }
+
+    int List() {
+        const ScanResult scan = ScanSupportedInterfaces(*backend_);
+        if (!scan.enumerated) {
+            err_ << "morvactl: cannot list the HID devices\n";
+            return kExitFailed;
+        }
+        for (const FoundInterface& f : scan.interfaces) {
+            const SupportedInterface& row = SupportedInterfaces()[static_cast<std::size_t>(f.row)];
+            char line[96];
+            std::snprintf(line, sizeof line,
+                          " %04x:%04x interface=%u collection=%u usage=%04x:%04x", f.info.vendorId,
+                          f.info.productId, f.info.interfaceNumber, f.info.collectionNumber,
+                          f.info.collection.usagePage, f.info.collection.usage);
+            out_ << f.path << line << " role=" << (row.role == kRoleCommand ? "command" : "event")
+                 << " type=" << row.deviceType << '(' << DeviceTypeName(row.deviceType) << ")\n";
+        }
+        for (const std::string& e : scan.errors)
+            err_ << "morvactl: " << e << '\n';
+        return scan.errors.empty() ? kExitOk : kExitFailed;
+    }
+
+    int Info(const std::string& device) {
+        CDeviceChannel channel(*backend_);
+        if (const int status = OpenChannel(device, channel); status != kExitOk)
+            return status;
+        std::array<std::uint8_t, kInfoBlockSize> info{};
+        int result = CmdBegin(channel);
+        if (result == kResultOk)
+            result = CmdReadInfo(channel, info);
+        const int end = CmdEnd(channel);
+        if (result == kResultOk)
+            result = end;
+        if (result != kResultOk)
+            return Fail(device, result);
+        out_ << Hex(info.data(), info.size()) << '\n';
+        return kExitOk;
+    }
+
+    int Send(const std::vector<std::string>& args) {
+        const std::string& device = args[0];
+        unsigned command = 0, length = 0, address = 0;
+        std::vector<std::uint8_t> payload;
+        bool ok = ParseHexByte(args[1], 0xFF, command);
+        if (args.size() > 2)
+            ok = ok && args.size() >= 4 && ParseHexByte(args[2], 0xFF, length) &&
+                 ParseHexByte(args[3], 0xFFFF, address);
+        for (std::size_t i = 4; ok && i < args.size(); ++i) {
+            unsigned b = 0;
+            ok = ParseHexByte(args[i], 0xFF, b) && payload.size() < kMaxPayload;
+            payload.push_back(static_cast<std::uint8_t>(b));
+        }
+        if (!ok) {
+            err_ << "morvactl: send takes DEVICE CMD [LEN ADDR [up to 56 payload bytes]] in hex\n";
+            return kExitUsage;
+        }
+        CDeviceChannel channel(*backend_);
+        if (const int status = OpenChannel(device, channel); status != kExitOk)
+            return status;
+        const CommandReport request = CommandReport::Request(
+            static_cast<std::uint8_t>(command), static_cast<std::uint8_t>(length),
+            static_cast<std::uint16_t>(address), payload);
+        CommandReport answer;
+        int result = CmdBegin(channel);
+        if (result == kResultOk) {
+            std::lock_guard lock(channel.commandLock);
+            result = channel.Transact(request.bytes.data(), kReportSize, answer.bytes.data(),
+                                      kReportSize, nullptr);
+        }
+        const int end = CmdEnd(channel);
+        if (result == kResultOk)
+            result = end;
+        if (result != kResultOk)
+            return Fail(device, result);
+        out_ << Hex(answer.bytes.data(), 32) << '\n' << Hex(answer.bytes.data() + 32, 32) << '\n';
+        return kExitOk;
+    }
+
+    int SimDump(const std::string& device, const std::string& areaName) {
+        if (!simBus_) {
+            err_ << "morvactl: sim-dump needs --simulate\n";
+            return kExitUsage;
+        }
+        const std::optional<sim::Link> link = sim::ParseLink(device);
+        const std::optional<sim::Area> area = sim::ParseArea(areaName);
+        if (!link)
+            return UnknownDevice(device);
+        if (!area || *area == sim::Area::LightFrame) {
+            err_ << "morvactl: unknown area '" << areaName
+                 << "' (info, setting, keytable, defaultkeytable, fnkeytable, lightindex, "
+                    "colours, macro, shoot, status)\n";
+            return kExitUsage;
+        }
+        const std::vector<std::uint8_t> bytes =
+            simBus_->Firmware(sim::ProductOf(*link)).ReadArea(*area);
+        for (std::size_t at = 0; at < bytes.size(); at += 16) {
+            char offset[24];
+            std::snprintf(offset, sizeof offset, "%04zx: ", at);
+            out_ << offset << Hex(bytes.data() + at, std::min<std::size_t>(16, bytes.size() - at))
+                 << '\n';
+        }
+        return kExitOk;
+    }
+
+private:
+    int UnknownDevice(const std::string& device) {
+        err_ << "morvactl: unknown device '" << device << "' (one of " << DeviceNameList() << ")\n";
+        return kExitUsage;
+    }
+
+    int Fail(const std::string& device, int result) {
+        err_ << "morvactl: " << device << ": " << ResultText(result) << '\n';
+        return kExitFailed;
+    }
+
+    // Opens the command interface of `device` into the channel's link for it.
+    int OpenChannel(const std::string& device, CDeviceChannel& channel) {
+        const std::optional<DeviceName> name = FindDeviceName(device);
+        if (!name)
+            return UnknownDevice(device);
+        const int wanted =
+            FindInterfaceRow(name->vendorId, name->productId, name->deviceType, kRoleCommand);
+        const ScanResult scan = ScanSupportedInterfaces(*backend_);
+        for (const FoundInterface& f : scan.interfaces) {
+            if (f.row != wanted)
+                continue;
+            const bool viaReceiver = name->deviceType == kDeviceTypeMouseReceiver ||
+                                     name->deviceType == kDeviceTypeKeyboardReceiver;
+            channel.SetLinkType(viaReceiver ? kLinkReceiver : kLinkCable);
+            CHidDevice& link = viaReceiver ? channel.receiver : channel.wired;
+            std::lock_guard lock(channel.ioLock);
+            if (!link.Open(f.path, true, true)) {
+                err_ << "morvactl: " << link.LastError() << '\n';
+                return kExitFailed;
+            }
+            channel.SetOpen(true);
+            return kExitOk;
+        }
+        for (const std::string& e : scan.errors)
+            err_ << "morvactl: " << e << '\n';
+        if (scan.errors.empty())
+            err_ << "morvactl: " << device << " is not connected\n";
+        return kExitFailed;
+    }
+
+    const Options& options_;
+    std::ostream& out_;
+    std::ostream& err_;
+    std::unique_ptr<hid::IHidBackend> backend_;
+    sim::SimBus* simBus_ = nullptr;
+};
+
+// Restores the default debug sink when --trace installed one.
+struct TraceSink {
+    explicit TraceSink(bool on, std::ostream& err) : on_(on) {
+        if (on_)
+            SetDebugSink([&err](std::string_view text) { err << text; });
+    }
+    ~TraceSink() {
+        if (on_)
+            SetDebugSink({});
+    }
+    bool on_;
+};
+
+}  // namespace
+
+int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+    Options options;
+    std::size_t i = 0;
+    for (; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--help" || a == "-h") {
+            out << kHelp;
+            return kExitOk;
+        }
+        if (a == "--trace") {
+            options.trace = true;
+        } else if ((a == "--simulate" || a == "--sim-state") && i + 1 < args.size()) {
+            const std::string& value = args[++i];
+            if (a == "--sim-state") {
+                options.simState = value;
+                continue;
+            }
+            std::string error;
+            if (!sim::ParseLinkList(value, options.links, error)) {
+                err << "morvactl: " << error << '\n';
+                return kExitUsage;
+            }
+            options.simulate = true;
+        } else if (a.rfind("--", 0) == 0) {
+            err << "morvactl: unknown option " << a << " (see --help)\n";
+            return kExitUsage;
+        } else {
+            break;
+        }
+    }
+    options.command.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
+    if (options.command.empty()) {
+        err << kHelp;
+        return kExitUsage;
+    }
+    const std::string& name = options.command[0];
+    const std::vector<std::string> rest(options.command.begin() + 1, options.command.end());
+
+    if (name == "descriptor") {
+        if (rest.size() != 1) {
+            err << "morvactl: descriptor takes one FILE\n";
+            return kExitUsage;
+        }
+        return hid::DumpDescriptorFile(rest[0], out, err);
+    }
+
+    const TraceSink trace(options.trace, err);
+    Session session(options, out, err);
+    if (name == "list" && rest.empty())
+        return session.List();
+    if (name == "info" && rest.size() == 1)
+        return session.Info(rest[0]);
+    if (name == "send" && rest.size() >= 2)
+        return session.Send(rest);
+    if (name == "sim-dump" && rest.size() == 2)
+        return session.SimDump(rest[0], rest[1]);
+    err << "morvactl: unknown command or wrong arguments: " << name << " (see --help)\n";
+    return kExitUsage;
+}
+
+}  // namespace morva::cli

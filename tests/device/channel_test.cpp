@@ -158,6 +158,13 @@ TEST_F(ChannelTest, StatusBytesAndFailuresBecomeResultCodes) {
     EXPECT_TRUE(bus_->ReceivedReports(Link::Mouse).empty()) << "a closed channel sends nothing";
 }
 
+TEST_F(ChannelTest, SlowLinkTimesOutOnWrite) {
+    Start(Link::Mouse, std::chrono::milliseconds(50));
+    channel_->cableTimeoutMs = 10;
+    EXPECT_EQ(CmdBegin(*channel_), kResultWriteFailed);
+    EXPECT_FALSE(channel_->Busy()) << "the busy count is released on every way out";
+}
+
 TEST_F(ChannelTest, StatusReadCopiesTheBlock) {
     Start(Link::MouseReceiver);
     const std::array<std::uint8_t, 6> status = {80, 2, 0, 0, 0, 3};

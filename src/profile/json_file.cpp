@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
+#include <exception>
 #include <filesystem>
 #include <fstream>
 #include <limits>
@@ -53,7 +54,11 @@ Json::Value ReadJsonFile(const std::string& path) {
     const std::unique_ptr<Json::CharReader> reader(builder.newCharReader());
     Json::Value root;
     std::string errors;
-    if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) {
+    try {
+        if (!reader->parse(text.data(), text.data() + text.size(), &root, &errors)) {
+            return Json::Value();
+        }
+    } catch (const std::exception&) {  // the reader throws past its nesting limit
         return Json::Value();
     }
     return root;

@@ -22,6 +22,8 @@ TEST(ReadJsonFile, UnreadableFilesAreNull) {
     EXPECT_TRUE(ReadJsonFile(dir.Write("empty.Json", "")).isNull());
     EXPECT_TRUE(ReadJsonFile(dir.Write("broken.Json", "{\"a\": [1, 2")).isNull());
     EXPECT_TRUE(ReadJsonFile(dir.path().string()).isNull()) << "a folder is not a file";
+    EXPECT_TRUE(ReadJsonFile(dir.Write("deep.Json", std::string(5000, '['))).isNull())
+        << "nesting past the reader's limit reads as null instead of throwing";
 
     // Past the size cap the file is not even read (sparse, so it costs no disk).
     const std::string big = dir.Write("big.Json", "{}");

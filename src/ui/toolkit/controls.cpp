@@ -1,0 +1,413 @@
+#include "ui/toolkit/controls.h"
+
+#include <QIcon>
+#include <QRegularExpressionValidator>
+
+#include <utility>
+
+#include "ui/toolkit/paint_manager.h"
+
+namespace morva::ui {
+
+namespace {
+constexpr int kItemKeyRole = Qt::UserRole;
+constexpr int kItemDataRole = Qt::UserRole + 1;
+}  // namespace
+
+CPlainControlUI::CPlainControlUI(QWidget* parent) : QWidget(parent), CControlUI(this) {}
+
+CLabelUI::CLabelUI(QWidget* parent) : QLabel(parent), CControlUI(this) {
+    setTextFormat(Qt::PlainText);
+    ApplyTextAlign();
+}
+
+void CLabelUI::ApplyTextAlign() {
+    const Qt::Alignment own = GetTextAlign();
+    const Qt::Alignment fallback = DefaultAlign();
+    Qt::Alignment a = own;
+    if (!(own & Qt::AlignHorizontal_Mask)) {
+        a |= fallback & Qt::AlignHorizontal_Mask;
+    }
+    if (!(own & Qt::AlignVertical_Mask)) {
+        a |= fallback & Qt::AlignVertical_Mask;
+    }
+    setAlignment(a);
+}
+
+void CLabelUI::SetAttribute(const QString& name, const QString& value) {
+    const QString n = name.toLower();
+    if (n == u"wordwrap") {
+        setWordWrap(attr::ParseBool(value));
+    } else if (n == u"showhtml") {
+        setTextFormat(attr::ParseBool(value) ? Qt::RichText : Qt::PlainText);
+    } else {
+        CControlUI::SetAttribute(name, value);
+    }
+}
+
+CTextUI::CTextUI(QWidget* parent) : CLabelUI(parent) {
+    setWordWrap(true);
+    ApplyTextAlign();
+}
+
+CButtonUI::CButtonUI(QWidget* parent) : QPushButton(parent), CControlUI(this) {
+    SetHoverNotify(true);
+    setCursor(Qt::PointingHandCursor);
+    QObject::connect(this, &QPushButton::clicked, this, [this] { OnClicked(); });
+}
+
+void CButtonUI::OnClicked() {
+    SendNotify(kNotifyClick);
+}
+
+void CButtonUI::SetForeImage(const QString& image) {
+    m_foreImage = image;
+    const QString file = ImageFile(image);
+    setIcon(file.isEmpty() ? QIcon() : QIcon(file));
+    setIconSize(size());
+}
+
+void CButtonUI::resizeEvent(QResizeEvent* event) {
+    QPushButton::resizeEvent(event);
+    if (!icon().isNull()) {
+        setIconSize(size());
+    }
+}
+
+void CButtonUI::SetAttribute(const QString& name, const QString& value) {
+    if (name.compare(u"foreimage", Qt::CaseInsensitive) == 0) {
+        SetForeImage(value);
+    } else {
+        CControlUI::SetAttribute(name, value);
+    }
+}
+
+void CButtonUI::CollectStyle(StyleRules& rules) const {
+    CControlUI::CollectStyle(rules);
+    const Qt::Alignment a = GetTextAlign() & Qt::AlignHorizontal_Mask;
+    if (a & Qt::AlignLeft) {
+        rules[QString()] << QStringLiteral("text-align: left");
+    } else if (a & Qt::AlignRight) {
+        rules[QString()] << QStringLiteral("text-align: right");
+    }
+}
+
+COptionUI::COptionUI(QWidget* parent) : CButtonUI(parent) {
+    setCheckable(true);
+}
+
+void COptionUI::nextCheckState() {
+    if (!m_group.isEmpty() && isChecked()) {
+        return;
+    }
+    QPushButton::nextCheckState();
+    if (isChecked()) {
+        DeselectGroup();
+    }
+}
+
+void COptionUI::OnClicked() {
+    const bool changed = isChecked() != m_selected;
+    m_selected = isChecked();
+    SendNotify(kNotifyClick);
+    if (changed) {
+        SendNotify(kNotifySelectChanged);
+    }
+}
+
+void COptionUI::Selected(bool selected, bool notify) {
+    if (selected) {
+        DeselectGroup();
+    }
+    setChecked(selected);
+    const bool changed = selected != m_selected;
+    m_selected = selected;
+    if (notify && changed) {
+        SendNotify(kNotifySelectChanged);
+    }
+}
+
+void COptionUI::DeselectGroup() {
+    if (m_group.isEmpty()) {
+        return;
+    }
+    CPaintManagerUI::ForEachControl(window(), [this](CControlUI* c) {
+        auto* other = dynamic_cast<COptionUI*>(c);
+        if (other != nullptr && other != this &&
+            other->m_group.compare(m_group, Qt::CaseInsensitive) == 0 && other->m_selected) {
+            other->setChecked(false);
+            other->m_selected = false;
+        }
+        return true;
+    });
+}
+
+void COptionUI::SetAttribute(const QString& name, const QString& value) {
+    const QString n = name.toLower();
+    if (n == u"group") {
+        SetGroup(value);
+    } else if (n == u"selected") {
+        Selected(attr::ParseBool(value), false);
+    } else {
+        CButtonUI::SetAttribute(name, value);
+    }
+}
+
+CCheckBoxUI::CCheckBoxUI(QWidget* parent) : QCheckBox(parent), CControlUI(this) {
+    SetHoverNotify(true);
+    QObject::connect(this, &QCheckBox::clicked, this, [this] {
+        SendNotify(kNotifyClick);
+        SendNotify(kNotifySelectChanged);
+    });
+}
+
+void CCheckBoxUI::Selected(bool selected, bool notify) {
+    const bool changed = selected != isChecked();
+    setChecked(selected);
+    if (notify && changed) {
+        SendNotify(kNotifySelectChanged);
+    }
+}
+
+void CCheckBoxUI::SetAttribute(const QString& name, const QString& value) {
+    const QString n = name.toLower();
+    if (n == u"selected" || n == u"checked") {
+        Selected(attr::ParseBool(value), false);
+    } else {
+        CControlUI::SetAttribute(name, value);
+    }
+}
+
+CComboUI::CComboUI(QWidget* parent) : QComboBox(parent), CControlUI(this) {
+    // The user's choice arrives as an index change followed by "activated"; changes made
+    // through our own operations are marked internal and never reported.
+    QObject::connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
+        if (m_internal) {
+            return;
+        }
+        m_previous = m_known;
+        m_known = index;
+        m_userChanged = true;
+    });
+    QObject::connect(this, &QComboBox::activated, this, [this](int index) {
+        if (!std::exchange(m_userChanged, false)) {
+            return;
+        }
+        SendNotify(kNotifyItemSelect, index, m_previous);
+    });
+}
+
+template <class F>
+void CComboUI::Quietly(F&& change) {
+    m_internal = true;
+    change();
+    m_internal = false;
+    m_known = currentIndex();
+    m_userChanged = false;
+}
+
+int CComboUI::AddItem(const QString& text, const QString& userData) {
+    InsertItem(count(), text, userData);
+    return count() - 1;
+}
+
+bool CComboUI::InsertItem(int index, const QString& text, const QString& userData) {
+    if (index < 0 || index > count()) {
+        return false;
+    }
+    Quietly([&] {
+        insertItem(index, Resolve(text));
+        setItemData(index, text, kItemKeyRole);
+        setItemData(index, userData, kItemDataRole);
+    });
+    return true;
+}
+
+bool CComboUI::RemoveAt(int index) {
+    if (index < 0 || index >= count()) {
+        return false;
+    }
+    Quietly([&] { removeItem(index); });
+    return true;
+}
+
+void CComboUI::RemoveAll() {
+    Quietly([&] { clear(); });
+}
+
+QString CComboUI::GetItemText(int index) const {
+    return itemText(index);
+}
+
+QString CComboUI::GetItemTextKey(int index) const {
+    return itemData(index, kItemKeyRole).toString();
+}
+
+QString CComboUI::GetItemUserData(int index) const {
+    return itemData(index, kItemDataRole).toString();
+}
+
+bool CComboUI::SetItemText(int index, const QString& text) {
+    if (index < 0 || index >= count()) {
+        return false;
+    }
+    setItemText(index, Resolve(text));
+    setItemData(index, text, kItemKeyRole);
+    return true;
+}
+
+bool CComboUI::SelectItem(int index, bool takeFocus, bool notify) {
+    if (index < -1 || index >= count()) {
+        return false;
+    }
+    const int old = m_known;
+    Quietly([&] { setCurrentIndex(index); });
+    if (takeFocus) {
+        setFocus(Qt::OtherFocusReason);
+    }
+    if (notify && index != old) {
+        SendNotify(kNotifyItemSelect, index, old);
+    }
+    return true;
+}
+
+void CComboUI::RefreshText() {
+    CControlUI::RefreshText();
+    for (int i = 0; i < count(); ++i) {
+        setItemText(i, Resolve(GetItemTextKey(i)));
+    }
+}
+
+CEditUI::CEditUI(QWidget* parent) : QLineEdit(parent), CControlUI(this) {
+    QObject::connect(this, &QLineEdit::textEdited, this,
+                     [this] { SendNotify(kNotifyTextChanged); });
+    QObject::connect(this, &QLineEdit::returnPressed, this, [this] { SendNotify(kNotifyReturn); });
+}
+
+void CEditUI::ApplyTextAlign() {
+    const Qt::Alignment a = GetTextAlign();
+    setAlignment((a & Qt::AlignHorizontal_Mask ? a & Qt::AlignHorizontal_Mask : Qt::AlignLeft) |
+                 Qt::AlignVCenter);
+}
+
+void CEditUI::SetAttribute(const QString& name, const QString& value) {
+    const QString n = name.toLower();
+    if (n == u"readonly") {
+        SetReadOnly(attr::ParseBool(value));
+    } else if (n == u"maxchar") {
+        SetMaxChar(attr::ParseInt(value));
+    } else if (n == u"password") {
+        setEchoMode(attr::ParseBool(value) ? QLineEdit::Password : QLineEdit::Normal);
+    } else if (n == u"numberonly") {
+        static const QRegularExpression digits(QStringLiteral("[0-9]*"));
+        if (attr::ParseBool(value)) {
+            setValidator(new QRegularExpressionValidator(digits, this));
+        } else {
+            setValidator(nullptr);
+        }
+    } else if (n == u"prompttext") {
+        m_promptKey = value;
+        setPlaceholderText(Resolve(value));
+    } else {
+        CControlUI::SetAttribute(name, value);
+    }
+}
+
+void CEditUI::RefreshText() {
+    CControlUI::RefreshText();
+    if (!m_promptKey.isEmpty()) {
+        setPlaceholderText(Resolve(m_promptKey));
+    }
+}
+
+CRichEditUI::CRichEditUI(QWidget* parent) : QTextEdit(parent), CControlUI(this) {
+    setAcceptRichText(false);
+    QObject::connect(this, &QTextEdit::textChanged, this, [this] {
+        if (!m_internal) {
+            SendNotify(kNotifyTextChanged);
+        }
+    });
+}
+
+void CRichEditUI::SetText(const QString& text) {
+    m_internal = true;
+    setPlainText(text);
+    m_internal = false;
+}
+
+void CRichEditUI::SetAttribute(const QString& name, const QString& value) {
+    if (name.compare(u"readonly", Qt::CaseInsensitive) == 0) {
+        setReadOnly(attr::ParseBool(value));
+    } else {
+        CControlUI::SetAttribute(name, value);
+    }
+}
+
+CSliderUI::CSliderUI(QWidget* parent) : QSlider(Qt::Horizontal, parent), CControlUI(this) {
+    setRange(0, 100);
+    QObject::connect(this, &QSlider::valueChanged, this, [this](int v) {
+        if (m_internal) {
+            return;
+        }
+        SendNotify(isSliderDown() ? kNotifyMoveValueChanged : kNotifyValueChanged, v);
+    });
+    QObject::connect(this, &QSlider::sliderReleased, this,
+                     [this] { SendNotify(kNotifyValueChanged, value()); });
+}
+
+template <class F>
+void CSliderUI::Quietly(F&& change) {
+    m_internal = true;
+    change();
+    m_internal = false;
+}
+
+void CSliderUI::SetValue(int v) {
+    Quietly([&] { setValue(v); });
+}
+
+void CSliderUI::SetMinValue(int v) {
+    Quietly([&] { setMinimum(v); });
+}
+
+void CSliderUI::SetMaxValue(int v) {
+    Quietly([&] { setMaximum(v); });
+}
+
+void CSliderUI::SetAttribute(const QString& name, const QString& value) {
+    const QString n = name.toLower();
+    if (n == u"min") {
+        SetMinValue(attr::ParseInt(value));
+    } else if (n == u"max") {
+        SetMaxValue(attr::ParseInt(value));
+    } else if (n == u"value") {
+        SetValue(attr::ParseInt(value));
+    } else if (n == u"step") {
+        setSingleStep(std::max(1, attr::ParseInt(value, 1)));
+    } else {
+        CControlUI::SetAttribute(name, value);
+    }
+}
+
+CProgressUI::CProgressUI(QWidget* parent) : QProgressBar(parent), CControlUI(this) {
+    setRange(0, 100);
+    setValue(0);
+    setTextVisible(false);
+}
+
+void CProgressUI::SetAttribute(const QString& name, const QString& value) {
+    const QString n = name.toLower();
+    if (n == u"min") {
+        SetMinValue(attr::ParseInt(value));
+    } else if (n == u"max") {
+        SetMaxValue(attr::ParseInt(value));
+    } else if (n == u"value") {
+        SetValue(attr::ParseInt(value));
+    } else if (n == u"showtext") {
+        setTextVisible(attr::ParseBool(value));
+    } else {
+        CControlUI::SetAttribute(name, value);
+    }
+}
+
+}  // namespace morva::ui

@@ -1,9 +1,15 @@
 # The two everyday commands; both install what is missing and build first.
 .PHONY: run test test-asan test-tsan build format clean
 
+# Starts the program; with no supported device on the HID bus it runs on simulated ones.
 run:
 	scripts/setup --build-dir build-run --type RelWithDebInfo --sanitize ""
-	@echo "The desktop program is not built yet: the build contains the core libraries and their tests only."
+	@if [ -n "$$(build-run/src/tools/morvactl list 2>/dev/null)" ]; then \
+		exec build-run/src/app/morva-tr510; \
+	else \
+		echo "No device found: starting on simulated devices."; \
+		exec build-run/src/app/morva-tr510 --simulate mouse,keyboard,pad,headset; \
+	fi
 
 # Every test twice: with Address/UndefinedBehaviorSanitizer, then with ThreadSanitizer.
 test: test-asan test-tsan

@@ -6,6 +6,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLocalSocket>
@@ -113,8 +114,11 @@ TEST_F(IpcEndpointTest, MalformedInputIsIgnoredAndTheConnectionGoesOn) {
 }  // namespace
 }  // namespace morva::app
 
+// The window tests need a QApplication; without a display they run offscreen. The platform is
+// chosen before the application exists, also when the build lists the tests.
 int main(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

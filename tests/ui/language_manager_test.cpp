@@ -3,7 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QRegularExpression>
 #include <QSettings>
+#include <QXmlStreamReader>
 
 #include "support/temp_dir.h"
 
@@ -106,6 +110,51 @@ TEST(ShippedLanguages, EnglishFirstAndEveryKeyInBothLanguages) {
             missing << e.textKey;
     }
     EXPECT_TRUE(missing.isEmpty()) << missing.join(", ").toStdString();
+}
+
+// Every text, tool tip and prompt in a layout or menu that looks like a language key.
+QStringList KeysUsedByLayouts(const QString& skin) {
+    static const QRegularExpression key(QStringLiteral("^[A-Za-z][A-Za-z0-9_.]*$"));
+    QStringList keys;
+    QDirIterator it(skin, {QStringLiteral("*.xml")}, QDir::Files, QDirIterator::Subdirectories);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QString name = QFileInfo(path).fileName();
+        if (name.startsWith(QLatin1String("lan_")) || name == QLatin1String("res.xml"))
+            continue;
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            continue;
+        QXmlStreamReader xml(&file);
+        while (!xml.atEnd()) {
+            if (xml.readNext() != QXmlStreamReader::StartElement)
+                continue;
+            for (const char* attr : {"text", "tooltip", "prompttext"}) {
+                const QString value = xml.attributes().value(QLatin1String(attr)).toString();
+                if (key.match(value).hasMatch())
+                    keys << name + ":" + value;
+            }
+        }
+    }
+    return keys;
+}
+
+TEST(ShippedLanguages, EveryKeyTheLayoutsUseResolvesInBothLanguages) {
+    const QString res = QStringLiteral(MORVA_RES_DIR);
+    CLanguageTable en, cn;
+    ASSERT_TRUE(en.Load(res + "/skin/lan_en.xml"));
+    ASSERT_TRUE(cn.Load(res + "/skin/lan_cn.xml"));
+    const QStringList used = KeysUsedByLayouts(res + "/skin");
+    ASSERT_FALSE(used.isEmpty());
+    QStringList missing;
+    for (const QString& entry : used) {
+        const QString k = entry.section(':', 1);
+        if (!en.Has(k))
+            missing << "en " + entry;
+        if (!cn.Has(k))
+            missing << "cn " + entry;
+    }
+    EXPECT_TRUE(missing.isEmpty()) << "missing keys: " << missing.join(", ").toStdString();
 }
 
 }  // namespace

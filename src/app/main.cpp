@@ -1,0 +1,110 @@
+// Process entry of the desktop program.
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QFontDatabase>
+#include <QSettings>
+
+#include <cstdio>
+#include <string>
+
+#include "app/ipc_endpoint.h"
+#include "app/main_wnd.h"
+#include "app/sleep_watcher.h"
+#include "base/debug_log.h"
+#include "ui/language/language_manager.h"
+#include "ui/toolkit/resource_manager.h"
+
+namespace {
+
+const char* kUsage =
+    "usage: morva-tr510 [--simulate LIST] [--sim-state FILE] [--data-dir DIR]\n"
+    "  --simulate LIST   simulated devices instead of the HID bus (mouse, mouse-receiver,\n"
+    "                    keyboard, keyboard-receiver, pad, headset; comma-separated)\n"
+    "  --sim-state FILE  keep the simulated devices' memory in FILE\n"
+    "  --data-dir DIR    use DIR as the local application data folder\n";
+
+// The installed data folder, else res/ of the source tree when run from the build tree.
+QString ResourceFolder() {
+    const QByteArray fromEnv = qgetenv("MORVA_RES_DIR");
+    if (!fromEnv.isEmpty())
+        return QString::fromLocal8Bit(fromEnv);
+    const QString installed =
+        QDir(QCoreApplication::applicationDirPath()).filePath("../share/morva-tr510");
+    if (QFileInfo::exists(installed + "/skin/res.xml"))
+        return installed;
+    return QStringLiteral(MORVA_SOURCE_RES_DIR);
+}
+
+// Private fonts shipped with the program; missing ones are skipped.
+void LoadFonts(const QString& res) {
+    for (const char* name : {"Simplified_Chinese.ttf", "Corvane-Regular.otf",
+                             "NotoSansThai-Regular.ttf", "NotoSansCJKtc-Regular.otf"}) {
+        const QString path = QDir(res).filePath(QStringLiteral("Font/") + name);
+        if (QFileInfo::exists(path))
+            QFontDatabase::addApplicationFont(path);
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("MORVA TR510"));
+    QApplication::setOrganizationName(QStringLiteral("MORVA TR510 Device"));
+    QApplication::setQuitOnLastWindowClosed(false);  // it lives on in the tray
+
+    const QStringList args = QApplication::arguments();
+    for (int i = 1; i < args.size(); ++i) {
+        const QString& a = args[i];
+        if (a == "--help" || a == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+        if ((a == "--simulate" || a == "--sim-state" || a == "--data-dir") && i + 1 < args.size()) {
+            ++i;  // taken by the device layer once it exists
+            continue;
+        }
+        std::fprintf(stderr, "morva-tr510: unknown argument %s\n%s", a.toLocal8Bit().constData(),
+                     kUsage);
+        return 2;
+    }
+
+    const QString res = ResourceFolder();
+    LoadFonts(res);
+
+    std::string socketError;
+    const std::string socketPath = morva::ipc::SocketPath(socketError);
+    morva::app::CIpcEndpoint ipc(QString::fromStdString(socketPath));
+    switch (ipc.ClaimInstance()) {
+        case morva::app::CIpcEndpoint::Claim::AlreadyRunning:
+            return 0;  // the running instance comes to the front
+        case morva::app::CIpcEndpoint::Claim::Failed:
+            std::fprintf(stderr, "morva-tr510: running without the local socket: %s %s\n",
+                         socketError.c_str(), ipc.Error().toLocal8Bit().constData());
+            break;
+        case morva::app::CIpcEndpoint::Claim::First:
+            break;
+    }
+
+    morva::ui::CResourceManager::Instance().SetResourcePath(QDir(res).filePath("skin"));
+    morva::ui::CResourceManager::Instance().LoadResource();
+    morva::ui::CLanguageManager::InstallFontSubstitutions();
+    QSettings settings(QStringLiteral("MORVA TR510 Device"), QStringLiteral("MORVA TR510"));
+    morva::ui::CLanguageManager language(QDir(res).filePath("DefaultData"),
+                                         QDir(res).filePath("skin"), settings);
+
+    morva::app::CMainWnd window(language, &ipc);
+    QObject::connect(&window, &morva::app::CMainWnd::ExitRequested, &app, &QApplication::quit);
+    window.Create();
+    window.resize(800, 572);
+    window.CenterWindow();
+    window.ShowWindow(true);
+
+    morva::app::CSleepWatcher sleep;
+    QObject::connect(&sleep, &morva::app::CSleepWatcher::Suspending,
+                     [&window] { window.SetAwake(false); });
+    QObject::connect(&sleep, &morva::app::CSleepWatcher::Resumed,
+                     [&window] { window.SetAwake(true); });
+    return QApplication::exec();
+}

@@ -1,0 +1,510 @@
+#include "app/main_wnd.h"
+
+#include "app/about_wnd.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QTimer>
+
+#include "base/debug_log.h"
+#include "device/device_tables.h"
+#include "ui/language/language_manager.h"
+#include "ui/toolkit/controls.h"
+#include "ui/toolkit/resource_manager.h"
+
+namespace morva::app {
+
+using ui::TNotifyUI;
+
+namespace {
+
+const char* const kClick = "click";
+const char* const kSelectChanged = "selectchanged";
+const char* const kItemSelect = "itemselect";
+const char* const kValueChanged = "valuechanged";
+const char* const kMoveValueChanged = "movevaluechanged";
+const char* const kKillFocus = "killfocus";
+const char* const kColorChanged = "colorchanged";
+
+std::string SenderName(const TNotifyUI& msg) {
+    return msg.pSender ? msg.pSender->GetName().toStdString() : std::string();
+}
+
+}  // namespace
+
+CMainWnd::CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc)
+    : language_(language), ipc_(ipc) {
+    setWindowTitle(QStringLiteral("MORVA TR510"));
+    SetLanguageResolver([this](const QString& key) -> QString {
+        return language_.Table().Has(key) ? language_.Text(key) : QString();
+    });
+    BuildRouter();
+    if (ipc_) {
+        connect(ipc_, &CIpcEndpoint::MessageReceived, this, &CMainWnd::OnIpcMessage);
+    }
+}
+
+CMainWnd::~CMainWnd() = default;
+
+void CMainWnd::InitWindow() {
+    DebugLog("InitWindow\n");
+    setWindowTitle(QStringLiteral("MORVA TR510"));
+    lightStatus_ = FindControl(QStringLiteral("control_light_status"));
+    maxBtn_ = FindControl(QStringLiteral("maxbtn"));
+    restoreBtn_ = FindControl(QStringLiteral("restorebtn"));
+    const QIcon icon(ui::CResourceManager::Instance().GetPath(QStringLiteral("image/logo.svg")));
+    setWindowIcon(icon);
+    tray_ = std::make_unique<ui::CTrayIcon>(this);
+    tray_->SetOnLeftClick([this] { ToggleFromTray(); });
+    tray_->SetOnRightClick([this] {
+        if (GetRoot())
+            ui::CPaintManagerUI::SetTimer(GetRoot(), kTimerTrayMenu, 10);
+    });
+    if (ui::CTrayIcon::IsAvailable())
+        tray_->Create(icon, QStringLiteral("MORVA TR510"));
+}
+
+void CMainWnd::Notify(const TNotifyUI& msg) {
+    if (msg.sType == QLatin1String("timer")) {
+        OnTimer(static_cast<int>(msg.wParam));
+    } else {
+        DebugLog("notify %s %s\n", msg.sType.toUtf8().constData(), SenderName(msg).c_str());
+        if (msg.sType == QLatin1String("windowinit")) {
+            WindowStart();
+        } else if (msg.sType == QLatin1String("windowsize")) {
+            // The display-changed flag is served by the display adaptation timer.
+        } else {
+            Route(msg);
+        }
+    }
+    ui::WindowImplBase::Notify(msg);
+}
+
+bool CMainWnd::Route(const TNotifyUI& msg) {
+    return router_.Dispatch(msg.sType.toStdString(), SenderName(msg), msg);
+}
+
+void CMainWnd::NotBuiltYet(const std::string& feature) {
+    ++pending_[feature];
+    DebugLog("%s: not built yet\n", feature.c_str());
+}
+
+void CMainWnd::BuildRouter() {
+    auto run = [](auto f) { return [f](const TNotifyUI&, int) { f(); }; };
+    auto later = [this](std::string feature) {
+        return [this, feature](const TNotifyUI&, int) { NotBuiltYet(feature); };
+    };
+
+    // The window's own entries.
+    router_.AddExact(kClick, "closebtn", run([this] {
+                         CloseSecondaryWindows();
+                         // Without a tray the window could not come back: minimise instead.
+                         if (tray_ && tray_->IsVisible()) {
+                             hide();
+                         } else {
+                             showMinimized();
+                         }
+                     }));
+    router_.AddExact(kClick, "nodevice_ok_btn", run([this] { hide(); }));
+    router_.AddExact(kClick, "control_light_status", run([this] { ToggleLightControl(); }));
+    router_.AddExact(kClick, "minbtn", run([this] { showMinimized(); }));
+    router_.AddExact(kClick, "maxbtn", run([this] {
+                         showMaximized();
+                         if (maxBtn_)
+                             maxBtn_->SetVisible(false);
+                         if (restoreBtn_)
+                             restoreBtn_->SetVisible(true);
+                     }));
+    router_.AddExact(kClick, "restorebtn", run([this] {
+                         showNormal();
+                         if (maxBtn_)
+                             maxBtn_->SetVisible(true);
+                         if (restoreBtn_)
+                             restoreBtn_->SetVisible(false);
+                     }));
+    router_.AddExact(kClick, "skinbtn", later("skin pop-up"));
+    router_.AddExact(kClick, "setbtn", later("settings window"));
+
+    // Entries of panels and device pages that arrive with later work.
+    for (const char* prefix : {"key_"})
+        router_.AddPrefix(kClick, prefix, later("key assignment panel"));
+    router_.AddPrefix(kClick, "color_option_", later("lighting panel"));
+    router_.AddPrefix(kClick, "audiocolor_option_", later("lighting panel"));
+    router_.AddPrefix(kClick, "windowdeviceset_", later("system device settings"));
+    router_.AddPrefix(kClick, "DPI_color_option_", later("palette dialog"));
+    const std::pair<const char*, const char*> lateClicks[] = {
+        {"default_btn", "device defaults"},
+        {"reset_repeat_btn", "keyboard page"},
+        {"device_add_btn", "profile panel"},
+        {"device_sub_btn", "profile panel"},
+        {"device_copy_btn", "profile panel"},
+        {"device_import_btn", "profile panel"},
+        {"device_export_btn", "profile panel"},
+        {"device_reset_btn", "profile panel"},
+        {"device_profile_edit_save_btn", "profile panel"},
+        {"key_butt_keysave", "key assignment panel"},
+        {"key_butt_keydefalut", "key assignment panel"},
+        {"key_butt_keycancel", "key assignment panel"},
+        {"key_butt_prosave", "key assignment panel"},
+        {"macro_btn_starredio", "macro recording"},
+        {"macro_btn_stopredio", "macro recording"},
+        {"macro_btn_name_add", "macro panel"},
+        {"macro_btn_name_sub", "macro panel"},
+        {"macro_btn_name_edit", "macro panel"},
+        {"macro_btn_save", "macro panel"},
+        {"macro_btn_cancel", "macro panel"},
+        {"macro_btn_export", "macro panel"},
+        {"macro_btn_import", "macro panel"},
+        {"macro_btn_up", "macro panel"},
+        {"macro_btn_down", "macro panel"},
+        {"macro_btn_uptop", "macro panel"},
+        {"macro_btn_downbottom", "macro panel"},
+        {"macro_btn_delete", "macro panel"},
+        {"macro_btn_deleteall", "macro panel"},
+        {"shootdate_save_btn", "shoot panel"},
+        {"shootdate_reset_btn", "shoot panel"},
+        {"shootdate_import_btn", "shoot panel"},
+        {"shootdate_export_btn", "shoot panel"},
+        {"bullet_selected_prev", "shoot panel"},
+        {"bullet_selected_next", "shoot panel"},
+        {"custom_bright_color_btn", "lighting panel"},
+        {"custom_off_color_btn", "lighting panel"},
+        {"deng_same_mode", "synchronised lighting"},
+        {"hs_EQ_btn_save", "headset sound panels"},
+        {"hs_EQ_btn_delete", "headset sound panels"},
+        {"device_select_prev", "device tabs"},
+        {"device_select_next", "device tabs"},
+        {"Close_bkColor_btn", "lighting panel"},
+        {"music_setting_btn", "music window"},
+    };
+    for (const auto& [name, feature] : lateClicks)
+        router_.AddLateExact(kClick, name, later(feature));
+    router_.AddLateExact(kClick, "profile_fun_spread_btn", later("profile panel"), true);
+    for (const char* name : {"macro_inset_moveleftkey_btn", "macro_inset_moverightkey_btn",
+                             "macro_inset_moveupkey_btn", "macro_inset_movedownkey_btn"}) {
+        router_.AddLateExact(kClick, name, later("macro panel"), true);
+    }
+
+    router_.AddExact(kItemSelect, "device_profile_combo", later("profile switch"));
+    for (const char* name : {"light_combo_modeSelect", "light_combo_custommodeSelect",
+                             "light_combo_ZZCCmodeSelect", "light_combo_audiomodeSelect"}) {
+        router_.AddExact(kItemSelect, name, later("lighting panel"));
+    }
+    for (const char* name : {"keyset_function_combo", "keyset_macro_over_combo"}) {
+        router_.AddExact(kItemSelect, name, later("key assignment panel"));
+    }
+    router_.AddExact(kItemSelect, "macro_name_list", later("macro panel"));
+    router_.AddExact(kItemSelect, "custom_eq_name_combo", later("headset sound panels"));
+    for (const char* name :
+         {"keyset_function_combo", "keyset_mousekey_combo", "keyset_mouseswing_combo",
+          "keyset_mousewheel_combo", "keyset_mousedpi_combo", "keyset_media_combo",
+          "keyset_system_combo", "keyset_macro_combo", "keyset_macro_over_combo",
+          "keyset_gunkey_combo", "keyset_combokey_combo"}) {
+        router_.AddAlso(kItemSelect, name, later("key assignment apply"));
+    }
+
+    const std::pair<const char*, const char*> selectPrefixes[] = {
+        {"DPI_enable_check_", "mouse page"},
+        {"DPI_select_check_", "mouse page"},
+        {"polling_rate_option_", "device settings"},
+        {"repeat_delay_check_", "keyboard page"},
+        {"mouse_device_seting_option_", "mouse page"},
+        {"shoot_gun_op_", "shoot panel"},
+        {"bullet_op_", "shoot panel"},
+        {"magic_option_", "headset sound panels"},
+        {"6533_eq_option_", "headset sound panels"},
+        {"key_ComBox_check_", "key assignment panel"},
+    };
+    for (const auto& [prefix, feature] : selectPrefixes) {
+        router_.AddPrefix(kSelectChanged, prefix, later(feature));
+    }
+    for (const char* name : {"pointer_precision_check",
+                             "scrolls_page_check",
+                             "winlockflag_option",
+                             "wflag_option",
+                             "6flag_option",
+                             "device_select",
+                             "deng_Op_tab",
+                             "key_Op_tab",
+                             "macro_Op_tab",
+                             "system_Op_tab",
+                             "cursor_Op_tab",
+                             "6533_voice_Op_tab",
+                             "magic_Op_tab",
+                             "Virtual7.1_Op_tab",
+                             "deng_FXL_check",
+                             "deng_FXR_check",
+                             "deng_7color_check",
+                             "bullet_x_check",
+                             "bullet_y_check",
+                             "magic_enable_option",
+                             "6533_MicIn_option",
+                             "6533_MicMoniter_option",
+                             "deng_7audiocolor_check",
+                             "audio_BkColor_check",
+                             "audio_FgColor_check",
+                             "keyset_fn"}) {
+        router_.AddLateExact(kSelectChanged, name, later(std::string("device page: ") + name));
+    }
+    router_.AddLateExact(kSelectChanged, "synchro_device_select", run([] {}));
+
+    router_.AddPrefix(kValueChanged, "DPI_slider_", later("mouse page"));
+    router_.AddPrefix(kValueChanged, "6533_eq_hz_slider_", later("headset sound panels"));
+    for (const char* name : {"pointer_speed_slider", "scroll_speed_slider", "double_click_slider",
+                             "repeat_rate_slider", "deng_light_slider", "deng_speed_slider",
+                             "6533_MicIn_slider", "6533_MicMoniter_slider", "R_light_slider",
+                             "G_light_slider", "B_light_slider", "key_shake_slider"}) {
+        router_.AddLateExact(kValueChanged, name, later(std::string("device page: ") + name));
+    }
+    router_.AddPrefix(kMoveValueChanged, "kaldo_DPI_slider_", later("mouse page"));
+    router_.AddPrefix(kMoveValueChanged, "DPI_slider_", later("mouse page"));
+    router_.AddPrefix(kKillFocus, "kaldo_DPI_edit_", later("mouse page"));
+    router_.AddPrefix(kKillFocus, "DPI_edit_", later("mouse page"));
+    for (const char* name : {"deng_edit_R",
+                             "deng_edit_G",
+                             "deng_edit_B",
+                             "deng_audioedit_R",
+                             "deng_audioedit_G",
+                             "deng_audioedit_B",
+                             "bullet_x_eidt",
+                             "bullet_y_eidt",
+                             "bullet_delay_eidt",
+                             "macro_delay",
+                             "keyset_keyboard_text_edit",
+                             "keyset_mouseswing_num_edit",
+                             "keyset_mouseswing_delay_edit",
+                             "keyset_mouseswing_speed_edit",
+                             "keyset_mousewheel_num_edit",
+                             "keyset_mousewheel_delay_edit",
+                             "keyset_mousewheel_speed_edit",
+                             "keyset_mousefire_interval_edit",
+                             "keyset_mousefire_num_edit",
+                             "keyset_macro_cycle_edit"}) {
+        router_.AddLateExact(kKillFocus, name, later(std::string("device page: ") + name));
+    }
+    router_.AddExact(kColorChanged, "deng_Color_Pallet", later("lighting panel"));
+    router_.AddExact(kColorChanged, "deng_audioColor_Pallet", later("lighting panel"));
+    router_.AddExact("click_select_end", "mouse_device_key_light", later("mouse page"));
+}
+
+void CMainWnd::WindowStart() {
+    if (started_)
+        return;
+    // Other programs learn that the lighting is ours.
+    if (ipc_) {
+        ipc::Message notice;
+        notice.msg = ipc::kMsgLightControlNotice;
+        notice.wParam = 1;
+        notice.lParam = lightControlFlag_;
+        ipc_->Broadcast(notice);
+    }
+    ApplyLanguage(language_.GetSavedLanguage());
+    NotBuiltYet("device pages and discovery");
+    hide();
+    NotBuiltYet("audio capture");
+    NotBuiltYet("light sync thread");
+    if (GetRoot())
+        ui::CPaintManagerUI::SetTimer(GetRoot(), kTimerAdaptDisplay, 100);
+    started_ = true;
+}
+
+void CMainWnd::OnTimer(int id) {
+    if (!GetRoot())
+        return;
+    ui::CPaintManagerUI::KillTimer(GetRoot(), id);  // every window timer fires once
+    switch (id) {
+        case kTimerAdaptDisplay:
+            AdaptToDisplay();
+            // Start-up hides the window until it has its size for this display; then it shows.
+            if (!shownOnce_) {
+                shownOnce_ = true;
+                BringToFront();
+            }
+            update();
+            break;
+        case kTimerTrayMenu:
+            OpenTrayMenu();
+            break;
+        default:
+            break;
+    }
+}
+
+int CMainWnd::DpiForMonitor(int width, int height) {
+    return width > 1500 && height > 960 ? 144 : 96;
+}
+
+void CMainWnd::AdaptToDisplay() {
+    const bool wasShown = isVisible() && !isMinimized();
+    if (!wasShown)
+        showNormal();
+    const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QRect monitor = screen ? screen->geometry() : QRect(0, 0, 1920, 1080);
+    dpi_ = ui::CPaintManagerUI::NormalizeDpi(DpiForMonitor(monitor.width(), monitor.height()));
+    ui::CPaintManagerUI::SetAllDPI(96);
+    setGeometry(0, 0, 1000, 640);
+    ui::CPaintManagerUI::SetAllDPI(dpi_);
+    // The design size in this DPI, whatever size the window had before.
+    resize(ui::CPaintManagerUI::Scale(1000), ui::CPaintManagerUI::Scale(640));
+    CenterWindow();
+    DebugLog("display %dx%d: DPI %d, window %dx%d\n", monitor.width(), monitor.height(), dpi_,
+             width(), height());
+    if (wasShown) {
+        show();
+    } else {
+        hide();
+    }
+}
+
+void CMainWnd::ShowNoDeviceView() {
+    if (auto* view = FindControl(QStringLiteral("No_device_Link"))) {
+        view->SetVisible(!AnyDeviceConnected());
+    }
+}
+
+void CMainWnd::BringToFront() {
+    ShowNoDeviceView();
+    if (isMinimized() || !isVisible())
+        showNormal();
+    raise();
+    activateWindow();
+}
+
+void CMainWnd::ToggleFromTray() {
+    ShowNoDeviceView();
+    if (isVisible() && !isMinimized()) {
+        CloseSecondaryWindows();
+        hide();
+        return;
+    }
+    AdaptToDisplay();
+    showNormal();
+    raise();
+    activateWindow();
+}
+
+void CMainWnd::CloseSecondaryWindows() {
+    // The settings, about, palette and music windows close themselves here once they exist.
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* window = qobject_cast<ui::WindowImplBase*>(w);
+        if (window && window != this && window->isVisible() && window->IsModalRunning()) {
+            window->Close(0);
+        }
+    }
+}
+
+void CMainWnd::OpenTrayMenu() {
+    trayMenu_.reset();  // a menu still open is replaced
+    trayMenu_ = std::make_unique<ui::CMenuWnd>(this);
+    if (!trayMenu_->LoadLayout(QStringLiteral("menu.xml")))
+        return;
+    trayMenu_->SetItemHandler([this](const ui::MenuCommand& c) { OnMenuItem(c.name); });
+    // Open away from the screen edge the tray sits at.
+    const QPoint cursor = QCursor::pos();
+    const QScreen* screen = QGuiApplication::screenAt(cursor);
+    const QRect area = screen ? screen->geometry() : QRect(0, 0, 1920, 1080);
+    Qt::Alignment corner = (cursor.x() > area.center().x() ? Qt::AlignRight : Qt::AlignLeft) |
+                           (cursor.y() > area.center().y() ? Qt::AlignBottom : Qt::AlignTop);
+    trayMenu_->Popup(cursor, corner);
+}
+
+void CMainWnd::OnMenuItem(const QString& name) {
+    if (name == QLatin1String("exit")) {
+        CloseSecondaryWindows();
+        Close(0);
+        emit ExitRequested();
+    } else if (name == QLatin1String("about_menu")) {
+        OpenAboutWindow(this, QString::fromUtf8(std::string(Models().back().versionText).c_str()));
+    } else if (name == QLatin1String("setwnd_menu")) {
+        NotBuiltYet("settings window");
+    }
+}
+
+void CMainWnd::ToggleLightControl() {
+    SetLightControl(lightControlFlag_ == 0 ? 1 : 0);
+}
+
+void CMainWnd::SetLightControl(int flag) {
+    lightControlFlag_ = flag;
+    if (ipc_) {
+        ipc::Message notice;
+        notice.msg = ipc::kMsgLightControlNotice;
+        notice.wParam = 1;
+        notice.lParam = flag;
+        ipc_->Broadcast(notice);
+    }
+    if (lightStatus_) {
+        lightStatus_->SetText(flag ? QStringLiteral("light_control_on")
+                                   : QStringLiteral("light_control_off"));
+    }
+    NotBuiltYet("external light control of devices");
+}
+
+void CMainWnd::SetAwake(bool awake) {
+    awake_ = awake;
+    NotBuiltYet("external light control of devices");
+}
+
+void CMainWnd::OnIpcMessage(const ipc::Message& message, QLocalSocket* connection) {
+    if (message.msg == ipc::kMsgActivateInstance) {
+        DebugLog("软件标示 %s，%lld %lld\n", message.msg.c_str(), message.wParam, message.lParam);
+        BringToFront();
+    } else if (message.msg == ipc::kMsgLightControlRequest) {
+        if (message.wParam == 1 && (message.lParam == 0 || message.lParam == 1)) {
+            SetLightControl(static_cast<int>(message.lParam));
+        }
+    } else if (message.msg == ipc::kMsgWorkToolQuery) {
+        ipc::Message report;
+        report.msg = "WorkToolReport";
+        for (int v : kAppVersion)
+            report.data["version"].append(v);
+        for (const SupportedInterface& row : SupportedInterfaces()) {
+            Json::Value r(Json::arrayValue);
+            r.append(row.vendorId);
+            r.append(row.productId);
+            r.append(row.interfaceNumber);
+            report.data["interfaces"].append(r);
+        }
+        if (ipc_)
+            ipc_->Reply(connection, report);
+    } else if (message.msg == ipc::kMsgSettingsRelay) {
+        NotBuiltYet("settings window");
+    } else if (awake_ && (message.msg == ipc::kGameStart || message.msg == ipc::kGameEnd ||
+                          message.msg == ipc::kGameKill || message.msg == ipc::kGameDeath)) {
+        NotBuiltYet("game lighting");
+    }
+    // Anything else is not ours: ignored.
+}
+
+void CMainWnd::ResetFontTable(const QString& face) {
+    ui::CPaintManagerUI::RemoveAllSharedFonts();
+    struct Entry {
+        int id, size;
+        bool bold, underline;
+    };
+    const Entry entries[] = {{0, 15, false, false}, {1, 14, false, true},   {2, 18, false, false},
+                             {3, 30, false, false}, {4, 16, false, false},  {5, 20, false, false},
+                             {6, 22, false, false}, {7, 14, false, false},  {8, 12, false, false},
+                             {9, 11, false, false}, {10, 10, false, false}, {11, 28, false, false},
+                             {50, 18, true, false}, {51, 15, true, false}};
+    for (const Entry& e : entries) {
+        ui::CPaintManagerUI::AddSharedFont(e.id, ui::FontInfo{face, e.size, e.bold, e.underline});
+    }
+    ui::CPaintManagerUI::SetSharedDefaultFont(ui::FontInfo{face, 14});
+}
+
+void CMainWnd::ApplyLanguage(int position) {
+    const ui::CLanguageManager::Applied applied = language_.ApplyLanguage(position);
+    if (!applied.changed)
+        return;
+    if (applied.fontFace) {
+        ResetFontTable(*applied.fontFace);
+        GetPaintManager().ApplyFonts();
+    }
+    ReloadText();
+    update();
+}
+
+}  // namespace morva::app

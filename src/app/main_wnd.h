@@ -1,0 +1,102 @@
+// The one top-level window: caption, device strip and pages, tray icon and menu, the
+// window's timers, display adaptation, and the router every control notification goes
+// through.
+#pragma once
+
+#include <QPointer>
+
+#include <memory>
+
+#include "app/ipc_endpoint.h"
+#include "app/notify_router.h"
+#include "ui/toolkit/menu.h"
+#include "ui/toolkit/tray.h"
+#include "ui/toolkit/window.h"
+
+#include <QLocalSocket>
+
+namespace morva::ui {
+class CLanguageManager;
+class CButtonUI;
+}  // namespace morva::ui
+
+namespace morva::app {
+
+// Timers of the main window.
+inline constexpr int kTimerAdaptDisplay = 1011;
+inline constexpr int kTimerTrayMenu = 1032;
+inline constexpr int kTimerProfileSwitch = 1055;
+inline constexpr int kTimerGameLightEnd = 1066;
+
+// The program's version, as the work tool report carries it.
+inline constexpr int kAppVersion[4] = {2, 3, 0, 2};
+
+class CMainWnd : public ui::WindowImplBase {
+    Q_OBJECT
+public:
+    CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc);
+    ~CMainWnd() override;
+
+    // Display adaptation: DPI 144 on a monitor larger than 1500 x 960, else 96; the window at
+    // its 1000 x 640 design size, centred.
+    void AdaptToDisplay();
+    static int DpiForMonitor(int width, int height);
+    void BringToFront();
+    void ToggleFromTray();
+    void CloseSecondaryWindows();
+    // Applies the language at a list position (fonts, texts, saved choice).
+    void ApplyLanguage(int position);
+    // Rebuilds the shared font table with one face.
+    static void ResetFontTable(const QString& face);
+    // Whether any device is connected (no devices exist yet: always false).
+    bool AnyDeviceConnected() const { return false; }
+
+    int LightControlFlag() const { return lightControlFlag_; }
+    bool Awake() const { return awake_; }
+    void SetAwake(bool awake);
+    int Dpi() const { return dpi_; }
+    // Entries routed to features that are not built yet, and how often each was asked for.
+    const std::map<std::string, int>& PendingFeatureCalls() const { return pending_; }
+
+    // The router itself, for tests.
+    bool Route(const ui::TNotifyUI& msg);
+    // Handles a line from the local socket (activation, light control, work tool query).
+    void OnIpcMessage(const ipc::Message& message, QLocalSocket* connection);
+
+signals:
+    void ExitRequested();
+
+protected:
+    QString GetSkinFile() override { return QStringLiteral("XML_MAIN"); }
+    void InitWindow() override;
+    void Notify(const ui::TNotifyUI& msg) override;
+
+private:
+    void BuildRouter();
+    void WindowStart();
+    void OnTimer(int id);
+    void OpenTrayMenu();
+    void OnMenuItem(const QString& name);
+    void ToggleLightControl();
+    void SetLightControl(int flag);
+    void ShowNoDeviceView();
+    // Entries of features built later: named, counted, and otherwise without effect.
+    void NotBuiltYet(const std::string& feature);
+
+    ui::CLanguageManager& language_;
+    CIpcEndpoint* ipc_;
+    CNotifyRouter<ui::TNotifyUI> router_;
+    std::unique_ptr<ui::CTrayIcon> tray_;
+    std::unique_ptr<ui::CMenuWnd> trayMenu_;
+    ui::CControlUI* lightStatus_ = nullptr;
+    ui::CControlUI* maxBtn_ = nullptr;
+    ui::CControlUI* restoreBtn_ = nullptr;
+    int lightControlFlag_ = 1;
+    bool awake_ = true;
+    int dpi_ = 96;
+    bool started_ = false;
+    bool shownOnce_ = false;
+    std::map<std::string, int> pending_;
+};
+
+}  // namespace morva::app

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Starts the program twice: the second start must exit 0 at once and the first must be
+# asked to come to the front.
+set -u
+app=$1
+work=$(mktemp -d)
+trap 'kill "$first" 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+mkdir -m 700 "$work/run" "$work/home"
+export XDG_RUNTIME_DIR=$work/run HOME=$work/home QT_QPA_PLATFORM=offscreen MORVA_DEBUG=1
+
+"$app" >"$work/first.log" 2>&1 &
+first=$!
+for _ in $(seq 100); do [ -S "$work/run/morva-tr510.sock" ] && break; sleep 0.1; done
+[ -S "$work/run/morva-tr510.sock" ] || { echo "the first instance did not open its socket"; cat "$work/first.log"; exit 1; }
+
+start=$(date +%s%N)
+timeout 10 "$app" >"$work/second.log" 2>&1
+status=$?
+elapsed_ms=$(( ($(date +%s%N) - start) / 1000000 ))
+[ "$status" -eq 0 ] || { echo "second instance exited with $status"; cat "$work/second.log"; exit 1; }
+[ "$elapsed_ms" -lt 3000 ] || { echo "second instance took ${elapsed_ms} ms"; exit 1; }
+
+for _ in $(seq 50); do grep -q 'MsgActivateInstance' "$work/first.log" && break; sleep 0.1; done
+grep -q 'MsgActivateInstance' "$work/first.log" || { echo "the first instance was not activated"; cat "$work/first.log"; exit 1; }
+kill -0 "$first" || { echo "the first instance died"; exit 1; }
+echo "second start exited 0 after ${elapsed_ms} ms; the first was activated"

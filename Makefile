@@ -20,7 +20,7 @@ test-asan:
 
 test-tsan:
 	scripts/setup --build-dir build-tsan --sanitize thread
-	TSAN_OPTIONS=halt_on_error=1 ctest --test-dir build-tsan --output-on-failure -j 2
+	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" ctest --test-dir build-tsan --output-on-failure -j 2
 
 build:
 	scripts/setup --build-dir build

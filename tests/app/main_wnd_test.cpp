@@ -1,0 +1,134 @@
+#include "app/main_wnd.h"
+
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
+#include "support/temp_dir.h"
+#include "ui/language/language_manager.h"
+#include "ui/toolkit/resource_manager.h"
+
+namespace morva::app {
+namespace {
+
+QString ResDir() {
+    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("../../res"));
+}
+
+// The real main layout and language files, a settings file of the test's own.
+class MainWndTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ui::CResourceManager::Instance().SetResourcePath(ResDir() + "/skin");
+        ASSERT_TRUE(ui::CResourceManager::Instance().LoadResource());
+        settings_ = std::make_unique<QSettings>(QString::fromStdString(dir_.File("s.ini")),
+                                                QSettings::IniFormat);
+        language_ = std::make_unique<ui::CLanguageManager>(ResDir() + "/DefaultData",
+                                                           ResDir() + "/skin", *settings_);
+        window_ = std::make_unique<CMainWnd>(*language_, nullptr);
+        ASSERT_TRUE(window_->Create());
+        window_->ApplyLanguage(0);
+    }
+
+    ui::TNotifyUI Note(const char* type, ui::CControlUI* sender) {
+        return ui::TNotifyUI{QString::fromLatin1(type), sender, 0, 0};
+    }
+    int Pending(const std::string& feature) {
+        const auto& calls = window_->PendingFeatureCalls();
+        const auto it = calls.find(feature);
+        return it == calls.end() ? 0 : it->second;
+    }
+
+    test::TempDir dir_;
+    std::unique_ptr<QSettings> settings_;
+    std::unique_ptr<ui::CLanguageManager> language_;
+    std::unique_ptr<CMainWnd> window_;
+};
+
+TEST_F(MainWndTest, LayoutHasEveryControlTheWindowNeeds) {
+    for (const char* name :
+         {"root", "closebtn", "maxbtn", "restorebtn", "minbtn", "skinbtn", "gamemodebtn",
+          "cloudbtn", "smarteyesbtn", "setbtn", "No_device_Link", "control_light_status",
+          "setting_progress", "device_select_layout", "device_select_prev", "device_select_next",
+          "nodevice_ok_btn", "text_test", "str_test"}) {
+        EXPECT_NE(window_->FindControl(QString::fromLatin1(name)), nullptr) << name;
+    }
+}
+
+TEST_F(MainWndTest, DisplayRuleChoosesTheDpi) {
+    EXPECT_EQ(CMainWnd::DpiForMonitor(1500, 960), 96);
+    EXPECT_EQ(CMainWnd::DpiForMonitor(1501, 960), 96);
+    EXPECT_EQ(CMainWnd::DpiForMonitor(1501, 961), 144);
+    EXPECT_EQ(CMainWnd::DpiForMonitor(1920, 1080), 144);
+}
+
+TEST_F(MainWndTest, RoutesThroughTheWindowsOwnEntries) {
+    ui::CControlUI* light = window_->FindControl("control_light_status");
+    ASSERT_NE(light, nullptr);
+    const QString on = light->GetText();
+    EXPECT_TRUE(window_->Route(Note("click", light)));
+    EXPECT_EQ(window_->LightControlFlag(), 0);
+    EXPECT_NE(light->GetText(), on);
+    window_->Route(Note("click", light));
+    EXPECT_EQ(window_->LightControlFlag(), 1);
+    EXPECT_EQ(light->GetText(), on);
+
+    // A light control request from another program with wParam other than 1 is ignored.
+    ipc::Message request;
+    request.msg = ipc::kMsgLightControlRequest;
+    request.wParam = 2;
+    request.lParam = 0;
+    window_->OnIpcMessage(request, nullptr);
+    EXPECT_EQ(window_->LightControlFlag(), 1);
+    request.wParam = 1;
+    window_->OnIpcMessage(request, nullptr);
+    EXPECT_EQ(window_->LightControlFlag(), 0);
+}
+
+TEST_F(MainWndTest, PanelEntriesWithoutADeviceDoNothingButAreNamed) {
+    // Names of controls that live on device pages; routed by name alone here.
+    ui::CControlUI* stand = window_->FindControl("setting_progress");
+    stand->SetName("DPI_enable_check_3");
+    EXPECT_TRUE(window_->Route(Note("selectchanged", stand)));
+    EXPECT_EQ(Pending("mouse page"), 1);
+    stand->SetName("KEY_12");
+    EXPECT_TRUE(window_->Route(Note("click", stand)));
+    EXPECT_EQ(Pending("key assignment panel"), 1);
+    stand->SetName("Profile_Fun_Spread_Btn");
+    EXPECT_FALSE(window_->Route(Note("click", stand))) << "a case-sensitive name";
+    stand->SetName("keybutton");
+    EXPECT_FALSE(window_->Route(Note("click", stand)));
+}
+
+TEST_F(MainWndTest, CloseKeepsTheProgramAndActivationBringsItBack) {
+    window_->show();
+    ui::CControlUI* close = window_->FindControl("closebtn");
+    window_->Route(Note("click", close));
+    // No tray offscreen: the window is minimised so the user can get back to it.
+    EXPECT_TRUE(window_->isMinimized() || !window_->isVisible());
+
+    ipc::Message activate;
+    activate.msg = ipc::kMsgActivateInstance;
+    activate.lParam = 1;
+    window_->OnIpcMessage(activate, nullptr);
+    EXPECT_TRUE(window_->isVisible());
+    EXPECT_FALSE(window_->isMinimized());
+    EXPECT_TRUE(window_->FindControl("No_device_Link")->IsVisible());
+}
+
+TEST_F(MainWndTest, SwitchingLanguageChangesVisibleTexts) {
+    ui::CControlUI* ok = window_->FindControl("nodevice_ok_btn");
+    ASSERT_NE(ok, nullptr);
+    EXPECT_EQ(ok->GetText(), "OK");
+    window_->ApplyLanguage(1);
+    EXPECT_EQ(ok->GetText(), QStringLiteral("确定"));
+    EXPECT_EQ(settings_->value("LANGUAGE").toInt(), 2052) << "the choice is saved";
+    window_->ApplyLanguage(0);
+    EXPECT_EQ(ok->GetText(), "OK");
+}
+
+}  // namespace
+}  // namespace morva::app

@@ -413,6 +413,8 @@ void CMainWnd::OpenTrayMenu() {
 void CMainWnd::OnMenuItem(const QString& name) {
     if (name == QLatin1String("exit")) {
         CloseSecondaryWindows();
+        hide();
+        workers_.StopAll(std::chrono::milliseconds(1000));
         Close(0);
         emit ExitRequested();
     } else if (name == QLatin1String("about_menu")) {

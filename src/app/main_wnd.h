@@ -9,6 +9,7 @@
 
 #include "app/ipc_endpoint.h"
 #include "app/notify_router.h"
+#include "base/worker_table.h"
 #include "ui/toolkit/menu.h"
 #include "ui/toolkit/tray.h"
 #include "ui/toolkit/window.h"
@@ -97,6 +98,8 @@ private:
     bool started_ = false;
     bool shownOnce_ = false;
     std::map<std::string, int> pending_;
+    // Device monitor (slot 0), audio daemon (1) and light sync (8) once they exist.
+    CWorkerTable workers_;
 };
 
 }  // namespace morva::app

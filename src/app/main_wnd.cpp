@@ -44,6 +44,16 @@ CMainWnd::CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc)
     if (ipc_) {
         connect(ipc_, &CIpcEndpoint::MessageReceived, this, &CMainWnd::OnIpcMessage);
     }
+    // A display change (resolution, monitor) adapts the window again.
+    auto watch = [this](QScreen* screen) {
+        connect(screen, &QScreen::geometryChanged, this, [this] {
+            if (started_)
+                AdaptToDisplay();
+        });
+    };
+    for (QScreen* screen : QGuiApplication::screens())
+        watch(screen);
+    connect(qApp, &QGuiApplication::screenAdded, this, watch);
 }
 
 CMainWnd::~CMainWnd() = default;
@@ -327,6 +337,12 @@ void CMainWnd::OnTimer(int id) {
         case kTimerTrayMenu:
             OpenTrayMenu();
             break;
+        case kTimerProfileSwitch:
+            NotBuiltYet("profile switch");
+            break;
+        case kTimerGameLightEnd:
+            NotBuiltYet("game lighting");
+            break;
         default:
             break;
     }
@@ -478,6 +494,14 @@ void CMainWnd::OnIpcMessage(const ipc::Message& message, QLocalSocket* connectio
         NotBuiltYet("game lighting");
     }
     // Anything else is not ours: ignored.
+}
+
+QString CMainWnd::Translate(const QString& key) {
+    ui::CControlUI* probe = FindControl(QStringLiteral("text_test"));
+    if (!probe)
+        return key;
+    probe->SetText(key);
+    return probe->GetText();
 }
 
 void CMainWnd::ResetFontTable(const QString& face) {

@@ -47,6 +47,9 @@ public:
     void CloseSecondaryWindows();
     // Applies the language at a list position (fonts, texts, saved choice).
     void ApplyLanguage(int position);
+    // The text of a language key, looked up the way the layouts do: the hidden "text_test"
+    // label is given the key and its shown text read back.
+    QString Translate(const QString& key);
     // Rebuilds the shared font table with one face.
     static void ResetFontTable(const QString& face);
     // Whether any device is connected (no devices exist yet: always false).

@@ -9,6 +9,7 @@
 
 #include "support/temp_dir.h"
 #include "ui/language/language_manager.h"
+#include "ui/toolkit/menu.h"
 #include "ui/toolkit/resource_manager.h"
 
 namespace morva::app {
@@ -128,6 +129,27 @@ TEST_F(MainWndTest, SwitchingLanguageChangesVisibleTexts) {
     EXPECT_EQ(settings_->value("LANGUAGE").toInt(), 2052) << "the choice is saved";
     window_->ApplyLanguage(0);
     EXPECT_EQ(ok->GetText(), "OK");
+}
+
+TEST_F(MainWndTest, TranslatesThroughTheHiddenLabelAndKeepsTheFontTable) {
+    EXPECT_EQ(window_->Translate("nodevice_ok"), "OK");
+    window_->ApplyLanguage(1);
+    EXPECT_EQ(window_->Translate("nodevice_ok"), QStringLiteral("确定"));
+    EXPECT_EQ(window_->Translate("no_such_key"), "no_such_key");
+
+    CMainWnd::ResetFontTable("Verdana Unicode MS");
+    const QFont big = ui::CPaintManagerUI::FontFor(nullptr, 3);
+    const QFont bold = ui::CPaintManagerUI::FontFor(nullptr, 50);
+    EXPECT_EQ(big.family(), "Verdana Unicode MS");
+    EXPECT_EQ(big.pixelSize(), ui::CPaintManagerUI::Scale(30));
+    EXPECT_TRUE(bold.bold());
+    EXPECT_FALSE(big.bold());
+}
+
+TEST_F(MainWndTest, TrayMenuOffersAboutSettingsAndExit) {
+    ui::CMenuWnd menu(window_.get());
+    ASSERT_TRUE(menu.LoadLayout("menu.xml"));
+    EXPECT_EQ(menu.ItemNames(), (QStringList{"about_menu", "setwnd_menu", "exit"}));
 }
 
 }  // namespace

@@ -3,7 +3,7 @@
 
 # Starts the program; with no supported device on the HID bus it runs on simulated ones.
 run:
-	scripts/setup --build-dir build-run --type RelWithDebInfo --sanitize ""
+	scripts/setup --build-dir build-run --type RelWithDebInfo --sanitize "" --no-tests
 	@if [ -n "$$(build-run/src/tools/morvactl list 2>/dev/null)" ]; then \
 		exec build-run/src/app/morva-tr510; \
 	else \

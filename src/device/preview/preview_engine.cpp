@@ -1,0 +1,293 @@
+#include "device/preview/preview_engine.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace morva {
+
+namespace preview {
+
+const std::array<std::uint8_t, 128>& BreathingCurve() {
+    static const std::array<std::uint8_t, 128> curve = [] {
+        constexpr std::array<std::uint8_t, 64> rise = {
+            0,   1,   2,   3,   4,   5,   6,   7,   8,   9,   10,  12,  14,  16,  18,  20,
+            22,  24,  27,  30,  33,  36,  39,  42,  45,  49,  53,  57,  61,  65,  69,  73,
+            77,  81,  85,  89,  94,  99,  104, 109, 114, 119, 124, 129, 134, 140, 146, 152,
+            158, 164, 170, 176, 182, 188, 194, 200, 206, 213, 220, 227, 234, 241, 248, 255};
+        std::array<std::uint8_t, 128> c{};
+        for (std::size_t i = 0; i < 64; ++i) {
+            c[i] = rise[i];
+            c[127 - i] = rise[i];
+        }
+        return c;
+    }();
+    return curve;
+}
+
+const std::array<Rgb, 192>& ColourWheel() {
+    static const std::array<Rgb, 192> wheel = [] {
+        constexpr std::array<std::uint8_t, 32> r = {
+            1,  3,  5,  7,   10,  14,  18,  22,  26,  32,  38,  44,  50,  57,  65,  73,
+            81, 89, 99, 109, 119, 129, 140, 152, 164, 176, 188, 200, 213, 227, 241, 255};
+        constexpr std::array<std::uint8_t, 32> f = {
+            248, 234, 220, 206, 194, 182, 170, 158, 146, 134, 124, 114, 104, 94, 85, 77,
+            69,  61,  53,  47,  41,  35,  29,  24,  20,  16,  12,  8,   6,   4,  2,  0};
+        std::array<Rgb, 192> w{};
+        for (std::size_t k = 0; k < 32; ++k) {
+            w[k] = {255, r[k], 0};
+            w[32 + k] = {f[k], 255, 0};
+            w[64 + k] = {0, 255, r[k]};
+            w[96 + k] = {0, f[k], 255};
+            w[128 + k] = {r[k], 0, 255};
+            w[160 + k] = {255, 0, f[k]};
+        }
+        return w;
+    }();
+    return wheel;
+}
+
+}  // namespace preview
+
+std::uint8_t StepCounter(bool forward, int limit, std::uint8_t value, int step) {
+    if (forward) {
+        const int next = value + step;
+        return static_cast<std::uint8_t>(next >= limit ? 0 : next);
+    }
+    const int next = value - step;
+    return static_cast<std::uint8_t>(next < 0 ? limit - step : next);
+}
+
+namespace {
+std::uint32_t SteadyMs() {
+    using namespace std::chrono;
+    return static_cast<std::uint32_t>(
+        duration_cast<milliseconds>(steady_clock::now().time_since_epoch()).count());
+}
+}  // namespace
+
+CPreviewEngine::CPreviewEngine(Clock clock) : clock_(clock ? std::move(clock) : SteadyMs) {}
+
+void CPreviewEngine::SetLedCount(int count) {
+    std::lock_guard lock(mutex_);
+    const auto n = static_cast<std::size_t>(std::max(count, 0));
+    if (n == leds_.size())
+        return;
+    leds_.assign(n, LedColour{});
+}
+
+int CPreviewEngine::LedCount() const {
+    std::lock_guard lock(mutex_);
+    return static_cast<int>(leds_.size());
+}
+
+void CPreviewEngine::SetLight(const PreviewLight& light) {
+    std::lock_guard lock(mutex_);
+    light_ = light;
+}
+
+PreviewLight CPreviewEngine::Light() const {
+    std::lock_guard lock(mutex_);
+    return light_;
+}
+
+void CPreviewEngine::SetLedColour(int index, std::uint32_t packed) {
+    std::lock_guard lock(mutex_);
+    if (index >= 0 && index < static_cast<int>(leds_.size())) {
+        leds_[static_cast<std::size_t>(index)] = LedColour::Unpack(packed);
+    }
+}
+
+std::uint32_t CPreviewEngine::GetLedColour(int index) const {
+    std::lock_guard lock(mutex_);
+    if (index < 0 || index >= static_cast<int>(leds_.size()))
+        return 0;
+    return leds_[static_cast<std::size_t>(index)].Pack();
+}
+
+std::vector<LedColour> CPreviewEngine::Frame() const {
+    std::lock_guard lock(mutex_);
+    return leds_;
+}
+
+std::vector<std::uint8_t> CPreviewEngine::FrameBytes() const {
+    std::lock_guard lock(mutex_);
+    std::vector<std::uint8_t> bytes(3 * leds_.size(), 0);
+    for (std::size_t i = 0; i < leds_.size(); ++i) {
+        if (i == 170)
+            continue;  // the frame has no room for a 171st LED
+        const LedColour& c = leds_[i];
+        bytes[3 * i] = static_cast<std::uint8_t>(c.c0 * c.alpha / 256);
+        bytes[3 * i + 1] = static_cast<std::uint8_t>(c.c1 * c.alpha / 256);
+        bytes[3 * i + 2] = static_cast<std::uint8_t>(c.c2 * c.alpha / 256);
+    }
+    return bytes;
+}
+
+// Brightness and speed come from device bytes and files: held to the 5-entry tables.
+std::uint8_t CPreviewEngine::Scale() const {
+    return preview::kBrightnessScale[std::min<std::size_t>(light_.brightness, 4)];
+}
+
+std::uint8_t CPreviewEngine::Scaled(std::uint8_t curve) const {
+    return static_cast<std::uint8_t>(curve * Scale() / 256);
+}
+
+void CPreviewEngine::Fill(const Rgb& colour, std::uint8_t alpha) {
+    for (LedColour& led : leds_)
+        led = {colour[0], colour[1], colour[2], alpha};
+}
+
+void CPreviewEngine::EffectBreathCycle() {
+    std::lock_guard lock(mutex_);
+    counter_ = StepCounter(light_.direction != 0, 128, counter_ % 128, 1);
+    if (counter_ == 0) {
+        colourIndex_ = static_cast<std::uint8_t>((colourIndex_ % 192 + 16) % 192);
+    }
+    const Rgb colour = light_.multiColor ? preview::ColourWheel()[colourIndex_ % 192]
+                                         : Rgb{light_.red, light_.green, light_.blue};
+    Fill(colour, Scaled(preview::BreathingCurve()[counter_ % 128]));
+}
+
+void CPreviewEngine::EffectBreathFour() {
+    std::lock_guard lock(mutex_);
+    counter_ = StepCounter(light_.direction != 0, 128, counter_ % 128, 1);
+    if (counter_ == 0)
+        colourIndex_ = static_cast<std::uint8_t>((colourIndex_ % 4 + 1) % 4);
+    Fill(preview::kFixedColours[colourIndex_ % 4],
+         Scaled(preview::BreathingCurve()[counter_ % 128]));
+}
+
+void CPreviewEngine::EffectStatic() {
+    std::lock_guard lock(mutex_);
+    Fill({light_.red, light_.green, light_.blue}, Scale());
+}
+
+void CPreviewEngine::EffectSpectrum() {
+    std::lock_guard lock(mutex_);
+    counter_ = StepCounter(light_.direction != 0, 192, counter_ % 192, 1);
+    Fill(preview::ColourWheel()[counter_ % 192], Scale());
+}
+
+void CPreviewEngine::Flash(int advance, int wrap, bool fixed) {
+    const std::uint32_t now = clock_();
+    const std::uint32_t period = preview::kFlashBase[std::min<std::size_t>(light_.speed, 4)] * 200u;
+    if (now - lastToggle_ >= period) {
+        flashOn_ = !flashOn_;
+        lastToggle_ = now;
+        counter_ = static_cast<std::uint8_t>((counter_ % wrap + advance) % wrap);
+    }
+    if (!flashOn_) {
+        Fill({0, 0, 0}, 0);
+    } else if (fixed) {
+        Fill(preview::kFixedColours[counter_ % 4], Scale());
+    } else {
+        Fill(light_.multiColor ? preview::ColourWheel()[counter_ % 192]
+                               : Rgb{light_.red, light_.green, light_.blue},
+             Scale());
+    }
+}
+
+void CPreviewEngine::EffectFlash() {
+    std::lock_guard lock(mutex_);
+    Flash(16, 192, false);
+}
+
+void CPreviewEngine::EffectFlashFour() {
+    std::lock_guard lock(mutex_);
+    Flash(1, 4, true);
+}
+
+void CPreviewEngine::EffectOff() {
+    std::lock_guard lock(mutex_);
+    Fill({0, 0, 0}, 0);
+}
+
+std::uint8_t CPreviewEngine::Counter() const {
+    std::lock_guard lock(mutex_);
+    return counter_;
+}
+
+std::uint8_t CPreviewEngine::ColourIndex() const {
+    std::lock_guard lock(mutex_);
+    return colourIndex_;
+}
+
+bool CPreviewEngine::FlashOn() const {
+    std::lock_guard lock(mutex_);
+    return flashOn_;
+}
+
+void CPreviewEngine::MusicDecay(int index, int mode) {
+    std::lock_guard lock(mutex_);
+    if (index < 0 || index >= kMusicLevels)
+        return;
+    std::uint8_t& l = levels_[static_cast<std::size_t>(index)];
+    int minus = 0;
+    if (mode == 29) {
+        if (l & 0x90) {
+            minus = 45;
+        } else if (l & 0x60) {
+            minus = 35;
+        } else if (l > 0) {
+            minus = 1;
+        }
+    } else if (l >= 128) {
+        minus = 40;
+    } else if (l >= 64) {
+        minus = 30;
+    } else if (l >= 32) {
+        minus = mode == 0 ? 15 : 10;
+    } else if (l > 16) {
+        minus = 8;
+    } else if (l > 0) {
+        minus = 1;
+    }
+    l = static_cast<std::uint8_t>(l - minus);  // byte arithmetic, as the bars always had
+}
+
+void CPreviewEngine::MusicPeaks() {
+    std::lock_guard lock(mutex_);
+    for (std::size_t i = 0; i < 9; ++i) {
+        if (peaks_[i])
+            levels_[i] = 255;
+    }
+}
+
+void CPreviewEngine::MusicRotate(bool direction) {
+    std::lock_guard lock(mutex_);
+    if (direction) {
+        std::rotate(peaks_.rbegin(), peaks_.rbegin() + 1, peaks_.rend());
+    } else {
+        std::rotate(peaks_.begin(), peaks_.begin() + 1, peaks_.end());
+    }
+}
+
+void CPreviewEngine::MusicReset() {
+    std::lock_guard lock(mutex_);
+    levels_.fill(0);
+    peaks_.fill(false);
+}
+
+std::uint8_t CPreviewEngine::MusicLevel(int index) const {
+    std::lock_guard lock(mutex_);
+    return index >= 0 && index < kMusicLevels ? levels_[static_cast<std::size_t>(index)] : 0;
+}
+
+void CPreviewEngine::SetMusicLevel(int index, std::uint8_t level) {
+    std::lock_guard lock(mutex_);
+    if (index >= 0 && index < kMusicLevels)
+        levels_[static_cast<std::size_t>(index)] = level;
+}
+
+void CPreviewEngine::SetPeak(int index, bool on) {
+    std::lock_guard lock(mutex_);
+    if (index >= 0 && index < kMusicPeaks)
+        peaks_[static_cast<std::size_t>(index)] = on;
+}
+
+bool CPreviewEngine::Peak(int index) const {
+    std::lock_guard lock(mutex_);
+    return index >= 0 && index < kMusicPeaks && peaks_[static_cast<std::size_t>(index)];
+}
+
+}  // namespace morva

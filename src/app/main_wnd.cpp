@@ -138,8 +138,7 @@ void CMainWnd::BuildRouter() {
     router_.AddExact(kClick, "setbtn", later("settings window"));
 
     // Entries of panels and device pages that arrive with later work.
-    for (const char* prefix : {"key_"})
-        router_.AddPrefix(kClick, prefix, later("key assignment panel"));
+    router_.AddPrefix(kClick, "key_", later("key assignment panel"));
     router_.AddPrefix(kClick, "color_option_", later("lighting panel"));
     router_.AddPrefix(kClick, "audiocolor_option_", later("lighting panel"));
     router_.AddPrefix(kClick, "windowdeviceset_", later("system device settings"));
@@ -302,14 +301,7 @@ void CMainWnd::BuildRouter() {
 void CMainWnd::WindowStart() {
     if (started_)
         return;
-    // Other programs learn that the lighting is ours.
-    if (ipc_) {
-        ipc::Message notice;
-        notice.msg = ipc::kMsgLightControlNotice;
-        notice.wParam = 1;
-        notice.lParam = lightControlFlag_;
-        ipc_->Broadcast(notice);
-    }
+    BroadcastLightNotice();  // other programs learn whether the lighting is ours
     ApplyLanguage(language_.GetSavedLanguage());
     NotBuiltYet("device pages and discovery");
     hide();
@@ -444,15 +436,19 @@ void CMainWnd::ToggleLightControl() {
     SetLightControl(lightControlFlag_ == 0 ? 1 : 0);
 }
 
+void CMainWnd::BroadcastLightNotice() {
+    if (!ipc_)
+        return;
+    ipc::Message notice;
+    notice.msg = ipc::kMsgLightControlNotice;
+    notice.wParam = 1;
+    notice.lParam = lightControlFlag_;
+    ipc_->Broadcast(notice);
+}
+
 void CMainWnd::SetLightControl(int flag) {
     lightControlFlag_ = flag;
-    if (ipc_) {
-        ipc::Message notice;
-        notice.msg = ipc::kMsgLightControlNotice;
-        notice.wParam = 1;
-        notice.lParam = flag;
-        ipc_->Broadcast(notice);
-    }
+    BroadcastLightNotice();
     if (lightStatus_) {
         lightStatus_->SetText(flag ? QStringLiteral("light_control_on")
                                    : QStringLiteral("light_control_off"));

@@ -83,6 +83,7 @@ private:
     void OnMenuItem(const QString& name);
     void ToggleLightControl();
     void SetLightControl(int flag);
+    void BroadcastLightNotice();
     void ShowNoDeviceView();
     // Entries of features built later: named, counted, and otherwise without effect.
     void NotBuiltYet(const std::string& feature);

@@ -1,0 +1,228 @@
+#include "device/models/usb_device.h"
+
+#include <algorithm>
+
+#include "base/debug_log.h"
+#include "device/device_folders.h"
+
+namespace morva {
+namespace {
+
+// Ticks of 2 ms between two effect steps, by speed.
+constexpr std::array<int, 5> kLightThreshold = {28, 23, 18, 13, 7};
+constexpr std::chrono::milliseconds kLightTick{2};
+constexpr std::chrono::milliseconds kIdleWait{100};
+// A reader whose interface fails waits this long before trying again.
+constexpr std::chrono::milliseconds kReaderRetry{100};
+
+}  // namespace
+
+CTessaronUSBDevice::CTessaronUSBDevice(hid::IHidBackend& backend, CPreviewEngine::Clock clock)
+    : commandChannel_(backend),
+      readers_{std::make_unique<EventReader>(backend), std::make_unique<EventReader>(backend)},
+      engine_(std::move(clock)) {}
+
+CTessaronUSBDevice::~CTessaronUSBDevice() {
+    StopThreads();
+}
+
+void CTessaronUSBDevice::StopThreads() {
+    StopLightThread();
+    CloseEventLink(EventLink::Cable);
+    CloseEventLink(EventLink::Receiver);
+}
+
+std::array<std::uint8_t, kInfoBlockSize> CTessaronUSBDevice::Info() const {
+    std::lock_guard lock(infoLock_);
+    return info_;
+}
+
+void CTessaronUSBDevice::SetInfo(const std::array<std::uint8_t, kInfoBlockSize>& info) {
+    std::lock_guard lock(infoLock_);
+    info_ = info;
+}
+
+void CTessaronUSBDevice::SetDataRoots(const std::string& localAppData,
+                                      const std::string& resourceFolder) {
+    localAppData_ = localAppData;
+    resourceFolder_ = resourceFolder;
+}
+
+std::string CTessaronUSBDevice::GetUserDataFolder() const {
+    return morva::GetUserDataFolder(LocalAppDataFolder(localAppData_), modelName_);
+}
+
+std::string CTessaronUSBDevice::GetDefaultDataFolder() const {
+    return morva::GetDefaultDataFolder(resourceFolder_);
+}
+
+std::string CTessaronUSBDevice::GetDefaultProfilePath() const {
+    return morva::GetDefaultProfilePath(resourceFolder_, modelName_);
+}
+
+void CTessaronUSBDevice::SetSlotRecord(const SupportedInterface& record) {
+    record_ = record;
+    deviceType_ = record.deviceType;
+    role_ = record.role;
+}
+
+void CTessaronUSBDevice::SetKeyCount(int count) {
+    keyCount_ = std::max(count, 0);
+}
+
+void CTessaronUSBDevice::SetLedCount(int count) {
+    count = std::max(count, 0);
+    if (count == engine_.LedCount())
+        return;
+    engine_.SetLedCount(count);
+    std::lock_guard lock(ledListLock_);
+    ledLightList_.assign(static_cast<std::size_t>(count), LightInfo{});
+}
+
+void CTessaronUSBDevice::SetExternalLightControl(bool on) {
+    hostLighting_ = on;
+    if (on && deviceType_ == kDeviceTypeKeyboard && commandChannel_.IsOpen())
+        CmdLightControl(commandChannel_);
+}
+
+void CTessaronUSBDevice::SetLightInfo(const LightInfo& info) {
+    lightState_ = info;
+    engine_.SetLight(PreviewLight{info.selectItem, info.light, info.speed, info.fx, info.multiColor,
+                                  info.red, info.green, info.blue});
+}
+
+bool CTessaronUSBDevice::PresentLightFrame() {
+    if (!hostLighting_)
+        return false;
+    if (commandChannel_.ViaReceiver() || !commandChannel_.IsOpen())
+        return true;
+    // The frame stream only writes what changed (and refreshes now and then); after a failed
+    // send the device is left alone for a while instead of blocking the UI thread.
+    const auto now = std::chrono::steady_clock::now();
+    if (now < quietUntil_)
+        return true;
+    std::vector<std::uint8_t> frame = engine_.FrameBytes();
+    frame.resize(static_cast<std::size_t>(3 * engine_.LedCount()));
+    if (frame.empty() || (frame == lastFrame_ && now - lastSent_ < kFrameRefresh))
+        return true;
+    if (CmdWriteLightFrame(commandChannel_, frame.data(), frame.size()) != 1) {
+        quietUntil_ = now + kFrameBackoff;
+        lastFrame_.clear();
+        return true;
+    }
+    lastFrame_ = std::move(frame);
+    lastSent_ = now;
+    return true;
+}
+
+void CTessaronUSBDevice::OnEventWord(std::uint16_t word, EventLink /*link*/) {
+    if (word == kEventActiveProfile) {
+        DebugLog("接收到自动添加设备的同步信息要求\n");
+        if (host_ != nullptr)
+            host_->StartEntryTimer(kEntryTimerActiveProfile, ActiveProfileTimerMs());
+    }
+}
+
+int CTessaronUSBDevice::ActiveProfileTimerMs() const {
+    return kind_ == kKindMouse || kind_ == kKindKeyboard ? 50 : 500;
+}
+
+bool CTessaronUSBDevice::WaitFor(std::stop_token stop, std::chrono::milliseconds time) {
+    std::mutex mutex;
+    std::condition_variable_any cv;
+    std::unique_lock lock(mutex);
+    return !cv.wait_for(lock, stop, time, [] { return false; }) && !stop.stop_requested();
+}
+
+// ---- Event links ----
+
+bool CTessaronUSBDevice::OpenEventLink(EventLink link, const std::string& path) {
+    CloseEventLink(link);
+    EventReader& reader = Reader(link);
+    {
+        std::lock_guard lock(reader.lock);
+        reader.open = reader.iface.Open(path, true, true);
+        if (!reader.open)
+            return false;
+    }
+    reader.thread = std::jthread(
+        [this, &reader, link](std::stop_token stop) { ReaderLoop(stop, reader, link); });
+    return true;
+}
+
+void CTessaronUSBDevice::CloseEventLink(EventLink link) {
+    EventReader& reader = Reader(link);
+    if (reader.thread.joinable()) {
+        reader.thread.request_stop();
+        // Closing cancels the read that waits without a time limit.
+        reader.iface.Close();
+        reader.thread.join();
+    }
+    std::lock_guard lock(reader.lock);
+    reader.open = false;
+    reader.iface.Close();
+}
+
+bool CTessaronUSBDevice::IsEventLinkOpen(EventLink link) const {
+    const EventReader& reader = Reader(link);
+    std::lock_guard lock(reader.lock);
+    return reader.open;
+}
+
+void CTessaronUSBDevice::ReaderLoop(std::stop_token stop, EventReader& reader, EventLink link) {
+    std::vector<std::uint8_t> buffer(std::max<std::size_t>(reader.iface.InputReportLength(), 64));
+    while (!stop.stop_requested()) {
+        std::uint32_t got = 0;
+        if (reader.iface.ReadReport(buffer.data(), static_cast<std::uint32_t>(buffer.size()), &got,
+                                    hid::kNoTimeout) != 1) {
+            if (!WaitFor(stop, kReaderRetry))
+                break;
+            continue;
+        }
+        if (!reader.iface.UnpackInputReport(buffer.data(), got))
+            continue;
+        const std::uint16_t word = reader.iface.FirstActiveUsage();
+        DebugLog("接收到自动添加设备的同步信息要求  TEST\n");
+        OnEventWord(word, link);
+    }
+    DebugLog("MS 设备同步线程设定退出\n");
+}
+
+// ---- Light thread ----
+
+void CTessaronUSBDevice::StartLightThread() {
+    StopLightThread();
+    lightThread_ = std::jthread([this](std::stop_token stop) { LightLoop(stop); });
+}
+
+void CTessaronUSBDevice::StopLightThread() {
+    if (lightThread_.joinable()) {
+        lightThread_.request_stop();
+        lightThread_.join();
+    }
+}
+
+void CTessaronUSBDevice::LightLoop(std::stop_token stop) {
+    while (!stop.stop_requested()) {
+        // The main window paints colours it receives while the external override is on.
+        if (!commandChannel_.IsOpen() || commandChannel_.externalColour) {
+            if (!WaitFor(stop, kIdleWait))
+                break;
+            continue;
+        }
+        const PreviewLight light = engine_.Light();
+        const EffectStep step = LightModeStep(light.mode);
+        if (step == nullptr) {
+            if (!WaitFor(stop, PlayCustomEffects()))
+                break;
+            continue;
+        }
+        const int speed = std::min<int>(light.speed, 4);
+        if (!WaitFor(stop, kLightTick * kLightThreshold[static_cast<std::size_t>(speed)]))
+            break;
+        (this->*step)();
+    }
+    DebugLog("light thread: exit\n");
+}
+
+}  // namespace morva

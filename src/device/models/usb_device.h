@@ -1,0 +1,245 @@
+// The device model every product class derives from: its two links (command and event), the
+// device information block, names and identity, the data folders, the lighting preview
+// engine with its light thread, the event readers, and the operations the pages and the main
+// window call, each with the behaviour a product without its own gives it.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <stop_token>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "device/device_tables.h"
+#include "device/models/device_host.h"
+#include "device/preview/preview_engine.h"
+#include "device/protocol/commands.h"
+#include "device/protocol/device_channel.h"
+#include "profile/profile_records.h"
+
+namespace morva {
+
+// The two ways into a product, for its event interfaces.
+enum class EventLink { Cable = 0, Receiver = 1 };
+
+class CTessaronUSBDevice {
+public:
+    using EffectStep = void (CTessaronUSBDevice::*)();
+
+    explicit CTessaronUSBDevice(hid::IHidBackend& backend, CPreviewEngine::Clock clock = {});
+    // Stops the light thread and the event readers before anything is released. Product
+    // classes call StopThreads() in their own destructors: the threads call their overrides.
+    virtual ~CTessaronUSBDevice();
+    void StopThreads();
+    CTessaronUSBDevice(const CTessaronUSBDevice&) = delete;
+    CTessaronUSBDevice& operator=(const CTessaronUSBDevice&) = delete;
+
+    void SetHost(IDeviceHost* host) { host_ = host; }
+    IDeviceHost* Host() const { return host_; }
+    CDeviceChannel& CommandChannel() { return commandChannel_; }
+    const CDeviceChannel& CommandChannel() const { return commandChannel_; }
+    CPreviewEngine& Engine() { return engine_; }
+    const CPreviewEngine& Engine() const { return engine_; }
+
+    // Device information block as last read.
+    std::array<std::uint8_t, kInfoBlockSize> Info() const;
+    void SetInfo(const std::array<std::uint8_t, kInfoBlockSize>& info);
+
+    // Names.
+    void SetDeviceXmlPath(const std::string& path) { deviceXmlPath_ = path; }
+    const std::string& DeviceXmlPath() const { return deviceXmlPath_; }
+    void SetProfileName(const std::string& name) { profileName_ = name; }
+    const std::string& ProfileName() const { return profileName_; }
+    void SetLightConfigName(const std::string& name) { lightConfigName_ = name; }
+    const std::string& LightConfigName() const { return lightConfigName_; }
+    void SetModelName(const std::string& name) { modelName_ = name; }
+    const std::string& ModelName() const { return modelName_; }
+
+    // Where the data folders are: the local application data folder and the program's
+    // resource folder (its DefaultData holds the factory files).
+    void SetDataRoots(const std::string& localAppData, const std::string& resourceFolder);
+    std::string GetUserDataFolder() const;
+    std::string GetDefaultDataFolder() const;
+    std::string GetDefaultProfilePath() const;
+
+    // Identity and link.
+    void SetSlotRecord(const SupportedInterface& record);
+    const SupportedInterface& Record() const { return record_; }
+    int DeviceType() const { return deviceType_; }
+    int Role() const { return role_; }
+    void SetTypeRow(int row) { typeRow_ = row; }
+    int TypeRow() const { return typeRow_; }
+    // Unchanged counts change nothing; a new LED count clears every LED and light list entry.
+    void SetKeyCount(int count);
+    int KeyCount() const { return keyCount_; }
+    void SetLedCount(int count);
+    int LedCount() const { return engine_.LedCount(); }
+    int SelectedKey() const { return selectedKey_; }
+    void SetPowerPanelShown(bool shown) { powerPanelShown_ = shown; }
+    bool PowerPanelShown() const { return powerPanelShown_; }
+    void SetLogoLed(int index) { logoLed_ = index; }
+    int LogoLed() const { return logoLed_; }
+
+    // Flags. Host lighting on tells a wired keyboard to take the program's frames.
+    void SetExternalLightControl(bool on);
+    bool HostLighting() const { return hostLighting_; }
+    void SetWindowActive(bool on) { windowActive_ = on; }
+    bool WindowActive() const { return windowActive_; }
+
+    // The lighting state the preview plays.
+    const LightInfo& LightState() const { return lightState_; }
+
+    // Event links: opened on a path (reopening first closes), each with its own reader.
+    bool OpenEventLink(EventLink link, const std::string& path);
+    void CloseEventLink(EventLink link);
+    bool IsEventLinkOpen(EventLink link) const;
+
+    // Light thread: started when a product reads its data, stopped before it restarts.
+    void StartLightThread();
+    void StopLightThread();
+    bool LightThreadRunning() const { return lightThread_.joinable(); }
+
+    // ---- Operations every product class may replace ----
+    virtual void ApplyLightSettings() {}
+    virtual void EffectBreathCycle() { engine_.EffectBreathCycle(); }
+    virtual void EffectBreathFour() { engine_.EffectBreathFour(); }
+    virtual void EffectStatic() { engine_.EffectStatic(); }
+    virtual void EffectSpectrum() { engine_.EffectSpectrum(); }
+    virtual void EffectFlash() { engine_.EffectFlash(); }
+    virtual void EffectFlashFour() { engine_.EffectFlashFour(); }
+    virtual void EffectOff() { engine_.EffectOff(); }
+    // Sends the current frame to the device (not through the receiver). False when the
+    // program does not drive the LEDs, so the page paints nothing either.
+    virtual bool PresentLightFrame();
+    virtual void SetLedColour(int index, std::uint32_t packed) {
+        engine_.SetLedColour(index, packed);
+    }
+    virtual std::uint32_t GetLedColour(int index) const { return engine_.GetLedColour(index); }
+    virtual void ReadFromDevice() {}
+    virtual void ReadActiveProfile() {}
+    // Run by the tab entry's timers 1003 and 1004; no product gives them work.
+    virtual void ReservedEntryOperation1() {}
+    virtual void ReservedEntryOperation2() {}
+    virtual void RefreshPowerStatus() {}
+    virtual bool IsWirelessReachable() { return true; }
+    virtual int LoadProfile() { return 0; }
+    virtual void RefreshPage() {}
+    virtual void RepairMacroBindings() {}
+    virtual void LoadDefaultProfile() {}
+    virtual std::vector<int> GetUsedMacros() { return {}; }
+    virtual int DownloadKeyTable(int /*page*/, const std::vector<IndexedKeyCode>& /*keys*/) {
+        return 0;
+    }
+    virtual int DownloadCurrentKeyTable(int /*page*/) { return 0; }
+    virtual int DownloadMacros(const std::vector<int>& /*macros*/) { return 0; }
+    virtual int DownloadSettings(int /*profile*/, int /*value0*/, int /*value59*/, int /*width*/,
+                                 int /*height*/) {
+        return 0;
+    }
+    virtual void LoadDefaultData() {}
+    virtual void SetKeyMap(const std::map<int, int>& map) { keyMap_ = map; }
+    virtual void MusicDecay(int index, int mode) { engine_.MusicDecay(index, mode); }
+    virtual void MusicPeaks() { engine_.MusicPeaks(); }
+    virtual void MusicRotate(bool direction) { engine_.MusicRotate(direction); }
+    virtual void MusicReset() { engine_.MusicReset(); }
+    // The page switches its function tabs by the stored type.
+    virtual void SetFunctionType(int type) { functionType_ = type; }
+    int GetFunctionType() const { return functionType_; }
+    virtual void SetProfilePaths() {}
+    virtual std::string GetProfilePath() const { return {}; }
+    virtual void SaveProfile() {}
+    virtual void SetDeviceKind(int kind) { kind_ = kind; }
+    int GetDeviceKind() const { return kind_; }
+    virtual void SetLightInfo(const LightInfo& info);
+    // The lighting panel's three selection values (the page hands them over).
+    virtual void SetLightSelection(int a, int b, int c) { lightSelection_ = {a, b, c}; }
+    std::array<int, 3> GetLightSelection() const { return lightSelection_; }
+    virtual void SelectKey(int index) { selectedKey_ = index; }
+    virtual void OnAudioSpectrum(const std::uint8_t* /*bytes100*/, int /*count*/) {}
+    virtual void OnAudioLevels(const int* /*levels6*/) {}
+
+    // An event word read on one of the device's event links (reader thread).
+    virtual void OnEventWord(std::uint16_t word, EventLink link);
+
+    // Words every product understands.
+    static constexpr std::uint16_t kEventActiveProfile = 0x0401;
+    // After a failed frame the device is left alone this long.
+    static constexpr std::chrono::milliseconds kFrameBackoff{200};
+    // An unchanged frame is sent again after this long, so a device that was replugged or
+    // reset picks the program's colours up again.
+    static constexpr std::chrono::milliseconds kFrameRefresh{1000};
+
+protected:
+    // The effect step of a light mode, or null when the mode plays the custom effect list.
+    virtual EffectStep LightModeStep(int /*mode*/) const { return nullptr; }
+    // One pass of the custom effect list player; returns the wait before the next pass.
+    virtual std::chrono::milliseconds PlayCustomEffects() { return std::chrono::milliseconds(100); }
+    // The delay of timer 1002 after a sync request.
+    int ActiveProfileTimerMs() const;
+    // Waits until the time passed or stop is requested; false on stop.
+    static bool WaitFor(std::stop_token stop, std::chrono::milliseconds time);
+
+    LightInfo lightState_;
+    std::map<int, int> keyMap_;
+
+private:
+    struct EventReader {
+        CHidDevice iface;
+        mutable std::mutex lock;  // serialises opening and closing
+        bool open = false;
+        std::jthread thread;
+        explicit EventReader(hid::IHidBackend& backend) : iface(backend) {}
+    };
+
+    void ReaderLoop(std::stop_token stop, EventReader& reader, EventLink link);
+    void LightLoop(std::stop_token stop);
+    EventReader& Reader(EventLink link) { return *readers_[static_cast<int>(link)]; }
+    const EventReader& Reader(EventLink link) const { return *readers_[static_cast<int>(link)]; }
+
+    IDeviceHost* host_ = nullptr;
+    CDeviceChannel commandChannel_;
+    std::array<std::unique_ptr<EventReader>, 2> readers_;
+    CPreviewEngine engine_;
+
+    mutable std::mutex infoLock_;
+    std::array<std::uint8_t, kInfoBlockSize> info_{};
+
+    std::string deviceXmlPath_;
+    std::string profileName_;
+    std::string lightConfigName_;
+    std::string modelName_;
+    std::string localAppData_;
+    std::string resourceFolder_;
+
+    SupportedInterface record_;
+    int deviceType_ = 0;
+    int role_ = 0;
+    int keyCount_ = 0;
+    int typeRow_ = -1;
+    int selectedKey_ = -1;
+    int functionType_ = 1;
+    int kind_ = 0;
+    int logoLed_ = -1;
+    bool powerPanelShown_ = false;
+    std::atomic<bool> hostLighting_{true};
+    std::atomic<bool> windowActive_{true};
+    std::array<int, 3> lightSelection_{};
+    std::vector<LightInfo> ledLightList_;
+    std::mutex ledListLock_;
+
+    // Frame stream bookkeeping (UI thread only).
+    std::vector<std::uint8_t> lastFrame_;
+    std::chrono::steady_clock::time_point lastSent_{};
+    std::chrono::steady_clock::time_point quietUntil_{};
+
+    std::jthread lightThread_;
+};
+
+}  // namespace morva

@@ -1,0 +1,169 @@
+#include "ui/controls/device_key_button.h"
+
+#include <QImage>
+#include <QImageReader>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+
+#include "ui/toolkit/paint_manager.h"
+#include "ui/toolkit/theme.h"
+
+namespace morva::ui {
+
+namespace {
+
+// Decoded at the device pixel size, so vector pictures stay sharp at scale 2.
+QImage LoadImage(const QString& file, const QSize& pixels) {
+    QImageReader reader(file);
+    reader.setScaledSize(pixels);
+    return reader.read();
+}
+
+}  // namespace
+
+CDeviceKeyButtonUI::CDeviceKeyButtonUI(QWidget* parent) : CButtonUI(parent) {
+    // Installed after the toolkit's own filter, so it runs first and can drop the event
+    // before that one turns it into "dbclick".
+    installEventFilter(this);
+}
+
+bool CDeviceKeyButtonUI::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == this && event->type() == QEvent::MouseButtonDblClick) {
+        const QPoint p = static_cast<QMouseEvent*>(event)->position().toPoint();
+        return !rect().contains(p);
+    }
+    return CButtonUI::eventFilter(watched, event);
+}
+
+void CDeviceKeyButtonUI::SetAttribute(const QString& name, const QString& value) {
+    if (name.compare(u"lightimage", Qt::CaseInsensitive) == 0) {
+        SetLightImage(value);
+    } else if (name.compare(u"keysetimage", Qt::CaseInsensitive) == 0) {
+        SetKeysetImage(value);
+    } else if (name.compare(u"gmnametextcolor", Qt::CaseInsensitive) == 0) {
+        // Layouts may set it; this cell draws no name text, so the value is not needed.
+    } else {
+        CButtonUI::SetAttribute(name, value);
+    }
+}
+
+void CDeviceKeyButtonUI::SetLightImage(const QString& image) {
+    m_lightImage = image;
+    Invalidate();
+}
+
+void CDeviceKeyButtonUI::SetKeysetImage(const QString& image) {
+    m_keysetImage = image;
+    Invalidate();
+}
+
+void CDeviceKeyButtonUI::SetKeyLight(uint32_t colour, int alpha, bool shown) {
+    m_lightColour = colour;
+    m_lightAlpha = alpha;
+    m_lightShown = shown;
+}
+
+void CDeviceKeyButtonUI::SetKeysetImageHidden(bool hidden) {
+    if (m_keysetHidden == hidden) {
+        return;
+    }
+    m_keysetHidden = hidden;
+    Invalidate();
+}
+
+void CDeviceKeyButtonUI::SetKeySelected(int selected) {
+    if (m_keySelected == selected) {
+        return;
+    }
+    m_keySelected = selected;
+    Invalidate();
+}
+
+QColor CDeviceKeyButtonUI::LightColourToQColor(uint32_t packed, int alpha) {
+    return QColor(static_cast<int>(packed & 0xFF), static_cast<int>((packed >> 16) & 0xFF),
+                  static_cast<int>((packed >> 8) & 0xFF), std::clamp(alpha, 0, 255));
+}
+
+void CDeviceKeyButtonUI::Invalidate() {
+    update();
+}
+
+void CDeviceKeyButtonUI::paintEvent(QPaintEvent* event) {
+    CButtonUI::paintEvent(event);
+    if (!m_lightShown && m_keysetHidden && m_keySelected == 0) {
+        return;
+    }
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const QRectF cell(rect());
+    const qreal radius = std::min<qreal>(CPaintManagerUI::Scale(theme::kRadius) / 2.0,
+                                         std::min(cell.width(), cell.height()) / 4.0);
+    if (m_lightShown) {
+        PaintLight(painter, cell, radius);
+    }
+    if (!m_keysetHidden) {
+        PaintKeyset(painter, cell);
+    }
+    if (m_keySelected != 0) {
+        // Inset by half the pen so the stroke lands on whole pixels at every scale.
+        const qreal pen = CPaintManagerUI::Scale(2);
+        painter.setPen(QPen(QColor::fromRgba(theme::kAccent), pen));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(cell.adjusted(pen / 2, pen / 2, -pen / 2, -pen / 2), radius,
+                                radius);
+    }
+}
+
+void CDeviceKeyButtonUI::PaintLight(QPainter& painter, const QRectF& cell, qreal radius) const {
+    const QColor colour = LightColourToQColor(m_lightColour, m_lightAlpha);
+    const QString file = ImageFile(m_lightImage);
+    if (!file.isEmpty()) {
+        const qreal dpr = devicePixelRatioF();
+        QImage tinted = LoadImage(file, (cell.size() * dpr).toSize())
+                            .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        if (!tinted.isNull()) {
+            // The picture gives the LED's shape; the colour replaces its pixels.
+            QPainter tint(&tinted);
+            tint.setCompositionMode(QPainter::CompositionMode_SourceIn);
+            tint.fillRect(tinted.rect(), colour);
+            tint.end();
+            tinted.setDevicePixelRatio(dpr);
+            painter.drawImage(cell, tinted);
+            return;
+        }
+    }
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(colour);
+    painter.drawRoundedRect(cell, radius, radius);
+    const qreal pen = CPaintManagerUI::Scale(1);
+    QColor rim = colour.lighter(160);
+    rim.setAlpha(colour.alpha() / 2);
+    painter.setPen(QPen(rim, pen));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(cell.adjusted(pen / 2, pen / 2, -pen / 2, -pen / 2), radius, radius);
+}
+
+void CDeviceKeyButtonUI::PaintKeyset(QPainter& painter, const QRectF& cell) const {
+    const QString file = ImageFile(m_keysetImage);
+    if (!file.isEmpty()) {
+        const qreal dpr = devicePixelRatioF();
+        QImage image = LoadImage(file, (cell.size() * dpr).toSize());
+        if (!image.isNull()) {
+            image.setDevicePixelRatio(dpr);
+            painter.drawImage(cell, image);
+            return;
+        }
+    }
+    // Without a picture: a small accent triangle in the top-right corner.
+    const qreal side =
+        std::max<qreal>(CPaintManagerUI::Scale(6), std::min(cell.width(), cell.height()) / 4.0);
+    const QPointF corner = cell.topRight();
+    const QPointF mark[] = {corner, corner - QPointF(side, 0), corner + QPointF(0, side)};
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(QColor::fromRgba(theme::kAccent));
+    painter.drawPolygon(mark, 3);
+}
+
+}  // namespace morva::ui

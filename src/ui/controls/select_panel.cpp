@@ -1,0 +1,192 @@
+#include "ui/controls/select_panel.h"
+
+#include <QAbstractButton>
+#include <QChildEvent>
+#include <QMouseEvent>
+#include <QPainter>
+
+#include <algorithm>
+
+#include "ui/controls/device_key_button.h"
+#include "ui/toolkit/paint_manager.h"
+#include "ui/toolkit/theme.h"
+
+namespace morva::ui {
+
+namespace {
+
+// Edges count as touching: a cell spans x .. x + width (its exclusive right edge) and the band
+// spans left .. right, so a band whose right edge equals a cell's x, or whose left edge equals
+// x + width, still selects it. QRect::intersects would miss both.
+bool Touches(const QRect& band, const QRect& cell) {
+    return band.left() <= cell.x() + cell.width() && cell.x() <= band.right() &&
+           band.top() <= cell.y() + cell.height() && cell.y() <= band.bottom();
+}
+
+class BandOverlay : public QWidget {
+public:
+    explicit BandOverlay(CSelectPanelUI* panel) : QWidget(panel), m_panel(panel) {
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+        hide();
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        const QRect band = m_panel->SelectionRect();
+        const QRectF area(QPointF(band.left(), band.top()), QPointF(band.right(), band.bottom()));
+        QColor fill = QColor::fromRgba(theme::kAccent);
+        fill.setAlpha(56);
+        QPainter painter(this);
+        painter.fillRect(area, fill);
+        // Half a pen inside the band keeps the border on whole pixels at every scale.
+        const qreal pen = CPaintManagerUI::Scale(1);
+        if (area.width() > pen && area.height() > pen) {
+            painter.setRenderHint(QPainter::Antialiasing);
+            painter.setPen(QPen(QColor::fromRgba(theme::kAccent), pen));
+            painter.drawRect(area.adjusted(pen / 2, pen / 2, -pen / 2, -pen / 2));
+        }
+    }
+
+private:
+    CSelectPanelUI* m_panel;
+};
+
+}  // namespace
+
+CSelectPanelUI::CSelectPanelUI(QWidget* parent) : CVerticalLayoutUI(parent) {
+    m_band = new BandOverlay(this);
+}
+
+void CSelectPanelUI::childEvent(QChildEvent* event) {
+    // A press on a cell goes to the cell, so the panel watches its direct children to still
+    // start a band from there.
+    if (event->type() == QEvent::ChildAdded && event->child()->isWidgetType()) {
+        event->child()->installEventFilter(this);
+    }
+    CVerticalLayoutUI::childEvent(event);
+}
+
+bool CSelectPanelUI::eventFilter(QObject* watched, QEvent* event) {
+    auto* child = qobject_cast<QWidget*>(watched);
+    if (child == nullptr || child == m_band || child->parentWidget() != this) {
+        return CVerticalLayoutUI::eventFilter(watched, event);
+    }
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::MouseMove:
+        case QEvent::MouseButtonRelease:
+            break;
+        default:
+            return false;
+    }
+    auto* mouse = static_cast<QMouseEvent*>(event);
+    const QPoint point = child->mapToParent(mouse->position().toPoint());
+    switch (event->type()) {
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+            if (mouse->button() == Qt::LeftButton) {
+                Press(point);
+            }
+            break;
+        case QEvent::MouseMove:
+            Move(point);
+            break;
+        default:
+            if (mouse->button() == Qt::LeftButton) {
+                // A drag that ends over the pressed cell is a selection, not a click of it.
+                if (auto* button = qobject_cast<QAbstractButton*>(child); button && m_dragging) {
+                    button->setDown(false);
+                }
+                Release();
+            }
+            break;
+    }
+    // The child still sees every event, so a click without movement reaches it.
+    return false;
+}
+
+void CSelectPanelUI::mousePressEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        CVerticalLayoutUI::mousePressEvent(event);
+        return;
+    }
+    Press(event->position().toPoint());
+    event->accept();
+}
+
+void CSelectPanelUI::mouseMoveEvent(QMouseEvent* event) {
+    Move(event->position().toPoint());
+    event->accept();
+}
+
+void CSelectPanelUI::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() != Qt::LeftButton) {
+        CVerticalLayoutUI::mouseReleaseEvent(event);
+        return;
+    }
+    Release();
+    event->accept();
+}
+
+void CSelectPanelUI::resizeEvent(QResizeEvent* event) {
+    CVerticalLayoutUI::resizeEvent(event);
+    m_band->setGeometry(rect());
+}
+
+// Events a child ignores travel on to the panel after its filter saw them, so each step must
+// be harmless when it runs twice for the same event.
+void CSelectPanelUI::Press(const QPoint& point) {
+    if (!isEnabled()) {
+        return;
+    }
+    m_mouseDown = 1;
+    m_start = point;
+}
+
+void CSelectPanelUI::Move(const QPoint& point) {
+    if (m_mouseDown != 0) {
+        m_dragging = true;
+    }
+    if (!m_dragging) {
+        return;
+    }
+    m_current = point;
+    m_selection.setCoords(
+        std::min(m_start.x(), m_current.x()), std::min(m_start.y(), m_current.y()),
+        std::max(m_start.x(), m_current.x()), std::max(m_start.y(), m_current.y()));
+    if (!m_band->isVisible()) {
+        m_band->setGeometry(rect());
+        m_band->raise();
+        m_band->show();
+    }
+    m_band->update();
+}
+
+void CSelectPanelUI::Release() {
+    m_mouseDown = 0;
+    if (!m_dragging) {
+        return;
+    }
+    m_dragging = false;
+    m_start = m_current;
+    ApplySelection();
+    m_band->hide();
+    update();
+    // Last: a handler may remove this panel.
+    SendNotify(kNotifyClickSelectEnd);
+}
+
+void CSelectPanelUI::ApplySelection() {
+    for (int i = 0; i < GetCount(); ++i) {
+        CControlUI* control = GetItemAt(i);
+        if (control == nullptr || control->GetClass() != u"DeviceKeyButton") {
+            continue;
+        }
+        if (auto* key = dynamic_cast<CDeviceKeyButtonUI*>(control)) {
+            key->SetKeySelected(Touches(m_selection, control->GetPos()) ? 1 : 0);
+        }
+    }
+}
+
+}  // namespace morva::ui

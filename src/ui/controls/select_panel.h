@@ -1,0 +1,48 @@
+// A vertical layout whose direct "DeviceKeyButton" children can be picked with a rubber band.
+#pragma once
+
+#include <QPoint>
+#include <QRect>
+
+#include "ui/toolkit/containers.h"
+
+namespace morva::ui {
+
+inline constexpr char kNotifyClickSelectEnd[] = "click_select_end";
+
+// A left press on the panel or on one of its direct children starts a band; moving drags it;
+// the release marks every direct "DeviceKeyButton" child the band touches, clears the rest and
+// sends "click_select_end". A press and release without movement stays a plain click.
+class CSelectPanelUI : public CVerticalLayoutUI {
+public:
+    explicit CSelectPanelUI(QWidget* parent = nullptr);
+    QString GetClass() const override { return QStringLiteral("SelectPanel"); }
+
+    bool IsDragging() const { return m_dragging; }
+    // Panel coordinates; left()/top()/right()/bottom() are the band's corner points as dragged.
+    QRect SelectionRect() const { return m_selection; }
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void childEvent(QChildEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void Press(const QPoint& point);
+    void Move(const QPoint& point);
+    void Release();
+    void ApplySelection();
+
+    int m_mouseDown = 0;
+    bool m_dragging = false;
+    QPoint m_start;
+    QPoint m_current;
+    QRect m_selection;
+    // Drawn above the children while dragging; owned as a Qt child.
+    QWidget* m_band = nullptr;
+};
+
+}  // namespace morva::ui

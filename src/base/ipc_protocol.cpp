@@ -106,6 +106,20 @@ void LineSplitter::Feed(std::string_view bytes,
 }
 
 std::string SocketPath(std::string& error) {
+    const char* chosen = std::getenv(kSocketEnv);
+    if (chosen != nullptr && chosen[0] != '\0') {
+        const std::string path = chosen;
+        if (path[0] != '/') {
+            // The program and its clients rarely share a working folder.
+            error = std::string(kSocketEnv) + " must be an absolute path: " + path;
+            return {};
+        }
+        if (path.size() >= sizeof(sockaddr_un{}.sun_path)) {
+            error = "socket path too long: " + path;
+            return {};
+        }
+        return path;
+    }
     std::string folder;
     const char* runtime = std::getenv("XDG_RUNTIME_DIR");
     if (runtime != nullptr && runtime[0] == '/') {

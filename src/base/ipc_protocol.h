@@ -24,6 +24,11 @@ inline constexpr char kMsgLightControlNotice[] = "MsgLightControlNotice";
 inline constexpr char kMsgLightControlRequest[] = "MsgLightControlRequest";
 inline constexpr char kMsgWorkToolQuery[] = "MsgWorkToolQuery";
 inline constexpr char kMsgAudioRecordCommand[] = "MsgAudioRecordCommand";
+// morvactl's questions to the running program and the program's answers.
+inline constexpr char kMsgAppStatusQuery[] = "AppStatusQuery";
+inline constexpr char kMsgAppStatusReport[] = "AppStatusReport";
+inline constexpr char kMsgSimRequest[] = "SimRequest";
+inline constexpr char kMsgSimReply[] = "SimReply";
 inline constexpr char kGameStart[] = "Game_Start";
 inline constexpr char kGameEnd[] = "Game_End";
 inline constexpr char kGameKill[] = "Game_Kill";
@@ -55,9 +60,12 @@ private:
     bool skipping_ = false;
 };
 
-// Where the socket lives: $XDG_RUNTIME_DIR/morva-tr510.sock, or, without that variable, a
-// private folder /tmp/morva-tr510-<uid>/ (created 0700; refused when it is not ours alone).
+// Where the socket lives: $MORVA_SOCKET when set (an absolute path, taken as is, so tests and
+// side-by-side instances can pick their own; choosing a safe folder is then up to the caller),
+// else $XDG_RUNTIME_DIR/morva-tr510.sock, or, without that variable, a private folder
+// /tmp/morva-tr510-<uid>/ (created 0700; refused when it is not ours alone).
 // Empty with a reason in `error` when no safe path can be had (also when over 107 bytes).
+inline constexpr char kSocketEnv[] = "MORVA_SOCKET";
 std::string SocketPath(std::string& error);
 
 }  // namespace morva::ipc

@@ -11,6 +11,8 @@
 #include "device/protocol/commands.h"
 #include "platform/hidraw/hidraw_backend.h"
 #include "sim/sim_bus.h"
+#include "sim/sim_control.h"
+#include "tools/morvactl/app_client.h"
 #include "tools/morvactl/device_names.h"
 #include "tools/morvactl/interface_scan.h"
 
@@ -22,7 +24,7 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-const char* kHelp = R"(usage: morvactl [OPTIONS] COMMAND [ARGS]
+const char* kHelpHead = R"(usage: morvactl [OPTIONS] COMMAND [ARGS]
 
 Talks to the devices of the MORVA TR510 family without the desktop program.
 
@@ -47,6 +49,17 @@ Commands:
                              shoot, status
   descriptor FILE            parse a raw HID report descriptor file and print its
                              top-level collections
+  app status                 ask the running program which devices it sees, one line
+                             each: KIND LINK connected|disconnected shown|hidden, and
+                             "selected" for the one on screen
+  app sim COMMAND [ARGS]     change the simulated devices of a program started with
+                             --simulate, to watch hot-plug without hardware; prints
+                             nothing when done. COMMAND is one of:
+)";
+
+const char* kHelpTail = R"(
+The app commands ignore --simulate: they talk to the running program over its socket,
+$MORVA_SOCKET when set, else $XDG_RUNTIME_DIR/morva-tr510.sock.
 
 DEVICE is one of: mouse, mouse-receiver, keyboard, keyboard-receiver, pad, headset.
 Numbers (CMD, LEN, ADDR, HEX bytes) are hexadecimal.
@@ -62,6 +75,14 @@ struct Options {
     bool trace = false;
     std::vector<std::string> command;
 };
+
+std::string HelpText() {
+    std::string text = kHelpHead;
+    std::istringstream usage(sim::SimCommandUsage());
+    for (std::string line; std::getline(usage, line);)
+        text += "      " + line + "\n";
+    return text + kHelpTail;
+}
 
 std::string Hex(const std::uint8_t* bytes, std::size_t n) {
     std::string text;
@@ -270,6 +291,97 @@ private:
     sim::SimBus* simBus_ = nullptr;
 };
 
+class AppCommands {
+public:
+    AppCommands(const AppConnection& app, std::ostream& out, std::ostream& err)
+        : app_(app), out_(out), err_(err) {}
+
+    int Run(const std::vector<std::string>& args) {
+        if (args.size() == 1 && args[0] == "status")
+            return Status();
+        if (!args.empty() && args[0] == "sim")
+            return Sim({args.begin() + 1, args.end()});
+        err_ << "morvactl: app takes status or sim COMMAND [ARGS] (see --help)\n";
+        return kExitUsage;
+    }
+
+private:
+    int Status() {
+        ipc::Message query;
+        query.msg = ipc::kMsgAppStatusQuery;
+        const std::optional<ipc::Message> report = Ask(query, ipc::kMsgAppStatusReport);
+        if (!report)
+            return kExitFailed;
+        const Json::Value& devices = report->data["devices"];
+        if (!devices.isArray())
+            return Malformed();
+        std::ostringstream lines;
+        for (const Json::Value& d : devices) {
+            if (!d.isObject() || !d["kind"].isString() || !d["link"].isString() ||
+                !d["connected"].isBool() || !d["shown"].isBool() || !d["selected"].isBool()) {
+                return Malformed();
+            }
+            lines << d["kind"].asString() << ' ' << d["link"].asString() << ' '
+                  << (d["connected"].asBool() ? "connected" : "disconnected") << ' '
+                  << (d["shown"].asBool() ? "shown" : "hidden")
+                  << (d["selected"].asBool() ? " selected" : "") << '\n';
+        }
+        out_ << lines.str();
+        return kExitOk;
+    }
+
+    int Sim(const std::vector<std::string>& words) {
+        sim::SimCommand parsed;
+        std::string error;
+        if (!sim::ParseSimCommand(words, parsed, error)) {
+            err_ << "morvactl: " << error << '\n';
+            return kExitUsage;
+        }
+        ipc::Message request;
+        request.msg = ipc::kMsgSimRequest;
+        request.data["args"] = Json::Value(Json::arrayValue);
+        for (const std::string& w : words)
+            request.data["args"].append(w);
+        const std::optional<ipc::Message> reply = Ask(request, ipc::kMsgSimReply);
+        if (!reply)
+            return kExitFailed;
+        if (!reply->data["ok"].isBool())
+            return Malformed();
+        if (reply->data["ok"].asBool())
+            return kExitOk;
+        const Json::Value& text = reply->data["error"];
+        err_ << "morvactl: "
+             << (text.isString() && !text.asString().empty() ? text.asString()
+                                                             : "the program refused the request")
+             << '\n';
+        return kExitFailed;
+    }
+
+    std::optional<ipc::Message> Ask(const ipc::Message& request, std::string_view reply) {
+        std::string error;
+        std::string path = app_.socketPath;
+        if (path.empty())
+            path = ipc::SocketPath(error);
+        if (path.empty()) {
+            err_ << "morvactl: cannot tell where the program's socket is: " << error << '\n';
+            return std::nullopt;
+        }
+        std::optional<ipc::Message> answer = AskApp(path, request, reply, app_.timeout, error);
+        if (!answer)
+            err_ << "morvactl: " << error << '\n';
+        return answer;
+    }
+
+    int Malformed() {
+        err_ << "morvactl: the program's answer is malformed\n";
+        return kExitFailed;
+    }
+
+    const AppConnection& app_;
+    std::ostream& out_;
+    std::ostream& err_;
+};
+
 // Restores the default debug sink when --trace installed one.
 struct TraceSink {
     explicit TraceSink(bool on, std::ostream& err) : on_(on) {
@@ -285,13 +397,14 @@ struct TraceSink {
 
 }  // namespace
 
-int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
+int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
+                const AppConnection& app) {
     Options options;
     std::size_t i = 0;
     for (; i < args.size(); ++i) {
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
-            out << kHelp;
+            out << HelpText();
             return kExitOk;
         }
         if (a == "--trace") {
@@ -317,7 +430,7 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
     }
     options.command.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
     if (options.command.empty()) {
-        err << kHelp;
+        err << HelpText();
         return kExitUsage;
     }
     const std::string& name = options.command[0];
@@ -330,6 +443,9 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
         }
         return hid::DumpDescriptorFile(rest[0], out, err);
     }
+
+    if (name == "app")
+        return AppCommands(app, out, err).Run(rest);
 
     const TraceSink trace(options.trace, err);
     Session session(options, out, err);

@@ -6,12 +6,16 @@
 #include <QSettings>
 
 #include <cstdio>
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "app/ipc_endpoint.h"
 #include "app/main_wnd.h"
 #include "app/sleep_watcher.h"
 #include "base/debug_log.h"
+#include "platform/hidraw/hidraw_backend.h"
+#include "sim/sim_bus.h"
 #include "ui/language/language_manager.h"
 #include "ui/toolkit/resource_manager.h"
 
@@ -55,14 +59,31 @@ int main(int argc, char** argv) {
     QApplication::setQuitOnLastWindowClosed(false);  // it lives on in the tray
 
     const QStringList args = QApplication::arguments();
+    bool simulate = false;
+    std::vector<morva::sim::Link> links;
+    std::string simState;
+    std::string dataDir;
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == "--help" || a == "-h") {
             std::fputs(kUsage, stdout);
             return 0;
         }
-        if ((a == "--simulate" || a == "--sim-state" || a == "--data-dir") && i + 1 < args.size()) {
-            ++i;  // taken by the device layer once it exists
+        if (a == "--simulate" && i + 1 < args.size()) {
+            std::string error;
+            if (!morva::sim::ParseLinkList(args[++i].toStdString(), links, error)) {
+                std::fprintf(stderr, "morva-tr510: %s\n", error.c_str());
+                return 2;
+            }
+            simulate = true;
+            continue;
+        }
+        if (a == "--sim-state" && i + 1 < args.size()) {
+            simState = args[++i].toStdString();
+            continue;
+        }
+        if (a == "--data-dir" && i + 1 < args.size()) {
+            dataDir = args[++i].toStdString();
             continue;
         }
         std::fprintf(stderr, "morva-tr510: unknown argument %s\n%s", a.toLocal8Bit().constData(),
@@ -94,7 +115,25 @@ int main(int argc, char** argv) {
     morva::ui::CLanguageManager language(QDir(res).filePath("DefaultData"),
                                          QDir(res).filePath("skin"), settings);
 
-    morva::app::CMainWnd window(language, &ipc);
+    // The HID bus, or the simulated one with the links named on the command line.
+    std::unique_ptr<morva::hid::IHidBackend> backend;
+    morva::app::DeviceSetup devices;
+    if (simulate) {
+        morva::sim::SimBusOptions options;
+        options.plugged = links;
+        options.stateFile = simState;
+        options.latency = morva::sim::kUsbLatency;
+        auto bus = std::make_unique<morva::sim::SimBus>(options);
+        devices.simBus = bus.get();
+        backend = std::move(bus);
+    } else {
+        backend = std::make_unique<morva::hid::HidrawBackend>();
+    }
+    devices.backend = backend.get();
+    devices.localAppData = dataDir;
+    devices.resourceFolder = res.toStdString();
+
+    morva::app::CMainWnd window(language, &ipc, devices);
     QObject::connect(&window, &morva::app::CMainWnd::ExitRequested, &app, &QApplication::quit);
     window.Create();
     window.resize(800, 572);

@@ -10,7 +10,13 @@
 
 #include "base/debug_log.h"
 #include "device/device_tables.h"
+#include "sim/sim_bus.h"
+#include "sim/sim_control.h"
+#include "ui/controls/register_controls.h"
 #include "ui/language/language_manager.h"
+#include "ui/pages/device_option.h"
+#include "ui/pages/device_page.h"
+#include "ui/pages/register_pages.h"
 #include "ui/toolkit/controls.h"
 #include "ui/toolkit/resource_manager.h"
 
@@ -34,8 +40,23 @@ std::string SenderName(const TNotifyUI& msg) {
 
 }  // namespace
 
-CMainWnd::CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc)
-    : language_(language), ipc_(ipc) {
+CMainWnd::CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc, DeviceSetup devices)
+    : language_(language), ipc_(ipc), simBus_(devices.simBus) {
+    ui::RegisterDeviceControls();
+    ui::RegisterPageControls();
+    if (devices.backend != nullptr) {
+        CDeviceManager::Options options;
+        options.localAppData = devices.localAppData;
+        options.resourceFolder = devices.resourceFolder;
+        options.makeModel = std::move(devices.makeModel);
+        options.onArrival = [this] {
+            // Start-up shows the window once it has its size; later arrivals bring it up.
+            if (shownOnce_)
+                BringToFront();
+        };
+        options.endPanelWork = [this] { NotBuiltYet("stop macro recording"); };
+        devices_ = std::make_unique<CDeviceManager>(*this, *devices.backend, std::move(options));
+    }
     setWindowTitle(QStringLiteral("MORVA TR510"));
     SetLanguageResolver([this](const QString& key) -> QString {
         return language_.Table().Has(key) ? language_.Text(key) : QString();
@@ -56,7 +77,38 @@ CMainWnd::CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc)
     connect(qApp, &QGuiApplication::screenAdded, this, watch);
 }
 
-CMainWnd::~CMainWnd() = default;
+CMainWnd::~CMainWnd() {
+    // The monitor thread talks to the devices: it ends before they do.
+    workers_.StopAll(std::chrono::milliseconds(1000));
+}
+
+ui::CControlUI* CMainWnd::CreateControl(const QString& tag) {
+    if (devices_) {
+        if (ui::CControlUI* page = devices_->CreatePageControl(tag))
+            return page;
+    }
+    return ui::WindowImplBase::CreateControl(tag);
+}
+
+intptr_t CMainWnd::HandleCustomMessage(int msg, intptr_t wParam, intptr_t lParam, bool& handled) {
+    if (msg == kMsgActivateInstance) {
+        handled = true;
+        DebugLog("软件标示 %d，%lld %lld\n", msg, static_cast<long long>(wParam),
+                 static_cast<long long>(lParam));
+        if (shownOnce_)
+            BringToFront();
+        return 0;
+    }
+    if (devices_ && devices_->HandleMessage(msg, wParam, lParam)) {
+        handled = true;
+        return 0;
+    }
+    return ui::WindowImplBase::HandleCustomMessage(msg, wParam, lParam, handled);
+}
+
+bool CMainWnd::AnyDeviceConnected() const {
+    return devices_ && devices_->CountConnectedDevices() > 0;
+}
 
 void CMainWnd::InitWindow() {
     DebugLog("InitWindow\n");
@@ -134,6 +186,19 @@ void CMainWnd::BuildRouter() {
                          if (restoreBtn_)
                              restoreBtn_->SetVisible(false);
                      }));
+    router_.AddExact(kClick, "device_select_prev", run([this] {
+                         if (devices_)
+                             devices_->SelectPreviousDevice();
+                     }));
+    router_.AddExact(kClick, "device_select_next", run([this] {
+                         if (devices_)
+                             devices_->SelectNextDevice();
+                     }));
+    router_.AddExact(kSelectChanged, "device_select", [this](const TNotifyUI& msg, int) {
+        auto* option = dynamic_cast<ui::COptionUI*>(msg.pSender);
+        if (devices_ && option != nullptr && option->IsSelected())
+            devices_->OnDeviceTabSelected(msg.pSender);
+    });
     router_.AddExact(kClick, "skinbtn", later("skin pop-up"));
     router_.AddExact(kClick, "setbtn", later("settings window"));
 
@@ -183,8 +248,6 @@ void CMainWnd::BuildRouter() {
         {"deng_same_mode", "synchronised lighting"},
         {"hs_EQ_btn_save", "headset sound panels"},
         {"hs_EQ_btn_delete", "headset sound panels"},
-        {"device_select_prev", "device tabs"},
-        {"device_select_next", "device tabs"},
         {"Close_bkColor_btn", "lighting panel"},
         {"music_setting_btn", "music window"},
     };
@@ -234,7 +297,6 @@ void CMainWnd::BuildRouter() {
                              "winlockflag_option",
                              "wflag_option",
                              "6flag_option",
-                             "device_select",
                              "deng_Op_tab",
                              "key_Op_tab",
                              "macro_Op_tab",
@@ -303,8 +365,9 @@ void CMainWnd::WindowStart() {
         return;
     BroadcastLightNotice();  // other programs learn whether the lighting is ours
     ApplyLanguage(language_.GetSavedLanguage());
-    NotBuiltYet("device pages and discovery");
     hide();
+    if (devices_)
+        devices_->Start(workers_, 0);
     NotBuiltYet("audio capture");
     NotBuiltYet("light sync thread");
     if (GetRoot())
@@ -367,6 +430,8 @@ void CMainWnd::AdaptToDisplay() {
 }
 
 void CMainWnd::ShowNoDeviceView() {
+    if (devices_)
+        return;  // the tab strip keeps it
     if (auto* view = FindControl(QStringLiteral("No_device_Link"))) {
         view->SetVisible(!AnyDeviceConnected());
     }
@@ -483,6 +548,12 @@ void CMainWnd::OnIpcMessage(const ipc::Message& message, QLocalSocket* connectio
         }
         if (ipc_)
             ipc_->Reply(connection, report);
+    } else if (message.msg == ipc::kMsgAppStatusQuery) {
+        if (ipc_)
+            ipc_->Reply(connection, StatusReport());
+    } else if (message.msg == ipc::kMsgSimRequest) {
+        if (ipc_)
+            ipc_->Reply(connection, SimReply(message));
     } else if (message.msg == ipc::kMsgSettingsRelay) {
         NotBuiltYet("settings window");
     } else if (awake_ && (message.msg == ipc::kGameStart || message.msg == ipc::kGameEnd ||
@@ -490,6 +561,46 @@ void CMainWnd::OnIpcMessage(const ipc::Message& message, QLocalSocket* connectio
         NotBuiltYet("game lighting");
     }
     // Anything else is not ours: ignored.
+}
+
+ipc::Message CMainWnd::StatusReport() const {
+    ipc::Message report;
+    report.msg = ipc::kMsgAppStatusReport;
+    report.data["devices"] = Json::Value(Json::arrayValue);
+    if (!devices_)
+        return report;
+    for (const DeviceStatus& line : devices_->Status()) {
+        Json::Value d;
+        d["kind"] = line.kind;
+        d["link"] = line.link;
+        d["connected"] = line.connected;
+        d["shown"] = line.shown;
+        d["selected"] = line.selected;
+        report.data["devices"].append(d);
+    }
+    return report;
+}
+
+ipc::Message CMainWnd::SimReply(const ipc::Message& request) {
+    ipc::Message reply;
+    reply.msg = ipc::kMsgSimReply;
+    std::string error;
+    bool ok = false;
+    if (simBus_ == nullptr) {
+        error = "the program is not running on simulated devices (start it with --simulate)";
+    } else {
+        std::vector<std::string> args;
+        const Json::Value& list = request.data["args"];
+        if (list.isArray()) {
+            for (const Json::Value& a : list)
+                args.push_back(a.isString() ? a.asString() : std::string());
+        }
+        ok = sim::ApplySimCommand(*simBus_, args, error);
+    }
+    reply.data["ok"] = ok;
+    if (!ok)
+        reply.data["error"] = error;
+    return reply;
 }
 
 QString CMainWnd::Translate(const QString& key) {

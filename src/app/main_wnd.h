@@ -7,6 +7,7 @@
 
 #include <memory>
 
+#include "app/device_manager.h"
 #include "app/ipc_endpoint.h"
 #include "app/notify_router.h"
 #include "base/worker_table.h"
@@ -21,7 +22,21 @@ class CLanguageManager;
 class CButtonUI;
 }  // namespace morva::ui
 
+namespace morva::sim {
+class SimBus;
+}
+
 namespace morva::app {
+
+// Where the window finds its devices. Without a backend it shows no devices at all.
+struct DeviceSetup {
+    hid::IHidBackend* backend = nullptr;
+    sim::SimBus* simBus = nullptr;  // set when running on simulated devices
+    std::string localAppData;       // the --data-dir folder, empty for the user's own
+    std::string resourceFolder;     // holds DefaultData/
+    // Tests give the pages models of their own.
+    std::function<std::unique_ptr<CTessaronUSBDevice>(hid::IHidBackend&)> makeModel;
+};
 
 // Timers of the main window.
 inline constexpr int kTimerAdaptDisplay = 1011;
@@ -35,7 +50,7 @@ inline constexpr int kAppVersion[4] = {2, 3, 0, 2};
 class CMainWnd : public ui::WindowImplBase {
     Q_OBJECT
 public:
-    CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc);
+    CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc, DeviceSetup devices = {});
     ~CMainWnd() override;
 
     // Display adaptation: DPI 144 on a monitor larger than 1500 x 960, else 96; the window at
@@ -52,8 +67,10 @@ public:
     QString Translate(const QString& key);
     // Rebuilds the shared font table with one face.
     static void ResetFontTable(const QString& face);
-    // Whether any device is connected (no devices exist yet: always false).
-    bool AnyDeviceConnected() const { return false; }
+    // Whether any device's tab is shown.
+    bool AnyDeviceConnected() const;
+    // The devices, or null when the window runs without a backend.
+    CDeviceManager* Devices() { return devices_.get(); }
 
     int LightControlFlag() const { return lightControlFlag_; }
     bool Awake() const { return awake_; }
@@ -72,6 +89,8 @@ signals:
 
 protected:
     QString GetSkinFile() override { return QStringLiteral("XML_MAIN"); }
+    ui::CControlUI* CreateControl(const QString& tag) override;
+    intptr_t HandleCustomMessage(int msg, intptr_t wParam, intptr_t lParam, bool& handled) override;
     void InitWindow() override;
     void Notify(const ui::TNotifyUI& msg) override;
 
@@ -87,6 +106,8 @@ private:
     void ShowNoDeviceView();
     // Entries of features built later: named, counted, and otherwise without effect.
     void NotBuiltYet(const std::string& feature);
+    ipc::Message StatusReport() const;
+    ipc::Message SimReply(const ipc::Message& request);
 
     ui::CLanguageManager& language_;
     CIpcEndpoint* ipc_;
@@ -102,6 +123,8 @@ private:
     bool started_ = false;
     bool shownOnce_ = false;
     std::map<std::string, int> pending_;
+    sim::SimBus* simBus_ = nullptr;
+    std::unique_ptr<CDeviceManager> devices_;
     // Device monitor (slot 0), audio daemon (1) and light sync (8) once they exist.
     CWorkerTable workers_;
 };

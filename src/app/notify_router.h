@@ -9,16 +9,13 @@
 #include <string_view>
 #include <vector>
 
+#include "base/name_index.h"
+
 namespace morva::app {
 
-struct SplitName {
-    std::string prefix;     // up to and including the last '_'
-    int index = 0;          // decimal value after it; 0 when that is not a number
-    bool hasIndex = false;  // false for a name without '_'
-};
-
-SplitName SplitNameIndex(std::string_view name);
-bool EqualsNoCase(std::string_view a, std::string_view b);
+using morva::EqualsNoCase;
+using morva::SplitName;
+using morva::SplitNameIndex;
 
 template <typename Notification>
 class CNotifyRouter {

@@ -1,0 +1,682 @@
+#include "app/device_manager.h"
+
+#include <thread>
+
+#include "base/debug_log.h"
+#include "device/device_tables.h"
+#include "device/protocol/commands.h"
+#include "ui/pages/device_option.h"
+#include "ui/pages/device_page.h"
+#include "ui/pages/power_panel.h"
+#include "ui/toolkit/containers.h"
+#include "ui/toolkit/dialog_builder.h"
+#include "ui/toolkit/window.h"
+
+namespace morva::app {
+namespace {
+
+constexpr char kPowerPanelLayout[] = "XML/CustomControlXML/MpDevicePower.xml";
+constexpr int kReachPolls = 25;
+constexpr std::chrono::milliseconds kReachPollGap{50};
+
+bool IsKeyboardType(int type) {
+    return type == kDeviceTypeKeyboard || type == kDeviceTypeKeyboardReceiver;
+}
+bool IsMouseType(int type) {
+    return type == kDeviceTypeMouse || type == kDeviceTypeMouseReceiver;
+}
+bool IsCableWithReceiver(int type) {
+    return type == kDeviceTypeMouse || type == kDeviceTypeKeyboard;
+}
+
+const char* KindName(int kind) {
+    switch (kind) {
+        case kKindMouse:
+            return "mouse";
+        case kKindKeyboard:
+            return "keyboard";
+        case kKindMousePad:
+            return "pad";
+        case kKindHeadset:
+            return "headset";
+        default:
+            return "unknown";
+    }
+}
+
+// A freshly built control that has not joined the window yet is deleted with the guard.
+template <typename T>
+struct Built {
+    T* control = nullptr;
+    ~Built() {
+        if (control != nullptr)
+            delete control->GetWidget();
+    }
+    T* Release() { return std::exchange(control, nullptr); }
+};
+
+}  // namespace
+
+CDeviceManager::CDeviceManager(ui::WindowImplBase& window, hid::IHidBackend& backend,
+                               Options options)
+    : window_(window),
+      backend_(backend),
+      options_(std::move(options)),
+      monitor_(backend_, slots_, listener_) {
+    if (!options_.sleep)
+        options_.sleep = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
+}
+
+CDeviceManager::~CDeviceManager() = default;
+
+ui::CControlUI* CDeviceManager::CreatePageControl(const QString& tag) {
+    static const char* const kPageClasses[][2] = {
+        {"TessaronMouseDevice", "TessaronUSBDevice"},
+        {"TessaronUSBDevice", "TessaronUSBDevice"},
+        {"TessaronKeyboardDevice", "TessaronKeyboardDevice"},
+        {"TessaronMousePadDevice", "TessaronMousePadDevice"},
+        {"TessaronVU6533Device", "TessaronVU6533Device"},
+    };
+    for (const auto& [pageTag, className] : kPageClasses) {
+        if (tag.compare(QLatin1String(pageTag), Qt::CaseInsensitive) == 0) {
+            std::unique_ptr<CTessaronUSBDevice> model =
+                options_.makeModel ? options_.makeModel(backend_)
+                                   : std::make_unique<CTessaronUSBDevice>(backend_);
+            return new ui::CDevicePageUI(std::move(model), QString::fromLatin1(className));
+        }
+    }
+    return nullptr;
+}
+
+void CDeviceManager::Start(CWorkerTable& workers, int workerSlot) {
+    CreateFixedPages();
+    UpdateStrip();
+    workers.Start(workerSlot, [this](std::stop_token stop) {
+        monitorStop_ = stop;
+        monitor_.Run(stop);
+    });
+}
+
+bool CDeviceManager::HandleMessage(int msg, intptr_t wParam, intptr_t lParam) {
+    switch (msg) {
+        case kMsgDeviceArrived:
+            OnDeviceArrived(static_cast<int>(wParam));
+            return true;
+        case kMsgDeviceRemoved:
+            OnDeviceRemoved(static_cast<int>(wParam));
+            return true;
+        case kMsgDeviceOptionNotice:
+            OnDeviceOptionNotice(wParam, lParam);
+            return true;
+        default:
+            return false;
+    }
+}
+
+// ---- Monitor thread side: every arrival and removal is handled before the monitor goes on.
+
+void CDeviceManager::MonitorListener::OnDeviceArrived(int slot) {
+    owner_.window_.SendMessage(kMsgDeviceArrived, slot, 0, owner_.monitorStop_);
+}
+
+void CDeviceManager::MonitorListener::OnDeviceRemoved(int slot) {
+    owner_.window_.SendMessage(kMsgDeviceRemoved, slot, 0, owner_.monitorStop_);
+}
+
+void CDeviceManager::MonitorListener::OnFirstPass() {
+    ++owner_.activations_;
+    owner_.window_.PostMessage(kMsgActivateInstance, 0, 0);
+}
+
+// ---- Handlers ----
+
+void CDeviceManager::CreateFixedPages() {
+    for (int typeRow : {0, 1}) {
+        const DeviceTypeInfo& type = DeviceTypes()[static_cast<std::size_t>(typeRow)];
+        const int interfaceRow =
+            FindInterfaceRow(type.vendorId, type.productId, type.deviceType, kRoleCommand);
+        if (interfaceRow >= 0)
+            CreateDevicePage(interfaceRow, 0);
+    }
+}
+
+void CDeviceManager::OnDeviceArrived(int slot) {
+    if (slot < 0 || slot >= slots_.Count())
+        return;
+    const SupportedInterface rec = slots_.Slot(slot);
+    const int interfaceRow = FindInterfaceRow(rec.vendorId, rec.productId, rec.deviceType, 0);
+    const bool exists = PageExists(slot);
+    const int type = rec.deviceType;
+    if (IsKeyboardType(type)) {
+        DebugLog("添加一个键盘设备\n");
+    } else if (IsMouseType(type)) {
+        DebugLog("添加一个鼠标设备\n");
+    } else if (type == kDeviceTypeMousePad) {
+        DebugLog("添加一个鼠标垫设备\n");
+    } else if (type != kDeviceTypeHeadset) {
+        return;
+    }
+    if (!exists)
+        CreateDevicePage(interfaceRow, 0);
+    AttachCommandInterface(slot);
+    if (options_.onArrival)
+        options_.onArrival();
+}
+
+void CDeviceManager::OnDeviceRemoved(int slot) {
+    if (slot < 0 || slot >= slots_.Count())
+        return;
+    DetachCommandInterface(slot);
+}
+
+bool CDeviceManager::PageExists(int slot) const {
+    SupportedInterface key = slots_.Slot(slot);
+    const int partner = key.partnerIndex;
+    if (key.role == kRoleEvent) {
+        for (int i = 0; i < slots_.Count(); ++i) {
+            const SupportedInterface other = slots_.Slot(i);
+            if (other.vendorId == key.vendorId && other.productId == key.productId &&
+                other.deviceType == key.deviceType && other.role == kRoleCommand) {
+                key = other;
+                if (IsReceiverType(other.deviceType) && other.hasPartner)
+                    key = slots_.Slot(other.partnerIndex);
+                break;
+            }
+        }
+    } else if (IsReceiverType(key.deviceType) && key.hasPartner &&
+               slots_.Slot(partner).partnerIndex == slot) {
+        key = slots_.Slot(partner);
+    }
+    return FindDevice(key) != nullptr;
+}
+
+ui::CDevicePageUI* CDeviceManager::CreateDevicePage(int interfaceRow, int subKey) {
+    if (interfaceRow < 0 || interfaceRow >= slots_.Count())
+        return nullptr;
+    SupportedInterface row = slots_.Slot(interfaceRow);
+    int type = row.deviceType;
+    if (IsReceiverType(type)) {
+        type = CableDeviceType(static_cast<std::uint16_t>(type));
+        if (row.hasPartner)
+            row = slots_.Slot(row.partnerIndex);
+    }
+    const int typeRow =
+        FindDeviceTypeRow(row.vendorId, row.productId, static_cast<std::uint16_t>(type),
+                          static_cast<std::uint16_t>(subKey));
+    if (typeRow < 0)
+        return nullptr;
+    const DeviceTypeInfo& info = DeviceTypes()[static_cast<std::size_t>(typeRow)];
+    const DevicePageInfo& pageInfo = DevicePages()[static_cast<std::size_t>(typeRow)];
+    auto* pages = Tabs("device_switch");
+    auto* powers = Tabs("device_power_switch");
+    auto* strip = dynamic_cast<ui::CContainerUI*>(Find("device_select_layout"));
+    if (pages == nullptr || powers == nullptr || strip == nullptr)
+        return nullptr;
+
+    auto build = [this](std::string_view layout) {
+        ui::CDialogBuilder builder;
+        return builder.Create(QString::fromUtf8(layout.data(), static_cast<int>(layout.size())),
+                              &window_, &window_.GetPaintManager());
+    };
+    Built<ui::CControlUI> powerRoot{build(kPowerPanelLayout)};
+    Built<ui::CControlUI> entryRoot{build(info.entryLayout)};
+    Built<ui::CControlUI> pageRoot{build(pageInfo.pageLayout)};
+    auto* power = dynamic_cast<ui::CMpDevicePowerUI*>(powerRoot.control);
+    auto* entry = dynamic_cast<ui::CDeviceOptionUI*>(entryRoot.control);
+    auto* page = dynamic_cast<ui::CDevicePageUI*>(pageRoot.control);
+    if (power == nullptr || entry == nullptr || page == nullptr) {
+        DebugLog("device page %d: a layout could not be built\n", typeRow);
+        return nullptr;
+    }
+
+    powers->Add(powerRoot.Release());
+    powerPanels_.push_back(power);
+    power->SetPowerPanelType(type, 0);
+    CTessaronUSBDevice& model = page->Model();
+    model.SetDataRoots(options_.localAppData, options_.resourceFolder);
+    model.SetDeviceXmlPath(std::string(pageInfo.pageLayout));
+    page->SetOwnerWindow(&window_);
+    model.SetKeyCount(pageInfo.keyCount);
+    model.SetLedCount(pageInfo.ledCount);
+    model.SetTypeRow(typeRow);
+    model.SetPowerPanelShown(pageInfo.powerPanel);
+    model.SetLogoLed(pageInfo.logoLed);
+    model.SetProfileName(options_.profileName);
+    model.SetModelName(std::string(info.typeName));
+    page->SetPowerPanel(power);
+    model.SetSlotRecord(row);
+    model.SetDeviceKind(info.kind);
+    model.SetLightConfigName(std::string(pageInfo.lightConfigName));
+
+    pages->Add(pageRoot.Release());
+    page->InitPage();
+    ListOf(type).push_back(page);
+
+    entry->SetVisible(false);
+    strip->Add(entryRoot.Release());
+    entry->SetEntryGroup(
+        QString::fromUtf8(info.tabHeaderName.data(), static_cast<int>(info.tabHeaderName.size())));
+    entry->BindPage(QStringLiteral("device_switch"), pages->GetItemIndex(page));
+    entry->SetPowerSwitch(QString::fromUtf8(info.powerSwitchName.data(),
+                                            static_cast<int>(info.powerSwitchName.size())),
+                          powers->GetItemIndex(power));
+    entry->SetEntryDeviceType(type, subKey);
+    entry->SetNameText(
+        QString::fromUtf8(info.typeName.data(), static_cast<int>(info.typeName.size())));
+    entry->SetDevice(page);
+    entry->SetKeyLightArea(page->SelectPanel());
+    entry->SetSyncMarkVisible(false);
+    return page;
+}
+
+void CDeviceManager::AttachCommandInterface(int slot) {
+    const SupportedInterface rec = slots_.Slot(slot);
+    const int type = rec.deviceType;
+    if (rec.role == kRoleEvent) {
+        AttachEventInterface(slot, type);
+        return;
+    }
+    if (BothLinksPresent(slot)) {
+        // The cable takes over from the receiver; a receiver arriving changes nothing.
+        if (IsCableWithReceiver(type))
+            SwitchLink(slot);
+        return;
+    }
+    const bool receiver = IsReceiverType(static_cast<std::uint16_t>(type));
+    const int keyRow = receiver && rec.hasPartner ? rec.partnerIndex : slot;
+    const SupportedInterface key = slots_.Slot(keyRow);
+    ui::CDevicePageUI* page = FindDevice(key);
+    if (page == nullptr)
+        return;
+    CDeviceChannel& channel = page->Model().CommandChannel();
+    if (channel.IsOpen())
+        return;
+    bool opened = false;
+    {
+        std::lock_guard lock(channel.ioLock);
+        CHidDevice& iface = receiver ? channel.receiver : channel.wired;
+        opened = iface.Open(rec.path, true, true);
+        if (opened) {
+            channel.SetOpen(true);
+            channel.SetLinkType(receiver ? kLinkReceiver : kLinkCable);
+            page->Model().SetSlotRecord(key);
+        } else {
+            DebugLog("device %04x: cannot open %s: %s\n", rec.productId, rec.path.c_str(),
+                     iface.LastError().c_str());
+        }
+    }
+    // A device that cannot be opened stays closed; its slot stays claimed until it goes.
+    ui::CDeviceOptionUI* entry = page->TabEntry();
+    if (!opened || entry == nullptr)
+        return;
+    if (!receiver) {
+        const bool select = CountConnectedDevices() == 0;
+        ShowDeviceTab(EntryIndexOfRow(page->Model().TypeRow()), true, select);
+    }
+    entry->StartStartupTimer();
+}
+
+void CDeviceManager::DetachCommandInterface(int slot) {
+    const SupportedInterface rec = slots_.Slot(slot);
+    const int type = rec.deviceType;
+    if (rec.role == kRoleEvent) {
+        DetachEventInterface(slot, type);
+        return;
+    }
+    if (IsKeyboardType(type))
+        DebugLog("键盘设备丢失\n");
+    else if (IsMouseType(type))
+        DebugLog("鼠标设备丢失\n");
+    if (BothLinksPresent(slot)) {
+        if (IsCableWithReceiver(type))
+            SwitchLink(slot);
+        return;
+    }
+    ui::CDevicePageUI* page = FindDevice(rec);
+    if (page == nullptr && IsReceiverType(static_cast<std::uint16_t>(type)) && rec.hasPartner)
+        page = FindDevice(slots_.Slot(rec.partnerIndex));
+    if (page == nullptr)
+        return;
+    CDeviceChannel& channel = page->Model().CommandChannel();
+    {
+        std::lock_guard lock(channel.ioLock);
+        channel.SetOpen(false);
+        channel.wired.Close();
+        channel.receiver.Close();
+    }
+    HideDeviceTab(EntryIndexOfRow(page->Model().TypeRow()));
+}
+
+void CDeviceManager::SwitchLink(int slot) {
+    const SupportedInterface rec = slots_.Slot(slot);
+    ui::CDevicePageUI* page = FindDevice(rec);
+    if (page == nullptr && rec.hasPartner)
+        page = FindDevice(slots_.Slot(rec.partnerIndex));
+    if (page == nullptr)
+        return;
+    CTessaronUSBDevice& model = page->Model();
+    CDeviceChannel& channel = model.CommandChannel();
+    const bool onReceiver = channel.ViaReceiver();
+    const int target = onReceiver ? slot : rec.partnerIndex;
+    const std::string path = slots_.Slot(target).path;
+    bool opened = false;
+    {
+        std::lock_guard lock(channel.ioLock);
+        channel.SetOpen(false);
+        CHidDevice& iface = onReceiver ? channel.wired : channel.receiver;
+        iface.Close();
+        opened = !path.empty() && iface.Open(path, true, true);
+        if (!opened && onReceiver) {
+            // The receiver was never closed: it keeps serving until the cable opens.
+            channel.SetOpen(channel.receiver.IsOpen());
+        }
+    }
+    ui::CDeviceOptionUI* entry = page->TabEntry();
+    if (!opened) {
+        // Released, the slot is claimed again at the next poll and the switch is retried.
+        DebugLog("link switch of %04x failed: slot %d released\n", rec.productId, target);
+        slots_.ReleaseSlot(target);
+        if (!channel.IsOpen())
+            HideDeviceTab(EntryIndexOfRow(model.TypeRow()));
+        return;
+    }
+    channel.SetOpen(true);
+    if (onReceiver) {
+        channel.SetLinkType(kLinkCable);
+        if (entry != nullptr)
+            entry->StartStartupTimer();
+        OnDeviceOptionNotice(model.TypeRow(), 1);
+        if (model.PowerPanelShown())
+            model.RefreshPowerStatus();
+        return;
+    }
+    channel.SetLinkType(kLinkReceiver);
+    if (model.PowerPanelShown()) {
+        for (int i = 0; i < kReachPolls && !CmdQueryWireless(channel); ++i) {
+            DebugLog("获取2.4G模式失败\n");
+            options_.sleep(kReachPollGap);
+        }
+        model.RefreshPowerStatus();
+    }
+    if (entry != nullptr)
+        entry->StartReachabilityTimer(2000);
+}
+
+ui::CDevicePageUI* CDeviceManager::EventOwner(int slot) const {
+    // The device whose record has the slot's product and type; a receiver's event slot is
+    // compared through its partner, the cable's.
+    const SupportedInterface rec = slots_.Slot(slot);
+    auto owns = [](const SupportedInterface& own, const SupportedInterface& r) {
+        return own.vendorId == r.vendorId && own.productId == r.productId &&
+               own.deviceType == r.deviceType;
+    };
+    for (const auto* list : {&mice_, &keyboards_, &pads_, &headsets_}) {
+        for (ui::CDevicePageUI* page : *list) {
+            const SupportedInterface& own = page->Model().Record();
+            if (owns(own, rec) || (rec.hasPartner && owns(own, slots_.Slot(rec.partnerIndex))))
+                return page;
+        }
+    }
+    return nullptr;
+}
+
+void CDeviceManager::AttachEventInterface(int slot, int deviceType) {
+    const EventLink link = IsReceiverType(static_cast<std::uint16_t>(deviceType))
+                               ? EventLink::Receiver
+                               : EventLink::Cable;
+    ui::CDevicePageUI* page = EventOwner(slot);
+    if (page == nullptr || page->Model().IsEventLinkOpen(link))
+        return;
+    page->Model().OpenEventLink(link, slots_.Slot(slot).path);
+}
+
+void CDeviceManager::DetachEventInterface(int slot, int deviceType) {
+    const EventLink link = IsReceiverType(static_cast<std::uint16_t>(deviceType))
+                               ? EventLink::Receiver
+                               : EventLink::Cable;
+    if (ui::CDevicePageUI* page = EventOwner(slot))
+        page->Model().CloseEventLink(link);
+}
+
+// ---- Tab strip ----
+
+void CDeviceManager::ShowDeviceTab(int index, bool visible, bool select) {
+    ui::CDeviceOptionUI* entry = EntryAt(index);
+    if (entry == nullptr)
+        return;
+    entry->SetVisible(visible);
+    if (select) {
+        entry->SelectEntry(true);
+        OnDeviceTabSelected(entry);
+    }
+    UpdateStrip();
+}
+
+void CDeviceManager::HideDeviceTab(int index) {
+    ui::CDeviceOptionUI* entry = EntryAt(index);
+    if (entry == nullptr)
+        return;
+    int other = -1;
+    const bool wasCurrent = entry->IsShown() && entry->IsEntrySelected();
+    if (wasCurrent) {
+        if (options_.endPanelWork)
+            options_.endPanelWork();
+        for (int i = 0; i < EntryCount(); ++i) {
+            if (i != index && EntryAt(i)->IsShown()) {
+                other = i;
+                break;
+            }
+        }
+    }
+    entry->SetVisible(false);
+    if (other >= 0)
+        ShowDeviceTab(other, true, true);
+    else
+        UpdateStrip();
+}
+
+void CDeviceManager::OnDeviceTabSelected(ui::CControlUI* control) {
+    ui::CDeviceOptionUI* entry = nullptr;
+    for (ui::CControlUI* c = control; c != nullptr && entry == nullptr; c = c->GetParent())
+        entry = dynamic_cast<ui::CDeviceOptionUI*>(c);
+    if (entry == nullptr)
+        return;
+    for (int i = 0; i < EntryCount(); ++i) {
+        if (EntryAt(i) == entry)
+            selectedEntry_ = i;
+    }
+    if (auto* pages = Tabs("device_switch"); pages != nullptr && entry->GetPageIndex() >= 0)
+        pages->SelectItem(entry->GetPageIndex());
+    if (auto* powers = Tabs("device_power_switch")) {
+        const int power = entry->GetPowerIndex();
+        powers->SetVisible(power >= 0);
+        if (power >= 0)
+            powers->SelectItem(power);
+    }
+}
+
+void CDeviceManager::SelectPreviousDevice() {
+    const int from = selectedEntry_;
+    for (int i = from - 1; i >= 0; --i) {
+        if (EntryAt(i)->IsShown()) {
+            ShowDeviceTab(i, true, true);
+            return;
+        }
+    }
+}
+
+void CDeviceManager::SelectNextDevice() {
+    for (int i = selectedEntry_ + 1; i < EntryCount(); ++i) {
+        if (EntryAt(i)->IsShown()) {
+            ShowDeviceTab(i, true, true);
+            return;
+        }
+    }
+}
+
+int CDeviceManager::CountConnectedDevices(int* first) const {
+    int count = 0;
+    if (first != nullptr)
+        *first = -1;
+    for (int i = 0; i < EntryCount(); ++i) {
+        if (!EntryAt(i)->IsShown())
+            continue;
+        if (count++ == 0 && first != nullptr)
+            *first = i;
+    }
+    return count;
+}
+
+ui::CDevicePageUI* CDeviceManager::CurrentDevice() const {
+    for (int i = 0; i < EntryCount(); ++i) {
+        ui::CDeviceOptionUI* entry = EntryAt(i);
+        if (entry->IsShown() && entry->IsEntrySelected())
+            return entry->GetDevice();
+    }
+    return nullptr;
+}
+
+void CDeviceManager::OnDeviceOptionNotice(intptr_t row, intptr_t reachable) {
+    const int index = EntryIndexOfRow(static_cast<int>(row));
+    if (reachable == 0) {
+        HideDeviceTab(index);
+        DebugLog("2.4gcesvdfherhue 1\n");
+    } else if (reachable == 1) {
+        const bool select = CountConnectedDevices() == 0;
+        if (ui::CDeviceOptionUI* entry = EntryAt(index); entry != nullptr && !entry->IsShown())
+            ShowDeviceTab(index, true, select);
+    }
+}
+
+void CDeviceManager::UpdateStrip() {
+    int first = -1;
+    const int connected = CountConnectedDevices(&first);
+    ui::CControlUI* noDevice = Find("No_device_Link");
+    ui::CTabLayoutUI* pages = Tabs("device_switch");
+    ui::CTabLayoutUI* powers = Tabs("device_power_switch");
+    if (noDevice != nullptr)
+        noDevice->SetVisible(connected == 0);
+    if (pages != nullptr)
+        pages->SetVisible(connected > 0);
+    if (connected == 0) {
+        if (pages != nullptr)
+            pages->SelectItem(0);
+        if (powers != nullptr)
+            powers->SelectItem(0);
+    }
+    for (const char* arrow : {"device_select_prev", "device_select_next"}) {
+        if (ui::CControlUI* c = Find(arrow))
+            c->SetVisible(connected > 1);
+    }
+    // Nothing shows or selects the synchronisation mark: keep it cleared.
+    for (int i = 0; i < EntryCount(); ++i)
+        EntryAt(i)->SetSyncMarkSelected(false);
+}
+
+// ---- Lookups ----
+
+std::vector<DeviceStatus> CDeviceManager::Status() const {
+    std::vector<DeviceStatus> lines;
+    const ui::CDevicePageUI* current = CurrentDevice();
+    for (const auto* list : {&mice_, &keyboards_, &pads_, &headsets_}) {
+        for (const ui::CDevicePageUI* page : *list) {
+            const CTessaronUSBDevice& model = page->Model();
+            const CDeviceChannel& channel = model.CommandChannel();
+            DeviceStatus line;
+            line.kind = KindName(model.GetDeviceKind());
+            line.connected = channel.IsOpen();
+            line.link = !line.connected ? "none" : channel.ViaReceiver() ? "receiver" : "cable";
+            line.shown = page->TabEntry() != nullptr && page->TabEntry()->IsShown();
+            line.selected = page == current;
+            lines.push_back(line);
+        }
+    }
+    return lines;
+}
+
+ui::CDevicePageUI* CDeviceManager::PageOfKind(int kind) const {
+    const std::vector<ui::CDevicePageUI*>* list = nullptr;
+    switch (kind) {
+        case kKindMouse:
+            list = &mice_;
+            break;
+        case kKindKeyboard:
+            list = &keyboards_;
+            break;
+        case kKindMousePad:
+            list = &pads_;
+            break;
+        case kKindHeadset:
+            list = &headsets_;
+            break;
+        default:
+            return nullptr;
+    }
+    return list->empty() ? nullptr : list->front();
+}
+
+int CDeviceManager::EntryIndexOfRow(int typeRow) const {
+    // The strip holds the entries in creation order, which is not the type row order once
+    // a headset arrives before a pad.
+    for (int i = 0; i < EntryCount(); ++i) {
+        ui::CDeviceOptionUI* entry = EntryAt(i);
+        if (entry->GetDevice() != nullptr && entry->GetDevice()->Model().TypeRow() == typeRow)
+            return i;
+    }
+    return -1;
+}
+
+ui::CDeviceOptionUI* CDeviceManager::EntryAt(int index) const {
+    auto* strip = dynamic_cast<ui::CContainerUI*>(Find("device_select_layout"));
+    if (strip == nullptr || index < 0 || index >= strip->GetCount())
+        return nullptr;
+    return dynamic_cast<ui::CDeviceOptionUI*>(strip->GetItemAt(index));
+}
+
+int CDeviceManager::EntryCount() const {
+    auto* strip = dynamic_cast<ui::CContainerUI*>(Find("device_select_layout"));
+    return strip == nullptr ? 0 : strip->GetCount();
+}
+
+std::vector<ui::CDevicePageUI*>& CDeviceManager::ListOf(int deviceType) {
+    return const_cast<std::vector<ui::CDevicePageUI*>&>(
+        static_cast<const CDeviceManager*>(this)->ListOf(deviceType));
+}
+
+const std::vector<ui::CDevicePageUI*>& CDeviceManager::ListOf(int deviceType) const {
+    if (IsKeyboardType(deviceType))
+        return keyboards_;
+    if (deviceType == kDeviceTypeMousePad)
+        return pads_;
+    if (deviceType == kDeviceTypeHeadset)
+        return headsets_;
+    return mice_;
+}
+
+ui::CDevicePageUI* CDeviceManager::FindDevice(const SupportedInterface& record) const {
+    for (const auto* list : {&mice_, &keyboards_, &pads_, &headsets_}) {
+        for (ui::CDevicePageUI* page : *list) {
+            if (RecordsEqual(page->Model().Record(), record))
+                return page;
+        }
+    }
+    return nullptr;
+}
+
+bool CDeviceManager::BothLinksPresent(int slot) const {
+    const SupportedInterface rec = slots_.Slot(slot);
+    if (!rec.hasPartner)
+        return false;
+    const SupportedInterface partner = slots_.Slot(rec.partnerIndex);
+    return partner.partnerIndex == slot && partner.connected != 0 && !partner.path.empty();
+}
+
+ui::CControlUI* CDeviceManager::Find(const char* name) const {
+    return window_.FindControl(QString::fromLatin1(name));
+}
+
+ui::CTabLayoutUI* CDeviceManager::Tabs(const char* name) const {
+    return dynamic_cast<ui::CTabLayoutUI*>(Find(name));
+}
+
+}  // namespace morva::app

@@ -1,0 +1,147 @@
+// The main window's devices: the interface slots the monitor thread claims, one page, tab
+// entry and power panel per product, the arrival and removal handlers that open and close
+// the products' links (switching between cable and receiver), and the tab strip.
+#pragma once
+
+#include <QString>
+
+#include <atomic>
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <stop_token>
+#include <string>
+#include <vector>
+
+#include "base/worker_table.h"
+#include "device/discovery/device_monitor.h"
+#include "device/discovery/interface_slots.h"
+#include "device/models/usb_device.h"
+
+namespace morva::ui {
+class CControlUI;
+class CDevicePageUI;
+class CDeviceOptionUI;
+class CMpDevicePowerUI;
+class CTabLayoutUI;
+class WindowImplBase;
+}  // namespace morva::ui
+
+namespace morva::app {
+
+// Window messages of device discovery.
+inline constexpr int kMsgDeviceArrived = 0x0C12;
+inline constexpr int kMsgDeviceRemoved = 0x0C13;
+// Posted once after the first enumeration; the window comes to the front.
+inline constexpr int kMsgActivateInstance = 0xC0A1;
+
+// One line of the status report.
+struct DeviceStatus {
+    std::string kind;  // "mouse", "keyboard", "pad", "headset"
+    std::string link;  // "cable", "receiver", "none"
+    bool connected = false;
+    bool shown = false;
+    bool selected = false;
+};
+
+class CDeviceManager {
+public:
+    struct Options {
+        std::string localAppData;    // empty: the user's own
+        std::string resourceFolder;  // holds DefaultData/
+        // Waits between two reachability polls of a link switching to its receiver.
+        std::function<void(std::chrono::milliseconds)> sleep;
+        // The name of the profile new pages start with.
+        std::string profileName;
+        // After an arrival was handled (the window comes to the front).
+        std::function<void()> onArrival;
+        // Before the current device's tab hides: the panel work in progress ends.
+        std::function<void()> endPanelWork;
+        // Makes the model of a page (tests substitute their own); empty: the product's own.
+        std::function<std::unique_ptr<CTessaronUSBDevice>(hid::IHidBackend&)> makeModel;
+    };
+
+    CDeviceManager(ui::WindowImplBase& window, hid::IHidBackend& backend, Options options);
+    ~CDeviceManager();
+    CDeviceManager(const CDeviceManager&) = delete;
+    CDeviceManager& operator=(const CDeviceManager&) = delete;
+
+    // Builds the page control of a page layout's root tag, or null for other tags.
+    ui::CControlUI* CreatePageControl(const QString& tag);
+    // Start-up: the mouse and keyboard pages, then the monitor thread in the worker slot.
+    void Start(CWorkerTable& workers, int workerSlot);
+    // The window's messages of this class; false for others.
+    bool HandleMessage(int msg, intptr_t wParam, intptr_t lParam);
+
+    // Handlers (UI thread).
+    void CreateFixedPages();
+    void OnDeviceArrived(int slot);
+    void OnDeviceRemoved(int slot);
+    bool PageExists(int slot) const;
+    ui::CDevicePageUI* CreateDevicePage(int interfaceRow, int subKey);
+    void AttachCommandInterface(int slot);
+    void DetachCommandInterface(int slot);
+    void SwitchLink(int slot);
+    void AttachEventInterface(int slot, int deviceType);
+    void DetachEventInterface(int slot, int deviceType);
+
+    // Tab strip. Entries are addressed by their index in "device_select_layout".
+    void ShowDeviceTab(int index, bool visible, bool select);
+    void HideDeviceTab(int index);
+    void OnDeviceTabSelected(ui::CControlUI* option);
+    void SelectPreviousDevice();
+    void SelectNextDevice();
+    // Number of connected entries; `first` gets the first one's index (-1 without).
+    int CountConnectedDevices(int* first = nullptr) const;
+    ui::CDevicePageUI* CurrentDevice() const;
+    // Reachability notices of the entries (wParam the device's type row).
+    void OnDeviceOptionNotice(intptr_t row, intptr_t reachable);
+
+    // Lookups for the status report and tests.
+    std::vector<DeviceStatus> Status() const;
+    ui::CDevicePageUI* PageOfKind(int kind) const;
+    int EntryIndexOfRow(int typeRow) const;
+    ui::CDeviceOptionUI* EntryAt(int index) const;
+    int EntryCount() const;
+    const CInterfaceSlots& Slots() const { return slots_; }
+    int ActivationsPosted() const { return activations_; }
+    // One monitor pass on the calling thread (tests drive discovery with it).
+    void PollDevicesOnce() { monitor_.PollOnce(); }
+
+private:
+    // The monitor thread's news, handed to the window and handled before the monitor goes on.
+    class MonitorListener : public IDiscoveryListener {
+    public:
+        explicit MonitorListener(CDeviceManager& owner) : owner_(owner) {}
+        void OnDeviceArrived(int slot) override;
+        void OnDeviceRemoved(int slot) override;
+        void OnFirstPass() override;
+
+    private:
+        CDeviceManager& owner_;
+    };
+
+    std::vector<ui::CDevicePageUI*>& ListOf(int deviceType);
+    const std::vector<ui::CDevicePageUI*>& ListOf(int deviceType) const;
+    ui::CDevicePageUI* FindDevice(const SupportedInterface& record) const;
+    ui::CDevicePageUI* EventOwner(int slot) const;
+    bool BothLinksPresent(int slot) const;
+    ui::CControlUI* Find(const char* name) const;
+    ui::CTabLayoutUI* Tabs(const char* name) const;
+    void UpdateStrip();
+
+    ui::WindowImplBase& window_;
+    hid::IHidBackend& backend_;
+    Options options_;
+    CInterfaceSlots slots_;
+    MonitorListener listener_{*this};
+    CDeviceMonitor monitor_;
+    std::stop_token monitorStop_;
+    std::vector<ui::CDevicePageUI*> mice_, keyboards_, pads_, headsets_;
+    std::vector<ui::CMpDevicePowerUI*> powerPanels_;
+    int selectedEntry_ = -1;
+    std::atomic<int> activations_{0};
+};
+
+}  // namespace morva::app

@@ -1,0 +1,151 @@
+#include "ui/pages/device_page.h"
+
+#include <QMetaObject>
+#include <QThread>
+
+#include "base/name_index.h"
+#include "device/device_folders.h"
+#include "ui/controls/device_key_button.h"
+#include "ui/pages/device_option.h"
+#include "ui/pages/power_panel.h"
+#include "ui/toolkit/paint_manager.h"
+#include "ui/toolkit/window.h"
+
+namespace morva::ui {
+namespace {
+
+bool OnUiThread(const QObject* object) {
+    return QThread::currentThread() == object->thread();
+}
+
+constexpr std::uint32_t kWhite = 0x00FFFFFF;
+
+}  // namespace
+
+CDevicePageUI::CDevicePageUI(std::unique_ptr<CTessaronUSBDevice> model, QString className)
+    : model_(std::move(model)), className_(std::move(className)) {
+    model_->SetHost(this);
+}
+
+CDevicePageUI::~CDevicePageUI() {
+    // The model's threads call back into this page: stop them while it is still whole.
+    model_->StopThreads();
+    model_->SetHost(nullptr);
+}
+
+void CDevicePageUI::SetPowerPanel(CMpDevicePowerUI* panel) {
+    powerPanel_ = panel;
+    if (panel != nullptr)
+        panel->SetPowerLayoutVisible(model_->PowerPanelShown());
+}
+
+CControlUI* CDevicePageUI::FindOnPage(const QString& name) const {
+    return CPaintManagerUI::FindSubControlByName(this, name);
+}
+
+void CDevicePageUI::InitPage() {
+    selectPanel_ = nullptr;
+    if (model_->DeviceXmlPath().empty()) {
+        model_->SetKeyCount(0);
+        model_->SetLedCount(0);
+        keyButtons_.clear();
+        ledControls_.clear();
+        return;
+    }
+    keyButtons_.assign(static_cast<std::size_t>(model_->KeyCount()), nullptr);
+    ledControls_.assign(static_cast<std::size_t>(model_->LedCount()), nullptr);
+    for (int i = 0; i < GetCount(); ++i) {
+        CControlUI* child = GetItemAt(i);
+        if (child != nullptr && child->GetClass() == QLatin1String("SelectPanel")) {
+            selectPanel_ = child;
+            break;
+        }
+    }
+    auto* panel = dynamic_cast<IContainerUI*>(selectPanel_);
+    if (panel == nullptr)
+        return;
+    for (int i = 0; i < panel->GetCount(); ++i) {
+        auto* cell = dynamic_cast<CDeviceKeyButtonUI*>(panel->GetItemAt(i));
+        if (cell == nullptr || cell->GetClass() != QLatin1String("DeviceKeyButton"))
+            continue;
+        const SplitName byName = SplitNameIndex(cell->GetName().toStdString());
+        if (byName.hasIndex && EqualsNoCase(byName.prefix, "key_") && byName.index >= 0 &&
+            byName.index < static_cast<int>(keyButtons_.size())) {
+            keyButtons_[static_cast<std::size_t>(byName.index)] = cell;
+        }
+        const SplitName byData = SplitNameIndex(cell->GetUserData().toStdString());
+        if (byData.hasIndex && EqualsNoCase(byData.prefix, "light_") && byData.index >= 0 &&
+            byData.index < static_cast<int>(ledControls_.size())) {
+            ledControls_[static_cast<std::size_t>(byData.index)] = cell;
+            cell->SetKeyLight(kWhite, 255, true);
+        }
+    }
+}
+
+void CDevicePageUI::PresentLightFrame() {
+    if (!model_->HostLighting())
+        return;
+    const std::vector<LedColour> frame = model_->Engine().Frame();
+    const std::size_t count = std::min(frame.size(), ledControls_.size());
+    for (std::size_t i = 0; i < count; ++i) {
+        CDeviceKeyButtonUI* cell = ledControls_[i];
+        if (cell != nullptr && cell->IsVisible())
+            cell->SetKeyLight(frame[i].ButtonColour(), frame[i].alpha, true);
+    }
+    model_->PresentLightFrame();
+}
+
+void CDevicePageUI::SetFunctionType(int type) {
+    model_->SetFunctionType(type);
+    auto* functions = dynamic_cast<CTabLayoutUI*>(FindOnPage("device_function_switch"));
+    auto* keyFunctions = dynamic_cast<CTabLayoutUI*>(FindOnPage("device_key_function_switch"));
+    if (functions == nullptr || keyFunctions == nullptr)
+        return;
+    const FunctionPages pages = FunctionPagesFor(type, model_->DeviceType());
+    if (pages.functionSwitch >= 0)
+        functions->SelectItem(pages.functionSwitch);
+    if (pages.keyFunctionSwitch >= 0)
+        keyFunctions->SelectItem(pages.keyFunctionSwitch);
+}
+
+void CDevicePageUI::StartEntryTimer(int id, int ms) {
+    // Always queued: reader threads never touch controls, and the UI thread gets the same
+    // order of events whoever asked.
+    QMetaObject::invokeMethod(
+        this,
+        [this, id, ms] {
+            if (entry_ != nullptr)
+                CPaintManagerUI::SetTimer(entry_, id, ms);
+        },
+        Qt::QueuedConnection);
+}
+
+void CDevicePageUI::SendOwnerMessage(int message, std::intptr_t wParam, std::intptr_t lParam) {
+    if (owner_ == nullptr)
+        return;
+    // Off the UI thread the message is queued: a device thread that waited here could not be
+    // stopped by a UI thread that waits for it.
+    if (OnUiThread(this))
+        owner_->SendMessage(message, wParam, lParam);
+    else
+        owner_->PostMessage(message, wParam, lParam);
+}
+
+void CDevicePageUI::ShowPowerStatus(std::span<const std::uint8_t> status) {
+    if (powerPanel_ == nullptr)
+        return;
+    if (OnUiThread(this)) {
+        powerPanel_->ShowPowerStatus(status.data(), static_cast<int>(status.size()));
+        return;
+    }
+    std::vector<std::uint8_t> copy(status.begin(), status.end());
+    QMetaObject::invokeMethod(
+        this,
+        [this, copy] {
+            if (powerPanel_ != nullptr)
+                powerPanel_->ShowPowerStatus(copy.data(), static_cast<int>(copy.size()));
+        },
+        Qt::QueuedConnection);
+}
+
+}  // namespace morva::ui

@@ -1,0 +1,72 @@
+// The page of one product in the main window: built from the product's page layout, it binds
+// the on-screen key and LED cells, shows the model's lighting preview, switches its function
+// tabs and hands the model's requests (entry timers, owner messages, power status) over to
+// the UI thread.
+#pragma once
+
+#include <QPointer>
+
+#include <memory>
+#include <vector>
+
+#include "device/models/usb_device.h"
+#include "ui/toolkit/containers.h"
+#include "ui/toolkit/window.h"
+
+namespace morva::ui {
+
+class CDeviceKeyButtonUI;
+class CDeviceOptionUI;
+class CMpDevicePowerUI;
+
+class CDevicePageUI : public CHorizontalLayoutUI, public IDeviceHost {
+public:
+    // The page owns its model; className is the layout root's device class.
+    CDevicePageUI(std::unique_ptr<CTessaronUSBDevice> model, QString className);
+    ~CDevicePageUI() override;
+
+    QString GetClass() const override { return className_; }
+    CTessaronUSBDevice& Model() { return *model_; }
+    const CTessaronUSBDevice& Model() const { return *model_; }
+
+    void SetOwnerWindow(WindowImplBase* owner) { owner_ = owner; }
+    WindowImplBase* OwnerWindow() const { return owner_; }
+    void SetTabEntry(CDeviceOptionUI* entry) { entry_ = entry; }
+    CDeviceOptionUI* TabEntry() const { return entry_; }
+    // Also shows or hides the panel's battery layout by the page's power panel flag.
+    void SetPowerPanel(CMpDevicePowerUI* panel);
+    CMpDevicePowerUI* PowerPanel() const { return powerPanel_; }
+
+    // Sizes the cell tables from the model's counts and binds the "SelectPanel" cells.
+    virtual void InitPage();
+    // Paints the LED cells from the model's frame and sends it; nothing while the program
+    // does not drive the LEDs.
+    virtual void PresentLightFrame();
+    // Stores the type in the model and selects the function tabs that belong to it.
+    virtual void SetFunctionType(int type);
+
+    CControlUI* SelectPanel() const { return selectPanel_; }
+    // Cells by key index and LED index; null where the layout has none.
+    const std::vector<CDeviceKeyButtonUI*>& KeyButtons() const { return keyButtons_; }
+    const std::vector<CDeviceKeyButtonUI*>& LedControls() const { return ledControls_; }
+
+    // IDeviceHost.
+    void StartEntryTimer(int id, int ms) override;
+    void SendOwnerMessage(int message, std::intptr_t wParam, std::intptr_t lParam) override;
+    void ShowPowerStatus(std::span<const std::uint8_t> status) override;
+
+protected:
+    CControlUI* FindOnPage(const QString& name) const;
+
+private:
+    std::unique_ptr<CTessaronUSBDevice> model_;
+    QString className_;
+    QPointer<WindowImplBase> owner_;
+    CDeviceOptionUI* entry_ = nullptr;
+    CMpDevicePowerUI* powerPanel_ = nullptr;
+    CControlUI* selectPanel_ = nullptr;
+    std::vector<CDeviceKeyButtonUI*> keyButtons_;
+    std::vector<CDeviceKeyButtonUI*> ledControls_;
+};
+
+}  // namespace morva::ui

@@ -1,0 +1,337 @@
+// Discovery through the main window on the simulated bus: pages, links, tabs and timers.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTest>
+#include <QThread>
+
+#include "app/main_wnd.h"
+#include "sim/sim_bus.h"
+#include "support/fake_hid_backend.h"
+#include "support/temp_dir.h"
+#include "ui/language/language_manager.h"
+#include "ui/pages/device_option.h"
+#include "ui/pages/device_page.h"
+#include "ui/toolkit/containers.h"
+#include "ui/toolkit/resource_manager.h"
+
+namespace morva::app {
+namespace {
+
+using namespace std::chrono_literals;
+using sim::Link;
+using sim::Product;
+
+QString ResDir() {
+    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("../../res"));
+}
+
+// A model that reads its information block like a product does and counts what the
+// program asks of it.
+class ProbeModel : public CTessaronUSBDevice {
+public:
+    using CTessaronUSBDevice::CTessaronUSBDevice;
+    ~ProbeModel() override { StopThreads(); }
+
+    void ReadFromDevice() override {
+        ++reads;
+        std::array<std::uint8_t, kInfoBlockSize> info{};
+        CDeviceChannel& channel = CommandChannel();
+        int result = CmdBegin(channel);
+        if (result == kResultOk)
+            result = CmdReadInfo(channel, info);
+        CmdEnd(channel);
+        lastReadResult = result;
+    }
+    void ReadActiveProfile() override {
+        ++activeProfileReads;
+        activeProfileOnUiThread = QThread::currentThread() == qApp->thread();
+    }
+    bool IsWirelessReachable() override { return CmdQueryWireless(CommandChannel()); }
+
+    int reads = 0;
+    int lastReadResult = 0;
+    int activeProfileReads = 0;
+    bool activeProfileOnUiThread = false;
+};
+
+class DeviceDiscoveryTest : public ::testing::Test {
+protected:
+    void Start(std::vector<Link> plugged, hid::IHidBackend* backend = nullptr) {
+        ui::CResourceManager::Instance().SetResourcePath(ResDir() + "/skin");
+        ASSERT_TRUE(ui::CResourceManager::Instance().LoadResource());
+        settings_ = std::make_unique<QSettings>(QString::fromStdString(dir_.File("s.ini")),
+                                                QSettings::IniFormat);
+        language_ = std::make_unique<ui::CLanguageManager>(ResDir() + "/DefaultData",
+                                                           ResDir() + "/skin", *settings_);
+        sim::SimBusOptions options;
+        options.plugged = std::move(plugged);
+        bus_ = std::make_unique<sim::SimBus>(options);
+        DeviceSetup setup;
+        setup.backend = backend != nullptr ? backend : bus_.get();
+        setup.simBus = bus_.get();
+        setup.localAppData = dir_.path().string();
+        setup.resourceFolder = (ResDir() + "/").toStdString();
+        setup.makeModel = [](hid::IHidBackend& b) {
+            auto model = std::make_unique<ProbeModel>(b);
+            model->CommandChannel().cableTimeoutMs = 100;
+            model->CommandChannel().receiverTimeoutMs = 100;
+            return model;
+        };
+        window_ = std::make_unique<CMainWnd>(*language_, nullptr, std::move(setup));
+        ASSERT_TRUE(window_->Create());
+        devices_ = window_->Devices();
+        ASSERT_NE(devices_, nullptr);
+        devices_->CreateFixedPages();
+    }
+    void TearDown() override { window_.reset(); }
+
+    void Poll() {
+        devices_->PollDevicesOnce();
+        QCoreApplication::processEvents();
+    }
+    ui::CDevicePageUI* Page(int kind) const { return devices_->PageOfKind(kind); }
+    ProbeModel& Probe(int kind) const { return static_cast<ProbeModel&>(Page(kind)->Model()); }
+    CDeviceChannel& Channel(int kind) const { return Page(kind)->Model().CommandChannel(); }
+    ui::CDeviceOptionUI* Entry(int kind) const { return Page(kind)->TabEntry(); }
+    bool Visible(const char* name) const {
+        ui::CControlUI* c = window_->FindControl(QString::fromLatin1(name));
+        return c != nullptr && c->IsVisible();
+    }
+    std::string StatusText() const {
+        std::string text;
+        for (const DeviceStatus& s : devices_->Status()) {
+            text += s.kind + " " + s.link + (s.connected ? " connected" : " disconnected") +
+                    (s.shown ? " shown" : " hidden") + (s.selected ? " selected" : "") + "\n";
+        }
+        return text;
+    }
+
+    test::TempDir dir_;
+    std::unique_ptr<QSettings> settings_;
+    std::unique_ptr<ui::CLanguageManager> language_;
+    std::unique_ptr<sim::SimBus> bus_;
+    std::unique_ptr<CMainWnd> window_;
+    CDeviceManager* devices_ = nullptr;
+};
+
+TEST_F(DeviceDiscoveryTest, ReceiverFirstIsServedByTheStartupMousePage) {
+    Start({Link::MouseReceiver});
+    ASSERT_EQ(devices_->EntryCount(), 2) << "mouse and keyboard pages exist from the start";
+    Poll();
+    EXPECT_EQ(devices_->EntryCount(), 2) << "no second mouse page for the receiver";
+    EXPECT_TRUE(Channel(kKindMouse).IsOpen());
+    EXPECT_TRUE(Channel(kKindMouse).ViaReceiver());
+    EXPECT_EQ(Channel(kKindMouse).ChunkSize(), 24);
+    EXPECT_TRUE(RecordsEqual(Page(kKindMouse)->Model().Record(), SupportedInterfaces()[4]))
+        << "keyed by the cable's row";
+    EXPECT_TRUE(devices_->PageExists(6));
+    EXPECT_TRUE(devices_->PageExists(7)) << "the receiver's event interface too";
+    // A receiver's tab waits for the wireless device to answer.
+    EXPECT_FALSE(Entry(kKindMouse)->IsShown());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Entry(kKindMouse)->IsShown(); }, 2000));
+    EXPECT_EQ(StatusText(),
+              "mouse receiver connected shown selected\nkeyboard none disconnected hidden\n");
+}
+
+TEST_F(DeviceDiscoveryTest, CableTakesOverFromTheReceiverAndGivesItBack) {
+    Start({Link::MouseReceiver});
+    Poll();
+    bus_->Plug(Link::Mouse);
+    Poll();
+    EXPECT_TRUE(Channel(kKindMouse).IsOpen());
+    EXPECT_FALSE(Channel(kKindMouse).ViaReceiver());
+    EXPECT_EQ(Channel(kKindMouse).ChunkSize(), 56);
+    EXPECT_TRUE(Entry(kKindMouse)->IsShown()) << "the cable shows the tab at once";
+
+    // Pulling the cable hands the mouse back to the receiver, whose mouse is asleep: every
+    // one of the 25 reachability polls misses.
+    bus_->SetReachable(Product::Mouse, false);
+    const auto start = std::chrono::steady_clock::now();
+    bus_->Unplug(Link::Mouse);
+    Poll();
+    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_TRUE(Channel(kKindMouse).IsOpen());
+    EXPECT_TRUE(Channel(kKindMouse).ViaReceiver());
+    EXPECT_EQ(Channel(kKindMouse).ChunkSize(), 24);
+    EXPECT_GE(took, 25 * 50ms);
+    EXPECT_LT(took, 25 * 50ms + 25 * 150ms) << "each poll is bounded by the receiver time limit";
+}
+
+TEST_F(DeviceDiscoveryTest, ReceiverPluggedWhileTheCableServesChangesNothing) {
+    Start({Link::Mouse});
+    Poll();
+    ASSERT_FALSE(Channel(kKindMouse).ViaReceiver());
+    bus_->ClearLog();
+    bus_->Plug(Link::MouseReceiver);
+    Poll();
+    EXPECT_FALSE(Channel(kKindMouse).ViaReceiver());
+    EXPECT_EQ(Channel(kKindMouse).ChunkSize(), 56);
+    EXPECT_TRUE(bus_->ReceivedReports(Link::MouseReceiver).empty());
+    EXPECT_EQ(devices_->Slots().Slot(6).connected, 1) << "the receiver is claimed all the same";
+}
+
+TEST_F(DeviceDiscoveryTest, ActivationIsPostedOnceAfterTheFirstPass) {
+    Start({});
+    Poll();
+    Poll();
+    bus_->Plug(Link::Pad);
+    Poll();
+    EXPECT_EQ(devices_->ActivationsPosted(), 1);
+}
+
+TEST_F(DeviceDiscoveryTest, TabsFollowTheDevicesThatAreThere) {
+    Start({});
+    Poll();
+    EXPECT_TRUE(Visible("No_device_Link"));
+    EXPECT_FALSE(Visible("device_switch"));
+    EXPECT_EQ(devices_->CurrentDevice(), nullptr);
+
+    bus_->Plug(Link::Mouse);
+    Poll();
+    EXPECT_FALSE(Visible("No_device_Link"));
+    EXPECT_TRUE(Visible("device_switch"));
+    EXPECT_EQ(devices_->CurrentDevice(), Page(kKindMouse));
+    EXPECT_FALSE(Visible("device_select_prev"));
+    EXPECT_FALSE(Visible("device_select_next"));
+
+    bus_->Plug(Link::Keyboard);
+    bus_->Plug(Link::Headset);
+    Poll();
+    EXPECT_EQ(devices_->EntryCount(), 3) << "the headset's page arrives with it";
+    EXPECT_EQ(devices_->CountConnectedDevices(), 3);
+    EXPECT_EQ(devices_->CurrentDevice(), Page(kKindMouse)) << "a new device does not steal";
+    EXPECT_TRUE(Visible("device_select_prev"));
+    EXPECT_TRUE(Visible("device_select_next"));
+    EXPECT_TRUE(RecordsEqual(Page(kKindHeadset)->Model().Record(), SupportedInterfaces()[10]));
+
+    auto* pages = dynamic_cast<ui::CTabLayoutUI*>(window_->FindControl("device_switch"));
+    ASSERT_NE(pages, nullptr);
+    devices_->SelectNextDevice();
+    EXPECT_EQ(devices_->CurrentDevice(), Page(kKindKeyboard));
+    EXPECT_EQ(pages->GetItemAt(pages->GetCurSel()), Page(kKindKeyboard));
+    devices_->SelectNextDevice();
+    EXPECT_EQ(devices_->CurrentDevice(), Page(kKindHeadset));
+    devices_->SelectNextDevice();
+    EXPECT_EQ(devices_->CurrentDevice(), Page(kKindHeadset)) << "no wrap past the last";
+    devices_->SelectPreviousDevice();
+    EXPECT_EQ(devices_->CurrentDevice(), Page(kKindKeyboard));
+
+    // The current device going away selects another one.
+    bus_->Unplug(Link::Keyboard);
+    Poll();
+    EXPECT_FALSE(Entry(kKindKeyboard)->IsShown());
+    EXPECT_EQ(devices_->CurrentDevice(), Page(kKindMouse));
+    EXPECT_EQ(pages->GetItemAt(pages->GetCurSel()), Page(kKindMouse));
+
+    bus_->Unplug(Link::Mouse);
+    bus_->Unplug(Link::Headset);
+    Poll();
+    EXPECT_EQ(devices_->CountConnectedDevices(), 0);
+    EXPECT_TRUE(Visible("No_device_Link"));
+    EXPECT_FALSE(Visible("device_select_next"));
+}
+
+TEST_F(DeviceDiscoveryTest, SyncRequestReachesActiveProfileOnTheUiThread) {
+    Start({Link::Mouse});
+    Poll();
+    ASSERT_TRUE(Page(kKindMouse)->Model().IsEventLinkOpen(EventLink::Cable));
+    ASSERT_TRUE(bus_->SendEvent(Link::Mouse, 0x0401));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Probe(kKindMouse).activeProfileReads > 0; }, 2000));
+    EXPECT_TRUE(Probe(kKindMouse).activeProfileOnUiThread);
+
+    bus_->Unplug(Link::Mouse);
+    Poll();
+    EXPECT_FALSE(Page(kKindMouse)->Model().IsEventLinkOpen(EventLink::Cable));
+}
+
+TEST_F(DeviceDiscoveryTest, UnplugDuringTheReadHidesTheTabAndReplugReadsAgain) {
+    Start({Link::Mouse});
+    Poll();
+    // The start-up timer reads the device 500 ms after the link opened; the cable goes after
+    // the first answer of that read.
+    bus_->UnplugAfterReports(Link::Mouse, 1);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Probe(kKindMouse).reads == 1; }, 2000));
+    EXPECT_NE(Probe(kKindMouse).lastReadResult, kResultOk);
+    Poll();
+    EXPECT_FALSE(Entry(kKindMouse)->IsShown());
+    EXPECT_FALSE(Channel(kKindMouse).IsOpen());
+
+    bus_->Plug(Link::Mouse);
+    Poll();
+    EXPECT_TRUE(Entry(kKindMouse)->IsShown());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return Probe(kKindMouse).reads == 2; }, 2000));
+    EXPECT_EQ(Probe(kKindMouse).lastReadResult, kResultOk);
+}
+
+TEST_F(DeviceDiscoveryTest, SecondIdenticalInterfaceIsIgnored) {
+    test::FakeHidBackend fake;
+    for (const char* path :
+         {"a#vid_320f&pid_1004&mi_01&col04", "b#vid_320f&pid_1004&mi_01&col04"}) {
+        hid::InterfaceInfo info;
+        info.path = path;
+        info.vendorId = 0x320F;
+        info.productId = 0x1004;
+        info.interfaceNumber = 1;
+        info.collectionNumber = 4;
+        info.collection.usagePage = 0xFF1C;
+        info.collection.usage = 0x92;
+        fake.Add(info);
+    }
+    Start({}, &fake);
+    Poll();
+    EXPECT_EQ(devices_->EntryCount(), 3) << "one pad page";
+    EXPECT_EQ(devices_->Slots().Slot(8).path, "a#vid_320f&pid_1004&mi_01&col04");
+    EXPECT_EQ(Page(kKindMousePad)->Model().CommandChannel().wired.InterfacePath(),
+              "a#vid_320f&pid_1004&mi_01&col04");
+    window_.reset();  // its pages hold connections of the local backend
+}
+
+// The simulated bus, refusing the device's own (writable) opens of one path a number of times.
+class RefusingBackend : public hid::IHidBackend {
+public:
+    explicit RefusingBackend(sim::SimBus& bus) : bus_(bus) {}
+    bool Enumerate(std::vector<std::string>& paths) override { return bus_.Enumerate(paths); }
+    std::unique_ptr<hid::IHidConnection> Open(const std::string& path, bool write,
+                                              std::string* error) override {
+        if (write && path == refusedPath && refusals > 0) {
+            --refusals;
+            return nullptr;
+        }
+        return bus_.Open(path, write, error);
+    }
+    std::string refusedPath;
+    int refusals = 0;
+
+private:
+    sim::SimBus& bus_;
+};
+
+TEST_F(DeviceDiscoveryTest, FailedSwitchReleasesTheSlotAndTheNextPollRetries) {
+    auto owned = std::make_unique<sim::SimBus>(sim::SimBusOptions{});
+    sim::SimBus* bus = owned.get();
+    auto backend = std::make_unique<RefusingBackend>(*bus);
+    Start({}, backend.get());
+    bus->Plug(Link::MouseReceiver);
+    Poll();
+    ASSERT_TRUE(Channel(kKindMouse).ViaReceiver());
+
+    backend->refusedPath = bus->CommandPath(Link::Mouse);
+    backend->refusals = 1;
+    bus->Plug(Link::Mouse);
+    Poll();
+    EXPECT_TRUE(Channel(kKindMouse).IsOpen()) << "the receiver keeps serving";
+    EXPECT_TRUE(Channel(kKindMouse).ViaReceiver());
+    EXPECT_EQ(devices_->Slots().Slot(4).connected, 0) << "released for the next poll";
+
+    Poll();
+    EXPECT_TRUE(Channel(kKindMouse).IsOpen());
+    EXPECT_FALSE(Channel(kKindMouse).ViaReceiver()) << "the retry switched to the cable";
+    window_.reset();
+}
+
+}  // namespace
+}  // namespace morva::app

@@ -1,5 +1,6 @@
 #include "app/device_manager.h"
 
+#include <algorithm>
 #include <thread>
 
 #include "base/debug_log.h"
@@ -536,6 +537,13 @@ ui::CDevicePageUI* CDeviceManager::CurrentDevice() const {
     return nullptr;
 }
 
+void CDeviceManager::SetWindowActive(bool active) {
+    for (const auto* list : {&mice_, &keyboards_, &pads_, &headsets_}) {
+        for (ui::CDevicePageUI* page : *list)
+            page->Model().SetWindowActive(active);
+    }
+}
+
 void CDeviceManager::OnDeviceOptionNotice(intptr_t row, intptr_t reachable) {
     const int index = EntryIndexOfRow(static_cast<int>(row));
     if (reachable == 0) {
@@ -563,6 +571,15 @@ void CDeviceManager::UpdateStrip() {
             pages->SelectItem(0);
         if (powers != nullptr)
             powers->SelectItem(0);
+    }
+    // The strip is as wide as its shown entries, so the arrows sit right beside them.
+    if (auto* strip = dynamic_cast<ui::CContainerUI*>(Find("device_select_layout"))) {
+        int width = 0;
+        for (int i = 0; i < EntryCount(); ++i) {
+            if (EntryAt(i)->IsShown())
+                width += EntryAt(i)->GetFixedWidth() + (width > 0 ? strip->GetChildPadding() : 0);
+        }
+        strip->SetFixedWidth(std::max(width, 1));
     }
     for (const char* arrow : {"device_select_prev", "device_select_next"}) {
         if (ui::CControlUI* c = Find(arrow))

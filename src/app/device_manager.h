@@ -95,6 +95,8 @@ public:
     // Number of connected entries; `first` gets the first one's index (-1 without).
     int CountConnectedDevices(int* first = nullptr) const;
     ui::CDevicePageUI* CurrentDevice() const;
+    // Whether the window is in front: the pages repaint their previews only then.
+    void SetWindowActive(bool active);
     // Reachability notices of the entries (wParam the device's type row).
     void OnDeviceOptionNotice(intptr_t row, intptr_t reachable);
 

@@ -22,11 +22,12 @@
 namespace {
 
 const char* kUsage =
-    "usage: morva-tr510 [--simulate LIST] [--sim-state FILE] [--data-dir DIR]\n"
+    "usage: morva-tr510 [--simulate LIST] [--sim-state FILE] [--data-dir DIR] [--tray]\n"
     "  --simulate LIST   simulated devices instead of the HID bus (mouse, mouse-receiver,\n"
     "                    keyboard, keyboard-receiver, pad, headset; comma-separated)\n"
     "  --sim-state FILE  keep the simulated devices' memory in FILE\n"
-    "  --data-dir DIR    use DIR as the local application data folder\n";
+    "  --data-dir DIR    use DIR as the local application data folder\n"
+    "  --tray            start hidden in the tray (the autostart entry uses it)\n";
 
 // The installed data folder, else res/ of the source tree when run from the build tree.
 QString ResourceFolder() {
@@ -63,6 +64,7 @@ int main(int argc, char** argv) {
     std::vector<morva::sim::Link> links;
     std::string simState;
     std::string dataDir;
+    bool startHidden = false;
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == "--help" || a == "-h") {
@@ -76,6 +78,10 @@ int main(int argc, char** argv) {
                 return 2;
             }
             simulate = true;
+            continue;
+        }
+        if (a == "--tray") {
+            startHidden = true;
             continue;
         }
         if (a == "--sim-state" && i + 1 < args.size()) {
@@ -135,6 +141,7 @@ int main(int argc, char** argv) {
 
     morva::app::CMainWnd window(language, &ipc, devices);
     QObject::connect(&window, &morva::app::CMainWnd::ExitRequested, &app, &QApplication::quit);
+    window.SetStartHidden(startHidden);
     window.Create();
     window.resize(800, 572);
     window.CenterWindow();

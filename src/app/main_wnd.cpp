@@ -3,6 +3,7 @@
 #include "app/about_wnd.h"
 
 #include <QApplication>
+#include <QEvent>
 #include <QCursor>
 #include <QGuiApplication>
 #include <QScreen>
@@ -104,6 +105,20 @@ intptr_t CMainWnd::HandleCustomMessage(int msg, intptr_t wParam, intptr_t lParam
         return 0;
     }
     return ui::WindowImplBase::HandleCustomMessage(msg, wParam, lParam, handled);
+}
+
+void CMainWnd::changeEvent(QEvent* event) {
+    ui::WindowImplBase::changeEvent(event);
+    if (devices_ && (event->type() == QEvent::ActivationChange ||
+                     event->type() == QEvent::WindowStateChange)) {
+        devices_->SetWindowActive(isActiveWindow() && !isMinimized());
+    }
+}
+
+void CMainWnd::hideEvent(QHideEvent* event) {
+    ui::WindowImplBase::hideEvent(event);
+    if (devices_)
+        devices_->SetWindowActive(false);
 }
 
 bool CMainWnd::AnyDeviceConnected() const {
@@ -385,7 +400,8 @@ void CMainWnd::OnTimer(int id) {
             // Start-up hides the window until it has its size for this display; then it shows.
             if (!shownOnce_) {
                 shownOnce_ = true;
-                BringToFront();
+                if (!startHidden_)
+                    BringToFront();
             }
             update();
             break;

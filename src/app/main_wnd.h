@@ -58,6 +58,8 @@ public:
     void AdaptToDisplay();
     static int DpiForMonitor(int width, int height);
     void BringToFront();
+    // Started from the session's autostart: the window stays in the tray until asked for.
+    void SetStartHidden(bool hidden) { startHidden_ = hidden; }
     void ToggleFromTray();
     void CloseSecondaryWindows();
     // Applies the language at a list position (fonts, texts, saved choice).
@@ -91,6 +93,9 @@ protected:
     QString GetSkinFile() override { return QStringLiteral("XML_MAIN"); }
     ui::CControlUI* CreateControl(const QString& tag) override;
     intptr_t HandleCustomMessage(int msg, intptr_t wParam, intptr_t lParam, bool& handled) override;
+    // Activation: the pages repaint their previews only while the window is in front.
+    void changeEvent(QEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void InitWindow() override;
     void Notify(const ui::TNotifyUI& msg) override;
 
@@ -122,6 +127,7 @@ private:
     int dpi_ = 96;
     bool started_ = false;
     bool shownOnce_ = false;
+    bool startHidden_ = false;
     std::map<std::string, int> pending_;
     sim::SimBus* simBus_ = nullptr;
     std::unique_ptr<CDeviceManager> devices_;

@@ -103,6 +103,22 @@ TEST(PreviewEngine, FrameBytesScaleByAlphaAndSkipLed170) {
     EXPECT_EQ(engine.GetLedColour(0), 0u) << "a new count clears them";
 }
 
+TEST(PreviewEngine, GenerationMovesOnlyWhenAColourChanges) {
+    CPreviewEngine engine;
+    engine.SetLedCount(4);
+    engine.SetLight(PreviewLight{0, 4, 0, 0, 0, 9, 8, 7});
+    std::uint32_t seen = engine.Generation();
+    engine.EffectStatic();
+    EXPECT_NE(engine.Generation(), seen);
+    seen = engine.Generation();
+    engine.EffectStatic();  // the same colours again
+    engine.SetLedColour(2, engine.GetLedColour(2));
+    engine.SetLedColour(9, 0xFFFFFFFF);  // outside the frame
+    EXPECT_EQ(engine.Generation(), seen);
+    engine.EffectOff();
+    EXPECT_NE(engine.Generation(), seen);
+}
+
 TEST(PreviewEngine, MusicDecayRotateAndPeaks) {
     CPreviewEngine engine;
     engine.SetMusicLevel(0, 255);

@@ -274,6 +274,25 @@ TEST_F(EntryTest, ClosedChannelReadsOnceAndStopsTheFrames) {
     EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 5}}));
 }
 
+TEST_F(EntryTest, FramesSlowDownOnlyWhileNothingMovesAndTheWindowIsAway) {
+    Link(true, kLinkCable);
+    Model().SetLedCount(3);
+    Model().SetWindowActive(false);
+    entry->OnTimer(kEntryTimerFrame);  // the first look at this frame
+    EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 5}}));
+    entry->OnTimer(kEntryTimerFrame);
+    EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 100}})) << "unchanged, nobody looking";
+    Model().SetLedColour(1, 0xFF0000FF);
+    entry->OnTimer(kEntryTimerFrame);
+    EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 5}})) << "a change: full speed again";
+    Model().SetLedColour(1, 0xFF0000FF);  // the same colour is no change
+    entry->OnTimer(kEntryTimerFrame);
+    EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 100}}));
+    Model().SetWindowActive(true);
+    entry->OnTimer(kEntryTimerFrame);
+    EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 5}})) << "the page is watched";
+}
+
 TEST_F(EntryTest, PowerStatusRepeatsOnlyWithAPowerPanel) {
     Link(true, kLinkReceiver);
     entry->OnTimer(kEntryTimerStatus);
@@ -377,6 +396,8 @@ protected:
 
 TEST_F(PowerTest, LevelAndPowerStateFillGaugeTextAndStatusPicture) {
     ASSERT_TRUE(progress && value && logo && status && phone);
+    EXPECT_FALSE(progress->IsVisible()) << "no bar before the first status";
+    progress->SetVisible(true);
     Show(50, 3);  // unknown state: the bar stays, no picture
     EXPECT_TRUE(progress->IsVisible());
     EXPECT_TRUE(status->GetBkImage().isEmpty());

@@ -73,6 +73,12 @@ void CPreviewEngine::SetLedCount(int count) {
     if (n == leds_.size())
         return;
     leds_.assign(n, LedColour{});
+    ++generation_;
+}
+
+std::uint32_t CPreviewEngine::Generation() const {
+    std::lock_guard lock(mutex_);
+    return generation_;
 }
 
 int CPreviewEngine::LedCount() const {
@@ -93,7 +99,11 @@ PreviewLight CPreviewEngine::Light() const {
 void CPreviewEngine::SetLedColour(int index, std::uint32_t packed) {
     std::lock_guard lock(mutex_);
     if (index >= 0 && index < static_cast<int>(leds_.size())) {
-        leds_[static_cast<std::size_t>(index)] = LedColour::Unpack(packed);
+        LedColour& led = leds_[static_cast<std::size_t>(index)];
+        if (led != LedColour::Unpack(packed)) {
+            led = LedColour::Unpack(packed);
+            ++generation_;
+        }
     }
 }
 
@@ -133,8 +143,13 @@ std::uint8_t CPreviewEngine::Scaled(std::uint8_t curve) const {
 }
 
 void CPreviewEngine::Fill(const Rgb& colour, std::uint8_t alpha) {
-    for (LedColour& led : leds_)
-        led = {colour[0], colour[1], colour[2], alpha};
+    const LedColour value{colour[0], colour[1], colour[2], alpha};
+    for (LedColour& led : leds_) {
+        if (led != value) {
+            led = value;
+            ++generation_;
+        }
+    }
 }
 
 void CPreviewEngine::EffectBreathCycle() {

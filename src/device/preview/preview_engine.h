@@ -71,6 +71,8 @@ public:
     void SetLedColour(int index, std::uint32_t packed);
     // 0 for an index out of range.
     std::uint32_t GetLedColour(int index) const;
+    // Changes whenever an LED changes colour, so a reader can tell that nothing moved.
+    std::uint32_t Generation() const;
     // A consistent copy of the frame.
     std::vector<LedColour> Frame() const;
     // 3 bytes an LED, each colour byte scaled by its alpha; LED 170 is never written.
@@ -107,6 +109,7 @@ private:
     Clock clock_;
     mutable std::mutex mutex_;
     std::vector<LedColour> leds_;
+    std::uint32_t generation_ = 0;
     PreviewLight light_;
     std::uint8_t counter_ = 0;
     std::uint8_t colourIndex_ = 0;

@@ -23,6 +23,7 @@ constexpr int kStartupMs = 500;
 // Frames go over the cable as fast as the device takes them; a receiver link is far slower.
 constexpr int kFrameCableMs = 5;
 constexpr int kFrameReceiverMs = 50;
+constexpr int kFrameIdleMs = 100;
 constexpr int kFirstStatusMs = 50;
 constexpr int kStatusMs = 5000;
 constexpr int kUnreachableRetryMs = 3000;
@@ -279,8 +280,15 @@ void CDeviceOptionUI::OnFrameTimer() {
     device_->PresentLightFrame();
     if (keyLightArea_ != nullptr && IsEntrySelected() && device_->Model().WindowActive())
         keyLightArea_->update();
-    if (ChannelOpen())
-        SetEntryTimer(kEntryTimerFrame, ViaReceiver() ? kFrameReceiverMs : kFrameCableMs);
+    if (!ChannelOpen())
+        return;
+    int ms = ViaReceiver() ? kFrameReceiverMs : kFrameCableMs;
+    // Nothing moved and nobody is looking: ask again later instead of 200 times a second.
+    const std::uint32_t generation = device_->Model().Engine().Generation();
+    if (generation == lastFrameGeneration_ && !device_->Model().WindowActive())
+        ms = kFrameIdleMs;
+    lastFrameGeneration_ = generation;
+    SetEntryTimer(kEntryTimerFrame, ms);
 }
 
 void CDeviceOptionUI::OnStartupTimer() {

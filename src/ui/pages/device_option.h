@@ -76,6 +76,8 @@ public:
     void StartReachabilityTimer(int ms);
 
     void OnTimer(int id) override;
+    // Starts (or restarts) one of the entry's timers; the device asks for them.
+    void StartTimer(int id, int ms) { SetEntryTimer(id, ms); }
 
 protected:
     // Every timer of the entry starts and stops here.
@@ -111,6 +113,7 @@ private:
     bool shown_ = true;
     QString pageLayout_;
     int pageIndex_ = -1;
+    std::uint32_t lastFrameGeneration_ = 0;
 };
 
 }  // namespace morva::ui

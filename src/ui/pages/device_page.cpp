@@ -115,7 +115,7 @@ void CDevicePageUI::StartEntryTimer(int id, int ms) {
         this,
         [this, id, ms] {
             if (entry_ != nullptr)
-                CPaintManagerUI::SetTimer(entry_, id, ms);
+                entry_->StartTimer(id, ms);
         },
         Qt::QueuedConnection);
 }

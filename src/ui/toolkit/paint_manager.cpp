@@ -218,10 +218,12 @@ bool CPaintManagerUI::KillTimer(CControlUI* control, int id) {
         return false;
     }
     QTimer* timer = FindTimer(control->GetWidget(), id);
-    if (timer == nullptr) {
+    if (timer == nullptr || !timer->isActive()) {
         return false;
     }
-    RetireTimer(timer);
+    // Kept for the next SetTimer: handlers that restart themselves every few milliseconds
+    // would otherwise make and destroy a timer object each time.
+    timer->stop();
     return true;
 }
 

@@ -32,7 +32,7 @@ bool ParseMacroEvent(const Json::Value& event, DeviceMacroEvent& out) {
     const int delay = MacroDelay(event);
     out[0] = static_cast<std::uint8_t>(delay & 0xFF);
     out[1] = static_cast<std::uint8_t>(delay >> 8 & 0xFF);
-    out[2] = static_cast<std::uint8_t>((json::ToInt(json::Get(event, "Type")) & 0xFF) |
+    out[2] = static_cast<std::uint8_t>((json::ToInt(json::Get(event, "Type")) & 0x7F) |
                                        (down ? 0x80 : 0));
     out[3] = static_cast<std::uint8_t>(json::ToInt(json::Get(event, "Button")) & 0xFF);
     return true;

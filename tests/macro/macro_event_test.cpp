@@ -20,6 +20,8 @@ TEST(ParseMacroEvent, BuildsTheFourByteDeviceForm) {
     EXPECT_EQ(out, (DeviceMacroEvent{0x2C, 0x01, 0x8A, 0x04}));
     ParseMacroEvent(Event("up", 2, macro_type::kMouseButton, 5), out);
     EXPECT_EQ(out, (DeviceMacroEvent{0x05, 0x00, 0x01, 0x02})) << "an integer delay counts too";
+    ParseMacroEvent(Event("up", 2, 0x81, 5), out);
+    EXPECT_EQ(out[2], 0x01) << "a large type never turns a release into a press";
 }
 
 TEST(ParseMacroEvent, DelayTextAndLimits) {

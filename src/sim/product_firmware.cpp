@@ -37,20 +37,118 @@ protected:
     }
 };
 
+// What the host reads from the mouse at connection: sensor, key positions, profile 0.
+namespace mouse {
+
+// Information bytes; 16-bit fields low byte first.
+constexpr std::size_t kInfoSensorId = 9;
+constexpr std::size_t kInfoDpiStep = 11;
+constexpr std::size_t kInfoMaxSlider = 12;
+constexpr std::size_t kInfoMinDpi = 14;
+
+// This sensor id switches the host to 200 DPI per slider unit above unit 48.
+constexpr std::uint16_t kSensorId = 0x3325;
+constexpr std::uint8_t kDpiStep = 100;
+constexpr std::uint16_t kMaxSlider = 128;  // 20900 DPI
+constexpr std::uint16_t kMinDpi = 100;
+
+constexpr std::size_t kKeyPositions = 16;
+constexpr std::uint8_t kMacroUnits = 32;
+
+using Code = std::array<std::uint8_t, 3>;
+constexpr Code kOff{0xA0, 0x00, 0x00};
+// Positions follow the switch matrix, not the host's button order; spare positions are off.
+constexpr std::array<Code, kKeyPositions> kFactoryKeys{{
+    {0x10, 0x01, 0x00},  // left
+    {0x10, 0x02, 0x00},  // right
+    {0x10, 0x04, 0x00},  // middle
+    {0x10, 0x08, 0x00},  // back
+    {0x10, 0x10, 0x00},  // forward
+    kOff,
+    {0x13, 0x03, 0x00},  // DPI cycle
+    {0x13, 0x01, 0x00},  // DPI up
+    {0x13, 0x02, 0x00},  // DPI down
+    kOff,
+    {0x14, 0x78, 0x02},  // fire key
+    {0x16, 0x90, 0x01},  // DPI shift
+    kOff,
+    {0xA0, 0x1B, 0x00},  // game-mode key
+    kOff,
+    kOff,
+}};
+
+// Light mode codes: 1 wave, 2 spectrum, 3 breathing, 4 static, 5 flash, 6 music, 7 reactive,
+// 8 four-colour breathing, 9 four-colour flash, 0 dark.
+constexpr std::uint8_t kModeWave = 0x01;
+
+struct Stage {
+    std::uint8_t slider;
+    std::uint8_t red, green, blue;
+};
+// 400, 800, 1600, 3200 and 6500 DPI.
+constexpr std::array<Stage, 5> kStages{{
+    {3, 255, 0, 0},
+    {7, 0, 255, 0},
+    {15, 0, 0, 255},
+    {31, 255, 255, 0},
+    {56, 255, 0, 255},
+}};
+
+constexpr std::size_t kSettingBlockSize = 71;
+constexpr std::size_t kSettingStages = 14;
+constexpr std::size_t kStageSize = 9;
+
+void Put16(std::vector<std::uint8_t>& bytes, std::size_t at, std::uint16_t value) {
+    bytes[at] = static_cast<std::uint8_t>(value & 0xFF);
+    bytes[at + 1] = static_cast<std::uint8_t>(value >> 8);
+}
+
+// Profile 0's block; the other profiles stay blank until the host writes them.
+std::vector<std::uint8_t> FactorySetting() {
+    std::vector<std::uint8_t> block(kSettingBlockSize, 0);
+    block[0] = 0;  // active profile
+    block[1] = kModeWave;
+    block[2] = 4;      // brightness
+    block[3] = 4 - 2;  // 4 - speed
+    block[4] = 1;      // direction
+    block[5] = 1;      // multicolour
+    block[6] = 0;      // red, green, blue
+    block[7] = 153;
+    block[8] = 255;
+    block[11] = 0;  // report rate selection
+    block[12] = 0;  // active stage
+    for (std::size_t i = 0; i < kStages.size(); ++i) {
+        const std::size_t at = kSettingStages + i * kStageSize;
+        block[at] = 1;      // enabled
+        block[at + 1] = 0;  // same X and Y
+        Put16(block, at + 2, kStages[i].slider);
+        Put16(block, at + 4, kStages[i].slider);
+        block[at + 6] = kStages[i].red;
+        block[at + 7] = kStages[i].green;
+        block[at + 8] = kStages[i].blue;
+    }
+    block[59] = 1;
+    return block;
+}
+
+}  // namespace mouse
+
 class MouseFirmware final : public ProductFirmware {
 public:
     MouseFirmware() : ProductFirmware(Product::Mouse) {}
 
 protected:
     void FillFactory() override {
-        constexpr std::size_t kButtons = 16;
-        FillShared(kButtons, 32);
-        // Buttons as bits of a 16-bit mask, low byte last.
-        for (std::size_t i = 0; i < kButtons; ++i) {
-            const unsigned mask = 1u << i;
-            SetFactoryKey(i, {0x10, static_cast<std::uint8_t>(mask >> 8),
-                              static_cast<std::uint8_t>(mask & 0xFF)});
-        }
+        FillShared(mouse::kKeyPositions, mouse::kMacroUnits);
+        std::vector<std::uint8_t>& info = Memory(Area::Info);
+        mouse::Put16(info, mouse::kInfoSensorId, mouse::kSensorId);
+        info[mouse::kInfoDpiStep] = mouse::kDpiStep;
+        mouse::Put16(info, mouse::kInfoMaxSlider, mouse::kMaxSlider);
+        mouse::Put16(info, mouse::kInfoMinDpi, mouse::kMinDpi);
+        for (std::size_t i = 0; i < mouse::kFactoryKeys.size(); ++i)
+            SetFactoryKey(i, mouse::kFactoryKeys[i]);
+        const std::vector<std::uint8_t> setting = mouse::FactorySetting();
+        std::copy(setting.begin(), setting.end(), Memory(Area::Setting).begin());
         SetBattery(80, kOnBattery);
     }
 };

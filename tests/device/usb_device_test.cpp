@@ -26,6 +26,7 @@ public:
     }
     void SendOwnerMessage(int, std::intptr_t, std::intptr_t) override {}
     void ShowPowerStatus(std::span<const std::uint8_t>) override {}
+    void RefreshPage() override {}
 
     bool WaitForTimers(std::size_t count, std::chrono::milliseconds limit = 2s) {
         std::unique_lock lock(mutex_);

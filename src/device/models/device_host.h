@@ -26,6 +26,8 @@ public:
     virtual void SendOwnerMessage(int message, std::intptr_t wParam, std::intptr_t lParam) = 0;
     // The battery block read from the device, for the power panel.
     virtual void ShowPowerStatus(std::span<const std::uint8_t> status) = 0;
+    // The model's data changed: the page shows it again (queued from device threads).
+    virtual void RefreshPage() = 0;
 
 protected:
     ~IDeviceHost() = default;

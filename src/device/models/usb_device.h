@@ -134,7 +134,7 @@ public:
     virtual void RepairMacroBindings() {}
     virtual void LoadDefaultProfile() {}
     virtual std::vector<int> GetUsedMacros() { return {}; }
-    virtual int DownloadKeyTable(int /*page*/, const std::vector<IndexedKeyCode>& /*keys*/) {
+    virtual int DownloadKeyTable(int /*page*/, const std::vector<KeyListEntry>& /*keys*/) {
         return 0;
     }
     virtual int DownloadCurrentKeyTable(int /*page*/) { return 0; }

@@ -7,6 +7,22 @@ namespace morva {
 
 namespace preview {
 
+const std::array<std::uint8_t, 96>& WaveCurve() {
+    static const std::array<std::uint8_t, 96> curve = [] {
+        constexpr std::array<std::uint8_t, 48> rise = {
+            22,  24,  27,  30,  33,  36,  39,  42,  45,  49,  53,  57,  61,  65,  69,  73,
+            77,  81,  85,  89,  94,  99,  104, 109, 114, 119, 124, 129, 134, 140, 146, 152,
+            158, 164, 170, 176, 182, 188, 194, 200, 206, 213, 220, 227, 234, 241, 248, 255};
+        std::array<std::uint8_t, 96> c{};
+        for (std::size_t i = 0; i < 48; ++i) {
+            c[i] = rise[i];
+            c[95 - i] = rise[i];
+        }
+        return c;
+    }();
+    return curve;
+}
+
 const std::array<std::uint8_t, 128>& BreathingCurve() {
     static const std::array<std::uint8_t, 128> curve = [] {
         constexpr std::array<std::uint8_t, 64> rise = {
@@ -217,6 +233,103 @@ void CPreviewEngine::EffectOff() {
     Fill({0, 0, 0}, 0);
 }
 
+void CPreviewEngine::FillAll(const Rgb& colour, std::uint8_t alpha) {
+    std::lock_guard lock(mutex_);
+    Fill(colour, alpha);
+}
+
+void CPreviewEngine::SetLedLocked(int index, const Rgb& colour, std::uint8_t alpha) {
+    if (index < 0 || index >= static_cast<int>(leds_.size()))
+        return;
+    const LedColour value{colour[0], colour[1], colour[2], alpha};
+    LedColour& led = leds_[static_cast<std::size_t>(index)];
+    if (led != value) {
+        led = value;
+        ++generation_;
+    }
+}
+
+void CPreviewEngine::EffectGroupWave(std::span<const std::vector<int>> groups) {
+    std::lock_guard lock(mutex_);
+    const bool forward = light_.direction != 0;
+    if (light_.multiColor) {
+        counter_ = StepCounter(forward, 192, counter_ % 192, 1);
+        int b = (counter_ + 1) % 192;
+        for (const std::vector<int>& group : groups) {
+            for (int led : group)
+                SetLedLocked(led, preview::ColourWheel()[static_cast<std::size_t>(b)], Scale());
+            b = (b + 7) % 192;
+        }
+        return;
+    }
+    counter_ = StepCounter(forward, 96, counter_ % 96, 1);
+    int b = (counter_ + 1) % 96;
+    for (const std::vector<int>& group : groups) {
+        const auto alpha = static_cast<std::uint8_t>(
+            Scale() * preview::WaveCurve()[static_cast<std::size_t>(b)] / 256);
+        for (int led : group)
+            SetLedLocked(led, {light_.red, light_.green, light_.blue}, alpha);
+        b = (b + 7) % 96;
+    }
+}
+
+void CPreviewEngine::EffectGroupMusic(std::span<const std::vector<int>> groups) {
+    std::lock_guard lock(mutex_);
+    const bool forward = light_.direction != 0;
+    counter_ = StepCounter(forward, 192, counter_ % 192, 1);
+    PeaksLocked();
+    RotateLocked(forward);
+    for (std::size_t i = 0; i < groups.size() && i < kMusicLevels; ++i) {
+        const std::vector<int>& group = groups[i];
+        DecayLocked(static_cast<int>(i), light_.mode);
+        Rgb colour{light_.red, light_.green, light_.blue};
+        if (light_.multiColor) {
+            counter_ = static_cast<std::uint8_t>(counter_ + 12);
+            colour = preview::ColourWheel()[counter_ % 192];
+            // While the leading bar is lit the group keeps the colour it shows.
+            const std::uint8_t lead = levels_[forward ? 0 : 6];
+            if (lead != 0 && !group.empty() && group.front() >= 0 &&
+                group.front() < static_cast<int>(leds_.size())) {
+                const LedColour& first = leds_[static_cast<std::size_t>(group.front())];
+                colour = {first.c0, first.c1, first.c2};
+            }
+        }
+        const auto alpha = static_cast<std::uint8_t>(Scale() * levels_[i] / 256);
+        for (int led : group)
+            SetLedLocked(led, colour, alpha);
+    }
+}
+
+void CPreviewEngine::TriggerReactive(const std::function<int()>& randomWheelIndex) {
+    std::lock_guard lock(mutex_);
+    reactPhase_.assign(leds_.size(), 1);
+    reactColour_.resize(leds_.size());
+    for (std::size_t i = 0; i < leds_.size(); ++i) {
+        if (i < kMusicLevels)
+            levels_[i] = 255;
+        reactColour_[i] = static_cast<std::uint8_t>(randomWheelIndex() % 192);
+    }
+}
+
+void CPreviewEngine::EffectReactive() {
+    std::lock_guard lock(mutex_);
+    reactPhase_.resize(leds_.size(), 0);
+    reactColour_.resize(leds_.size(), 0);
+    for (std::size_t i = 0; i < leds_.size() && i < kMusicLevels; ++i) {
+        std::uint8_t& level = levels_[i];
+        if (reactPhase_[i] == 1) {
+            level = static_cast<std::uint8_t>(std::min(level + 15, 255));
+            if (level == 255)
+                reactPhase_[i] = 2;
+        } else if (reactPhase_[i] == 2) {
+            level = static_cast<std::uint8_t>(std::max(level - 15, 0));
+        }
+        const Rgb colour = light_.multiColor ? preview::ColourWheel()[reactColour_[i] % 192]
+                                             : Rgb{light_.red, light_.green, light_.blue};
+        SetLedLocked(static_cast<int>(i), colour, static_cast<std::uint8_t>(Scale() * level / 256));
+    }
+}
+
 std::uint8_t CPreviewEngine::Counter() const {
     std::lock_guard lock(mutex_);
     return counter_;
@@ -234,6 +347,10 @@ bool CPreviewEngine::FlashOn() const {
 
 void CPreviewEngine::MusicDecay(int index, int mode) {
     std::lock_guard lock(mutex_);
+    DecayLocked(index, mode);
+}
+
+void CPreviewEngine::DecayLocked(int index, int mode) {
     if (index < 0 || index >= kMusicLevels)
         return;
     std::uint8_t& l = levels_[static_cast<std::size_t>(index)];
@@ -262,6 +379,10 @@ void CPreviewEngine::MusicDecay(int index, int mode) {
 
 void CPreviewEngine::MusicPeaks() {
     std::lock_guard lock(mutex_);
+    PeaksLocked();
+}
+
+void CPreviewEngine::PeaksLocked() {
     for (std::size_t i = 0; i < 9; ++i) {
         if (peaks_[i])
             levels_[i] = 255;
@@ -270,6 +391,10 @@ void CPreviewEngine::MusicPeaks() {
 
 void CPreviewEngine::MusicRotate(bool direction) {
     std::lock_guard lock(mutex_);
+    RotateLocked(direction);
+}
+
+void CPreviewEngine::RotateLocked(bool direction) {
     if (direction) {
         std::rotate(peaks_.rbegin(), peaks_.rbegin() + 1, peaks_.rend());
     } else {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <mutex>
+#include <span>
 #include <vector>
 
 namespace morva {
@@ -37,6 +38,8 @@ inline constexpr std::array<std::uint8_t, 5> kFlashBase = {28, 23, 18, 13, 7};  
 inline constexpr std::array<Rgb, 4> kFixedColours = {
     {{0, 255, 180}, {0, 255, 0}, {255, 255, 255}, {255, 0, 0}}};
 const std::array<std::uint8_t, 128>& BreathingCurve();
+// The wave's brightness curve: 48 rising values, then the same falling.
+const std::array<std::uint8_t, 96>& WaveCurve();
 const std::array<Rgb, 192>& ColourWheel();
 }  // namespace preview
 
@@ -86,6 +89,17 @@ public:
     void EffectFlashFour();
     void EffectOff();
 
+    // Every LED one colour (custom effect players).
+    void FillAll(const Rgb& colour, std::uint8_t alpha);
+
+    // Effects over LED groups (each group one bar; -1 or out-of-range LEDs are skipped).
+    void EffectGroupWave(std::span<const std::vector<int>> groups);
+    void EffectGroupMusic(std::span<const std::vector<int>> groups);
+    // Reactive lighting: a trigger lights every LED at full level with a random wheel colour;
+    // each step raises rising LEDs by 15 up to 255, then lowers them by 15 to 0.
+    void TriggerReactive(const std::function<int()>& randomWheelIndex);
+    void EffectReactive();
+
     std::uint8_t Counter() const;
     std::uint8_t ColourIndex() const;
     bool FlashOn() const;
@@ -104,6 +118,10 @@ private:
     std::uint8_t Scale() const;  // brightness scale for the held brightness
     std::uint8_t Scaled(std::uint8_t curve) const;
     void Fill(const Rgb& colour, std::uint8_t alpha);
+    void SetLedLocked(int index, const Rgb& colour, std::uint8_t alpha);
+    void DecayLocked(int index, int mode);
+    void PeaksLocked();
+    void RotateLocked(bool direction);
     void Flash(int advance, int wrap, bool fixed);
 
     Clock clock_;
@@ -117,6 +135,8 @@ private:
     std::uint32_t lastToggle_ = 0;
     std::array<std::uint8_t, kMusicLevels> levels_{};
     std::array<bool, kMusicPeaks> peaks_{};
+    std::vector<std::uint8_t> reactPhase_;  // 0 idle, 1 rising, 2 falling
+    std::vector<std::uint8_t> reactColour_;
 };
 
 }  // namespace morva

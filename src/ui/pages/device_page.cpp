@@ -148,4 +148,13 @@ void CDevicePageUI::ShowPowerStatus(std::span<const std::uint8_t> status) {
         Qt::QueuedConnection);
 }
 
+void CDevicePageUI::RefreshPage() {
+    if (OnUiThread(this)) {
+        ShowModel();
+        return;
+    }
+    QMetaObject::invokeMethod(
+        this, [this] { ShowModel(); }, Qt::QueuedConnection);
+}
+
 }  // namespace morva::ui

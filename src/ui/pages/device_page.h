@@ -54,9 +54,12 @@ public:
     void StartEntryTimer(int id, int ms) override;
     void SendOwnerMessage(int message, std::intptr_t wParam, std::intptr_t lParam) override;
     void ShowPowerStatus(std::span<const std::uint8_t> status) override;
+    void RefreshPage() override;
 
 protected:
     CControlUI* FindOnPage(const QString& name) const;
+    // Shows the model's data on the page's controls (UI thread); families override it.
+    virtual void ShowModel() {}
 
 private:
     std::unique_ptr<CTessaronUSBDevice> model_;

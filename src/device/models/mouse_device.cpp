@@ -1,0 +1,766 @@
+#include "device/models/mouse_device.h"
+
+#include <algorithm>
+#include <random>
+
+#include "base/debug_log.h"
+#include "device/protocol/macro_image.h"
+#include "macro/macro_store.h"
+#include "profile/profile_list_store.h"
+
+namespace morva {
+namespace {
+
+constexpr std::uint8_t kMacroType = 0x70;
+constexpr std::uint8_t kMacroRepeatType = 0x71;
+constexpr std::array<int, 5> kPlayerPeriod = {28, 23, 18, 13, 7};
+constexpr std::array<int, 5> kPlayerSpectrum = {5, 4, 3, 2, 1};
+constexpr std::chrono::milliseconds kPlayerPass{2};
+constexpr std::uint16_t kEventReactive = 0x0403;
+// Status byte the mouse sends its owner window.
+constexpr int kMsgDeviceStatusByte = 0x0D01;
+
+bool IsMacro(const KeyCode& code) {
+    return code.type == kMacroType || code.type == kMacroRepeatType;
+}
+
+std::uint16_t Word(std::span<const std::uint8_t, kInfoBlockSize> info, std::size_t at) {
+    return static_cast<std::uint16_t>(info[at] | info[at + 1] << 8);
+}
+
+// The first failing result of a sequence, else ok.
+int FirstFailure(std::initializer_list<int> results) {
+    for (int r : results) {
+        if (r != kResultOk)
+            return r;
+    }
+    return kResultOk;
+}
+
+}  // namespace
+
+const std::array<KeyCode, kMouseButtons>& MouseButtonReferences() {
+    static const std::array<KeyCode, kMouseButtons> table = {{
+        {0x10, 0x01, 0x00},
+        {0x10, 0x02, 0x00},
+        {0x10, 0x04, 0x00},
+        {0x10, 0x10, 0x00},
+        {0x10, 0x08, 0x00},
+        {0x13, 0x01, 0x00},
+        {0x13, 0x02, 0x00},
+        {0x13, 0x03, 0x00},
+        {0xA0, 0x1B, 0x00},
+        {0x16, 0x90, 0x01},
+        {0x14, 0x78, 0x02},
+    }};
+    return table;
+}
+
+std::span<const std::vector<int>> MouseLedGroups() {
+    static const std::vector<std::vector<int>> groups = {{0, 13}, {1, 12}, {2, 11},   {3, 10},
+                                                         {4, 9},  {5, 8},  {6, 14, 7}};
+    return groups;
+}
+
+MouseSensor MouseSensor::FromInfo(std::span<const std::uint8_t, kInfoBlockSize> info) {
+    MouseSensor s;
+    s.id = Word(info, 9);
+    s.step = std::max<int>(info[11], 1);  // a zero step would divide by zero
+    s.maxSlider = Word(info, 12);
+    s.minDpi = Word(info, 14);
+    return s;
+}
+
+int MouseSensor::DpiOfSliderValue(int value) const {
+    if (id == kTwoRangeSensor && value > 48)
+        return minDpi + 48 * step + (value - 48) * 200;
+    return minDpi + value * step;
+}
+
+int MouseSensor::SliderValueOfDpi(int dpi) const {
+    dpi = std::max(dpi, minDpi);
+    if (id == kTwoRangeSensor && dpi > 5000)
+        return (dpi - minDpi - 5000) / 200 + 48;
+    return (dpi - minDpi) / step;
+}
+
+CTessaronMouseDevice::CTessaronMouseDevice(hid::IHidBackend& backend, CPreviewEngine::Clock clock)
+    : CTessaronUSBDevice(backend, std::move(clock)) {
+    buttonPosition_.fill(kNoKeyPosition);
+    auto engine = std::make_shared<std::minstd_rand>(std::random_device{}());
+    random_ = [engine] { return static_cast<int>((*engine)() % 192); };
+}
+
+CTessaronMouseDevice::~CTessaronMouseDevice() {
+    StopThreads();
+}
+
+// ---- Reading ----
+
+bool CTessaronMouseDevice::Reachable() {
+    CDeviceChannel& channel = CommandChannel();
+    return channel.IsOpen() && (!channel.ViaReceiver() || CmdQueryWireless(channel));
+}
+
+void CTessaronMouseDevice::ReadFromDevice() {
+    CDeviceChannel& channel = CommandChannel();
+    if (Reachable()) {
+        std::array<std::uint8_t, kInfoBlockSize> info{};
+        std::array<std::uint8_t, 512> table{};
+        const bool read = CmdBegin(channel) == kResultOk &&
+                          CmdReadInfo(channel, info) == kResultOk &&
+                          channel.SetTransferSize(static_cast<std::uint16_t>(info[5] * 3)) == 1 &&
+                          CmdReadKeyTable(channel, table.data()) == kResultOk;
+        CmdEnd(channel);
+        if (read) {
+            SetInfo(info);
+            std::lock_guard lock(stateLock_);
+            defaultKeyTable_ = table;
+            buttonPosition_.fill(kNoKeyPosition);
+            for (int j = 0; j < kMouseButtons; ++j) {
+                const KeyCode& ref = MouseButtonReferences()[static_cast<std::size_t>(j)];
+                for (int k = 0; k < info[5] && 3 * k + 2 < static_cast<int>(table.size()); ++k) {
+                    const auto at = static_cast<std::size_t>(3 * k);
+                    if (KeyCode{table[at], table[at + 1], table[at + 2]} == ref) {
+                        buttonPosition_[static_cast<std::size_t>(j)] = k;
+                        break;
+                    }
+                }
+            }
+        } else {
+            DebugLog("mouse: reading the device failed\n");
+        }
+    }
+    LoadProfile();
+    RefreshPage();
+    StartLightThread();
+}
+
+void CTessaronMouseDevice::ReadActiveProfile() {
+    CDeviceChannel& channel = CommandChannel();
+    channel.externalColour = false;
+    if (!Reachable())
+        return;
+    std::uint8_t active = 0;
+    std::array<std::uint8_t, kMouseSettingReadSize> block{};
+    if (CmdReadSetting(channel, &active, 1, 0) != kResultOk ||
+        CmdReadSetting(channel, block.data(), block.size(),
+                       static_cast<std::uint16_t>(active * 128)) != kResultOk) {
+        return;
+    }
+    block[0] = active;
+    const int mode = LightModeOfCode(block[1]);
+    if (mode >= 0)
+        block[1] = static_cast<std::uint8_t>(mode);
+    block[9] = 0;
+    {
+        std::lock_guard lock(stateLock_);
+        activeProfile_ = active;
+        settingCopy_ = block;
+    }
+    LightInfo light = LightState();
+    light.selectItem = block[1];
+    light.light = block[2];
+    light.speed = static_cast<std::uint8_t>(std::clamp(4 - block[3], 0, 4));
+    light.multiColor = block[5];
+    light.red = block[6];
+    light.green = block[7];
+    light.blue = block[8];
+    profile_.WriteStageActive(block[12]);
+    profile_.WriteLightInfo(light);
+    SetLightInfo(light);
+    SaveProfile();
+    RefreshPage();
+}
+
+void CTessaronMouseDevice::RefreshPowerStatus() {
+    CDeviceChannel& channel = CommandChannel();
+    if (!channel.IsOpen() || !CmdQueryWireless(channel))
+        return;
+    std::array<std::uint8_t, kStatusBlockSize> status{};
+    if (CmdReadStatus(channel, status.data(), kStatusBlockSize, 0) != kResultOk)
+        return;
+    status[3] = channel.ViaReceiver() ? 1 : 0;
+    if (Host() != nullptr) {
+        Host()->ShowPowerStatus(status);
+        Host()->SendOwnerMessage(kMsgDeviceStatusByte, status[4], 0);
+    }
+}
+
+bool CTessaronMouseDevice::IsWirelessReachable() {
+    CDeviceChannel& channel = CommandChannel();
+    return channel.IsOpen() && channel.ViaReceiver() && CmdQueryWireless(channel);
+}
+
+// ---- Profile ----
+
+void CTessaronMouseDevice::SetProfilePaths() {
+    const std::string folder = GetUserDataFolder();
+    if (ProfileName().empty()) {
+        // Until a profile panel names one, the list's selected profile is the current one.
+        CProfileListStore store(kDeviceTypeMouse, folder, GetDefaultProfilePath());
+        store.InitProfileList();
+        SetProfileName(store.GetCurrentProfileId());
+    }
+    profile_.SetDocumentPath(folder + ProfileName() + ".Json");
+    profile_.SetDefaultDocumentPath(GetDefaultProfilePath());
+    profile_.SetLightConfigPath(folder + LightConfigName() + ".config");
+}
+
+std::string CTessaronMouseDevice::GetProfilePath() const {
+    return profile_.GetDocumentPath();
+}
+
+int CTessaronMouseDevice::LoadProfile() {
+    SetProfilePaths();
+    const bool loaded = !profile_.LoadDocument(profile_.GetDocumentPath()).isNull();
+    {
+        std::lock_guard lock(stateLock_);
+        keyList_ = profile_.ReadKeyList();
+    }
+    ApplyLightSettings();
+    std::lock_guard lock(stateLock_);
+    dpiStages_ = profile_.ReadDpiStages();
+    systemValues_ = profile_.ReadMouseStages();
+    return loaded ? 1 : 0;
+}
+
+void CTessaronMouseDevice::LoadDefaultProfile() {
+    SetProfilePaths();
+    profile_.LoadDocument(GetDefaultProfilePath());
+    {
+        std::lock_guard lock(stateLock_);
+        keyList_ = profile_.ReadKeyList();
+        dpiStages_ = profile_.ReadDpiStages();
+        systemValues_ = profile_.ReadMouseStages();
+    }
+    ApplyLightSettings();
+    SaveProfile();
+    RefreshPage();
+}
+
+void CTessaronMouseDevice::SaveProfile() {
+    profile_.Save();
+}
+
+void CTessaronMouseDevice::ApplyLightSettings() {
+    const LightInfo light = profile_.ReadLightInfo();
+    std::uint8_t before = 0;
+    {
+        std::lock_guard lock(stateLock_);
+        before = settingCopy_[1];
+        settingCopy_[1] = light.selectItem;
+        settingCopy_[2] = light.light;
+        settingCopy_[3] = light.speed;
+        settingCopy_[5] = light.multiColor;
+        settingCopy_[6] = light.red;
+        settingCopy_[7] = light.green;
+        settingCopy_[8] = light.blue;
+    }
+    SetLightInfo(light);
+    if (light.selectItem != before) {
+        MusicReset();
+        Engine().SetPeak(0, true);
+    }
+    std::lock_guard lock(effectListLock_);
+    effectList_ = profile_.ReadEffectList();
+    effectPosition_ = 0;
+}
+
+void CTessaronMouseDevice::SetLightInfo(const LightInfo& info) {
+    CTessaronUSBDevice::SetLightInfo(info);
+}
+
+void CTessaronMouseDevice::RefreshPage() {
+    LoadDefaultData();
+    if (Host() != nullptr)
+        Host()->RefreshPage();
+}
+
+void CTessaronMouseDevice::LoadDefaultData() {
+    defaults_.LoadDefaultData(GetUserDataFolder(), GetDefaultDataFolder(), GetDeviceKind(),
+                              "macro.config");
+}
+
+std::vector<KeyListEntry> CTessaronMouseDevice::KeyList() const {
+    std::lock_guard lock(stateLock_);
+    return keyList_;
+}
+
+void CTessaronMouseDevice::SetKeyList(const std::vector<KeyListEntry>& list) {
+    {
+        std::lock_guard lock(stateLock_);
+        keyList_ = list;
+    }
+    profile_.WriteKeyList(list);
+}
+
+std::vector<DpiStage> CTessaronMouseDevice::GetDpiStages() const {
+    std::lock_guard lock(stateLock_);
+    return dpiStages_;
+}
+
+void CTessaronMouseDevice::SetDpiStages(const std::vector<DpiStage>& stages) {
+    {
+        std::lock_guard lock(stateLock_);
+        dpiStages_ = stages;
+    }
+    profile_.WriteDpiStages(stages);
+}
+
+int CTessaronMouseDevice::ActiveDpiStage() const {
+    return profile_.StageActive();
+}
+
+void CTessaronMouseDevice::SelectDpiStage(int index) {
+    profile_.WriteStageActive(std::clamp(index, 0, kMouseDpiStages - 1));
+}
+
+MouseSystemStages CTessaronMouseDevice::GetSystemValues() const {
+    std::lock_guard lock(stateLock_);
+    return systemValues_;
+}
+
+void CTessaronMouseDevice::SetSystemValues(const MouseSystemStages& values) {
+    {
+        std::lock_guard lock(stateLock_);
+        systemValues_ = values;
+    }
+    profile_.WriteMouseStages(values);
+}
+
+void CTessaronMouseDevice::SetPollingRate(int index) {
+    MouseSystemStages values = GetSystemValues();
+    values.reportRate = static_cast<std::uint16_t>(index < 0 || index > 4 ? 0 : index);
+    SetSystemValues(values);
+}
+
+int CTessaronMouseDevice::ButtonPosition(int button) const {
+    std::lock_guard lock(stateLock_);
+    return button >= 0 && button < kMouseButtons ? buttonPosition_[static_cast<std::size_t>(button)]
+                                                 : kNoKeyPosition;
+}
+
+MouseSensor CTessaronMouseDevice::Sensor() const {
+    const auto info = Info();
+    return MouseSensor::FromInfo(info);
+}
+
+int CTessaronMouseDevice::ActiveProfile() const {
+    std::lock_guard lock(stateLock_);
+    return activeProfile_;
+}
+
+std::array<std::uint8_t, kMouseSettingReadSize> CTessaronMouseDevice::SettingCopy() const {
+    std::lock_guard lock(stateLock_);
+    return settingCopy_;
+}
+
+int CTessaronMouseDevice::LightModeCode(int mode) const {
+    const std::vector<int>& codes = defaults_.lightModeCodes;
+    if (mode < 0 || mode >= kMouseLightModes)
+        mode = 0;
+    return static_cast<std::size_t>(mode) < codes.size() ? codes[static_cast<std::size_t>(mode)]
+                                                         : mode;
+}
+
+int CTessaronMouseDevice::LightModeOfCode(int code) const {
+    const std::vector<int>& codes = defaults_.lightModeCodes;
+    const auto it = std::find(codes.begin(), codes.end(), code);
+    return it == codes.end() ? -1 : static_cast<int>(it - codes.begin());
+}
+
+// ---- Writing ----
+
+int CTessaronMouseDevice::MacroCount() const {
+    return static_cast<int>(ReadMacroNames(GetUserDataFolder()).size());
+}
+
+void CTessaronMouseDevice::WalkMacroButtons(const std::vector<KeyListEntry>& keys, int macroCount,
+                                            std::vector<int>& used,
+                                            std::vector<std::uint8_t>* table) const {
+    for (int j = 0; j < KeyCount() && j < kMouseButtons; ++j) {
+        const int position = buttonPosition_[static_cast<std::size_t>(j)];
+        if (position == kNoKeyPosition || static_cast<std::size_t>(j) >= keys.size())
+            continue;
+        KeyCode code = keys[static_cast<std::size_t>(j)].assignment.code;
+        if (IsMacro(code)) {
+            if (code.value1 < macroCount) {
+                // Macros are numbered by their slot among the macros the buttons use.
+                auto it = std::find(used.begin(), used.end(), code.value1);
+                if (it == used.end())
+                    it = used.insert(used.end(), code.value1);
+                code.value1 = static_cast<std::uint8_t>(it - used.begin());
+            } else {
+                code = keys[static_cast<std::size_t>(j)].defaultAssignment.code;
+            }
+        }
+        const auto at = static_cast<std::size_t>(3 * position);
+        if (table != nullptr && at + 2 < table->size()) {
+            (*table)[at] = code.type;
+            (*table)[at + 1] = code.value1;
+            (*table)[at + 2] = code.value2;
+        }
+    }
+}
+
+std::vector<int> CTessaronMouseDevice::GetUsedMacros() {
+    std::vector<int> used;
+    const int macroCount = MacroCount();
+    std::lock_guard lock(stateLock_);
+    WalkMacroButtons(keyList_, macroCount, used, nullptr);
+    return used;
+}
+
+int CTessaronMouseDevice::DownloadKeyTable(int page, const std::vector<KeyListEntry>& keys) {
+    CDeviceChannel& channel = CommandChannel();
+    if (channel.IsOpen() && channel.ViaReceiver() && !CmdQueryWireless(channel))
+        return kResultNoAnswer;
+    std::array<std::uint8_t, kInfoBlockSize> info{};
+    if (const int r = CmdReadInfo(channel, info); r != kResultOk)
+        return r;
+    const int macroCount = MacroCount();
+    std::vector<std::uint8_t> table(512, 0);
+    std::vector<int> used;
+    {
+        std::lock_guard lock(stateLock_);
+        std::copy_n(defaultKeyTable_.begin(), std::min<std::size_t>(info[5] * 3u, 512u),
+                    table.begin());
+        WalkMacroButtons(keys, macroCount, used, &table);
+    }
+    if (!channel.IsOpen())
+        return kResultNoAnswer;
+    const int begin = CmdBegin(channel);
+    const int write = begin == kResultOk ? CmdWriteKeyTable(channel, table.data(), page) : begin;
+    const int end = CmdEnd(channel);
+    return FirstFailure({begin, write, end});
+}
+
+int CTessaronMouseDevice::DownloadCurrentKeyTable(int page) {
+    return DownloadKeyTable(page, KeyList());
+}
+
+int CTessaronMouseDevice::DownloadMacros(const std::vector<int>& macros) {
+    CDeviceChannel& channel = CommandChannel();
+    if (channel.IsOpen() && channel.ViaReceiver() && !CmdQueryWireless(channel))
+        return kResultWriteFailed;
+    std::array<std::uint8_t, kInfoBlockSize> info = Info();
+    if (channel.IsOpen()) {
+        if (const int r = CmdReadInfo(channel, info); r != kResultOk)
+            return r == kResultNoAnswer ? kResultWriteFailed : r;
+    }
+    // An unreadable list, or no macro to write: nothing to do.
+    if (MacroCount() == 0 || macros.empty())
+        return 0;
+    const std::vector<std::vector<ImageEvent>> entries =
+        LoadMacroEvents(GetUserDataFolder(), macros);
+    const std::size_t length = MacroImageLength(entries);
+    const std::size_t capacity = info[6] * 128u;
+    if (length > capacity)
+        return static_cast<int>((length - capacity) / 4 + 1);
+    const std::optional<std::vector<std::uint8_t>> image = BuildMacroImage(entries);
+    if (!image)
+        return kResultWriteFailed;
+    if (!channel.IsOpen())
+        return kResultWriteFailed;
+    const int begin = CmdBegin(channel);
+    const int write =
+        begin == kResultOk ? CmdWriteMacro(channel, image->data(), image->size()) : begin;
+    const int end = CmdEnd(channel);
+    const int result = FirstFailure({begin, write, end});
+    // Macro results count 0 as done: a failed exchange is reported as not written.
+    return result == kResultOk ? 0 : (result == kResultNoAnswer ? kResultWriteFailed : result);
+}
+
+int CTessaronMouseDevice::DownloadShootPatterns() {
+    CDeviceChannel& channel = CommandChannel();
+    if (!Reachable())
+        return kResultNoAnswer;
+    std::array<std::uint8_t, kInfoBlockSize> info{};
+    if (const int r = CmdReadInfo(channel, info); r != kResultOk)
+        return r;
+    std::vector<std::vector<ImageEvent>> entries;
+    for (int i = 0; i < 4; ++i) {
+        std::vector<ImageEvent>& events = entries.emplace_back();
+        for (const MacroEvent& e :
+             ReadMacroFileEvents(GetUserDataFolder() + "ShootData_" + std::to_string(i) + ".Shoot"))
+            events.push_back(ToDeviceMacroEvent(e));
+    }
+    const std::optional<std::vector<std::uint8_t>> image = BuildMacroImage(entries);
+    if (!image)
+        return kResultWriteFailed;
+    const int begin = CmdBegin(channel);
+    const int write =
+        begin == kResultOk ? CmdWriteShoot(channel, image->data(), image->size()) : begin;
+    const int end = CmdEnd(channel);
+    return FirstFailure({begin, write, end});
+}
+
+std::array<std::uint8_t, kMouseSettingWriteSize> CTessaronMouseDevice::BuildSettingBlock(
+    int value0, int value59, int width, int height) const {
+    std::array<std::uint8_t, kMouseSettingWriteSize> b{};
+    const LightInfo& light = LightState();
+    b[0] = static_cast<std::uint8_t>(value0);
+    b[1] = static_cast<std::uint8_t>(LightModeCode(light.selectItem));
+    b[2] = std::min<std::uint8_t>(light.light, 4);
+    b[3] = static_cast<std::uint8_t>(4 - std::min<int>(light.speed, 4));
+    b[4] = light.fx;
+    b[5] = light.multiColor;
+    b[6] = light.red;
+    b[7] = light.green;
+    b[8] = light.blue;
+    std::lock_guard lock(stateLock_);
+    b[11] = static_cast<std::uint8_t>(systemValues_.reportRate);
+    b[12] = static_cast<std::uint8_t>(profile_.StageActive());
+    for (std::size_t i = 0; i < dpiStages_.size() && i < kMouseDpiStages; ++i) {
+        const DpiStage& s = dpiStages_[i];
+        const std::array<std::uint8_t, 9> bytes = {s.stageActive, s.stageXY, s.dpiXLow,
+                                                   s.dpiXHigh,    s.dpiYLow, s.dpiYHigh,
+                                                   s.colorR,      s.colorG,  s.colorB};
+        std::copy(bytes.begin(), bytes.end(), b.begin() + 14 + 9 * static_cast<std::ptrdiff_t>(i));
+    }
+    b[59] = static_cast<std::uint8_t>(value59);
+    b[60] = static_cast<std::uint8_t>(width & 0xFF);
+    b[61] = static_cast<std::uint8_t>(width >> 8 & 0xFF);
+    b[62] = static_cast<std::uint8_t>(height & 0xFF);
+    b[63] = static_cast<std::uint8_t>(height >> 8 & 0xFF);
+    for (const CorrectInfo& c : profile_.Corrections()) {
+        if (c.correctSelect != 0) {
+            b[64] = c.correctMinSq;
+            b[65] = c.correctPixThresh;
+            break;
+        }
+    }
+    return b;
+}
+
+int CTessaronMouseDevice::DownloadSettings(int profile, int value0, int value59, int width,
+                                           int height) {
+    CDeviceChannel& channel = CommandChannel();
+    if (!channel.IsOpen())
+        return kResultNoAnswer;
+    if (channel.ViaReceiver() && !CmdQueryWireless(channel))
+        return kResultNoAnswer;
+    const auto block = BuildSettingBlock(value0, value59, width, height);
+    const int begin = CmdBegin(channel);
+    const int write = begin == kResultOk
+                          ? CmdWriteSetting(channel, block.data(), block.size(),
+                                            static_cast<std::uint16_t>(profile * 128))
+                          : begin;
+    const int end = CmdEnd(channel);
+    const int result = FirstFailure({begin, write, end});
+    if (result == kResultOk) {
+        std::lock_guard lock(stateLock_);
+        std::copy(block.begin(), block.end(), settingCopy_.begin());
+    }
+    return result;
+}
+
+void CTessaronMouseDevice::RepairMacroBindings() {
+    LoadDefaultData();
+    const int macroCount = static_cast<int>(DefaultData().macroNames.size());
+    std::vector<KeyListEntry> keys = KeyList();
+    bool changed = false;
+    for (KeyListEntry& entry : keys) {
+        if (IsMacro(entry.assignment.code) && entry.assignment.code.value1 >= macroCount) {
+            entry.assignment = entry.defaultAssignment;
+            changed = true;
+        }
+    }
+    if (changed)
+        SetKeyList(keys);
+    LoadDefaultData();
+    if (changed && Host() != nullptr)
+        Host()->RefreshPage();
+}
+
+// ---- Events ----
+
+void CTessaronMouseDevice::OnEventWord(std::uint16_t word, EventLink link) {
+    if (word == kEventActiveProfile) {
+        CTessaronUSBDevice::OnEventWord(word, link);
+        return;
+    }
+    if (word == kEventReactive) {
+        if (link == EventLink::Cable)
+            TriggerReactive();
+        return;
+    }
+    const int high = word >> 8;
+    if ((high == 0x10 || high == 0x11) && CommandChannel().IsOpen()) {
+        {
+            std::lock_guard lock(stateLock_);
+            activeProfile_ = word & 0x0F;
+            if (high == 0x11)
+                settingCopy_[12] = static_cast<std::uint8_t>(word >> 4 & 0x0F);
+        }
+        if (Host() != nullptr)
+            Host()->RefreshPage();
+    }
+}
+
+void CTessaronMouseDevice::TriggerReactive() {
+    if (LightState().selectItem == 6)
+        Engine().TriggerReactive(random_);
+}
+
+// ---- Lighting ----
+
+CTessaronUSBDevice::EffectStep CTessaronMouseDevice::LightModeStep(int mode) const {
+    using Self = CTessaronMouseDevice;
+    switch (mode) {
+        case 0:
+            return static_cast<EffectStep>(&Self::EffectWave);
+        case 1:
+            return &CTessaronUSBDevice::EffectSpectrum;
+        case 2:
+            return &CTessaronUSBDevice::EffectBreathCycle;
+        case 3:
+            return &CTessaronUSBDevice::EffectStatic;
+        case 4:
+            return &CTessaronUSBDevice::EffectFlash;
+        case 5:
+            return static_cast<EffectStep>(&Self::EffectMusic);
+        case 6:
+            return static_cast<EffectStep>(&Self::EffectReactive);
+        case 7:
+            return &CTessaronUSBDevice::EffectBreathFour;
+        case 8:
+            return &CTessaronUSBDevice::EffectFlashFour;
+        case 9:
+            return &CTessaronUSBDevice::EffectOff;
+        default:
+            return nullptr;
+    }
+}
+
+void CTessaronMouseDevice::EffectWave() {
+    Engine().EffectGroupWave(MouseLedGroups());
+}
+
+void CTessaronMouseDevice::EffectMusic() {
+    Engine().EffectGroupMusic(MouseLedGroups());
+}
+
+void CTessaronMouseDevice::EffectReactive() {
+    Engine().EffectReactive();
+}
+
+std::chrono::milliseconds CTessaronMouseDevice::PlayCustomEffects() {
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point now = Clock::now();
+    if (!player_.started) {
+        player_.started = true;
+        player_.lastSwitch = now;
+        player_.lastToggle = now;
+    }
+    LightEffect entry;
+    {
+        std::lock_guard lock(effectListLock_);
+        if (effectPosition_ >= static_cast<int>(effectList_.size()))
+            effectPosition_ = 0;
+        if (effectList_.empty()) {
+            EffectOff();
+            return kPlayerPass;
+        }
+        entry = effectList_[static_cast<std::size_t>(effectPosition_)];
+    }
+    PlayerState& p = player_;
+    ++p.passCount;
+    const std::size_t speed = std::min<std::size_t>(entry.ledSpeed, 4);
+    const std::uint32_t period = static_cast<std::uint32_t>(kPlayerPeriod[speed]);
+    const std::uint8_t scale =
+        preview::kBrightnessScale[std::min<std::size_t>(entry.ledBrightness, 4)];
+    const Rgb own{entry.red, entry.green, entry.blue};
+    CPreviewEngine& engine = Engine();
+    switch (entry.ledRegMode) {
+        case 0:  // breathing
+            if (p.passCount >= period) {
+                p.step = (p.step + 1) % 128;
+                p.passCount = 0;
+                engine.FillAll(
+                    entry.ledMultiColor ? preview::ColourWheel()[0] : own,
+                    static_cast<std::uint8_t>(preview::BreathingCurve()[p.step] * scale / 256));
+            }
+            break;
+        case 1:  // static
+            if (p.passCount >= period) {
+                p.step = (p.step + 1) % 9;
+                p.passCount = 0;
+                engine.FillAll(own, scale);
+            }
+            break;
+        case 2: {  // flashing, at the device's own speed
+            p.step = (p.step + 1) % 128;
+            if (p.passCount >= period)
+                p.passCount = 0;
+            const std::size_t ownSpeed = std::min<std::size_t>(LightState().speed, 4);
+            const auto flashPeriod = std::chrono::milliseconds(preview::kFlashBase[ownSpeed] * 200);
+            if (now - p.lastToggle >= flashPeriod) {
+                p.flashOn = !p.flashOn;
+                p.lastToggle = now;
+                p.flashColour =
+                    static_cast<int>(p.step) + 14 >= 192 ? 0 : static_cast<int>(p.step) + 14;
+            }
+            if (p.flashOn) {
+                engine.FillAll(entry.ledMultiColor
+                                   ? preview::ColourWheel()[static_cast<std::size_t>(p.flashColour)]
+                                   : own,
+                               scale);
+            } else {
+                engine.FillAll({0, 0, 0}, 0);
+            }
+            break;
+        }
+        case 4:  // wave
+            if (p.passCount >= period) {
+                p.step = (p.step + 1) % 192;
+                p.passCount = 0;
+                int d = entry.ledDirection ? (p.step == 0 ? 191 : 192 - static_cast<int>(p.step))
+                                           : (p.step + 1 == 192 ? 0 : static_cast<int>(p.step) + 1);
+                for (int led = 0; led < LedCount(); ++led) {
+                    if (entry.ledMultiColor) {
+                        SetLedColour(
+                            led,
+                            LedColour{preview::ColourWheel()[static_cast<std::size_t>(d)][0],
+                                      preview::ColourWheel()[static_cast<std::size_t>(d)][1],
+                                      preview::ColourWheel()[static_cast<std::size_t>(d)][2], scale}
+                                .Pack());
+                        d = (d + 12) % 192;
+                    } else {
+                        const int index = (d + 12) % 96;
+                        SetLedColour(
+                            led,
+                            LedColour{
+                                own[0], own[1], own[2],
+                                static_cast<std::uint8_t>(
+                                    scale * preview::WaveCurve()[static_cast<std::size_t>(index)] /
+                                    256)}
+                                .Pack());
+                        d = index;
+                    }
+                }
+            }
+            break;
+        case 5:  // spectrum
+            if (p.passCount >= static_cast<std::uint32_t>(kPlayerSpectrum[speed])) {
+                p.step = (p.step + 1) % 192;
+                p.passCount = 0;
+                engine.FillAll(preview::ColourWheel()[p.step], scale);
+            }
+            break;
+        default:  // 3 and unknown modes draw nothing
+            break;
+    }
+    if (p.passCount == 255)
+        p.passCount = 0;
+    if (now - p.lastSwitch > std::chrono::milliseconds(std::max(entry.time, 0))) {
+        std::lock_guard lock(effectListLock_);
+        if (!effectList_.empty())
+            effectPosition_ = (effectPosition_ + 1) % static_cast<int>(effectList_.size());
+        p.lastSwitch = now;
+    }
+    return kPlayerPass;
+}
+
+}  // namespace morva

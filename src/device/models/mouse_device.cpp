@@ -79,8 +79,10 @@ int MouseSensor::DpiOfSliderValue(int value) const {
 
 int MouseSensor::SliderValueOfDpi(int dpi) const {
     dpi = std::max(dpi, minDpi);
-    if (id == kTwoRangeSensor && dpi > 5000)
-        return (dpi - minDpi - 5000) / 200 + 48;
+    // The inverse of DpiOfSliderValue, so an edited value shows again as typed.
+    const int firstRangeTop = minDpi + 48 * step;
+    if (id == kTwoRangeSensor && dpi > firstRangeTop)
+        return (dpi - firstRangeTop) / 200 + 48;
     return (dpi - minDpi) / step;
 }
 

@@ -1,0 +1,351 @@
+// The mouse model against the simulated mouse: reading, downloads, event words, lighting.
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <fstream>
+#include <thread>
+
+#include "device/models/mouse_device.h"
+#include "profile/json_file.h"
+#include "sim/sim_bus.h"
+#include "support/temp_dir.h"
+
+namespace morva {
+namespace {
+
+using namespace std::chrono_literals;
+using sim::Area;
+using sim::Link;
+using sim::Product;
+
+class Host : public IDeviceHost {
+public:
+    void StartEntryTimer(int id, int ms) override {
+        std::lock_guard lock(mutex);
+        timers.emplace_back(id, ms);
+    }
+    void SendOwnerMessage(int message, std::intptr_t w, std::intptr_t) override {
+        std::lock_guard lock(mutex);
+        messages.emplace_back(message, static_cast<int>(w));
+    }
+    void ShowPowerStatus(std::span<const std::uint8_t> s) override {
+        std::lock_guard lock(mutex);
+        status.assign(s.begin(), s.end());
+    }
+    void RefreshPage() override {
+        std::lock_guard lock(mutex);
+        ++refreshes;
+        changed.notify_all();
+    }
+    bool WaitForRefreshes(int n) {
+        std::unique_lock lock(mutex);
+        return changed.wait_for(lock, 2s, [&] { return refreshes >= n; });
+    }
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    std::vector<std::pair<int, int>> timers;
+    std::vector<std::pair<int, int>> messages;
+    std::vector<std::uint8_t> status;
+    int refreshes = 0;
+};
+
+class MouseDeviceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        sim::SimBusOptions options;
+        options.plugged = {Link::Mouse, Link::MouseReceiver};
+        bus_ = std::make_unique<sim::SimBus>(options);
+        mouse_ = std::make_unique<CTessaronMouseDevice>(*bus_);
+        mouse_->SetHost(&host_);
+        mouse_->SetDataRoots(dir_.path().string(), MORVA_RES_DIR);
+        mouse_->SetModelName("mouse");
+        mouse_->SetDeviceKind(kKindMouse);
+        mouse_->SetKeyCount(kMouseButtons);
+        mouse_->SetLedCount(kMouseLeds);
+        mouse_->SetLightConfigName("kaldo_light");
+        mouse_->SetSlotRecord(SupportedInterfaces()[4]);
+        mouse_->SetRandomSource([] { return 42; });
+    }
+    void TearDown() override { mouse_.reset(); }
+
+    void Open(Link link) {
+        CDeviceChannel& channel = mouse_->CommandChannel();
+        channel.cableTimeoutMs = 200;
+        channel.receiverTimeoutMs = 200;
+        const bool receiver = sim::IsReceiver(link);
+        channel.SetLinkType(receiver ? kLinkReceiver : kLinkCable);
+        ASSERT_TRUE((receiver ? channel.receiver : channel.wired)
+                        .Open(bus_->CommandPath(link), true, true));
+        channel.SetOpen(true);
+    }
+    void Read(Link link = Link::Mouse) {
+        Open(link);
+        mouse_->ReadFromDevice();
+        mouse_->StopLightThread();
+    }
+    std::vector<std::uint8_t> Firmware(Area area) const {
+        return bus_->Firmware(Product::Mouse).ReadArea(area);
+    }
+    KeyCode KeyAt(int position) const {
+        const auto table = Firmware(Area::KeyTable);
+        const auto at = static_cast<std::size_t>(3 * position);
+        return {table[at], table[at + 1], table[at + 2]};
+    }
+    // A macro list of `count` macros, each with `events` press/release pairs.
+    void WriteMacros(int count, int events = 1) {
+        Json::Value list;
+        for (int i = 0; i < count; ++i) {
+            const std::string guid = "m" + std::to_string(i);
+            list["MacroInfo"][i]["MacroName"] = "macro " + std::to_string(i);
+            list["MacroInfo"][i]["Guid"] = guid;
+            Json::Value mac;
+            for (int e = 0; e < events; ++e) {
+                Json::Value down;
+                down["Action"] = "down";
+                down["Button"] = 4 + i;
+                down["Type"] = 10;
+                down["Delay"] = "20";
+                mac["Events"].append(down);
+                down["Action"] = "up";
+                mac["Events"].append(down);
+            }
+            ASSERT_EQ(WriteJsonFile(mouse_->GetUserDataFolder() + guid + ".mac", mac), 0);
+        }
+        ASSERT_EQ(WriteJsonFile(mouse_->GetUserDataFolder() + "macro.config", list), 0);
+    }
+    void Assign(int button, KeyCode code) {
+        std::vector<KeyListEntry> keys = mouse_->KeyList();
+        keys.at(static_cast<std::size_t>(button)).assignment.code = code;
+        mouse_->SetKeyList(keys);
+    }
+    std::size_t Sent(std::uint8_t command) const {
+        std::size_t n = 0;
+        for (const sim::Report& r : bus_->ReceivedReports(Product::Mouse))
+            n += r[3] == command;
+        return n;
+    }
+
+    test::TempDir dir_;
+    Host host_;
+    std::unique_ptr<sim::SimBus> bus_;
+    std::unique_ptr<CTessaronMouseDevice> mouse_;
+};
+
+TEST_F(MouseDeviceTest, ReadFindsEveryButtonAndLoadsTheSelectedProfile) {
+    Read();
+    for (int j = 0; j < kMouseButtons; ++j) {
+        const int position = mouse_->ButtonPosition(j);
+        ASSERT_NE(position, kNoKeyPosition) << j;
+        const auto factory = Firmware(Area::DefaultKeyTable);
+        const auto at = static_cast<std::size_t>(3 * position);
+        EXPECT_EQ((KeyCode{factory[at], factory[at + 1], factory[at + 2]}),
+                  MouseButtonReferences()[static_cast<std::size_t>(j)]);
+    }
+    EXPECT_EQ(mouse_->CommandChannel().TransferSize(), 16 * 3);
+    EXPECT_EQ(mouse_->Sensor().id, MouseSensor::kTwoRangeSensor);
+    EXPECT_EQ(mouse_->KeyList().size(), 11u) << "the factory profile's buttons";
+    EXPECT_EQ(mouse_->GetDpiStages().size(), 5u);
+    EXPECT_TRUE(std::filesystem::exists(mouse_->GetProfilePath()));
+    EXPECT_GE(host_.refreshes, 1);
+}
+
+TEST_F(MouseDeviceTest, ButtonMissingFromTheFactoryTableIsNeverWritten) {
+    // The fire key's reference code disappears from the factory table.
+    const auto factory = Firmware(Area::DefaultKeyTable);
+    for (std::size_t at = 0; at + 2 < 48; at += 3) {
+        if (KeyCode{factory[at], factory[at + 1], factory[at + 2]} == MouseButtonReferences()[10]) {
+            const std::array<std::uint8_t, 3> off{0xA0, 0, 0};
+            bus_->Firmware(Product::Mouse).WriteArea(Area::DefaultKeyTable, at, off);
+        }
+    }
+    Read();
+    EXPECT_EQ(mouse_->ButtonPosition(10), kNoKeyPosition);
+    Assign(10, {0x30, 0xCD, 0x00});
+    ASSERT_EQ(mouse_->DownloadCurrentKeyTable(0), kResultOk);
+    const auto table = Firmware(Area::KeyTable);
+    for (std::size_t at = 0; at + 2 < 48; at += 3)
+        EXPECT_NE((KeyCode{table[at], table[at + 1], table[at + 2]}), (KeyCode{0x30, 0xCD, 0x00}));
+}
+
+TEST_F(MouseDeviceTest, MacrosAreNumberedByTheirSlotAmongTheUsedOnes) {
+    Read();
+    WriteMacros(3);
+    Assign(0, {0x70, 2, 0});
+    Assign(1, {0x71, 2, 5});  // the same macro, repeated: one slot
+    Assign(3, {0x70, 0, 0});
+    Assign(4, {0x70, 7, 0});  // beyond the list: its default goes out
+    EXPECT_EQ(mouse_->GetUsedMacros(), (std::vector<int>{2, 0}));
+    ASSERT_EQ(mouse_->DownloadCurrentKeyTable(0), kResultOk);
+    EXPECT_EQ(KeyAt(mouse_->ButtonPosition(0)), (KeyCode{0x70, 0, 0}));
+    EXPECT_EQ(KeyAt(mouse_->ButtonPosition(1)), (KeyCode{0x71, 0, 5}));
+    EXPECT_EQ(KeyAt(mouse_->ButtonPosition(3)), (KeyCode{0x70, 1, 0}));
+    EXPECT_EQ(KeyAt(mouse_->ButtonPosition(4)), MouseButtonReferences()[4]);
+
+    ASSERT_EQ(mouse_->DownloadMacros(mouse_->GetUsedMacros()), 0);
+    const auto image = Firmware(Area::Macro);
+    // Header, two offsets, then macro 2's count and its first event.
+    EXPECT_EQ(image[16 + 2 * 2 + 4 + 3], 4 + 2) << "the first written macro is macro 2";
+
+    mouse_->RepairMacroBindings();
+    EXPECT_EQ(mouse_->KeyList()[4].assignment.code, MouseButtonReferences()[4]);
+    EXPECT_EQ(mouse_->KeyList()[0].assignment.code, (KeyCode{0x70, 2, 0})) << "valid ones stay";
+}
+
+TEST_F(MouseDeviceTest, MacroImageTooLargeIsNotSent) {
+    Read();
+    // 32 units of 128 bytes hold 4096 bytes: 600 press/release pairs do not fit.
+    WriteMacros(1, 600);
+    Assign(0, {0x70, 0, 0});
+    const std::size_t before = Sent(cmd::kWriteMacro);
+    const int excess = mouse_->DownloadMacros(mouse_->GetUsedMacros());
+    EXPECT_EQ(excess, static_cast<int>((16 + 6 + 4 * 1200 - 4096) / 4 + 1));
+    EXPECT_EQ(Sent(cmd::kWriteMacro), before);
+    EXPECT_EQ(mouse_->DownloadMacros({}), 0) << "nothing to write is done";
+}
+
+TEST_F(MouseDeviceTest, SettingBlockCarriesLightStagesRateAndScreen) {
+    Read();
+    std::vector<DpiStage> stages = mouse_->GetDpiStages();
+    stages[1].SetDpiX(49);
+    mouse_->SetDpiStages(stages);
+    mouse_->SelectDpiStage(1);
+    mouse_->SetPollingRate(3);
+    LightInfo light = mouse_->LightState();
+    light.selectItem = 3;  // static
+    light.light = 2;
+    light.speed = 1;
+    light.red = 0xFF;
+    mouse_->Profile().WriteLightInfo(light);
+    mouse_->ApplyLightSettings();
+    ASSERT_EQ(mouse_->DownloadSettings(0, 0, 1, 2560, 1440), kResultOk);
+
+    const auto block = Firmware(Area::Setting);
+    EXPECT_EQ(block[1], mouse_->DefaultData().lightModeCodes[3]);
+    EXPECT_EQ(block[2], 2);
+    EXPECT_EQ(block[3], 3) << "speed is sent as 4 - speed";
+    EXPECT_EQ(block[6], 0xFF);
+    EXPECT_EQ(block[11], 3);
+    EXPECT_EQ(block[12], 1);
+    EXPECT_EQ(block[14 + 9 + 2], 49);
+    EXPECT_EQ(block[59], 1);
+    EXPECT_EQ(block[60] | block[61] << 8, 2560);
+    EXPECT_EQ(block[62] | block[63] << 8, 1440);
+
+    // A custom effect (mode 12) goes out as mode 0's code; the preview plays the list.
+    light.selectItem = 12;
+    mouse_->Profile().WriteLightInfo(light);
+    mouse_->ApplyLightSettings();
+    EXPECT_EQ(mouse_->BuildSettingBlock(0, 1, 0, 0)[1], mouse_->DefaultData().lightModeCodes[0]);
+}
+
+TEST_F(MouseDeviceTest, TwoRangeSensorScale) {
+    MouseSensor s;
+    s.id = MouseSensor::kTwoRangeSensor;
+    s.minDpi = 100;
+    s.step = 100;
+    EXPECT_EQ(s.DpiOfSliderValue(48), 4900);
+    EXPECT_EQ(s.DpiOfSliderValue(49), 5100);
+    EXPECT_EQ(s.SliderValueOfDpi(5100), 49);
+    EXPECT_EQ(s.SliderValueOfDpi(4900), 48);
+    EXPECT_EQ(s.SliderValueOfDpi(50), 0) << "below the minimum counts as the minimum";
+    for (int v = 0; v <= 128; ++v)
+        ASSERT_EQ(s.SliderValueOfDpi(s.DpiOfSliderValue(v)), v) << "an edited value shows as typed";
+    s.id = 0x1234;
+    EXPECT_EQ(s.DpiOfSliderValue(49), 5000);
+    std::array<std::uint8_t, kInfoBlockSize> info{};
+    EXPECT_EQ(MouseSensor::FromInfo(info).step, 1) << "a zero step never divides";
+}
+
+TEST_F(MouseDeviceTest, ActiveProfileReadTakesTheMouseLighting) {
+    Read();
+    const std::array<std::uint8_t, 9> block = {
+        0, static_cast<std::uint8_t>(mouse_->DefaultData().lightModeCodes[4]), 1, 0, 0, 1, 9, 8, 7};
+    bus_->Firmware(Product::Mouse).WriteArea(Area::Setting, 0, block);
+    const std::array<std::uint8_t, 1> stage{3};
+    bus_->Firmware(Product::Mouse).WriteArea(Area::Setting, 12, stage);
+    mouse_->ReadActiveProfile();
+    EXPECT_EQ(mouse_->LightState().selectItem, 4) << "device code back to the page's mode";
+    EXPECT_EQ(mouse_->LightState().speed, 4);
+    EXPECT_EQ(mouse_->LightState().red, 9);
+    EXPECT_EQ(mouse_->ActiveDpiStage(), 3);
+    CMouseProfiledata saved;
+    saved.LoadDocument(mouse_->GetProfilePath());
+    EXPECT_EQ(saved.ReadLightInfo().selectItem, 4) << "written to the profile file";
+}
+
+TEST_F(MouseDeviceTest, EventWordsSwitchProfileStageAndTriggerReactive) {
+    Read();
+    const int before = host_.refreshes;
+    mouse_->OnEventWord(0x1123, EventLink::Receiver);
+    EXPECT_EQ(mouse_->ActiveProfile(), 3);
+    EXPECT_EQ(mouse_->SettingCopy()[12], 2);
+    EXPECT_EQ(host_.refreshes, before + 1);
+
+    LightInfo light = mouse_->LightState();
+    light.selectItem = 6;
+    light.light = 4;
+    light.multiColor = 1;
+    mouse_->SetLightInfo(light);
+    mouse_->OnEventWord(0x0403, EventLink::Receiver);
+    EXPECT_EQ(mouse_->Engine().MusicLevel(0), 0) << "only the cable's clicks light up";
+    mouse_->OnEventWord(0x0403, EventLink::Cable);
+    EXPECT_EQ(mouse_->Engine().MusicLevel(0), 255);
+    mouse_->Engine().EffectReactive();
+    EXPECT_EQ(LedColour::Unpack(mouse_->GetLedColour(0)).alpha, 255 * 255 / 256)
+        << "falls from here";
+    mouse_->Engine().EffectReactive();
+    EXPECT_EQ(mouse_->Engine().MusicLevel(0), 240);
+    const Rgb wheel = preview::ColourWheel()[42];
+    const LedColour lit = LedColour::Unpack(mouse_->GetLedColour(0));
+    EXPECT_EQ((Rgb{lit.c0, lit.c1, lit.c2}), wheel);
+
+    mouse_->CommandChannel().SetOpen(false);
+    mouse_->OnEventWord(0x1005, EventLink::Cable);
+    EXPECT_EQ(mouse_->ActiveProfile(), 3) << "ignored while closed";
+}
+
+TEST_F(MouseDeviceTest, CustomEffectListPlaysAndAdvances) {
+    Read();
+    // An empty list blanks the LEDs at every pass.
+    mouse_->SetLedColour(0, 0xFFFFFFFF);
+    LightInfo light = mouse_->LightState();
+    light.selectItem = 12;
+    mouse_->Profile().WriteLightInfo(light);
+    mouse_->ApplyLightSettings();
+    mouse_->CommandChannel().SetOpen(true);
+    mouse_->StartLightThread();
+    std::this_thread::sleep_for(50ms);
+    mouse_->StopLightThread();
+    EXPECT_EQ(mouse_->GetLedColour(0), 0u);
+}
+
+TEST_F(MouseDeviceTest, StatusGoesToThePowerPanelAndTheOwner) {
+    const std::array<std::uint8_t, 6> status = {77, 2, 0, 0, 5, 0};
+    bus_->SetStatusBlock(Product::Mouse, status);
+    Read(Link::MouseReceiver);
+    mouse_->RefreshPowerStatus();
+    std::lock_guard lock(host_.mutex);
+    EXPECT_EQ(host_.status, (std::vector<std::uint8_t>{77, 2, 0, 1, 5, 0})) << "byte 3: receiver";
+    ASSERT_FALSE(host_.messages.empty());
+    EXPECT_EQ(host_.messages.back(), std::make_pair(0x0D01, 5));
+}
+
+TEST_F(MouseDeviceTest, DownloadsReportTheFirstFailingExchange) {
+    Read();
+    bus_->InjectFault(Link::Mouse, sim::Fault::StatusFF, 3);
+    EXPECT_EQ(mouse_->DownloadSettings(0, 0, 1, 1920, 1080), kResultStatusFF);
+    bus_->ClearFaults(Link::Mouse);
+    bus_->InjectFault(Link::Mouse, sim::Fault::StatusFE, 4);
+    EXPECT_EQ(mouse_->DownloadCurrentKeyTable(0), kResultStatusFE);
+    bus_->ClearFaults(Link::Mouse);
+    bus_->SetReachable(Product::Mouse, false);
+    mouse_->CommandChannel().SetOpen(false);
+    Open(Link::MouseReceiver);
+    EXPECT_FALSE(mouse_->IsWirelessReachable());
+    EXPECT_EQ(mouse_->DownloadSettings(0, 0, 1, 1920, 1080), kResultNoAnswer);
+    EXPECT_EQ(mouse_->DownloadMacros({0}), kResultWriteFailed);
+}
+
+}  // namespace
+}  // namespace morva

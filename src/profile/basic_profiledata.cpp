@@ -192,8 +192,13 @@ std::vector<LightInfo> CBasicProfiledata::ReadLightList() {
 
 std::vector<LightEffect> CBasicProfiledata::ReadEffectList() {
     std::vector<LightEffect> result;
-    const Json::Value& entry =
-        Get(Get(Get(lightConfig_, "LightInfo"), DeviceIndex()), lightInfo_.selectItem);
+    // Modes from 10 on are the custom effects, named by the same entry the page lists.
+    if (lightInfo_.selectItem < kFirstCustomEffectMode) {
+        effectList_.clear();
+        return result;
+    }
+    const Json::Value& entry = Get(Get(Get(lightConfig_, "LightInfo"), lightConfigIndex_),
+                                   lightInfo_.selectItem - kFirstCustomEffectMode);
     const std::string guid = json::ToString(Get(entry, "Guid"));
     // Effect files live beside the light configuration; a Guid is only ever a bare name.
     if (IsPlainName(guid)) {

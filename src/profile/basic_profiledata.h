@@ -11,6 +11,9 @@
 
 namespace morva {
 
+// Light modes from this one on play the user's custom effects (entry mode - 10).
+inline constexpr int kFirstCustomEffectMode = 10;
+
 class CBasicProfiledata {
 public:
     CBasicProfiledata() = default;
@@ -26,6 +29,9 @@ public:
     void SetLightConfigPath(const std::string& path) { lightConfigPath_ = path; }
     const std::string& GetLightConfigPath() const { return lightConfigPath_; }
     void SetDeviceIndex(int index) { deviceIndex_ = index; }
+    // The element of the light configuration's "LightInfo" that lists this device's custom
+    // effects: the device kind, as the page's effect names come from there.
+    void SetLightConfigIndex(int index) { lightConfigIndex_ = index < 0 ? 0 : index; }
 
     // A file without a document is completed from the default profile and written back.
     Json::Value LoadDocument(const std::string& path);
@@ -85,6 +91,7 @@ private:
     Json::Value lightConfig_;
     std::vector<KeyListEntry> keyList_;
     std::vector<KeyListEntry> otherKeyList_;
+    Json::ArrayIndex lightConfigIndex_ = 0;
     int deviceIndex_ = 0;
 };
 

@@ -186,9 +186,13 @@ TEST_F(BasicProfiledataTest, LightListMapsLedFieldsAndMarksPresence) {
 }
 
 TEST_F(BasicProfiledataTest, EffectListComesFromTheSelectedEffectFile) {
-    LoadWith(R"({ "LightInfo": { "SelectItem": 1 } })");
+    LoadWith(R"({ "LightInfo": { "SelectItem": 11 } })");
+    // Element 1 lists this device's effects; mode 10 + n plays entry n.
     const std::string config = dir_.Write("kaldo_light.config", R"({ "LightInfo": [ [
+        { "Guid": "wrong" }, { "Guid": "wrong" } ], [
         { "Guid": "first" }, { "Guid": "second" }, { "Guid": "../outside" } ] ] })");
+    dir_.Write("wrong.light", R"({ "LEDEffectList": [ { "LEDREGMode": 5 } ] })");
+    data_.SetLightConfigIndex(1);
     dir_.Write("second.light", R"({ "LEDEffectList": [
         { "LEDREGMode": 1, "red": 255, "Time": 1500, "Cyle": -1 },
         { "LEDREGMode": 2, "Time": 0 } ] })");
@@ -203,10 +207,13 @@ TEST_F(BasicProfiledataTest, EffectListComesFromTheSelectedEffectFile) {
     EXPECT_EQ(effects[1].ledRegMode, 2);
 
     LightInfo info = data_.CurrentLightInfo();
-    info.selectItem = 2;  // a Guid that would leave the folder is not followed
+    info.selectItem = 12;  // a Guid that would leave the folder is not followed
     data_.WriteLightInfo(info);
     EXPECT_TRUE(data_.ReadEffectList().empty());
     EXPECT_TRUE(data_.EffectList().empty());
+    info.selectItem = 1;  // a built-in mode has no effect list
+    data_.WriteLightInfo(info);
+    EXPECT_TRUE(data_.ReadEffectList().empty());
 }
 
 TEST_F(BasicProfiledataTest, SavingOverAMissingFileWritesDeviceOnly) {

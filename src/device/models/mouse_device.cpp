@@ -39,6 +39,18 @@ int FirstFailure(std::initializer_list<int> results) {
 
 }  // namespace
 
+std::vector<KeyListEntry> CompleteKeyList(std::vector<KeyListEntry> keys) {
+    // A short list leaves the remaining buttons at their factory function.
+    for (std::size_t j = keys.size(); j < kMouseButtons; ++j) {
+        KeyListEntry entry;
+        const KeyCode code = MouseButtonReferences()[j];
+        entry.fnAssignment = entry.assignment = entry.defaultAssignment =
+            IndexedKeyCode{static_cast<std::uint16_t>(j), code};
+        keys.push_back(entry);
+    }
+    return keys;
+}
+
 const std::array<KeyCode, kMouseButtons>& MouseButtonReferences() {
     static const std::array<KeyCode, kMouseButtons> table = {{
         {0x10, 0x01, 0x00},
@@ -81,14 +93,17 @@ int MouseSensor::SliderValueOfDpi(int dpi) const {
     dpi = std::max(dpi, minDpi);
     // The inverse of DpiOfSliderValue, so an edited value shows again as typed.
     const int firstRangeTop = minDpi + 48 * step;
-    if (id == kTwoRangeSensor && dpi > firstRangeTop)
-        return (dpi - firstRangeTop) / 200 + 48;
-    return (dpi - minDpi) / step;
+    const int value = id == kTwoRangeSensor && dpi > firstRangeTop
+                          ? (dpi - firstRangeTop) / 200 + 48
+                          : (dpi - minDpi) / step;
+    // Nothing beyond the sensor's range goes to the device.
+    return maxSlider > 0 ? std::min(value, maxSlider) : value;
 }
 
 CTessaronMouseDevice::CTessaronMouseDevice(hid::IHidBackend& backend, CPreviewEngine::Clock clock)
     : CTessaronUSBDevice(backend, std::move(clock)) {
     buttonPosition_.fill(kNoKeyPosition);
+    profile_.SetLightConfigIndex(kKindMouse);
     auto engine = std::make_shared<std::minstd_rand>(std::random_device{}());
     random_ = [engine] { return static_cast<int>((*engine)() % 192); };
 }
@@ -218,7 +233,7 @@ int CTessaronMouseDevice::LoadProfile() {
     const bool loaded = !profile_.LoadDocument(profile_.GetDocumentPath()).isNull();
     {
         std::lock_guard lock(stateLock_);
-        keyList_ = profile_.ReadKeyList();
+        keyList_ = CompleteKeyList(profile_.ReadKeyList());
     }
     ApplyLightSettings();
     std::lock_guard lock(stateLock_);
@@ -232,7 +247,7 @@ void CTessaronMouseDevice::LoadDefaultProfile() {
     profile_.LoadDocument(GetDefaultProfilePath());
     {
         std::lock_guard lock(stateLock_);
-        keyList_ = profile_.ReadKeyList();
+        keyList_ = CompleteKeyList(profile_.ReadKeyList());
         dpiStages_ = profile_.ReadDpiStages();
         systemValues_ = profile_.ReadMouseStages();
     }

@@ -29,6 +29,8 @@ inline constexpr int kMouseLightModes = 10;  // page modes 0..9 have effect step
 
 // The factory assignment by which each on-screen button finds its key position.
 const std::array<KeyCode, kMouseButtons>& MouseButtonReferences();
+// The list with an entry for every button; missing ones keep the button's factory function.
+std::vector<KeyListEntry> CompleteKeyList(std::vector<KeyListEntry> keys);
 // LEDs the group effects treat as one bar each.
 std::span<const std::vector<int>> MouseLedGroups();
 
@@ -41,7 +43,8 @@ struct MouseSensor {
     static constexpr int kTwoRangeSensor = 0x3325;
 
     static MouseSensor FromInfo(std::span<const std::uint8_t, kInfoBlockSize> info);
-    // The DPI a slider value stands for, and back (raised to the minimum first).
+    // The DPI a slider value stands for, and back (raised to the minimum first, held at the
+    // maximum slider value when that is known).
     int DpiOfSliderValue(int value) const;
     int SliderValueOfDpi(int dpi) const;
 };

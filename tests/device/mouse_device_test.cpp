@@ -5,13 +5,21 @@
 #include <fstream>
 #include <thread>
 
+#include <json/reader.h>
 #include "device/models/mouse_device.h"
+
 #include "profile/json_file.h"
 #include "sim/sim_bus.h"
 #include "support/temp_dir.h"
 
 namespace morva {
 namespace {
+
+Json::Value ReadJsonText(const char* text) {
+    Json::Value v;
+    Json::Reader().parse(text, v);
+    return v;
+}
 
 using namespace std::chrono_literals;
 using sim::Area;
@@ -318,6 +326,73 @@ TEST_F(MouseDeviceTest, CustomEffectListPlaysAndAdvances) {
     std::this_thread::sleep_for(50ms);
     mouse_->StopLightThread();
     EXPECT_EQ(mouse_->GetLedColour(0), 0u);
+}
+
+// Runs the custom effect player by hand.
+class PlayerProbe : public CTessaronMouseDevice {
+public:
+    using CTessaronMouseDevice::CTessaronMouseDevice;
+    using CTessaronMouseDevice::PlayCustomEffects;
+};
+
+TEST_F(MouseDeviceTest, CustomEffectEntriesWithoutTimeGiveWayAtEveryTick) {
+    PlayerProbe player(*bus_);
+    player.SetDataRoots(dir_.path().string(), MORVA_RES_DIR);
+    player.SetModelName("mouse");
+    player.SetDeviceKind(kKindMouse);
+    player.SetLedCount(kMouseLeds);
+    player.SetLightConfigName("kaldo_light");
+    const std::string folder = player.GetUserDataFolder();
+    ASSERT_EQ(WriteJsonFile(folder + "kaldo_light.config", ReadJsonText(R"({"LightInfo": [[],
+        [{"LightName": "fx", "Guid": "fx"}, {"LightName": "slow", "Guid": "slow"}]]})")),
+              0);
+    ASSERT_EQ(WriteJsonFile(folder + "fx.light", ReadJsonText(R"({"LEDEffectList": [
+        {"LEDREGMode": 1, "LEDBrightness": 4, "LEDSpeed": 4, "red": 255, "Time": 0},
+        {"LEDREGMode": 1, "LEDBrightness": 4, "LEDSpeed": 4, "blue": 255, "Time": 0}]})")),
+              0);
+    ASSERT_EQ(WriteJsonFile(folder + "slow.light", ReadJsonText(R"({"LEDEffectList": [
+        {"LEDREGMode": 1, "LEDBrightness": 4, "LEDSpeed": 4, "green": 255, "Time": 60000},
+        {"LEDREGMode": 1, "LEDBrightness": 4, "LEDSpeed": 4, "blue": 255, "Time": 0}]})")),
+              0);
+    player.LoadProfile();
+    LightInfo light = player.LightState();
+    light.selectItem = 10;
+    player.Profile().WriteLightInfo(light);
+    player.ApplyLightSettings();
+
+    // Speed 4 draws every 7th pass. With "Time" 0 every pass after the first (no time has
+    // passed yet then) hands over to the next entry: pass 7 plays entry 1, pass 14 entry 0.
+    auto run = [&](int passes) {
+        for (int i = 0; i < passes; ++i) {
+            player.PlayCustomEffects();
+            std::this_thread::sleep_for(1ms);
+        }
+        return LedColour::Unpack(player.GetLedColour(0));
+    };
+    EXPECT_EQ(run(7).c2, 255) << "pass 7 plays entry 1";
+    EXPECT_EQ(run(7).c0, 255) << "pass 14 plays entry 0: the last is followed by the first";
+
+    light.selectItem = 11;
+    player.Profile().WriteLightInfo(light);
+    player.ApplyLightSettings();
+    run(20);
+    EXPECT_EQ(player.EffectPosition(), 0) << "a minute-long entry stays";
+    EXPECT_EQ(LedColour::Unpack(player.GetLedColour(0)).c1, 255);
+}
+
+TEST_F(MouseDeviceTest, ShortKeyListKeepsTheOtherButtonsAtTheirFactoryFunction) {
+    Read();
+    std::vector<KeyListEntry> keys = mouse_->KeyList();
+    keys.resize(3);
+    keys[0].assignment.code = {0x30, 0xCD, 0x00};
+    mouse_->SetKeyList(keys);
+    mouse_->SaveProfile();
+    mouse_->LoadProfile();
+    ASSERT_EQ(mouse_->KeyList().size(), 11u);
+    EXPECT_EQ(mouse_->KeyList()[0].assignment.code, (KeyCode{0x30, 0xCD, 0x00}));
+    EXPECT_EQ(mouse_->KeyList()[7].assignment.code, MouseButtonReferences()[7]);
+    ASSERT_EQ(mouse_->DownloadCurrentKeyTable(0), kResultOk);
+    EXPECT_EQ(KeyAt(mouse_->ButtonPosition(9)), MouseButtonReferences()[9]);
 }
 
 TEST_F(MouseDeviceTest, StatusGoesToThePowerPanelAndTheOwner) {

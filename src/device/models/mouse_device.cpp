@@ -231,6 +231,7 @@ std::string CTessaronMouseDevice::GetProfilePath() const {
 int CTessaronMouseDevice::LoadProfile() {
     SetProfilePaths();
     const bool loaded = !profile_.LoadDocument(profile_.GetDocumentPath()).isNull();
+    profile_.LoadLightConfig(profile_.GetLightConfigPath());
     {
         std::lock_guard lock(stateLock_);
         keyList_ = CompleteKeyList(profile_.ReadKeyList());
@@ -245,6 +246,7 @@ int CTessaronMouseDevice::LoadProfile() {
 void CTessaronMouseDevice::LoadDefaultProfile() {
     SetProfilePaths();
     profile_.LoadDocument(GetDefaultProfilePath());
+    profile_.LoadLightConfig(profile_.GetLightConfigPath());
     {
         std::lock_guard lock(stateLock_);
         keyList_ = CompleteKeyList(profile_.ReadKeyList());
@@ -614,6 +616,11 @@ void CTessaronMouseDevice::OnEventWord(std::uint16_t word, EventLink link) {
         if (Host() != nullptr)
             Host()->RefreshPage();
     }
+}
+
+int CTessaronMouseDevice::EffectPosition() {
+    std::lock_guard lock(effectListLock_);
+    return effectPosition_;
 }
 
 void CTessaronMouseDevice::TriggerReactive() {

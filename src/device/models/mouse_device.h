@@ -109,6 +109,9 @@ public:
     int LightModeCode(int mode) const;
     int LightModeOfCode(int code) const;
 
+    // Entry of the custom effect list being played.
+    int EffectPosition();
+
     void TriggerReactive();
     void SetRandomSource(RandomSource random) { random_ = std::move(random); }
 

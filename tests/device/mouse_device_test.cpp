@@ -395,6 +395,33 @@ TEST_F(MouseDeviceTest, ShortKeyListKeepsTheOtherButtonsAtTheirFactoryFunction) 
     EXPECT_EQ(KeyAt(mouse_->ButtonPosition(9)), MouseButtonReferences()[9]);
 }
 
+TEST_F(MouseDeviceTest, ShootPatternsGoOutWholeOrNotAtAll) {
+    Read();
+    for (int i = 0; i < 4; ++i) {
+        std::filesystem::copy_file(
+            std::string(MORVA_RES_DIR) + "/DefaultData/ShootData_" + std::to_string(i) + ".Shoot",
+            mouse_->GetUserDataFolder() + "ShootData_" + std::to_string(i) + ".Shoot");
+    }
+    ASSERT_EQ(mouse_->DownloadShootPatterns(), kResultOk);
+    const auto image = Firmware(Area::Shoot);
+    EXPECT_EQ(image[4] | image[5] << 8, 4) << "four patterns";
+
+    // 17,000 events do not fit the image's 16-bit lengths: refused, nothing sent.
+    Json::Value big;
+    for (int e = 0; e < 17000; ++e) {
+        Json::Value ev;
+        ev["Action"] = "down";
+        ev["Type"] = 4;
+        ev["Button"] = 1;
+        ev["Delay"] = "1";
+        big["Events"].append(ev);
+    }
+    ASSERT_EQ(WriteJsonFile(mouse_->GetUserDataFolder() + "ShootData_2.Shoot", big), 0);
+    const std::size_t before = Sent(cmd::kWriteShoot);
+    EXPECT_EQ(mouse_->DownloadShootPatterns(), kResultImageTooLarge);
+    EXPECT_EQ(Sent(cmd::kWriteShoot), before);
+}
+
 TEST_F(MouseDeviceTest, StatusGoesToThePowerPanelAndTheOwner) {
     const std::array<std::uint8_t, 6> status = {77, 2, 0, 0, 5, 0};
     bus_->SetStatusBlock(Product::Mouse, status);

@@ -507,7 +507,7 @@ int CTessaronMouseDevice::DownloadShootPatterns() {
     }
     const std::optional<std::vector<std::uint8_t>> image = BuildMacroImage(entries);
     if (!image)
-        return kResultWriteFailed;
+        return kResultImageTooLarge;
     const int begin = CmdBegin(channel);
     const int write =
         begin == kResultOk ? CmdWriteShoot(channel, image->data(), image->size()) : begin;

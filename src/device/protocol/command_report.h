@@ -24,6 +24,8 @@ inline constexpr int kResultUnreachable = -101;
 inline constexpr int kResultStatusFF = -102;
 inline constexpr int kResultStatusFE = -103;
 inline constexpr int kResultBadPage = -201;
+// A macro or shoot image too long for the device's 16-bit lengths; nothing was sent.
+inline constexpr int kResultImageTooLarge = -301;
 
 // Command codes.
 namespace cmd {

@@ -1,5 +1,6 @@
 #include "tools/morvactl/cli.h"
 
+#include <charconv>
 #include <cstdio>
 #include <iomanip>
 #include <memory>
@@ -13,16 +14,14 @@
 #include "sim/sim_bus.h"
 #include "sim/sim_control.h"
 #include "tools/morvactl/app_client.h"
+#include "tools/morvactl/cli_common.h"
 #include "tools/morvactl/device_names.h"
 #include "tools/morvactl/interface_scan.h"
+#include "tools/morvactl/mouse_commands.h"
 
 namespace morva::cli {
 
 namespace {
-
-constexpr int kExitOk = 0;
-constexpr int kExitFailed = 1;
-constexpr int kExitUsage = 2;
 
 const char* kHelpHead = R"(usage: morvactl [OPTIONS] COMMAND [ARGS]
 
@@ -34,6 +33,10 @@ Options:
                       keyboard-receiver, pad, headset
   --sim-state FILE    keep the simulated devices' memory in FILE between runs
   --trace             print every command report sent and received to stderr
+  --data-dir DIR      the local application data folder the mouse commands keep the
+                      profile in (under DIR/MORVA TR510 Device/mouse/); default
+                      $XDG_DATA_HOME, else ~/.local/share
+  --screen WxH        the screen size the mouse commands send (default 1920x1080)
   --help              this text
 
 Commands:
@@ -49,7 +52,10 @@ Commands:
                              shoot, status
   descriptor FILE            parse a raw HID report descriptor file and print its
                              top-level collections
-  app status                 ask the running program which devices it sees, one line
+)";
+
+const char* kHelpApp =
+    R"(  app status                 ask the running program which devices it sees, one line
                              each: KIND LINK connected|disconnected shown|hidden, and
                              "selected" for the one on screen
   app sim COMMAND [ARGS]     change the simulated devices of a program started with
@@ -58,6 +64,14 @@ Commands:
 )";
 
 const char* kHelpTail = R"(
+Each mouse command prints what the mouse holds afterwards, one line per item: "stage N
+on|off dpi D colour RRGGBB [active]", "rate N", "light N NAME brightness B speed S direction
+D colour RRGGBB [multicolour]", "button N CODE position P" (with "unverified" on a real
+mouse, which cannot report its key table) or "macros N image B of C bytes". The resource
+folder holding the factory profile is $MORVA_RES_DIR, else ../share/morva-tr510 beside
+morvactl, else the source tree's res/. Without --simulate they refuse to run while the
+program runs: close it first, or use the app commands.
+
 The app commands ignore --simulate: they talk to the running program over its socket,
 $MORVA_SOCKET when set, else $XDG_RUNTIME_DIR/morva-tr510.sock.
 
@@ -73,44 +87,18 @@ struct Options {
     std::vector<sim::Link> links;
     std::string simState;
     bool trace = false;
+    std::string dataDir;
+    int screenWidth = 1920;
+    int screenHeight = 1080;
     std::vector<std::string> command;
 };
 
 std::string HelpText() {
-    std::string text = kHelpHead;
+    std::string text = std::string(kHelpHead) + MouseCommandUsage() + kHelpApp;
     std::istringstream usage(sim::SimCommandUsage());
     for (std::string line; std::getline(usage, line);)
         text += "      " + line + "\n";
     return text + kHelpTail;
-}
-
-std::string Hex(const std::uint8_t* bytes, std::size_t n) {
-    std::string text;
-    char b[4];
-    for (std::size_t i = 0; i < n; ++i) {
-        std::snprintf(b, sizeof b, i ? " %02x" : "%02x", bytes[i]);
-        text += b;
-    }
-    return text;
-}
-
-std::string ResultText(int result) {
-    switch (result) {
-        case kResultNoAnswer:
-            return "the device did not answer";
-        case kResultWriteFailed:
-            return "writing to the device failed";
-        case kResultUnreachable:
-            return "the wireless device is out of reach of its receiver";
-        case kResultStatusFF:
-            return "the device refused the command (status 0xff)";
-        case kResultStatusFE:
-            return "the device refused the command (status 0xfe)";
-        case kResultBadPage:
-            return "bad key table page";
-        default:
-            return "error " + std::to_string(result);
-    }
 }
 
 bool ParseHexByte(const std::string& text, unsigned max, unsigned& value) {
@@ -243,6 +231,16 @@ public:
         return kExitOk;
     }
 
+    int Mouse(const MouseRequest& request) {
+        const MouseEnvironment environment{*backend_,
+                                           simBus_,
+                                           options_.dataDir,
+                                           ResourceFolder(),
+                                           options_.screenWidth,
+                                           options_.screenHeight};
+        return RunMouseCommand(request, environment, out_, err_);
+    }
+
 private:
     int UnknownDevice(const std::string& device) {
         err_ << "morvactl: unknown device '" << device << "' (one of " << DeviceNameList() << ")\n";
@@ -261,27 +259,7 @@ private:
             return UnknownDevice(device);
         const int wanted =
             FindInterfaceRow(name->vendorId, name->productId, name->deviceType, kRoleCommand);
-        const ScanResult scan = ScanSupportedInterfaces(*backend_);
-        for (const FoundInterface& f : scan.interfaces) {
-            if (f.row != wanted)
-                continue;
-            const bool viaReceiver = name->deviceType == kDeviceTypeMouseReceiver ||
-                                     name->deviceType == kDeviceTypeKeyboardReceiver;
-            channel.SetLinkType(viaReceiver ? kLinkReceiver : kLinkCable);
-            CHidDevice& link = viaReceiver ? channel.receiver : channel.wired;
-            std::lock_guard lock(channel.ioLock);
-            if (!link.Open(f.path, true, true)) {
-                err_ << "morvactl: " << link.LastError() << '\n';
-                return kExitFailed;
-            }
-            channel.SetOpen(true);
-            return kExitOk;
-        }
-        for (const std::string& e : scan.errors)
-            err_ << "morvactl: " << e << '\n';
-        if (scan.errors.empty())
-            err_ << "morvactl: " << device << " is not connected\n";
-        return kExitFailed;
+        return OpenCommandLink(*backend_, {wanted}, device, channel, err_);
     }
 
     const Options& options_;
@@ -382,6 +360,30 @@ private:
     std::ostream& err_;
 };
 
+// A running program answers a status query on its socket.
+bool ProgramRunning(const AppConnection& app) {
+    std::string error;
+    const std::string path = app.socketPath.empty() ? ipc::SocketPath(error) : app.socketPath;
+    if (path.empty())
+        return false;
+    ipc::Message query;
+    query.msg = ipc::kMsgAppStatusQuery;
+    return AskApp(path, query, ipc::kMsgAppStatusReport, app.timeout, error).has_value();
+}
+
+// "WxH", each side 1..65535.
+bool ParseScreenSize(const std::string& text, int& width, int& height) {
+    const auto side = [](std::string_view digits, int& value) {
+        const auto [at, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        return !digits.empty() && ec == std::errc() && at == digits.data() + digits.size() &&
+               value > 0 && value <= 0xFFFF;
+    };
+    const std::size_t x = text.find('x');
+    const std::string_view whole = text;
+    return x != std::string::npos && side(whole.substr(0, x), width) &&
+           side(whole.substr(x + 1), height);
+}
+
 // Restores the default debug sink when --trace installed one.
 struct TraceSink {
     explicit TraceSink(bool on, std::ostream& err) : on_(on) {
@@ -409,6 +411,13 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
         }
         if (a == "--trace") {
             options.trace = true;
+        } else if (a == "--data-dir" && i + 1 < args.size()) {
+            options.dataDir = args[++i];
+        } else if (a == "--screen" && i + 1 < args.size()) {
+            if (!ParseScreenSize(args[++i], options.screenWidth, options.screenHeight)) {
+                err << "morvactl: --screen takes WIDTHxHEIGHT, e.g. 2560x1440\n";
+                return kExitUsage;
+            }
         } else if ((a == "--simulate" || a == "--sim-state") && i + 1 < args.size()) {
             const std::string& value = args[++i];
             if (a == "--sim-state") {
@@ -447,8 +456,24 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
     if (name == "app")
         return AppCommands(app, out, err).Run(rest);
 
+    MouseRequest mouse;
+    if (name == "mouse") {
+        std::string error;
+        if (!ParseMouseCommand(rest, mouse, error)) {
+            err << "morvactl: " << error << '\n';
+            return kExitUsage;
+        }
+        // Two writers would undo each other's settings.
+        if (!options.simulate && ProgramRunning(app)) {
+            err << "morvactl: the program is running: close it first, or use `morvactl app …`\n";
+            return kExitFailed;
+        }
+    }
+
     const TraceSink trace(options.trace, err);
     Session session(options, out, err);
+    if (name == "mouse")
+        return session.Mouse(mouse);
     if (name == "list" && rest.empty())
         return session.List();
     if (name == "info" && rest.size() == 1)

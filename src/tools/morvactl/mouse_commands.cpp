@@ -1,0 +1,539 @@
+#include "tools/morvactl/mouse_commands.h"
+
+#include <algorithm>
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+
+#include "device/device_folders.h"
+#include "device/device_tables.h"
+#include "device/models/mouse_device.h"
+#include "device/protocol/commands.h"
+#include "device/protocol/macro_image.h"
+#include "macro/macro_store.h"
+#include "sim/sim_bus.h"
+#include "tools/morvactl/cli_common.h"
+
+namespace morva::cli {
+
+namespace {
+
+// Setting block layout (the same bytes the model writes).
+constexpr std::size_t kReportRateByte = 11;
+constexpr std::size_t kActiveStageByte = 12;
+constexpr std::size_t kStageBase = 14;
+constexpr std::size_t kStageSize = 9;
+constexpr int kMaxLightLevel = 4;
+constexpr std::uint8_t kMacroType = 0x70;
+constexpr std::uint8_t kMacroRepeatType = 0x71;
+
+using SettingBlock = std::array<std::uint8_t, kMouseSettingReadSize>;
+
+bool ParseNumber(const std::string& text, int min, int max, int& value) {
+    int v = 0;
+    const char* end = text.data() + text.size();
+    const auto [at, ec] = std::from_chars(text.data(), end, v);
+    if (text.empty() || ec != std::errc() || at != end || v < min || v > max)
+        return false;
+    value = v;
+    return true;
+}
+
+// Exactly six hex digits: three bytes.
+bool ParseThreeBytes(const std::string& text, std::array<std::uint8_t, 3>& bytes) {
+    if (text.size() != 6)
+        return false;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const char* from = text.data() + 2 * i;
+        const auto [at, ec] = std::from_chars(from, from + 2, bytes[i], 16);
+        if (ec != std::errc() || at != from + 2)
+            return false;
+    }
+    return true;
+}
+
+std::string HexCode(std::uint8_t a, std::uint8_t b, std::uint8_t c) {
+    char text[8];
+    std::snprintf(text, sizeof text, "%02x%02x%02x", a, b, c);
+    return text;
+}
+
+bool IsMacro(const KeyCode& code) {
+    return code.type == kMacroType || code.type == kMacroRepeatType;
+}
+
+bool ParseLightOptions(const std::vector<std::string>& words, MouseLightRequest& light,
+                       std::string& error) {
+    for (std::size_t i = 2; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        if (w == "--multicolor") {
+            light.multicolour = true;
+            continue;
+        }
+        if (i + 1 >= words.size()) {
+            error = "mouse light: unknown option or missing value: " + w;
+            return false;
+        }
+        const std::string& value = words[++i];
+        int n = 0;
+        if (w == "--brightness" || w == "--speed" || w == "--direction") {
+            const int max = w == "--direction" ? 1 : kMaxLightLevel;
+            if (!ParseNumber(value, 0, max, n)) {
+                error = "mouse light: " + w + " takes 0.." + std::to_string(max);
+                return false;
+            }
+            (w == "--brightness" ? light.brightness
+             : w == "--speed"    ? light.speed
+                                 : light.direction) = n;
+        } else if (w == "--color") {
+            std::array<std::uint8_t, 3> rgb{};
+            if (!ParseThreeBytes(value, rgb)) {
+                error = "mouse light: --color takes RRGGBB in hex";
+                return false;
+            }
+            light.colour = rgb;
+        } else {
+            error = "mouse light: unknown option " + w;
+            return false;
+        }
+    }
+    return true;
+}
+
+class MouseSession {
+public:
+    MouseSession(const MouseEnvironment& env, std::ostream& out, std::ostream& err)
+        : env_(env), out_(out), err_(err), mouse_(env.backend) {}
+
+    int Run(const MouseRequest& r) {
+        if (const int status = Connect(); status != kExitOk)
+            return status;
+        switch (r.op) {
+            case MouseRequest::Op::Show:
+                return Show();
+            case MouseRequest::Op::Dpi:
+                return Dpi(r.index, r.dpi);
+            case MouseRequest::Op::Stage:
+                return SelectStage(r.index);
+            case MouseRequest::Op::Enable:
+                return Enable(r.index, r.on);
+            case MouseRequest::Op::Rate:
+                return Rate(r.index);
+            case MouseRequest::Op::Light:
+                return Light(r.light);
+            case MouseRequest::Op::Button:
+                return Button(r.index, r.code);
+            case MouseRequest::Op::Macros:
+                return Macros();
+        }
+        return kExitUsage;
+    }
+
+private:
+    // Sets the model up as the program's device page does, opens the link and reads the mouse.
+    int Connect() {
+        const int typeRow = DeviceTypeRowFor(kDeviceTypeMouse);
+        const DeviceTypeInfo& type = DeviceTypes()[static_cast<std::size_t>(typeRow)];
+        const DevicePageInfo& page = DevicePages()[static_cast<std::size_t>(typeRow)];
+        const int cableRow =
+            FindInterfaceRow(type.vendorId, type.productId, type.deviceType, kRoleCommand);
+        const SupportedInterface& cable = SupportedInterfaces()[static_cast<std::size_t>(cableRow)];
+        const int receiverRow = cable.hasPartner ? cable.partnerIndex : -1;
+
+        mouse_.SetDataRoots(env_.dataDir, env_.resourceFolder);
+        mouse_.SetModelName(std::string(type.typeName));
+        mouse_.SetDeviceKind(type.kind);
+        mouse_.SetKeyCount(page.keyCount);
+        mouse_.SetLedCount(page.ledCount);
+        mouse_.SetTypeRow(typeRow);
+        mouse_.SetLightConfigName(std::string(page.lightConfigName));
+        mouse_.SetSlotRecord(cable);
+        // Without these the profile would land in the working directory, or be empty.
+        if (mouse_.GetUserDataFolder().empty())
+            return Fail("cannot create the data folder under " + LocalAppDataFolder(env_.dataDir));
+        std::error_code ec;
+        if (!std::filesystem::exists(mouse_.GetDefaultProfilePath(), ec)) {
+            return Fail("no factory profile at " + mouse_.GetDefaultProfilePath() +
+                        " (set MORVA_RES_DIR to the folder holding DefaultData/)");
+        }
+
+        CDeviceChannel& channel = mouse_.CommandChannel();
+        if (OpenCommandLink(env_.backend, {cableRow, receiverRow}, "mouse", channel, err_) !=
+            kExitOk) {
+            return kExitFailed;
+        }
+        mouse_.ReadFromDevice();
+        // Only the program's preview needs the light thread.
+        mouse_.StopLightThread();
+        const auto info = mouse_.Info();
+        if (std::all_of(info.begin(), info.end(), [](std::uint8_t b) { return b == 0; })) {
+            return Fail(channel.ViaReceiver() && !CmdQueryWireless(channel)
+                            ? ResultText(kResultUnreachable)
+                            : "reading the information block and key table failed");
+        }
+        return kExitOk;
+    }
+
+    int Show() {
+        SettingBlock block{};
+        std::uint8_t active = 0;
+        if (const int r = ReadSetting(&active, 1, 0); r != kResultOk)
+            return Fail(ResultText(r));
+        if (const int r = ReadSetting(block.data(), block.size(), Base(active)); r != kResultOk)
+            return Fail(ResultText(r));
+        const MouseSensor sensor = mouse_.Sensor();
+        char id[8];
+        std::snprintf(id, sizeof id, "%04x", sensor.id);
+        out_ << "sensor " << id << " dpi " << sensor.DpiOfSliderValue(0) << '-'
+             << sensor.DpiOfSliderValue(sensor.maxSlider) << '\n'
+             << "macro capacity " << MacroCapacity() << " bytes\n"
+             << "profile " << int{active} << '\n';
+        for (int i = 0; i < kMouseDpiStages; ++i)
+            out_ << StageLine(block, i);
+        out_ << RateLine(block) << LightLine(block);
+        // The mouse cannot report its active key table: the assignments are the profile's.
+        const std::vector<KeyListEntry> keys = mouse_.KeyList();
+        for (int j = 0; j < kMouseButtons; ++j) {
+            const KeyCode code = static_cast<std::size_t>(j) < keys.size()
+                                     ? keys[static_cast<std::size_t>(j)].assignment.code
+                                     : KeyCode{};
+            out_ << ButtonLine(j, HexCode(code.type, code.value1, code.value2));
+        }
+        return kExitOk;
+    }
+
+    int Dpi(int stage, int dpi) {
+        std::vector<DpiStage> stages = mouse_.GetDpiStages();
+        if (const int status = CheckStage(stages, stage); status != kExitOk)
+            return status;
+        const int slider = mouse_.Sensor().SliderValueOfDpi(dpi);
+        stages[static_cast<std::size_t>(stage)].SetDpiX(slider);
+        stages[static_cast<std::size_t>(stage)].SetDpiY(slider);
+        mouse_.SetDpiStages(stages);
+        SettingBlock block{};
+        if (const int status = SaveAndDownload(block); status != kExitOk)
+            return status;
+        out_ << StageLine(block, stage);
+        return kExitOk;
+    }
+
+    int SelectStage(int stage) {
+        const std::vector<DpiStage> stages = mouse_.GetDpiStages();
+        if (const int status = CheckStage(stages, stage); status != kExitOk)
+            return status;
+        if (stages[static_cast<std::size_t>(stage)].stageActive == 0)
+            return Fail("stage " + std::to_string(stage) + " is switched off: enable it first");
+        mouse_.SelectDpiStage(stage);
+        SettingBlock block{};
+        if (const int status = SaveAndDownload(block); status != kExitOk)
+            return status;
+        out_ << StageLine(block, stage);
+        return kExitOk;
+    }
+
+    int Enable(int stage, bool on) {
+        std::vector<DpiStage> stages = mouse_.GetDpiStages();
+        if (const int status = CheckStage(stages, stage); status != kExitOk)
+            return status;
+        if (!on) {
+            // The DPI button needs a stage to stay on, and the mouse one to be in.
+            int othersOn = 0;
+            for (std::size_t k = 0; k < stages.size(); ++k)
+                othersOn += k != static_cast<std::size_t>(stage) && stages[k].stageActive != 0;
+            if (othersOn == 0) {
+                return Fail("stage " + std::to_string(stage) +
+                            " is the last one switched on: it cannot be switched off");
+            }
+            if (mouse_.ActiveDpiStage() == stage) {
+                return Fail("stage " + std::to_string(stage) +
+                            " is the active one: select another stage first");
+            }
+        }
+        stages[static_cast<std::size_t>(stage)].stageActive = on ? 1 : 0;
+        mouse_.SetDpiStages(stages);
+        SettingBlock block{};
+        if (const int status = SaveAndDownload(block); status != kExitOk)
+            return status;
+        out_ << StageLine(block, stage);
+        return kExitOk;
+    }
+
+    int Rate(int option) {
+        mouse_.SetPollingRate(option);
+        SettingBlock block{};
+        if (const int status = SaveAndDownload(block); status != kExitOk)
+            return status;
+        out_ << RateLine(block);
+        return kExitOk;
+    }
+
+    int Light(const MouseLightRequest& request) {
+        LightInfo light = mouse_.Profile().CurrentLightInfo();
+        light.selectItem = static_cast<std::uint8_t>(request.mode);
+        if (request.brightness)
+            light.light = static_cast<std::uint8_t>(*request.brightness);
+        if (request.speed)
+            light.speed = static_cast<std::uint8_t>(*request.speed);
+        if (request.direction)
+            light.fx = static_cast<std::uint8_t>(*request.direction);
+        if (request.colour) {
+            light.red = (*request.colour)[0];
+            light.green = (*request.colour)[1];
+            light.blue = (*request.colour)[2];
+            light.multiColor = 0;  // a colour of its own means one colour
+        }
+        if (request.multicolour)
+            light.multiColor = 1;
+        mouse_.Profile().WriteLightInfo(light);
+        mouse_.ApplyLightSettings();
+        SettingBlock block{};
+        if (const int status = SaveAndDownload(block); status != kExitOk)
+            return status;
+        out_ << LightLine(block);
+        return kExitOk;
+    }
+
+    int Button(int button, const KeyCode& code) {
+        const int position = mouse_.ButtonPosition(button);
+        if (position == kNoKeyPosition)
+            return Fail("button " + std::to_string(button) + " has no key on this mouse");
+        std::vector<KeyListEntry> keys = mouse_.KeyList();
+        const auto macroCount = static_cast<int>(mouse_.DefaultData().macroNames.size());
+        if (IsMacro(code) && code.value1 >= macroCount) {
+            return Fail("there is no macro " + std::to_string(code.value1) + " (the list has " +
+                        std::to_string(macroCount) + ")");
+        }
+        keys[static_cast<std::size_t>(button)].assignment.code = code;
+        mouse_.SetKeyList(keys);
+        mouse_.SaveProfile();
+        if (const int status = DownloadUsedMacros(nullptr); status != kExitOk)
+            return status;
+        if (const int r = mouse_.DownloadCurrentKeyTable(0); r != kResultOk)
+            return Fail(ResultText(r));
+        if (env_.simBus == nullptr) {
+            // No command reads the active key table back from a real mouse.
+            out_ << ButtonLine(button, HexCode(code.type, code.value1, code.value2), " unverified");
+            return kExitOk;
+        }
+        const std::vector<std::uint8_t> held =
+            env_.simBus->Firmware(sim::Product::Mouse)
+                .ReadArea(sim::Area::KeyTable, static_cast<std::size_t>(3 * position), 3);
+        if (held.size() != 3)
+            return Fail("the key table cannot be read back");
+        // A macro is stored under its download slot, not its list number.
+        if (held[0] != code.type || (!IsMacro(code) && KeyCode{held[0], held[1], held[2]} != code))
+            return Fail("the mouse did not keep the assignment");
+        out_ << ButtonLine(button, HexCode(held[0], held[1], held[2]));
+        return kExitOk;
+    }
+
+    int Macros() {
+        std::size_t size = 0;
+        const int status = DownloadUsedMacros(&size);
+        if (status == kExitOk) {
+            out_ << "macros " << mouse_.GetUsedMacros().size() << " image " << size << " of "
+                 << MacroCapacity() << " bytes\n";
+        }
+        return status;
+    }
+
+    // The macros the buttons use, checked against the capacity and written.
+    int DownloadUsedMacros(std::size_t* imageSize) {
+        const std::vector<int> used = mouse_.GetUsedMacros();
+        std::size_t size = 0;
+        if (!used.empty())
+            size = MacroImageLength(LoadMacroEvents(mouse_.GetUserDataFolder(), used));
+        if (imageSize != nullptr)
+            *imageSize = size;
+        const int result = mouse_.DownloadMacros(used);
+        if (result > 0) {
+            return Fail("the macros do not fit: about " + std::to_string(result) +
+                        " events too many (" + std::to_string(size) + " of " +
+                        std::to_string(MacroCapacity()) + " bytes)");
+        }
+        if (result < 0)
+            return Fail("writing the macros failed: " + ResultText(result));
+        return kExitOk;
+    }
+
+    // Saves the profile, downloads the setting block and reads it back from the mouse.
+    int SaveAndDownload(SettingBlock& block) {
+        mouse_.SaveProfile();
+        const int result = mouse_.DownloadSettings(0, 0, 1, env_.screenWidth, env_.screenHeight);
+        if (result != kResultOk)
+            return Fail(ResultText(result));
+        if (const int r = ReadSetting(block.data(), block.size(), Base(0)); r != kResultOk)
+            return Fail(ResultText(r));
+        const SettingBlock written = mouse_.SettingCopy();
+        if (!std::equal(written.begin(), written.begin() + kMouseSettingWriteSize, block.begin()))
+            return Fail("the mouse did not keep the new settings");
+        return kExitOk;
+    }
+
+    int ReadSetting(std::uint8_t* bytes, std::size_t length, std::uint16_t base) {
+        CDeviceChannel& channel = mouse_.CommandChannel();
+        if (channel.ViaReceiver() && !CmdQueryWireless(channel))
+            return kResultUnreachable;
+        int result = CmdBegin(channel);
+        if (result == kResultOk)
+            result = CmdReadSetting(channel, bytes, length, base);
+        const int end = CmdEnd(channel);
+        return result == kResultOk ? end : result;
+    }
+
+    static std::uint16_t Base(int profile) { return static_cast<std::uint16_t>(profile * 128); }
+
+    int CheckStage(const std::vector<DpiStage>& stages, int stage) {
+        if (static_cast<std::size_t>(stage) < stages.size())
+            return kExitOk;
+        return Fail("the profile has no stage " + std::to_string(stage));
+    }
+
+    std::size_t MacroCapacity() const { return mouse_.Info()[6] * 128u; }
+
+    std::string StageLine(const SettingBlock& block, int stage) const {
+        const std::size_t at = kStageBase + kStageSize * static_cast<std::size_t>(stage);
+        const MouseSensor sensor = mouse_.Sensor();
+        const int x = sensor.DpiOfSliderValue(block[at + 2] | block[at + 3] << 8);
+        const int y = sensor.DpiOfSliderValue(block[at + 4] | block[at + 5] << 8);
+        std::string line = "stage " + std::to_string(stage) + (block[at] ? " on" : " off") +
+                           " dpi " + std::to_string(x);
+        if (y != x)
+            line += "/" + std::to_string(y);
+        line += " colour " + HexCode(block[at + 6], block[at + 7], block[at + 8]);
+        if (block[kActiveStageByte] == stage)
+            line += " active";
+        return line + '\n';
+    }
+
+    static std::string RateLine(const SettingBlock& block) {
+        return "rate " + std::to_string(block[kReportRateByte]) + '\n';
+    }
+
+    std::string LightLine(const SettingBlock& block) const {
+        const int mode = mouse_.LightModeOfCode(block[1]);
+        const std::vector<std::string>& names = mouse_.DefaultData().lightModeNames;
+        std::string line = "light ";
+        if (mode < 0)
+            line += "? code " + std::to_string(block[1]);
+        else
+            line += std::to_string(mode) + ' ' +
+                    (static_cast<std::size_t>(mode) < names.size() ? names[mode] : "-");
+        line += " brightness " + std::to_string(block[2]) + " speed " +
+                std::to_string(kMaxLightLevel - std::min<int>(block[3], kMaxLightLevel)) +
+                " direction " + std::to_string(block[4]) + " colour " +
+                HexCode(block[6], block[7], block[8]);
+        if (block[5] != 0)
+            line += " multicolour";
+        return line + '\n';
+    }
+
+    std::string ButtonLine(int button, const std::string& code, const char* suffix = "") const {
+        const int position = mouse_.ButtonPosition(button);
+        return "button " + std::to_string(button) + ' ' + code + " position " +
+               (position == kNoKeyPosition ? std::string("none") : std::to_string(position)) +
+               suffix + '\n';
+    }
+
+    int Fail(const std::string& text) {
+        err_ << "morvactl: mouse: " << text << '\n';
+        return kExitFailed;
+    }
+
+    const MouseEnvironment& env_;
+    std::ostream& out_;
+    std::ostream& err_;
+    CTessaronMouseDevice mouse_;
+};
+
+}  // namespace
+
+const char* MouseCommandUsage() {
+    return R"(  mouse show                 the mouse's sensor, DPI range, macro capacity, active
+                             profile, DPI stages, report rate, light mode and buttons
+  mouse dpi STAGE VALUE      set stage STAGE (0..4) to VALUE DPI (raised to the minimum,
+                             lowered to the maximum, down to the sensor's step)
+  mouse stage N              make stage N (0..4) the active one; it must be switched on
+  mouse enable STAGE on|off  switch a stage on or off (neither the active one nor the
+                             last one left on can be switched off)
+  mouse rate N               report rate option N (0..4)
+  mouse light MODE [--brightness B] [--speed S] [--direction D] [--color RRGGBB]
+                   [--multicolor]
+                             light mode MODE (0..9; 10 and up a custom effect, which the
+                             program plays while the mouse keeps mode 0); B and S 0..4, D
+                             0..1; --color means one colour unless --multicolor is given
+  mouse button N CODE        assign CODE (six hex digits: type, value 1, value 2, e.g.
+                             30CD00 play/pause) to on-screen button N (0..10)
+  mouse macros               write the macros the buttons use; prints their count and
+                             the image size against the capacity
+)";
+}
+
+bool ParseMouseCommand(const std::vector<std::string>& words, MouseRequest& request,
+                       std::string& error) {
+    using Op = MouseRequest::Op;
+    const std::string verb = words.empty() ? std::string() : words[0];
+    const std::size_t n = words.size();
+    MouseRequest r;
+    if (verb == "show" && n == 1) {
+        r.op = Op::Show;
+    } else if (verb == "macros" && n == 1) {
+        r.op = Op::Macros;
+    } else if (verb == "dpi" && n == 3) {
+        r.op = Op::Dpi;
+        if (!ParseNumber(words[1], 0, kMouseDpiStages - 1, r.index) ||
+            !ParseNumber(words[2], 1, 0xFFFF, r.dpi)) {
+            error = "mouse dpi takes STAGE 0..4 and a DPI value";
+            return false;
+        }
+    } else if (verb == "stage" && n == 2) {
+        r.op = Op::Stage;
+        if (!ParseNumber(words[1], 0, kMouseDpiStages - 1, r.index)) {
+            error = "mouse stage takes 0..4";
+            return false;
+        }
+    } else if (verb == "enable" && n == 3) {
+        r.op = Op::Enable;
+        r.on = words[2] == "on";
+        if (!ParseNumber(words[1], 0, kMouseDpiStages - 1, r.index) ||
+            (words[2] != "on" && words[2] != "off")) {
+            error = "mouse enable takes STAGE 0..4 and on or off";
+            return false;
+        }
+    } else if (verb == "rate" && n == 2) {
+        r.op = Op::Rate;
+        if (!ParseNumber(words[1], 0, 4, r.index)) {
+            error = "mouse rate takes an option 0..4";
+            return false;
+        }
+    } else if (verb == "light" && n >= 2) {
+        r.op = Op::Light;
+        if (!ParseNumber(words[1], 0, 255, r.light.mode)) {
+            error = "mouse light takes a MODE 0..255";
+            return false;
+        }
+        if (!ParseLightOptions(words, r.light, error))
+            return false;
+    } else if (verb == "button" && n == 3) {
+        r.op = Op::Button;
+        std::array<std::uint8_t, 3> code{};
+        if (!ParseNumber(words[1], 0, kMouseButtons - 1, r.index) ||
+            !ParseThreeBytes(words[2], code)) {
+            error = "mouse button takes N 0..10 and CODE as six hex digits (e.g. 30CD00)";
+            return false;
+        }
+        r.code = {code[0], code[1], code[2]};
+    } else {
+        error = "mouse takes show, dpi, stage, enable, rate, light, button or macros (see --help)";
+        return false;
+    }
+    request = r;
+    return true;
+}
+
+int RunMouseCommand(const MouseRequest& request, const MouseEnvironment& environment,
+                    std::ostream& out, std::ostream& err) {
+    return MouseSession(environment, out, err).Run(request);
+}
+
+}  // namespace morva::cli

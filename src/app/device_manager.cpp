@@ -5,9 +5,11 @@
 
 #include "base/debug_log.h"
 #include "device/device_tables.h"
+#include "device/models/mouse_device.h"
 #include "device/protocol/commands.h"
 #include "ui/pages/device_option.h"
 #include "ui/pages/device_page.h"
+#include "ui/pages/mouse_page.h"
 #include "ui/pages/power_panel.h"
 #include "ui/toolkit/containers.h"
 #include "ui/toolkit/dialog_builder.h"
@@ -71,8 +73,19 @@ CDeviceManager::CDeviceManager(ui::WindowImplBase& window, hid::IHidBackend& bac
 CDeviceManager::~CDeviceManager() = default;
 
 ui::CControlUI* CDeviceManager::CreatePageControl(const QString& tag) {
+    if (tag.compare(QLatin1String("TessaronMouseDevice"), Qt::CaseInsensitive) == 0) {
+        std::unique_ptr<CTessaronUSBDevice> model =
+            options_.makeModel ? options_.makeModel(backend_)
+                               : std::make_unique<CTessaronMouseDevice>(backend_);
+        if (auto* mouse = dynamic_cast<CTessaronMouseDevice*>(model.get())) {
+            std::unique_ptr<CTessaronMouseDevice> owned(mouse);
+            model.release();
+            return new ui::CMousePageUI(std::move(owned));
+        }
+        // A test's own model that is no mouse gets the plain page.
+        return new ui::CDevicePageUI(std::move(model), QStringLiteral("TessaronUSBDevice"));
+    }
     static const char* const kPageClasses[][2] = {
-        {"TessaronMouseDevice", "TessaronUSBDevice"},
         {"TessaronUSBDevice", "TessaronUSBDevice"},
         {"TessaronKeyboardDevice", "TessaronKeyboardDevice"},
         {"TessaronMousePadDevice", "TessaronMousePadDevice"},

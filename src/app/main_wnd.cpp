@@ -1,12 +1,15 @@
 #include "app/main_wnd.h"
 
 #include "app/about_wnd.h"
+#include "app/msg_wnd.h"
 
 #include <QApplication>
-#include <QEvent>
 #include <QCursor>
+#include <QEvent>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QScreen>
+#include <QStandardPaths>
 #include <QTimer>
 
 #include "base/debug_log.h"
@@ -17,6 +20,7 @@
 #include "ui/language/language_manager.h"
 #include "ui/pages/device_option.h"
 #include "ui/pages/device_page.h"
+#include "ui/pages/mouse_page.h"
 #include "ui/pages/register_pages.h"
 #include "ui/toolkit/controls.h"
 #include "ui/toolkit/resource_manager.h"
@@ -37,6 +41,94 @@ const char* const kColorChanged = "colorchanged";
 
 std::string SenderName(const TNotifyUI& msg) {
     return msg.pSender ? msg.pSender->GetName().toStdString() : std::string();
+}
+
+// The size in pixels of the screen the window is on, as the mouse's setting block carries it.
+QSize ScreenPixels(const QWidget& window) {
+    const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr)
+        return {};
+    return screen->size() * screen->devicePixelRatio();
+}
+
+bool IsDpiStage(int n) {
+    return n >= 0 && n < kMouseDpiStages;
+}
+
+// Stage n of the list, added (switched off, at the lowest value) when the list is shorter.
+DpiStage& StageAt(std::vector<DpiStage>& stages, int n) {
+    if (stages.size() <= static_cast<std::size_t>(n))
+        stages.resize(static_cast<std::size_t>(n) + 1);
+    return stages[static_cast<std::size_t>(n)];
+}
+
+void StoreStageValue(std::vector<DpiStage>& stages, int n, int value) {
+    DpiStage& stage = StageAt(stages, n);
+    stage.SetDpiX(value);
+    // A stage without its own Y value moves both axes together.
+    if (stage.stageXY == 0)
+        stage.SetDpiY(value);
+}
+
+bool IsSelectedOption(const ui::CControlUI* control) {
+    if (const auto* option = dynamic_cast<const ui::COptionUI*>(control))
+        return option->IsSelected();
+    if (const auto* check = dynamic_cast<const ui::CCheckBoxUI*>(control))
+        return check->IsSelected();
+    return true;
+}
+
+// Opens the desktop's own mouse (which 1) or keyboard (which 0) settings with the first known
+// settings program that is installed, preferring those of the running desktop.
+bool OpenDesktopSettings(int which) {
+    struct Program {
+        const char* desktop;
+        const char* name;
+        const char* keyboardArg;
+        const char* mouseArg;
+    };
+    static const Program kPrograms[] = {
+        {"GNOME", "gnome-control-center", "keyboard", "mouse"},
+        {"KDE", "systemsettings", "kcm_keyboard", "kcm_mouse"},
+        {"KDE", "systemsettings5", "kcm_keyboard", "kcm_mouse"},
+        {"XFCE", "xfce4-keyboard-settings", nullptr, nullptr},
+        {"XFCE", "xfce4-mouse-settings", nullptr, nullptr},
+        {"MATE", "mate-keyboard-properties", nullptr, nullptr},
+        {"MATE", "mate-mouse-properties", nullptr, nullptr},
+        {"X-Cinnamon", "cinnamon-settings", "keyboard", "mouse"},
+        {"LXQt", "lxqt-config-input", nullptr, nullptr},
+    };
+    if (which != 0 && which != 1)
+        return false;
+    // The single-purpose programs of a desktop serve one device each.
+    auto serves = [which](const Program& p) {
+        const QString name = QString::fromLatin1(p.name);
+        if (name.contains(QLatin1String("-keyboard-")))
+            return which == 0;
+        if (name.contains(QLatin1String("-mouse-")))
+            return which == 1;
+        return true;
+    };
+    const QStringList desktops =
+        qEnvironmentVariable("XDG_CURRENT_DESKTOP").split(u':', Qt::SkipEmptyParts);
+    for (const bool ownDesktop : {true, false}) {
+        for (const Program& p : kPrograms) {
+            const bool own = desktops.contains(QLatin1String(p.desktop), Qt::CaseInsensitive);
+            if (own != ownDesktop || !serves(p))
+                continue;
+            const QString path = QStandardPaths::findExecutable(QString::fromLatin1(p.name));
+            if (path.isEmpty())
+                continue;
+            const char* arg = which == 0 ? p.keyboardArg : p.mouseArg;
+            QStringList args;
+            if (arg != nullptr)
+                args << QString::fromLatin1(arg);
+            if (QProcess::startDetached(path, args))
+                return true;
+        }
+    }
+    DebugLog("no desktop settings program for the %s\n", which == 0 ? "keyboard" : "mouse");
+    return false;
 }
 
 }  // namespace
@@ -109,8 +201,8 @@ intptr_t CMainWnd::HandleCustomMessage(int msg, intptr_t wParam, intptr_t lParam
 
 void CMainWnd::changeEvent(QEvent* event) {
     ui::WindowImplBase::changeEvent(event);
-    if (devices_ && (event->type() == QEvent::ActivationChange ||
-                     event->type() == QEvent::WindowStateChange)) {
+    if (devices_ &&
+        (event->type() == QEvent::ActivationChange || event->type() == QEvent::WindowStateChange)) {
         devices_->SetWindowActive(isActiveWindow() && !isMinimized());
     }
 }
@@ -221,10 +313,10 @@ void CMainWnd::BuildRouter() {
     router_.AddPrefix(kClick, "key_", later("key assignment panel"));
     router_.AddPrefix(kClick, "color_option_", later("lighting panel"));
     router_.AddPrefix(kClick, "audiocolor_option_", later("lighting panel"));
-    router_.AddPrefix(kClick, "windowdeviceset_", later("system device settings"));
+    router_.AddPrefix(kClick, "windowdeviceset_",
+                      [](const TNotifyUI&, int n) { OpenDesktopSettings(n); });
     router_.AddPrefix(kClick, "DPI_color_option_", later("palette dialog"));
     const std::pair<const char*, const char*> lateClicks[] = {
-        {"default_btn", "device defaults"},
         {"reset_repeat_btn", "keyboard page"},
         {"device_add_btn", "profile panel"},
         {"device_sub_btn", "profile panel"},
@@ -293,11 +385,7 @@ void CMainWnd::BuildRouter() {
     }
 
     const std::pair<const char*, const char*> selectPrefixes[] = {
-        {"DPI_enable_check_", "mouse page"},
-        {"DPI_select_check_", "mouse page"},
-        {"polling_rate_option_", "device settings"},
         {"repeat_delay_check_", "keyboard page"},
-        {"mouse_device_seting_option_", "mouse page"},
         {"shoot_gun_op_", "shoot panel"},
         {"bullet_op_", "shoot panel"},
         {"magic_option_", "headset sound panels"},
@@ -307,9 +395,7 @@ void CMainWnd::BuildRouter() {
     for (const auto& [prefix, feature] : selectPrefixes) {
         router_.AddPrefix(kSelectChanged, prefix, later(feature));
     }
-    for (const char* name : {"pointer_precision_check",
-                             "scrolls_page_check",
-                             "winlockflag_option",
+    for (const char* name : {"winlockflag_option",
                              "wflag_option",
                              "6flag_option",
                              "deng_Op_tab",
@@ -336,18 +422,12 @@ void CMainWnd::BuildRouter() {
     }
     router_.AddLateExact(kSelectChanged, "synchro_device_select", run([] {}));
 
-    router_.AddPrefix(kValueChanged, "DPI_slider_", later("mouse page"));
     router_.AddPrefix(kValueChanged, "6533_eq_hz_slider_", later("headset sound panels"));
-    for (const char* name : {"pointer_speed_slider", "scroll_speed_slider", "double_click_slider",
-                             "repeat_rate_slider", "deng_light_slider", "deng_speed_slider",
+    for (const char* name : {"repeat_rate_slider", "deng_light_slider", "deng_speed_slider",
                              "6533_MicIn_slider", "6533_MicMoniter_slider", "R_light_slider",
                              "G_light_slider", "B_light_slider", "key_shake_slider"}) {
         router_.AddLateExact(kValueChanged, name, later(std::string("device page: ") + name));
     }
-    router_.AddPrefix(kMoveValueChanged, "kaldo_DPI_slider_", later("mouse page"));
-    router_.AddPrefix(kMoveValueChanged, "DPI_slider_", later("mouse page"));
-    router_.AddPrefix(kKillFocus, "kaldo_DPI_edit_", later("mouse page"));
-    router_.AddPrefix(kKillFocus, "DPI_edit_", later("mouse page"));
     for (const char* name : {"deng_edit_R",
                              "deng_edit_G",
                              "deng_edit_B",
@@ -372,7 +452,203 @@ void CMainWnd::BuildRouter() {
     }
     router_.AddExact(kColorChanged, "deng_Color_Pallet", later("lighting panel"));
     router_.AddExact(kColorChanged, "deng_audioColor_Pallet", later("lighting panel"));
-    router_.AddExact("click_select_end", "mouse_device_key_light", later("mouse page"));
+    BuildMouseRouter();
+}
+
+void CMainWnd::BuildMouseRouter() {
+    // Entries of the mouse page act on the current device when it is the mouse.
+    using Page = ui::CMousePageUI;
+    auto mouse = [this](auto f) {
+        return [this, f](const TNotifyUI& msg, int n) {
+            if (auto* page = devices_ ? dynamic_cast<Page*>(devices_->CurrentDevice()) : nullptr)
+                f(*page, msg, n);
+        };
+    };
+    // Every change goes into the profile; what the mouse itself keeps is also sent to it.
+    auto commit = [this](Page& page, bool download) {
+        page.Mouse().SaveProfile();
+        if (!download)
+            return;
+        const QSize screen = ScreenPixels(*this);
+        if (page.Mouse().DownloadSettings(0, 0, 1, screen.width(), screen.height()) != kResultOk)
+            DebugLog("mouse: the settings did not reach the mouse\n");
+    };
+    auto storeStages = [commit](Page& page, auto change) {
+        std::vector<DpiStage> stages = page.Mouse().GetDpiStages();
+        change(stages);
+        page.Mouse().SetDpiStages(stages);
+        commit(page, true);
+    };
+    auto storeSystem = [commit](Page& page, auto change) {
+        MouseSystemStages values = page.Mouse().GetSystemValues();
+        change(values);
+        page.Mouse().SetSystemValues(values);
+        commit(page, false);
+    };
+
+    router_.AddPrefix(kSelectChanged, "DPI_enable_check_",
+                      mouse([storeStages](Page& page, const TNotifyUI&, int n) {
+                          if (!IsDpiStage(n))
+                              return;
+                          const bool on = page.IsDpiStageEnabled(n);
+                          if (!on && !page.CanDisableDpiStage(n)) {
+                              page.SetDpiStageEnabled(n, true);
+                              return;
+                          }
+                          page.SetDpiStageEnabled(n, on);
+                          storeStages(page, [&](std::vector<DpiStage>& stages) {
+                              StageAt(stages, n).stageActive = on ? 1 : 0;
+                          });
+                      }));
+    router_.AddPrefix(
+        kSelectChanged, "DPI_select_check_",
+        mouse([storeStages](Page& page, const TNotifyUI&, int n) {
+            if (!IsDpiStage(n))
+                return;
+            // A stage that is switched off cannot be the one in use.
+            page.SelectDpiStage(page.IsDpiStageEnabled(n) ? n : page.Mouse().ActiveDpiStage());
+            storeStages(page, [&](std::vector<DpiStage>& stages) {
+                for (int i = 0; i < kMouseDpiStages; ++i) {
+                    const int value = page.GetDpiSliderValue(i);
+                    page.SetDpiSliderValue(i, value);
+                    StoreStageValue(stages, i, page.GetDpiSliderValue(i));
+                }
+            });
+        }));
+    router_.AddPrefix(kValueChanged, "DPI_slider_",
+                      mouse([storeStages](Page& page, const TNotifyUI&, int n) {
+                          if (!IsDpiStage(n))
+                              return;
+                          page.SetDpiSliderValue(n, page.GetDpiSliderValue(n));
+                          storeStages(page, [&](std::vector<DpiStage>& stages) {
+                              StoreStageValue(stages, n, page.GetDpiSliderValue(n));
+                          });
+                      }));
+    router_.AddPrefix(kMoveValueChanged, "DPI_slider_",
+                      mouse([](Page& page, const TNotifyUI& msg, int n) {
+                          if (IsDpiStage(n))
+                              page.SetDpiSliderValue(n, static_cast<int>(msg.wParam));
+                      }));
+    router_.AddPrefix(kKillFocus, "DPI_edit_",
+                      mouse([storeStages](Page& page, const TNotifyUI&, int n) {
+                          if (!IsDpiStage(n))
+                              return;
+                          page.SetDpiSliderValue(n, page.GetDpiEditValue(n));
+                          storeStages(page, [&](std::vector<DpiStage>& stages) {
+                              StoreStageValue(stages, n, page.GetDpiSliderValue(n));
+                          });
+                      }));
+    router_.AddPrefix(kMoveValueChanged, "kaldo_DPI_slider_",
+                      mouse([](Page& page, const TNotifyUI& msg, int n) {
+                          page.ShowKaldoDpiValue(n, static_cast<int>(msg.wParam));
+                      }));
+    router_.AddPrefix(kKillFocus, "kaldo_DPI_edit_", mouse([](Page& page, const TNotifyUI&, int n) {
+                          page.CommitKaldoDpiEdit(n);
+                      }));
+
+    router_.AddPrefix(
+        kSelectChanged, "polling_rate_option_", [this, commit](const TNotifyUI& msg, int n) {
+            if (!devices_ || devices_->CurrentDevice() == nullptr || !IsSelectedOption(msg.pSender))
+                return;
+            auto* page = dynamic_cast<Page*>(devices_->CurrentDevice());
+            if (page == nullptr) {
+                NotBuiltYet("device settings");
+                return;
+            }
+            page->SetPollingRate(n);
+            page->Mouse().SetPollingRate(n);
+            commit(*page, true);
+        });
+    router_.AddLateExact(kSelectChanged, "pointer_precision_check",
+                         mouse([storeSystem](Page& page, const TNotifyUI&, int) {
+                             storeSystem(page, [&](MouseSystemStages& v) {
+                                 v.pointerPrecision = page.IsPointerPrecision() ? 1 : 0;
+                             });
+                         }));
+    router_.AddLateExact(kSelectChanged, "scrolls_page_check",
+                         mouse([storeSystem](Page& page, const TNotifyUI&, int) {
+                             page.SetScroll(page.IsScrollByPage(), page.GetScrollLines());
+                             storeSystem(page, [&](MouseSystemStages& v) {
+                                 v.scorllPage = page.IsScrollByPage() ? 1 : 0;
+                                 v.wheelScorlllinse =
+                                     static_cast<std::uint16_t>(page.GetScrollLines());
+                             });
+                         }));
+    router_.AddLateExact(kValueChanged, "pointer_speed_slider",
+                         mouse([storeSystem](Page& page, const TNotifyUI&, int) {
+                             storeSystem(page, [&](MouseSystemStages& v) {
+                                 v.mouseSpeed = static_cast<std::uint16_t>(page.GetPointerSpeed());
+                             });
+                         }));
+    router_.AddLateExact(kValueChanged, "scroll_speed_slider",
+                         mouse([storeSystem](Page& page, const TNotifyUI&, int) {
+                             storeSystem(page, [&](MouseSystemStages& v) {
+                                 v.wheelScorlllinse =
+                                     static_cast<std::uint16_t>(page.GetScrollLines());
+                             });
+                         }));
+    router_.AddLateExact(kValueChanged, "double_click_slider",
+                         mouse([storeSystem](Page& page, const TNotifyUI&, int) {
+                             storeSystem(page, [&](MouseSystemStages& v) {
+                                 v.doubleClickTime =
+                                     static_cast<std::uint16_t>(page.GetDoubleClickTime());
+                             });
+                         }));
+    router_.AddPrefix(kSelectChanged, "mouse_device_seting_option_",
+                      mouse([](Page& page, const TNotifyUI& msg, int n) {
+                          if (IsSelectedOption(msg.pSender))
+                              page.SelectSettingsPage(n);
+                      }));
+    router_.AddLateExact(kClick, "default_btn", [this](const TNotifyUI&, int) {
+        if (!devices_ || devices_->CurrentDevice() == nullptr)
+            return;
+        if (dynamic_cast<Page*>(devices_->CurrentDevice()) == nullptr) {
+            NotBuiltYet("device defaults");
+            return;
+        }
+        // Texts are translated here: the box has no language of its own.
+        if (ShowMessageBox(this, {}, Translate(QStringLiteral("message_text_22")), dpi_, false,
+                           kMsgButtonsConfirmCancel) != CMsgWnd::kResultConfirm) {
+            return;
+        }
+        // The box waited for the user: the mouse may have gone meanwhile.
+        auto* page = dynamic_cast<Page*>(devices_->CurrentDevice());
+        if (page == nullptr)
+            return;
+        CTessaronMouseDevice& model = page->Mouse();
+        model.LoadDefaultProfile();
+        const bool macros = ReportMacroDownload(model);
+        const QSize screen = ScreenPixels(*this);
+        const bool keys = model.DownloadCurrentKeyTable(0) == kResultOk;
+        const bool settings =
+            model.DownloadSettings(0, 0, 1, screen.width(), screen.height()) == kResultOk;
+        // The defaults are in the profile either way; the user learns the mouse missed them.
+        if (macros && !(keys && settings)) {
+            ShowMessageBox(this, {}, Translate(QStringLiteral("message_text_7")), dpi_, false,
+                           kMsgButtonsConfirm);
+        }
+    });
+    router_.AddExact("click_select_end", "mouse_device_key_light",
+                     mouse([this](Page& page, const TNotifyUI& msg, int) {
+                         page.OnLedSelectionEnd(msg.pSender, ScreenPixels(*this));
+                     }));
+}
+
+bool CMainWnd::ReportMacroDownload(CTessaronUSBDevice& device) {
+    const int result = device.DownloadMacros(device.GetUsedMacros());
+    if (result < 0) {
+        ShowMessageBox(this, {}, Translate(QStringLiteral("message_text_7")), dpi_, false,
+                       kMsgButtonsConfirm);
+        return false;
+    }
+    if (result > 0) {
+        // The translation is a format with "%d"; it is filled in as text, never as a format.
+        QString text = Translate(QStringLiteral("message_text_16"));
+        text.replace(QLatin1String("%d"), QString::number(result));
+        ShowMessageBox(this, {}, text, dpi_, false, kMsgButtonsConfirm);
+        return false;
+    }
+    return true;
 }
 
 void CMainWnd::WindowStart() {

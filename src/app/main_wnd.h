@@ -101,6 +101,10 @@ protected:
 
 private:
     void BuildRouter();
+    void BuildMouseRouter();
+    // Writes the macros the device's buttons use; a failure or an image too large for the
+    // device is shown to the user. True when nothing went wrong.
+    bool ReportMacroDownload(CTessaronUSBDevice& device);
     void WindowStart();
     void OnTimer(int id);
     void OpenTrayMenu();

@@ -92,9 +92,9 @@ TEST_F(MainWndTest, RoutesThroughTheWindowsOwnEntries) {
 TEST_F(MainWndTest, PanelEntriesWithoutADeviceDoNothingButAreNamed) {
     // Names of controls that live on device pages; routed by name alone here.
     ui::CControlUI* stand = window_->FindControl("setting_progress");
-    stand->SetName("DPI_enable_check_3");
-    EXPECT_TRUE(window_->Route(Note("selectchanged", stand)));
-    EXPECT_EQ(Pending("mouse page"), 1);
+    stand->SetName("DPI_color_option_3");
+    EXPECT_TRUE(window_->Route(Note("click", stand)));
+    EXPECT_EQ(Pending("palette dialog"), 1);
     stand->SetName("KEY_12");
     EXPECT_TRUE(window_->Route(Note("click", stand)));
     EXPECT_EQ(Pending("key assignment panel"), 1);

@@ -23,7 +23,9 @@
 #include "support/temp_dir.h"
 #include "ui/controls/device_key_button.h"
 #include "ui/language/language_manager.h"
+#include "ui/pages/device_option.h"
 #include "ui/pages/mouse_page.h"
+#include "ui/pages/power_panel.h"
 #include "ui/toolkit/controls.h"
 #include "ui/toolkit/list.h"
 #include "ui/toolkit/paint_manager.h"
@@ -147,6 +149,61 @@ protected:
     std::function<void()> beforeAnswer_;
     QStringList boxTexts_;
 };
+
+TEST_F(MousePageTest, ReceiverTabWaitsForTheWirelessMouseAndShowsItsBattery) {
+    bus_->Unplug(Link::Mouse);
+    bus_->Plug(Link::MouseReceiver);
+    bus_->SetReachable(Product::Mouse, false);
+    const std::array<std::uint8_t, 6> status = {85, 2, 0, 0, 0, 0};
+    bus_->SetStatusBlock(Product::Mouse, status);
+    Mouse().CommandChannel().receiverTimeoutMs = 100;
+    devices_->PollDevicesOnce();
+    ASSERT_TRUE(Mouse().CommandChannel().ViaReceiver());
+    QTest::qWait(700);  // the start-up check has run and found nobody
+    EXPECT_FALSE(page_->TabEntry()->IsShown());
+    EXPECT_EQ(Mouse().Sensor().maxSlider, 0) << "nothing read from a mouse that is away";
+
+    bus_->SetReachable(Product::Mouse, true);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return page_->TabEntry()->IsShown(); }, 5000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Mouse().Sensor().maxSlider > 0; }, 5000));
+    CControlUI* level = ui::CPaintManagerUI::FindSubControlByName(
+        page_->PowerPanel(), QStringLiteral("device_power_value"));
+    ASSERT_NE(level, nullptr);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return level->GetText() == QLatin1String("85%"); }, 3000));
+}
+
+TEST_F(MousePageTest, SyncRequestBringsTheMouseSettingsToPageAndProfile) {
+    Connect();
+    // The mouse switched to stage 3 and green static lighting on its own.
+    const std::array<std::uint8_t, 1> stage{3};
+    bus_->Firmware(Product::Mouse).WriteArea(sim::Area::Setting, 12, stage);
+    const std::array<std::uint8_t, 8> light = {
+        static_cast<std::uint8_t>(Mouse().DefaultData().lightModeCodes[3]), 3, 1, 0, 0, 0, 255, 0};
+    bus_->Firmware(Product::Mouse).WriteArea(sim::Area::Setting, 1, light);
+    ASSERT_TRUE(bus_->SendEvent(Link::Mouse, 0x0401));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Mouse().ActiveDpiStage() == 3; }, 3000));
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(Stage<ui::COptionUI>("DPI_select_check_", 3)->IsSelected());
+    EXPECT_EQ(Mouse().LightState().selectItem, 3);
+    EXPECT_EQ(Mouse().LightState().green, 255);
+    EXPECT_EQ(Saved().ReadLightInfo().selectItem, 3);
+    CMouseProfiledata saved = Saved();
+    saved.ReadDpiStages();
+    EXPECT_EQ(saved.StageActive(), 3);
+}
+
+TEST_F(MousePageTest, ProfileSwitchOnTheMouseRefreshesThePage) {
+    Connect();
+    auto* slider = Stage<ui::CSliderUI>("DPI_slider_", 1);
+    ASSERT_NE(slider, nullptr);
+    const int shown = slider->GetValue();
+    slider->SetValue(shown + 5);  // the page drifted from the model
+    ASSERT_TRUE(bus_->SendEvent(Link::Mouse, 0x1123));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Mouse().ActiveProfile() == 3; }, 3000));
+    EXPECT_EQ(Mouse().SettingCopy()[12], 2);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return slider->GetValue() == shown; }, 3000))
+        << "shown again from the model";
+}
 
 TEST_F(MousePageTest, BindsElevenKeysAndFifteenLedsOnTheDrawnMouse) {
     EXPECT_EQ(page_->GetClass(), "TessaronUSBDevice");

@@ -235,6 +235,9 @@ TEST_F(MousePageTest, StagesSurviveAMouseThatCouldNotBeRead) {
     devices_->PollDevicesOnce();
     ASSERT_TRUE(QTest::qWaitFor([&] { return !Mouse().GetDpiStages().empty(); }, 5000));
     ASSERT_EQ(Mouse().Sensor().maxSlider, 0) << "the read was meant to fail";
+    QCoreApplication::processEvents();
+    for (int i = 0; i < kMouseDpiStages; ++i)
+        EXPECT_FALSE(Stage("DPI_edit_", i)->IsEnabled()) << "no typing without the sensor's scale";
     const std::vector<DpiStage> stored = Mouse().GetDpiStages();
     // Choosing a stage stores every row's value as the page holds it.
     ClickCheck("DPI_select_check_", 1, true);

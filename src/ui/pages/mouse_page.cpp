@@ -218,6 +218,13 @@ void CMousePageUI::ShowModel() {
     SetScroll(system.scorllPage != 0, system.wheelScorlllinse);
     if (CSliderUI* click = AsSlider(FindOnPage(QStringLiteral("double_click_slider"))))
         click->SetValue(system.doubleClickTime);
+    // Typed DPI needs the sensor's scale: the edits wait until the mouse has been read.
+    if (sensor.maxSlider <= 0) {
+        for (int i = 0; i < kMouseDpiStages; ++i) {
+            if (CControlUI* edit = Stage("DPI_edit_", i))
+                edit->SetEnabled(false);
+        }
+    }
 }
 
 // ---- DPI stages ----

@@ -1,5 +1,7 @@
 #include "app/device_manager.h"
 
+#include <QWidget>
+
 #include <algorithm>
 #include <thread>
 
@@ -47,15 +49,16 @@ const char* KindName(int kind) {
     }
 }
 
-// A freshly built control that has not joined the window yet is deleted with the guard.
-template <typename T>
+// A freshly built control that has not joined the window yet belongs to its guard.
 struct Built {
-    T* control = nullptr;
-    ~Built() {
-        if (control != nullptr)
-            delete control->GetWidget();
+    explicit Built(ui::CControlUI* built)
+        : control(built), widget(built != nullptr ? built->GetWidget() : nullptr) {}
+    ui::CControlUI* Release() {
+        widget.release();
+        return control;
     }
-    T* Release() { return std::exchange(control, nullptr); }
+    ui::CControlUI* control;
+    std::unique_ptr<QWidget> widget;
 };
 
 }  // namespace
@@ -232,9 +235,9 @@ ui::CDevicePageUI* CDeviceManager::CreateDevicePage(int interfaceRow, int subKey
         return builder.Create(QString::fromUtf8(layout.data(), static_cast<int>(layout.size())),
                               &window_, &window_.GetPaintManager());
     };
-    Built<ui::CControlUI> powerRoot{build(kPowerPanelLayout)};
-    Built<ui::CControlUI> entryRoot{build(info.entryLayout)};
-    Built<ui::CControlUI> pageRoot{build(pageInfo.pageLayout)};
+    Built powerRoot(build(kPowerPanelLayout));
+    Built entryRoot(build(info.entryLayout));
+    Built pageRoot(build(pageInfo.pageLayout));
     auto* power = dynamic_cast<ui::CMpDevicePowerUI*>(powerRoot.control);
     auto* entry = dynamic_cast<ui::CDeviceOptionUI*>(entryRoot.control);
     auto* page = dynamic_cast<ui::CDevicePageUI*>(pageRoot.control);

@@ -1,10 +1,11 @@
-// Makes the device controls buildable from layouts.
+// Makes the custom controls buildable from layouts.
 #pragma once
 
 namespace morva::ui {
 
-// Registers "DeviceKeyButton" / "CDeviceKeyButtonUI" and "SelectPanel" / "CSelectPanelUI" with
-// the control factory; the builder takes a registered class name as a tag. Safe to call again.
+// Registers every custom control with the control factory under its tag (its class string,
+// or "ChartView") and its C++ class name ("CDeviceKeyButtonUI", ...); the builder takes a
+// registered name as a tag. Safe to call again.
 void RegisterDeviceControls();
 
 }  // namespace morva::ui

@@ -18,6 +18,7 @@
 #include "tools/morvactl/device_names.h"
 #include "tools/morvactl/interface_scan.h"
 #include "tools/morvactl/mouse_commands.h"
+#include "tools/morvactl/profile_commands.h"
 
 namespace morva::cli {
 
@@ -33,9 +34,10 @@ Options:
                       keyboard-receiver, pad, headset
   --sim-state FILE    keep the simulated devices' memory in FILE between runs
   --trace             print every command report sent and received to stderr
-  --data-dir DIR      the local application data folder the mouse commands keep the
-                      profile in (under DIR/MORVA TR510 Device/mouse/); default
-                      $XDG_DATA_HOME, else ~/.local/share
+  --data-dir DIR      the local application data folder the mouse and profile
+                      commands keep the profiles in (under DIR/MORVA TR510 Device/
+                      mouse/, keyboard/, MousePad/, HD/); default $XDG_DATA_HOME, else
+                      ~/.local/share
   --screen WxH        the screen size the mouse commands send (default 1920x1080)
   --help              this text
 
@@ -69,8 +71,8 @@ on|off dpi D colour RRGGBB [active]", "rate N", "light N NAME brightness B speed
 D colour RRGGBB [multicolour]", "button N CODE position P" (with "unverified" on a real
 mouse, which cannot report its key table) or "macros N image B of C bytes". The resource
 folder holding the factory profile is $MORVA_RES_DIR, else ../share/morva-tr510 beside
-morvactl, else the source tree's res/. Without --simulate they refuse to run while the
-program runs: close it first, or use the app commands.
+morvactl, else the source tree's res/. Without --simulate the mouse and profile commands
+refuse to run while the program runs: close it first, or use the app commands.
 
 The app commands ignore --simulate: they talk to the running program over its socket,
 $MORVA_SOCKET when set, else $XDG_RUNTIME_DIR/morva-tr510.sock.
@@ -94,7 +96,8 @@ struct Options {
 };
 
 std::string HelpText() {
-    std::string text = std::string(kHelpHead) + MouseCommandUsage() + kHelpApp;
+    std::string text =
+        std::string(kHelpHead) + MouseCommandUsage() + ProfileCommandUsage() + kHelpApp;
     std::istringstream usage(sim::SimCommandUsage());
     for (std::string line; std::getline(usage, line);)
         text += "      " + line + "\n";
@@ -239,6 +242,16 @@ public:
                                            options_.screenWidth,
                                            options_.screenHeight};
         return RunMouseCommand(request, environment, out_, err_);
+    }
+
+    int Profile(const ProfileRequest& request) {
+        const ProfileEnvironment environment{*backend_,
+                                             simBus_,
+                                             options_.dataDir,
+                                             ResourceFolder(),
+                                             options_.screenWidth,
+                                             options_.screenHeight};
+        return RunProfileCommand(request, environment, out_, err_);
     }
 
 private:
@@ -457,9 +470,12 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
         return AppCommands(app, out, err).Run(rest);
 
     MouseRequest mouse;
-    if (name == "mouse") {
+    ProfileRequest profile;
+    if (name == "mouse" || name == "profile") {
         std::string error;
-        if (!ParseMouseCommand(rest, mouse, error)) {
+        const bool parsed = name == "mouse" ? ParseMouseCommand(rest, mouse, error)
+                                            : ParseProfileCommand(rest, profile, error);
+        if (!parsed) {
             err << "morvactl: " << error << '\n';
             return kExitUsage;
         }
@@ -474,6 +490,8 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
     Session session(options, out, err);
     if (name == "mouse")
         return session.Mouse(mouse);
+    if (name == "profile")
+        return session.Profile(profile);
     if (name == "list" && rest.empty())
         return session.List();
     if (name == "info" && rest.size() == 1)

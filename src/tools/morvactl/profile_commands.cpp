@@ -1,0 +1,310 @@
+#include "tools/morvactl/profile_commands.h"
+
+#include <algorithm>
+#include <charconv>
+#include <filesystem>
+#include <memory>
+
+#include "device/device_folders.h"
+#include "device/device_tables.h"
+#include "device/models/mouse_device.h"
+#include "profile/json_access.h"
+#include "profile/json_file.h"
+#include "profile/profile_list_store.h"
+#include "tools/morvactl/cli_common.h"
+#include "tools/morvactl/interface_scan.h"
+
+namespace morva::cli {
+
+namespace {
+
+struct DeviceFolder {
+    const char* name;
+    const char* modelFolder;
+    int deviceType;
+};
+
+constexpr DeviceFolder kDevices[] = {
+    {"mouse", "mouse", kDeviceTypeMouse},
+    {"keyboard", "keyboard", kDeviceTypeKeyboard},
+    {"pad", "MousePad", kDeviceTypeMousePad},
+    {"headset", "HD", kDeviceTypeHeadset},
+};
+
+const DeviceFolder* FindDevice(const std::string& name) {
+    for (const DeviceFolder& d : kDevices) {
+        if (name == d.name)
+            return &d;
+    }
+    return nullptr;
+}
+
+bool ParseIndex(const std::string& text, int& value) {
+    const char* end = text.data() + text.size();
+    const auto [at, ec] = std::from_chars(text.data(), end, value);
+    return !text.empty() && ec == std::errc() && at == end && value >= 0;
+}
+
+class ProfileSession {
+public:
+    ProfileSession(const ProfileEnvironment& env, const DeviceFolder& device, std::ostream& out,
+                   std::ostream& err)
+        : env_(env), device_(device), out_(out), err_(err) {}
+
+    int Run(const ProfileRequest& r) {
+        const std::string folder =
+            GetUserDataFolder(LocalAppDataFolder(env_.dataDir), device_.modelFolder);
+        if (folder.empty())
+            return Fail("cannot create the data folder under " + LocalAppDataFolder(env_.dataDir));
+        store_ = std::make_unique<CProfileListStore>(
+            device_.deviceType, folder,
+            GetDefaultProfilePath(env_.resourceFolder, device_.modelFolder));
+        // The program does the same on start: a folder without a list gets "profile1".
+        if (store_->InitProfileList() != 0)
+            return Fail("cannot write the profile list " + store_->ListFilePath());
+
+        using Op = ProfileRequest::Op;
+        int status = kExitOk;
+        bool download = false;
+        switch (r.op) {
+            case Op::List:
+                break;
+            case Op::Add:
+                if (store_->GetProfileCount() >= CProfileListStore::kMaxAddedProfiles) {
+                    return Fail("at most " + std::to_string(CProfileListStore::kMaxAddedProfiles) +
+                                " profiles can be added (copy or import one instead)");
+                }
+                status = Check(store_->AddProfile(), "adding the profile failed");
+                download = true;
+                break;
+            case Op::Copy:
+                status = Check(store_->CopyProfile(), "copying the profile failed");
+                break;
+            case Op::Delete:
+                if (store_->GetProfileCount() <= 1)
+                    return Fail("the last profile cannot be deleted");
+                status = Check(store_->DeleteProfile(), "deleting the profile failed");
+                download = true;
+                break;
+            case Op::Rename:
+                status = Rename(r.text);
+                break;
+            case Op::Select:
+                if (r.index >= store_->GetProfileCount()) {
+                    return Fail("there is no profile " + std::to_string(r.index) +
+                                " (the list has " + std::to_string(store_->GetProfileCount()) +
+                                ")");
+                }
+                status = Check(store_->SelectProfile(r.index), "selecting the profile failed");
+                download = true;
+                break;
+            case Op::Export:
+                status = Check(store_->ExportProfile(r.text), "cannot write " + r.text);
+                break;
+            case Op::Import:
+                status = Import(r.text);
+                break;
+            case Op::Reset:
+                status = Check(store_->ResetProfile(), "resetting the profile failed");
+                download = true;
+                break;
+        }
+        if (status != kExitOk)
+            return status;
+        if (const int listed = PrintList(); listed != kExitOk)
+            return listed;
+        return download ? Download() : kExitOk;
+    }
+
+private:
+    int Rename(const std::string& name) {
+        switch (store_->RenameProfile(name)) {
+            case 1:
+                return kExitOk;
+            case 0:
+                return Fail("another profile is called \"" + name + "\"");
+            case 2:
+                return Fail("the name cannot be blank");
+            default:
+                return Fail("renaming the profile failed");
+        }
+    }
+
+    int Import(const std::string& path) {
+        const Json::Value doc = ReadJsonFile(path);
+        if (!json::Has(doc, "profilename") || !json::Has(doc, "profileUUID"))
+            return Fail(path + " is not a profile (it needs \"profilename\" and \"profileUUID\")");
+        return Check(store_->ImportProfile(path), "importing " + path + " failed");
+    }
+
+    int PrintList() {
+        // The list file itself: its mark is what the program will load.
+        const Json::Value list = ReadJsonFile(store_->ListFilePath());
+        const int selected = json::ToInt(json::Get(list, "profileselect"), -1);
+        store_->GetProfileCount();
+        const std::vector<ProfileEntry>& entries = store_->Entries();
+        for (std::size_t i = 0; i < entries.size(); ++i) {
+            out_ << i << '\t' << entries[i].name << '\t' << entries[i].id
+                 << (static_cast<int>(i) == selected ? "\t*" : "") << '\n';
+        }
+        return kExitOk;
+    }
+
+    // The selected profile goes to the device the way the program's profile switch sends it.
+    int Download() {
+        if (device_.deviceType != kDeviceTypeMouse) {
+            err_ << "morvactl: note: only the files changed; the " << device_.name
+                 << " is not sent profiles yet (its device class is not built)\n";
+            return kExitOk;
+        }
+        const int typeRow = DeviceTypeRowFor(kDeviceTypeMouse);
+        const DeviceTypeInfo& type = DeviceTypes()[static_cast<std::size_t>(typeRow)];
+        const DevicePageInfo& page = DevicePages()[static_cast<std::size_t>(typeRow)];
+        const int cableRow =
+            FindInterfaceRow(type.vendorId, type.productId, type.deviceType, kRoleCommand);
+        const SupportedInterface& cable = SupportedInterfaces()[static_cast<std::size_t>(cableRow)];
+        const int receiverRow = cable.hasPartner ? cable.partnerIndex : -1;
+
+        const ScanResult scan = ScanSupportedInterfaces(env_.backend);
+        const bool present =
+            std::any_of(scan.interfaces.begin(), scan.interfaces.end(), [&](const auto& f) {
+                return f.row == cableRow || (receiverRow >= 0 && f.row == receiverRow);
+            });
+        if (!present) {
+            err_ << "morvactl: note: the mouse is not connected; it gets the profile when the "
+                    "program next sends it\n";
+            return kExitOk;
+        }
+
+        CTessaronMouseDevice mouse(env_.backend);
+        mouse.SetDataRoots(env_.dataDir, env_.resourceFolder);
+        mouse.SetModelName(std::string(type.typeName));
+        mouse.SetDeviceKind(type.kind);
+        mouse.SetKeyCount(page.keyCount);
+        mouse.SetLedCount(page.ledCount);
+        mouse.SetTypeRow(typeRow);
+        mouse.SetLightConfigName(std::string(page.lightConfigName));
+        mouse.SetSlotRecord(cable);
+        mouse.SetProfileName(store_->GetCurrentProfileId());
+        CDeviceChannel& channel = mouse.CommandChannel();
+        if (OpenCommandLink(env_.backend, {cableRow, receiverRow}, "mouse", channel, err_) !=
+            kExitOk) {
+            return kExitFailed;
+        }
+        // Reads the key positions the key table needs, then loads the profile.
+        mouse.ReadFromDevice();
+        mouse.StopLightThread();
+        const auto info = mouse.Info();
+        if (std::all_of(info.begin(), info.end(), [](std::uint8_t b) { return b == 0; }))
+            return Fail("the mouse could not be read: " + ResultText(kResultNoAnswer));
+
+        mouse.LoadProfile();
+        mouse.RepairMacroBindings();
+        if (const int r = mouse.DownloadSettings(0, 0, 1, env_.screenWidth, env_.screenHeight);
+            r != kResultOk) {
+            return Fail("sending the settings failed: " + ResultText(r));
+        }
+        const int macros = mouse.DownloadMacros(mouse.GetUsedMacros());
+        if (macros > 0) {
+            return Fail("the macros do not fit: about " + std::to_string(macros) +
+                        " events too many");
+        }
+        if (macros < 0)
+            return Fail("sending the macros failed: " + ResultText(macros));
+        if (const int r = mouse.DownloadCurrentKeyTable(0); r != kResultOk)
+            return Fail("sending the key table failed: " + ResultText(r));
+        err_ << "morvactl: the mouse holds profile " << store_->GetCurrentProfileId() << '\n';
+        return kExitOk;
+    }
+
+    int Check(int result, const std::string& failure) {
+        return result < 0 ? Fail(failure) : kExitOk;
+    }
+
+    int Fail(const std::string& text) {
+        err_ << "morvactl: profile " << device_.name << ": " << text << '\n';
+        return kExitFailed;
+    }
+
+    const ProfileEnvironment& env_;
+    const DeviceFolder& device_;
+    std::ostream& out_;
+    std::ostream& err_;
+    std::unique_ptr<CProfileListStore> store_;
+};
+
+}  // namespace
+
+const char* ProfileCommandUsage() {
+    return R"(  profile DEVICE list        the profiles of DEVICE (mouse, keyboard, pad, headset), one
+                             line each: INDEX, NAME, ID and "*" on the selected one, tab-
+                             separated; a folder without a list gets "profile1"
+  profile DEVICE add         add "profileN" with the factory settings and select it
+  profile DEVICE copy        add a copy of the selected profile ("NAME copy")
+  profile DEVICE delete      delete the selected profile (not the last one); the one
+                             before it is selected
+  profile DEVICE rename NAME rename the selected profile
+  profile DEVICE select INDEX
+                             select profile INDEX (from 0)
+  profile DEVICE export FILE write the selected profile to FILE
+  profile DEVICE import FILE add the profile in FILE, named after the file
+  profile DEVICE reset       give the selected profile the factory settings
+                             Each prints the list afterwards. When add, delete, select or
+                             reset leave the mouse with another profile, a connected mouse
+                             is sent it: settings, macros and key table.
+)";
+}
+
+bool ParseProfileCommand(const std::vector<std::string>& words, ProfileRequest& request,
+                         std::string& error) {
+    using Op = ProfileRequest::Op;
+    if (words.empty() || FindDevice(words[0]) == nullptr) {
+        error = "profile takes DEVICE first: mouse, keyboard, pad or headset";
+        return false;
+    }
+    ProfileRequest r;
+    r.device = words[0];
+    const std::string verb = words.size() > 1 ? words[1] : std::string();
+    const std::size_t n = words.size();
+    const std::pair<const char*, Op> plain[] = {{"list", Op::List},
+                                                {"add", Op::Add},
+                                                {"copy", Op::Copy},
+                                                {"delete", Op::Delete},
+                                                {"reset", Op::Reset}};
+    for (const auto& [word, op] : plain) {
+        if (verb == word && n == 2) {
+            r.op = op;
+            request = r;
+            return true;
+        }
+    }
+    if (verb == "select" && n == 3) {
+        r.op = Op::Select;
+        if (!ParseIndex(words[2], r.index)) {
+            error = "profile select takes an INDEX from 0";
+            return false;
+        }
+    } else if ((verb == "rename" || verb == "export" || verb == "import") && n == 3) {
+        r.op = verb == "rename" ? Op::Rename : verb == "export" ? Op::Export : Op::Import;
+        r.text = words[2];
+    } else {
+        error =
+            "profile DEVICE takes list, add, copy, delete, rename NAME, select INDEX, export "
+            "FILE, import FILE or reset (see --help)";
+        return false;
+    }
+    request = r;
+    return true;
+}
+
+int RunProfileCommand(const ProfileRequest& request, const ProfileEnvironment& environment,
+                      std::ostream& out, std::ostream& err) {
+    const DeviceFolder* device = FindDevice(request.device);
+    if (device == nullptr) {
+        err << "morvactl: unknown profile device '" << request.device << "'\n";
+        return kExitUsage;
+    }
+    return ProfileSession(environment, *device, out, err).Run(request);
+}
+
+}  // namespace morva::cli

@@ -1,0 +1,209 @@
+// `morvactl profile`: the list it prints, the files each subcommand leaves, and what reaches
+// the simulated mouse.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <sstream>
+
+#include "device/device_folders.h"
+#include "device/models/mouse_device.h"
+#include "profile/json_access.h"
+#include "profile/json_file.h"
+#include "sim/sim_bus.h"
+#include "support/temp_dir.h"
+#include "tools/morvactl/cli.h"
+
+namespace morva::cli {
+namespace {
+
+struct CliRun {
+    int status;
+    std::string out, err;
+};
+
+struct Line {
+    std::string index, name, id;
+    bool selected = false;
+};
+
+// INDEX \t NAME \t ID [\t *]
+std::vector<Line> Lines(const std::string& out) {
+    std::vector<Line> lines;
+    std::istringstream in(out);
+    for (std::string text; std::getline(in, text);) {
+        std::vector<std::string> fields;
+        std::istringstream row(text);
+        for (std::string f; std::getline(row, f, '\t');)
+            fields.push_back(f);
+        EXPECT_TRUE(fields.size() == 3 || (fields.size() == 4 && fields[3] == "*")) << text;
+        if (fields.size() >= 3)
+            lines.push_back({fields[0], fields[1], fields[2], fields.size() == 4});
+    }
+    return lines;
+}
+
+std::vector<std::string> Names(const std::vector<Line>& lines) {
+    std::vector<std::string> names;
+    for (const Line& l : lines)
+        names.push_back(l.name);
+    return names;
+}
+
+int Selected(const std::vector<Line>& lines) {
+    int found = -1;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        EXPECT_EQ(lines[i].index, std::to_string(i));
+        if (lines[i].selected) {
+            EXPECT_EQ(found, -1) << "one mark";
+            found = static_cast<int>(i);
+        }
+    }
+    return found;
+}
+
+class ProfileCli : public ::testing::Test {
+protected:
+    CliRun Profile(const std::vector<std::string>& words, const std::string& links = "mouse") {
+        std::vector<std::string> args{"--simulate", links,        "--sim-state",
+                                      state_,       "--data-dir", data_};
+        if (links.empty())
+            args = {"--simulate", "keyboard", "--data-dir", data_};
+        args.emplace_back("profile");
+        args.insert(args.end(), words.begin(), words.end());
+        std::ostringstream out, err;
+        const int status = RunMorvactl(args, out, err, {});
+        return {status, out.str(), err.str()};
+    }
+    std::string Folder(const std::string& model) const { return GetUserDataFolder(data_, model); }
+    Json::Value ListFile(const std::string& model) const {
+        return ReadJsonFile(Folder(model) + "ProfileList.ini");
+    }
+    std::vector<std::uint8_t> Area(sim::Area area) const {
+        sim::SimBus bus({{}, {}, state_});
+        return bus.Firmware(sim::Product::Mouse).ReadArea(area);
+    }
+
+    test::TempDir dir_;
+    std::string data_ = dir_.File("data");
+    std::string state_ = dir_.File("sim.state");
+};
+
+TEST_F(ProfileCli, ListCreatesTheFirstProfileOnceAndMarksTheSelection) {
+    CliRun run = Profile({"mouse", "list"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    std::vector<Line> lines = Lines(run.out);
+    ASSERT_EQ(lines.size(), 1u);
+    EXPECT_EQ(lines[0].name, "profile1");
+    EXPECT_EQ(Selected(lines), 0);
+    EXPECT_TRUE(std::filesystem::exists(Folder("mouse") + lines[0].id + ".Json"));
+    run = Profile({"mouse", "list"});
+    EXPECT_EQ(Lines(run.out)[0].id, lines[0].id) << "not made again";
+}
+
+TEST_F(ProfileCli, EachSubcommandPrintsTheListItLeavesInTheFiles) {
+    ASSERT_EQ(Profile({"pad", "list"}, "").status, 0);
+    CliRun run = Profile({"pad", "add"}, "");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.err.find("not built"), std::string::npos) << run.err;
+    run = Profile({"pad", "copy"}, "");
+    std::vector<Line> lines = Lines(run.out);
+    EXPECT_EQ(Names(lines), (std::vector<std::string>{"profile1", "profile2", "profile2 copy"}));
+    EXPECT_EQ(Selected(lines), 1);
+    EXPECT_EQ(json::ToInt(json::Get(ListFile("MousePad"), "profileselect")), 1);
+
+    run = Profile({"pad", "rename", "PROFILE1"}, "");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.out, "");
+    run = Profile({"pad", "rename", "Race"}, "");
+    ASSERT_EQ(run.status, 0) << run.err;
+    lines = Lines(run.out);
+    EXPECT_EQ(lines[1].name, "Race");
+    const Json::Value renamed = ReadJsonFile(Folder("MousePad") + lines[1].id + ".Json");
+    EXPECT_EQ(json::ToString(json::Get(renamed, "profilename")), "Race");
+
+    const std::string file = dir_.File("Saved.json");
+    ASSERT_EQ(Profile({"pad", "export", file}, "").status, 0);
+    EXPECT_EQ(json::ToString(json::Get(ReadJsonFile(file), "profileUUID")), lines[1].id);
+    run = Profile({"pad", "import", file}, "");
+    ASSERT_EQ(run.status, 0) << run.err;
+    lines = Lines(run.out);
+    EXPECT_EQ(lines.back().name, "Saved");
+    EXPECT_NE(lines.back().id, lines[1].id);
+    EXPECT_EQ(Selected(lines), 1);
+    EXPECT_EQ(Profile({"pad", "import", dir_.Write("x.json", "{}")}, "").status, 1);
+
+    run = Profile({"pad", "select", "3"}, "");
+    EXPECT_EQ(Selected(Lines(run.out)), 3);
+    EXPECT_EQ(Profile({"pad", "select", "4"}, "").status, 1);
+    const std::string removed = Folder("MousePad") + Lines(run.out)[3].id + ".Json";
+    run = Profile({"pad", "delete"}, "");
+    lines = Lines(run.out);
+    EXPECT_EQ(Names(lines), (std::vector<std::string>{"profile1", "Race", "profile2 copy"}));
+    EXPECT_EQ(Selected(lines), 2);
+    EXPECT_FALSE(std::filesystem::exists(removed));
+}
+
+TEST_F(ProfileCli, TheLastProfileStaysAndBadWordsAreUsageErrors) {
+    ASSERT_EQ(Profile({"headset", "list"}, "").status, 0);
+    const CliRun run = Profile({"headset", "delete"}, "");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(Lines(Profile({"headset", "list"}, "").out).size(), 1u);
+    EXPECT_EQ(Profile({"tablet", "list"}, "").status, 2);
+    EXPECT_EQ(Profile({"mouse", "select", "-1"}, "").status, 2);
+    EXPECT_EQ(Profile({"mouse", "rename"}, "").status, 2);
+    EXPECT_TRUE(std::filesystem::exists(Folder("HD") + "ProfileList.ini"));
+}
+
+TEST_F(ProfileCli, SelectAndResetSendTheProfileToTheSimulatedMouse) {
+    ASSERT_EQ(Profile({"mouse", "add"}).status, 0);
+    CliRun run = Profile({"mouse", "list"});
+    std::vector<Line> lines = Lines(run.out);
+    ASSERT_EQ(Selected(lines), 1);
+
+    // Profile 0 gets its own stage 0 value and button 3.
+    const std::string path = Folder("mouse") + lines[0].id + ".Json";
+    CMouseProfiledata profile;
+    profile.SetDocumentPath(path);
+    profile.LoadDocument(path);
+    std::vector<DpiStage> stages = profile.ReadDpiStages();
+    const int value = stages[0].DpiX() + 3;
+    stages[0].SetDpiX(value);
+    stages[0].SetDpiY(value);
+    profile.WriteDpiStages(stages);
+    std::vector<KeyListEntry> keys = CompleteKeyList(profile.ReadKeyList());
+    const KeyCode factoryButton = keys[3].assignment.code;
+    const KeyCode code{0x30, 0xCD, 0x00};
+    ASSERT_NE(code, factoryButton);
+    keys[3].assignment.code = code;
+    profile.WriteKeyList(keys);
+    profile.Save();
+
+    run = Profile({"mouse", "select", "0"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(Selected(Lines(run.out)), 0);
+    const auto stage0 = [&] {
+        const auto setting = Area(sim::Area::Setting);
+        return setting[16] | setting[17] << 8;
+    };
+    EXPECT_EQ(stage0(), value);
+    const auto table = Area(sim::Area::KeyTable);
+    const auto defaults = Area(sim::Area::DefaultKeyTable);
+    // Button 3's position: where the factory table holds its reference code.
+    const KeyCode ref = MouseButtonReferences()[3];
+    std::size_t at = 0;
+    while (3 * at + 2 < defaults.size() &&
+           KeyCode{defaults[3 * at], defaults[3 * at + 1], defaults[3 * at + 2]} != ref)
+        ++at;
+    ASSERT_LT(3 * at + 2, defaults.size());
+    EXPECT_EQ((KeyCode{table[3 * at], table[3 * at + 1], table[3 * at + 2]}), code);
+
+    run = Profile({"mouse", "reset"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(stage0(), value - 3);
+    const auto after = Area(sim::Area::KeyTable);
+    EXPECT_EQ((KeyCode{after[3 * at], after[3 * at + 1], after[3 * at + 2]}), factoryButton);
+    EXPECT_EQ(json::ToString(json::Get(ReadJsonFile(path), "profilename")), "profile1");
+}
+
+}  // namespace
+}  // namespace morva::cli

@@ -14,6 +14,8 @@
 
 #include "base/debug_log.h"
 #include "device/device_tables.h"
+#include "profile/json_access.h"
+#include "profile/json_file.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_control.h"
 #include "ui/controls/register_controls.h"
@@ -22,6 +24,10 @@
 #include "ui/pages/device_page.h"
 #include "ui/pages/mouse_page.h"
 #include "ui/pages/register_pages.h"
+#include "ui/panels/device_profile.h"
+#include "ui/panels/file_dialog.h"
+#include "ui/panels/light_control.h"
+#include "ui/panels/register_panels.h"
 #include "ui/toolkit/controls.h"
 #include "ui/toolkit/resource_manager.h"
 
@@ -76,6 +82,64 @@ bool IsSelectedOption(const ui::CControlUI* control) {
     if (const auto* check = dynamic_cast<const ui::CCheckBoxUI*>(control))
         return check->IsSelected();
     return true;
+}
+
+const char* const kOperationTabs[] = {"deng_Op_tab",   "key_Op_tab",       "macro_Op_tab",
+                                      "system_Op_tab", "cursor_Op_tab",    "6533_voice_Op_tab",
+                                      "magic_Op_tab",  "Virtual7.1_Op_tab"};
+constexpr int kProfileSwitchDelayMs = 400;
+
+ui::CDeviceProfileUI* ProfilePanelOf(ui::CDevicePageUI* page) {
+    if (page == nullptr)
+        return nullptr;
+    return dynamic_cast<ui::CDeviceProfileUI*>(
+        ui::CPaintManagerUI::FindSubControlByName(page, QStringLiteral("DeviceProfileItem")));
+}
+
+void ShowTextBox(CMainWnd& window, const char* key) {
+    ShowMessageBox(&window, {}, window.Translate(QLatin1String(key)), window.Dpi(), false,
+                   kMsgButtonsConfirm);
+}
+
+// A file operation the user asked for did not happen; saying nothing would look like success.
+void ShowProfileFileError(CMainWnd& window) {
+    ShowTextBox(window, "profile_file_error");
+}
+
+void HideKeySetLayout(ui::CDevicePageUI& page) {
+    if (ui::CControlUI* keys =
+            ui::CPaintManagerUI::FindSubControlByName(&page, QStringLiteral("keyset_layout")))
+        keys->SetVisible(false);
+}
+
+// The device loads its current profile file again and gets all of it: the setting block, the
+// macros its buttons use and the key table. A reset follows the factory order and leaves
+// out the macro repair.
+template <typename ReportMacros, typename Pending>
+void LoadAndDownloadProfile(CMainWnd& window, ui::CDevicePageUI& page, bool reset,
+                            ReportMacros reportMacros, Pending pending) {
+    CTessaronUSBDevice& model = page.Model();
+    model.LoadProfile();
+    if (!reset)
+        model.RepairMacroBindings();
+    model.RefreshPage();
+    const QSize screen = ScreenPixels(window);
+    const int settings = model.DownloadSettings(0, 0, 1, screen.width(), screen.height());
+    if (reset)
+        pending("music lighting styles");
+    const int type = model.DeviceType();
+    const bool keyed = type == kDeviceTypeKeyboard || type == kDeviceTypeMouse;
+    if (reset && !keyed)
+        return;
+    if (reset && type == kDeviceTypeKeyboard)
+        HideKeySetLayout(page);
+    const bool macros = reportMacros(model);
+    // Without the key table the device would keep the previous profile's buttons.
+    const int keys = model.DownloadCurrentKeyTable(0);
+    if (reset && type == kDeviceTypeMouse)
+        HideKeySetLayout(page);
+    if (keyed && macros && (settings != kResultOk || keys != kResultOk))
+        ShowTextBox(window, "message_text_7");
 }
 
 // Opens the desktop's own mouse (which 1) or keyboard (which 0) settings with the first known
@@ -137,6 +201,7 @@ CMainWnd::CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc, DeviceSetu
     : language_(language), ipc_(ipc), simBus_(devices.simBus) {
     ui::RegisterDeviceControls();
     ui::RegisterPageControls();
+    ui::RegisterPanelControls();
     if (devices.backend != nullptr) {
         CDeviceManager::Options options;
         options.localAppData = devices.localAppData;
@@ -311,20 +376,11 @@ void CMainWnd::BuildRouter() {
 
     // Entries of panels and device pages that arrive with later work.
     router_.AddPrefix(kClick, "key_", later("key assignment panel"));
-    router_.AddPrefix(kClick, "color_option_", later("lighting panel"));
-    router_.AddPrefix(kClick, "audiocolor_option_", later("lighting panel"));
     router_.AddPrefix(kClick, "windowdeviceset_",
                       [](const TNotifyUI&, int n) { OpenDesktopSettings(n); });
     router_.AddPrefix(kClick, "DPI_color_option_", later("palette dialog"));
     const std::pair<const char*, const char*> lateClicks[] = {
         {"reset_repeat_btn", "keyboard page"},
-        {"device_add_btn", "profile panel"},
-        {"device_sub_btn", "profile panel"},
-        {"device_copy_btn", "profile panel"},
-        {"device_import_btn", "profile panel"},
-        {"device_export_btn", "profile panel"},
-        {"device_reset_btn", "profile panel"},
-        {"device_profile_edit_save_btn", "profile panel"},
         {"key_butt_keysave", "key assignment panel"},
         {"key_butt_keydefalut", "key assignment panel"},
         {"key_butt_keycancel", "key assignment panel"},
@@ -355,22 +411,24 @@ void CMainWnd::BuildRouter() {
         {"deng_same_mode", "synchronised lighting"},
         {"hs_EQ_btn_save", "headset sound panels"},
         {"hs_EQ_btn_delete", "headset sound panels"},
-        {"Close_bkColor_btn", "lighting panel"},
         {"music_setting_btn", "music window"},
     };
     for (const auto& [name, feature] : lateClicks)
         router_.AddLateExact(kClick, name, later(feature));
-    router_.AddLateExact(kClick, "profile_fun_spread_btn", later("profile panel"), true);
     for (const char* name : {"macro_inset_moveleftkey_btn", "macro_inset_moverightkey_btn",
                              "macro_inset_moveupkey_btn", "macro_inset_movedownkey_btn"}) {
         router_.AddLateExact(kClick, name, later("macro panel"), true);
     }
 
-    router_.AddExact(kItemSelect, "device_profile_combo", later("profile switch"));
-    for (const char* name : {"light_combo_modeSelect", "light_combo_custommodeSelect",
-                             "light_combo_ZZCCmodeSelect", "light_combo_audiomodeSelect"}) {
+    router_.AddExact(kItemSelect, "device_profile_combo", run([this] {
+                         // A second choice within the delay restarts it: one switch, the last.
+                         if (GetRoot())
+                             ui::CPaintManagerUI::SetTimer(GetRoot(), kTimerProfileSwitch,
+                                                           kProfileSwitchDelayMs);
+                     }));
+    // The keyboard's lighting combos come with the keyboard page.
+    for (const char* name : {"light_combo_custommodeSelect", "light_combo_ZZCCmodeSelect"})
         router_.AddExact(kItemSelect, name, later("lighting panel"));
-    }
     for (const char* name : {"keyset_function_combo", "keyset_macro_over_combo"}) {
         router_.AddExact(kItemSelect, name, later("key assignment panel"));
     }
@@ -395,63 +453,155 @@ void CMainWnd::BuildRouter() {
     for (const auto& [prefix, feature] : selectPrefixes) {
         router_.AddPrefix(kSelectChanged, prefix, later(feature));
     }
-    for (const char* name : {"winlockflag_option",
-                             "wflag_option",
-                             "6flag_option",
-                             "deng_Op_tab",
-                             "key_Op_tab",
-                             "macro_Op_tab",
-                             "system_Op_tab",
-                             "cursor_Op_tab",
-                             "6533_voice_Op_tab",
-                             "magic_Op_tab",
-                             "Virtual7.1_Op_tab",
-                             "deng_FXL_check",
-                             "deng_FXR_check",
-                             "deng_7color_check",
-                             "bullet_x_check",
-                             "bullet_y_check",
-                             "magic_enable_option",
-                             "6533_MicIn_option",
-                             "6533_MicMoniter_option",
-                             "deng_7audiocolor_check",
-                             "audio_BkColor_check",
-                             "audio_FgColor_check",
-                             "keyset_fn"}) {
+    for (const char* name :
+         {"winlockflag_option", "wflag_option", "6flag_option", "bullet_x_check", "bullet_y_check",
+          "magic_enable_option", "6533_MicIn_option", "6533_MicMoniter_option", "keyset_fn"}) {
         router_.AddLateExact(kSelectChanged, name, later(std::string("device page: ") + name));
     }
     router_.AddLateExact(kSelectChanged, "synchro_device_select", run([] {}));
 
     router_.AddPrefix(kValueChanged, "6533_eq_hz_slider_", later("headset sound panels"));
-    for (const char* name : {"repeat_rate_slider", "deng_light_slider", "deng_speed_slider",
-                             "6533_MicIn_slider", "6533_MicMoniter_slider", "R_light_slider",
-                             "G_light_slider", "B_light_slider", "key_shake_slider"}) {
+    for (const char* name :
+         {"repeat_rate_slider", "6533_MicIn_slider", "6533_MicMoniter_slider", "R_light_slider",
+          "G_light_slider", "B_light_slider", "key_shake_slider"}) {
         router_.AddLateExact(kValueChanged, name, later(std::string("device page: ") + name));
     }
-    for (const char* name : {"deng_edit_R",
-                             "deng_edit_G",
-                             "deng_edit_B",
-                             "deng_audioedit_R",
-                             "deng_audioedit_G",
-                             "deng_audioedit_B",
-                             "bullet_x_eidt",
-                             "bullet_y_eidt",
-                             "bullet_delay_eidt",
-                             "macro_delay",
-                             "keyset_keyboard_text_edit",
-                             "keyset_mouseswing_num_edit",
-                             "keyset_mouseswing_delay_edit",
-                             "keyset_mouseswing_speed_edit",
-                             "keyset_mousewheel_num_edit",
-                             "keyset_mousewheel_delay_edit",
-                             "keyset_mousewheel_speed_edit",
-                             "keyset_mousefire_interval_edit",
-                             "keyset_mousefire_num_edit",
-                             "keyset_macro_cycle_edit"}) {
+    for (const char* name : {"bullet_x_eidt", "bullet_y_eidt", "bullet_delay_eidt", "macro_delay",
+                             "keyset_keyboard_text_edit", "keyset_mouseswing_num_edit",
+                             "keyset_mouseswing_delay_edit", "keyset_mouseswing_speed_edit",
+                             "keyset_mousewheel_num_edit", "keyset_mousewheel_delay_edit",
+                             "keyset_mousewheel_speed_edit", "keyset_mousefire_interval_edit",
+                             "keyset_mousefire_num_edit", "keyset_macro_cycle_edit"}) {
         router_.AddLateExact(kKillFocus, name, later(std::string("device page: ") + name));
     }
-    router_.AddExact(kColorChanged, "deng_Color_Pallet", later("lighting panel"));
-    router_.AddExact(kColorChanged, "deng_audioColor_Pallet", later("lighting panel"));
+
+    // The profile panel of the current device.
+    auto panelEntry = [this](auto f) {
+        return [this, f](const TNotifyUI& msg, int n) {
+            ui::CDevicePageUI* page = devices_ ? devices_->CurrentDevice() : nullptr;
+            if (ui::CDeviceProfileUI* panel = ProfilePanelOf(page))
+                f(*page, *panel, msg, n);
+        };
+    };
+    // The device takes the panel's current profile, as after a switch.
+    auto follow = [this](ui::CDevicePageUI& page, ui::CDeviceProfileUI& panel) {
+        page.Model().SetProfileName(panel.GetCurrentProfileId());
+        LoadAndDownloadProfile(
+            *this, page, false, [this](CTessaronUSBDevice& d) { return ReportMacroDownload(d); },
+            [this](const char* feature) { NotBuiltYet(feature); });
+    };
+    using Panel = ui::CDeviceProfileUI;
+    using DevicePage = ui::CDevicePageUI;
+    // Adding and deleting move the list's selection: the device follows it, or it would go on
+    // with (and save into) a profile the list no longer marks, or no longer has.
+    router_.AddLateExact(
+        kClick, "device_add_btn",
+        panelEntry([this, follow](DevicePage& page, Panel& panel, const TNotifyUI&, int) {
+            if (panel.GetProfileCount() >= CProfileListStore::kMaxAddedProfiles)
+                return;
+            if (panel.AddProfile() < 0)
+                ShowProfileFileError(*this);
+            else
+                follow(page, panel);
+        }));
+    router_.AddLateExact(
+        kClick, "device_sub_btn",
+        panelEntry([this, follow](DevicePage& page, Panel& panel, const TNotifyUI&, int) {
+            if (panel.GetSelectedIndex() < 0 || panel.GetProfileCount() <= 1)
+                return;
+            if (panel.DeleteProfile() < 0)
+                ShowProfileFileError(*this);
+            else
+                follow(page, panel);
+        }));
+    router_.AddLateExact(kClick, "device_copy_btn",
+                         panelEntry([this](DevicePage&, Panel& panel, const TNotifyUI&, int) {
+                             if (panel.GetSelectedIndex() >= 0 && panel.CopyProfile() < 0)
+                                 ShowProfileFileError(*this);
+                         }));
+    const QString profileFilter = QStringLiteral("Profile Files(*.json)");
+    const QString profilePattern = QStringLiteral("*.json;");
+    router_.AddLateExact(kClick, "device_import_btn",
+                         panelEntry([this, profileFilter, profilePattern](DevicePage&, Panel& panel,
+                                                                          const TNotifyUI&, int) {
+                             if (panel.GetSelectedIndex() < 0)
+                                 return;
+                             const QString path =
+                                 ui::ShowOpenFileDialog(this, profileFilter, profilePattern);
+                             if (path.isEmpty())
+                                 return;
+                             const Json::Value doc = ReadJsonFile(path.toStdString());
+                             if (!json::Has(doc, "profilename") || !json::Has(doc, "profileUUID")) {
+                                 ShowTextBox(*this, "profile_import_error");
+                                 return;
+                             }
+                             if (panel.ImportProfile(path.toStdString()) < 0)
+                                 ShowProfileFileError(*this);
+                         }));
+    router_.AddLateExact(kClick, "device_export_btn",
+                         panelEntry([this, profileFilter, profilePattern](DevicePage&, Panel& panel,
+                                                                          const TNotifyUI&, int) {
+                             if (panel.GetSelectedIndex() < 0)
+                                 return;
+                             const QString path =
+                                 ui::ShowSaveFileDialog(this, profileFilter, profilePattern);
+                             if (!path.isEmpty() && panel.ExportProfile(path.toStdString()) < 0)
+                                 ShowProfileFileError(*this);
+                         }));
+    router_.AddLateExact(kClick, "device_reset_btn", [this](const TNotifyUI&, int) {
+        if (ShowMessageBox(this, {}, Translate(QStringLiteral("message_text_22")), dpi_, false,
+                           kMsgButtonsConfirmCancel) != CMsgWnd::kResultConfirm) {
+            return;
+        }
+        // The box waited for the user: the device may have gone meanwhile.
+        ui::CDevicePageUI* page = devices_ ? devices_->CurrentDevice() : nullptr;
+        if (ui::CDeviceProfileUI* panel = ProfilePanelOf(page)) {
+            if (panel->ResetProfile() < 0) {
+                ShowProfileFileError(*this);
+            } else {
+                LoadAndDownloadProfile(
+                    *this, *page, true,
+                    [this](CTessaronUSBDevice& d) { return ReportMacroDownload(d); },
+                    [this](const char* feature) { NotBuiltYet(feature); });
+            }
+        }
+        NotBuiltYet("key assignment panel");  // its editing state goes back to idle
+    });
+    router_.AddLateExact(kClick, "device_profile_edit_save_btn",
+                         panelEntry([this](DevicePage&, Panel& panel, const TNotifyUI&, int) {
+                             const QString name = panel.GetNameEditText();
+                             if (name.isEmpty())
+                                 return;
+                             switch (panel.RenameProfile(name)) {
+                                 case 0:
+                                     ShowTextBox(*this, "message_text_5");
+                                     break;
+                                 case 2:
+                                     ShowTextBox(*this, "message_text_25");
+                                     break;
+                                 case 1:
+                                     break;
+                                 default:
+                                     ShowProfileFileError(*this);
+                                     break;
+                             }
+                         }));
+    router_.AddLateExact(kClick, "profile_fun_spread_btn",
+                         panelEntry([](DevicePage&, Panel& panel, const TNotifyUI&, int) {
+                             panel.ShowProfileMenu(!panel.IsProfileMenuShown());
+                         }),
+                         true);
+    for (int page = 1; page <= ui::CDeviceProfileUI::kOperationPages; ++page) {
+        router_.AddLateExact(
+            kSelectChanged, kOperationTabs[page - 1], [this, page](const TNotifyUI& msg, int) {
+                ui::CDevicePageUI* device = devices_ ? devices_->CurrentDevice() : nullptr;
+                if (device == nullptr || !IsSelectedOption(msg.pSender))
+                    return;
+                device->SetFunctionType(page);
+                if (ui::CDeviceProfileUI* panel = ProfilePanelOf(device))
+                    panel->SelectOperationPage(page);
+            });
+    }
     BuildMouseRouter();
 }
 
@@ -632,6 +782,182 @@ void CMainWnd::BuildMouseRouter() {
                      mouse([this](Page& page, const TNotifyUI& msg, int) {
                          page.OnLedSelectionEnd(msg.pSender, ScreenPixels(*this));
                      }));
+
+    // The lighting panel of the current mouse: each choice goes into the model's light state,
+    // the profile, the preview and the mouse.
+    using Light = ui::CLightControlUI;
+    auto light = [this](auto f) {
+        return [this, f](const TNotifyUI& msg, int n) {
+            auto* page = devices_ ? dynamic_cast<Page*>(devices_->CurrentDevice()) : nullptr;
+            if (Light* panel = page != nullptr ? page->LightPanel() : nullptr)
+                f(*page, *panel, msg, n);
+        };
+    };
+    // ApplyLightSettings takes the light state from the profile: the profile gets it first, or
+    // the change would be undone at once.
+    auto storeLight = [](Page& page, const LightInfo& info) {
+        CTessaronMouseDevice& mouse = page.Mouse();
+        mouse.SetLightInfo(info);
+        mouse.Profile().WriteLightInfo(info);
+        mouse.SaveProfile();
+        mouse.ApplyLightSettings();
+    };
+    auto downloadLight = [this](Page& page) {
+        const QSize screen = ScreenPixels(*this);
+        if (page.Mouse().DownloadSettings(0, 0, 1, screen.width(), screen.height()) != kResultOk)
+            DebugLog("mouse: the lighting did not reach the mouse\n");
+    };
+    // A choice of the user ends the synchronised lighting of this device.
+    auto changeLight = [storeLight, downloadLight](Page& page, auto edit) {
+        LightInfo info = page.Mouse().LightState();
+        page.Mouse().CommandChannel().externalColour = false;
+        edit(info);
+        storeLight(page, info);
+        downloadLight(page);
+    };
+    auto byte = [](int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); };
+    router_.AddExact(kItemSelect, "light_combo_modeSelect",
+                     light([changeLight, byte](Page& page, Light& panel, const TNotifyUI&, int) {
+                         const int n = panel.GetMode();
+                         if (n < 0)
+                             return;
+                         panel.SelectMode(n);
+                         changeLight(page, [&](LightInfo& l) { l.selectItem = byte(n); });
+                     }));
+    router_.AddLateExact(
+        kValueChanged, "deng_light_slider",
+        light([changeLight, byte](Page& page, Light& panel, const TNotifyUI&, int) {
+            const int v = panel.GetBrightness();
+            panel.SetBrightness(v);
+            changeLight(page, [&](LightInfo& l) { l.light = byte(v); });
+        }));
+    router_.AddLateExact(
+        kValueChanged, "deng_speed_slider",
+        light([changeLight, byte](Page& page, Light& panel, const TNotifyUI&, int) {
+            const int v = panel.GetSpeed();
+            panel.SetSpeed(v);
+            changeLight(page, [&](LightInfo& l) { l.speed = byte(v); });
+        }));
+    router_.AddLateExact(kSelectChanged, "deng_7color_check",
+                         light([changeLight](Page& page, Light& panel, const TNotifyUI&, int) {
+                             const bool on = panel.GetMulticolour();
+                             panel.SetMulticolour(on);
+                             changeLight(page, [&](LightInfo& l) { l.multiColor = on ? 1 : 0; });
+                         }));
+    for (const auto& [name, direction] : {std::pair{"deng_FXL_check", 1}, {"deng_FXR_check", 0}}) {
+        router_.AddLateExact(
+            kSelectChanged, name,
+            light([changeLight, d = direction](Page& page, Light& panel, const TNotifyUI&, int) {
+                panel.SetDirection(d);
+                changeLight(page, [&](LightInfo& l) { l.fx = static_cast<std::uint8_t>(d); });
+            }));
+    }
+    // A swatch keeps the synchronised lighting going; the palette and the edits end it.
+    auto takeColour = [storeLight, downloadLight](Page& page, Light& panel, std::uint32_t colour,
+                                                  bool endsSync) {
+        LightInfo info = page.Mouse().LightState();
+        info.red = static_cast<std::uint8_t>(colour >> 16 & 0xFF);
+        info.green = static_cast<std::uint8_t>(colour >> 8 & 0xFF);
+        info.blue = static_cast<std::uint8_t>(colour & 0xFF);
+        info.multiColor = 0;
+        if (endsSync)
+            page.Mouse().CommandChannel().externalColour = false;
+        storeLight(page, info);
+        panel.SetColourText(Light::kRed, QString::number(info.red));
+        panel.SetColourText(Light::kGreen, QString::number(info.green));
+        panel.SetColourText(Light::kBlue, QString::number(info.blue));
+        panel.SetMulticolour(false);
+        panel.SetPaletteColour(Light::Argb(info.red, info.green, info.blue));
+        downloadLight(page);
+    };
+    router_.AddExact(kColorChanged, "deng_Color_Pallet",
+                     light([takeColour](Page& page, Light& panel, const TNotifyUI&, int) {
+                         takeColour(page, panel, panel.GetPaletteColour(), true);
+                     }));
+    router_.AddPrefix(kClick, "color_option_",
+                      light([takeColour](Page& page, Light& panel, const TNotifyUI&, int n) {
+                          takeColour(page, panel, panel.GetOptionColour(n), false);
+                      }));
+    const char* const colourEdits[] = {"deng_edit_R", "deng_edit_G", "deng_edit_B"};
+    for (int channel = Light::kRed; channel <= Light::kBlue; ++channel) {
+        router_.AddLateExact(
+            kKillFocus, colourEdits[channel],
+            light([takeColour, channel](Page& page, Light& panel, const TNotifyUI&, int) {
+                const LightInfo& l = page.Mouse().LightState();
+                std::array<int, 3> rgb = {l.red, l.green, l.blue};
+                // Takes the number the edit starts with; the edit then shows what was stored.
+                rgb[static_cast<std::size_t>(channel)] =
+                    ui::ColourChannelOf(panel.GetColourText(channel));
+                takeColour(page, panel, Light::Argb(rgb[0], rgb[1], rgb[2]), true);
+            }));
+    }
+
+    // Music lighting: the model keeps no music record of its own, so the profile does.
+    auto storeAudio = [](Page& page, Light& panel, const AudioLightInfo& record) {
+        const auto [a, b] = Light::PackAudioLightInfo(record);
+        CTessaronMouseDevice& mouse = page.Mouse();
+        mouse.SetLightSelection(static_cast<int>(a), static_cast<int>(b), record.colorTypeFlags);
+        mouse.Profile().WriteAudioLightInfo(record);
+        mouse.SaveProfile();
+        mouse.ApplyLightSettings();
+        // The controls show the colour being edited, or the next pick would take the other one.
+        panel.ShowAudioLightInfo(record);
+    };
+    auto audioAsShown = [storeAudio](bool takeColour) {
+        return [storeAudio, takeColour](Page& page, Light& panel, const TNotifyUI&, int) {
+            storeAudio(page, panel, panel.ReadAudioLightInfo(takeColour));
+        };
+    };
+    router_.AddExact(kItemSelect, "light_combo_audiomodeSelect", light(audioAsShown(true)));
+    router_.AddLateExact(kSelectChanged, "deng_7audiocolor_check", light(audioAsShown(true)));
+    router_.AddLateExact(kClick, "Close_bkColor_btn", light(audioAsShown(true)));
+    router_.AddLateExact(kSelectChanged, "audio_BkColor_check", light(audioAsShown(false)));
+    router_.AddLateExact(kSelectChanged, "audio_FgColor_check", light(audioAsShown(false)));
+    auto setAudioColour = [](AudioLightInfo& r, std::uint32_t colour, bool clearsMulticolour) {
+        const auto red = static_cast<std::uint8_t>(colour >> 16 & 0xFF);
+        const auto green = static_cast<std::uint8_t>(colour >> 8 & 0xFF);
+        const auto blue = static_cast<std::uint8_t>(colour & 0xFF);
+        if (r.colorTypeFlags == 1) {
+            r.fgColorR = red, r.fgColorG = green, r.fgColorB = blue;
+            if (clearsMulticolour)
+                r.sevenColorFlags = 0;
+        } else {
+            r.bkColorR = red, r.bkColorG = green, r.bkColorB = blue;
+        }
+    };
+    router_.AddExact(
+        kColorChanged, "deng_audioColor_Pallet",
+        light([storeAudio, setAudioColour](Page& page, Light& panel, const TNotifyUI&, int) {
+            const std::uint32_t colour = panel.GetAudioPaletteColour();
+            AudioLightInfo record = panel.ReadAudioLightInfo(true);
+            setAudioColour(record, colour, false);
+            storeAudio(page, panel, record);
+        }));
+    router_.AddPrefix(
+        kClick, "audiocolor_option_",
+        light([storeAudio, setAudioColour](Page& page, Light& panel, const TNotifyUI&, int n) {
+            const std::uint32_t colour = panel.GetAudioOptionColour(n);
+            AudioLightInfo record = panel.ReadAudioLightInfo(true);
+            setAudioColour(record, colour, true);
+            storeAudio(page, panel, record);
+        }));
+    const char* const audioEdits[] = {"deng_audioedit_R", "deng_audioedit_G", "deng_audioedit_B"};
+    for (int channel = 0; channel < 3; ++channel) {
+        router_.AddLateExact(
+            kKillFocus, audioEdits[channel],
+            light([storeAudio, channel](Page& page, Light& panel, const TNotifyUI&, int) {
+                const auto v = static_cast<std::uint8_t>(
+                    ui::ColourChannelOf(panel.GetAudioColourText(channel)));
+                AudioLightInfo r = panel.ReadAudioLightInfo(false);
+                if (r.colorTypeFlags == 1) {
+                    (channel == 0 ? r.fgColorR : channel == 1 ? r.fgColorG : r.fgColorB) = v;
+                    r.sevenColorFlags = 0;
+                } else {
+                    (channel == 0 ? r.bkColorR : channel == 1 ? r.bkColorG : r.bkColorB) = v;
+                }
+                storeAudio(page, panel, r);
+            }));
+    }
 }
 
 bool CMainWnd::ReportMacroDownload(CTessaronUSBDevice& device) {
@@ -684,9 +1010,22 @@ void CMainWnd::OnTimer(int id) {
         case kTimerTrayMenu:
             OpenTrayMenu();
             break;
-        case kTimerProfileSwitch:
-            NotBuiltYet("profile switch");
+        case kTimerProfileSwitch: {
+            ui::CDevicePageUI* page = devices_ ? devices_->CurrentDevice() : nullptr;
+            ui::CDeviceProfileUI* panel = ProfilePanelOf(page);
+            if (panel == nullptr || panel->GetSelectedIndex() < 0)
+                break;
+            if (panel->SelectProfile(panel->GetSelectedIndex(), false) < 0) {
+                ShowProfileFileError(*this);
+                break;
+            }
+            page->Model().SetProfileName(panel->GetCurrentProfileId());
+            LoadAndDownloadProfile(
+                *this, *page, false,
+                [this](CTessaronUSBDevice& d) { return ReportMacroDownload(d); },
+                [this](const char* feature) { NotBuiltYet(feature); });
             break;
+        }
         case kTimerGameLightEnd:
             NotBuiltYet("game lighting");
             break;

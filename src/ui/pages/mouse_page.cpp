@@ -9,6 +9,8 @@
 #include "base/name_index.h"
 #include "profile/json_file.h"
 #include "ui/controls/device_key_button.h"
+#include "ui/panels/device_profile.h"
+#include "ui/panels/light_control.h"
 #include "ui/toolkit/containers.h"
 #include "ui/toolkit/controls.h"
 #include "ui/toolkit/list.h"
@@ -24,6 +26,8 @@ constexpr char kSettingsOption[] = "mouse_device_seting_option_";
 constexpr int kPollingRates = 5;
 constexpr int kKaldoMinDpi = 200;
 constexpr int kKaldoMaxDpi = 6500;
+// Brightness and speed steps of the lighting panel.
+constexpr int kLightLevels = 4;
 constexpr std::uint32_t kWhite = 0x00FFFFFF;
 // The button list's rows: name column, assignment column.
 constexpr int kListRowHeight = 25;
@@ -154,9 +158,30 @@ void CMousePageUI::BuildPage() {
                 logoLed_ = cell;
         }
     }
-    // The profile, lighting, macro, key assignment and shoot panels arrive with their own
-    // work; their places ("DeviceProfileItem" ...) stay empty until then.
+    // The macro, key assignment and shoot panels arrive with their own work; their places
+    // ("MacroControlItem" ...) stay empty until then.
+    if (CLightControlUI* light = LightPanel()) {
+        CTessaronMouseDevice& mouse = Mouse();
+        light->SetPanelKind(mouse.DeviceType());
+        mouse.LoadDefaultData();
+        const CDeviceDefaultData& data = mouse.DefaultData();
+        light->FillModeList(data.lightModeNames, data.lightModeVisible, kLightLevels, kLightLevels);
+    }
+    if (auto* profiles = dynamic_cast<CDeviceProfileUI*>(FindOnPage("DeviceProfileItem"))) {
+        CTessaronMouseDevice& mouse = Mouse();
+        profiles->SetDeviceType(mouse.DeviceType());
+        profiles->SetFolders(mouse.GetUserDataFolder(), mouse.GetDefaultProfilePath());
+        profiles->InitProfileList();
+        profiles->SelectOperationPage(1);
+        // The panel's choice wins over whatever the model would pick by itself.
+        if (!profiles->GetCurrentProfileId().empty())
+            mouse.SetProfileName(profiles->GetCurrentProfileId());
+    }
     SelectSettingsPage(0);
+}
+
+CLightControlUI* CMousePageUI::LightPanel() const {
+    return dynamic_cast<CLightControlUI*>(FindOnPage(QStringLiteral("LightControlItem")));
 }
 
 void CMousePageUI::PresentLightFrame() {
@@ -218,6 +243,10 @@ void CMousePageUI::ShowModel() {
     SetScroll(system.scorllPage != 0, system.wheelScorlllinse);
     if (CSliderUI* click = AsSlider(FindOnPage(QStringLiteral("double_click_slider"))))
         click->SetValue(system.doubleClickTime);
+    if (CLightControlUI* light = LightPanel()) {
+        light->ShowLightInfo(Mouse().LightState());
+        light->ShowAudioLightInfo(Mouse().Profile().ReadAudioLightInfo());
+    }
     // Typed DPI needs the sensor's scale: the edits wait until the mouse has been read.
     if (sensor.maxSlider <= 0) {
         for (int i = 0; i < kMouseDpiStages; ++i) {

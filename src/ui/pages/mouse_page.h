@@ -18,6 +18,7 @@
 namespace morva::ui {
 
 class CDeviceKeyButtonUI;
+class CLightControlUI;
 
 class CMousePageUI : public CDevicePageUI {
 public:
@@ -73,6 +74,8 @@ public:
     QString KeyToolTitle(int button) const;
     QString KeyToolText(int button) const;
     CDeviceKeyButtonUI* LogoLed() const { return logoLed_; }
+    // The page's lighting panel ("LightControlItem"); null when the layout has none.
+    CLightControlUI* LightPanel() const;
 
     // The rubber band on `container` ended. With every LED selected the profile file is read
     // again and sent to the mouse (screen: its size in pixels); true when that happened.

@@ -1,0 +1,35 @@
+#include "ui/panels/register_panels.h"
+
+#include "ui/panels/color_palette.h"
+#include "ui/panels/device_profile.h"
+#include "ui/panels/key_set_control.h"
+#include "ui/panels/light_control.h"
+#include "ui/toolkit/dialog_builder.h"
+
+namespace morva::ui {
+
+void RegisterPanelControls() {
+    CControlFactory& factory = CControlFactory::Instance();
+    // Factory creators hand back parentless controls; the builder gives them a parent.
+    const auto profile = []() -> CControlUI* { return new CDeviceProfileUI; };
+    const auto light = []() -> CControlUI* { return new CLightControlUI; };
+    const auto keys = []() -> CControlUI* { return new CKeySetControlUI; };
+    const auto palette = []() -> CControlUI* { return new CColorPaletteUI; };
+    factory.RegistControl(QStringLiteral("DeviceProfileUI"), profile);
+    factory.RegistControl(QStringLiteral("CDeviceProfileUI"), profile);
+    factory.RegistControl(QStringLiteral("LightControlUI"), light);
+    factory.RegistControl(QStringLiteral("CLightControlUI"), light);
+    factory.RegistControl(QStringLiteral("KeySetControlUI"), keys);
+    factory.RegistControl(QStringLiteral("CKeySetControlUI"), keys);
+    factory.RegistControl(QStringLiteral("ColorPalette"), palette);
+    factory.RegistControl(QStringLiteral("ColorPaletteUI"), palette);
+    factory.RegistControl(QStringLiteral("CColorPaletteUI"), palette);
+    factory.RegistSubLayout(QStringLiteral("DeviceProfile"),
+                            QStringLiteral("XML/CustomControlXML/DeviceProfile.xml"));
+    factory.RegistSubLayout(QStringLiteral("LightControl"),
+                            QStringLiteral("XML/CustomControlXML/LightControl.xml"));
+    factory.RegistSubLayout(QStringLiteral("KeySetControl"),
+                            QStringLiteral("XML/CustomControlXML/KeySetControl.xml"));
+}
+
+}  // namespace morva::ui

@@ -375,16 +375,11 @@ void CMainWnd::BuildRouter() {
     router_.AddExact(kClick, "setbtn", later("settings window"));
 
     // Entries of panels and device pages that arrive with later work.
-    router_.AddPrefix(kClick, "key_", later("key assignment panel"));
     router_.AddPrefix(kClick, "windowdeviceset_",
                       [](const TNotifyUI&, int n) { OpenDesktopSettings(n); });
     router_.AddPrefix(kClick, "DPI_color_option_", later("palette dialog"));
     const std::pair<const char*, const char*> lateClicks[] = {
         {"reset_repeat_btn", "keyboard page"},
-        {"key_butt_keysave", "key assignment panel"},
-        {"key_butt_keydefalut", "key assignment panel"},
-        {"key_butt_keycancel", "key assignment panel"},
-        {"key_butt_prosave", "key assignment panel"},
         {"macro_btn_starredio", "macro recording"},
         {"macro_btn_stopredio", "macro recording"},
         {"macro_btn_name_add", "macro panel"},
@@ -429,18 +424,8 @@ void CMainWnd::BuildRouter() {
     // The keyboard's lighting combos come with the keyboard page.
     for (const char* name : {"light_combo_custommodeSelect", "light_combo_ZZCCmodeSelect"})
         router_.AddExact(kItemSelect, name, later("lighting panel"));
-    for (const char* name : {"keyset_function_combo", "keyset_macro_over_combo"}) {
-        router_.AddExact(kItemSelect, name, later("key assignment panel"));
-    }
     router_.AddExact(kItemSelect, "macro_name_list", later("macro panel"));
     router_.AddExact(kItemSelect, "custom_eq_name_combo", later("headset sound panels"));
-    for (const char* name :
-         {"keyset_function_combo", "keyset_mousekey_combo", "keyset_mouseswing_combo",
-          "keyset_mousewheel_combo", "keyset_mousedpi_combo", "keyset_media_combo",
-          "keyset_system_combo", "keyset_macro_combo", "keyset_macro_over_combo",
-          "keyset_gunkey_combo", "keyset_combokey_combo"}) {
-        router_.AddAlso(kItemSelect, name, later("key assignment apply"));
-    }
 
     const std::pair<const char*, const char*> selectPrefixes[] = {
         {"repeat_delay_check_", "keyboard page"},
@@ -448,7 +433,6 @@ void CMainWnd::BuildRouter() {
         {"bullet_op_", "shoot panel"},
         {"magic_option_", "headset sound panels"},
         {"6533_eq_option_", "headset sound panels"},
-        {"key_ComBox_check_", "key assignment panel"},
     };
     for (const auto& [prefix, feature] : selectPrefixes) {
         router_.AddPrefix(kSelectChanged, prefix, later(feature));
@@ -466,12 +450,8 @@ void CMainWnd::BuildRouter() {
           "G_light_slider", "B_light_slider", "key_shake_slider"}) {
         router_.AddLateExact(kValueChanged, name, later(std::string("device page: ") + name));
     }
-    for (const char* name : {"bullet_x_eidt", "bullet_y_eidt", "bullet_delay_eidt", "macro_delay",
-                             "keyset_keyboard_text_edit", "keyset_mouseswing_num_edit",
-                             "keyset_mouseswing_delay_edit", "keyset_mouseswing_speed_edit",
-                             "keyset_mousewheel_num_edit", "keyset_mousewheel_delay_edit",
-                             "keyset_mousewheel_speed_edit", "keyset_mousefire_interval_edit",
-                             "keyset_mousefire_num_edit", "keyset_macro_cycle_edit"}) {
+    for (const char* name :
+         {"bullet_x_eidt", "bullet_y_eidt", "bullet_delay_eidt", "macro_delay"}) {
         router_.AddLateExact(kKillFocus, name, later(std::string("device page: ") + name));
     }
 
@@ -603,6 +583,7 @@ void CMainWnd::BuildRouter() {
             });
     }
     BuildMouseRouter();
+    BuildKeySetRouter();
 }
 
 void CMainWnd::BuildMouseRouter() {
@@ -962,19 +943,20 @@ void CMainWnd::BuildMouseRouter() {
 
 bool CMainWnd::ReportMacroDownload(CTessaronUSBDevice& device) {
     const int result = device.DownloadMacros(device.GetUsedMacros());
+    ShowMacroDownloadResult(result);
+    return result == 0;
+}
+
+void CMainWnd::ShowMacroDownloadResult(int result) {
     if (result < 0) {
         ShowMessageBox(this, {}, Translate(QStringLiteral("message_text_7")), dpi_, false,
                        kMsgButtonsConfirm);
-        return false;
-    }
-    if (result > 0) {
+    } else if (result > 0) {
         // The translation is a format with "%d"; it is filled in as text, never as a format.
         QString text = Translate(QStringLiteral("message_text_16"));
         text.replace(QLatin1String("%d"), QString::number(result));
         ShowMessageBox(this, {}, text, dpi_, false, kMsgButtonsConfirm);
-        return false;
     }
-    return true;
 }
 
 void CMainWnd::WindowStart() {

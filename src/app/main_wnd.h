@@ -105,6 +105,10 @@ private:
     // Writes the macros the device's buttons use; a failure or an image too large for the
     // device is shown to the user. True when nothing went wrong.
     bool ReportMacroDownload(CTessaronUSBDevice& device);
+    // The message a macro download result calls for (none for 0).
+    void ShowMacroDownloadResult(int result);
+    // The key assignment panel's entries (key_set_routes.cpp).
+    void BuildKeySetRouter();
     void WindowStart();
     void OnTimer(int id);
     void OpenTrayMenu();

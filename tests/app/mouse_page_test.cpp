@@ -19,6 +19,7 @@
 #include "app/msg_wnd.h"
 #include "device/key_codes.h"
 #include "device/models/mouse_device.h"
+#include "profile/json_file.h"
 #include "sim/sim_bus.h"
 #include "support/temp_dir.h"
 #include "ui/controls/device_key_button.h"
@@ -26,6 +27,7 @@
 #include "ui/pages/device_option.h"
 #include "ui/pages/mouse_page.h"
 #include "ui/pages/power_panel.h"
+#include "ui/panels/key_set_control.h"
 #include "ui/toolkit/controls.h"
 #include "ui/toolkit/list.h"
 #include "ui/toolkit/paint_manager.h"
@@ -203,6 +205,81 @@ TEST_F(MousePageTest, ProfileSwitchOnTheMouseRefreshesThePage) {
     EXPECT_EQ(Mouse().SettingCopy()[12], 2);
     EXPECT_TRUE(QTest::qWaitFor([&] { return slider->GetValue() == shown; }, 3000))
         << "shown again from the model";
+}
+
+TEST_F(MousePageTest, KeyAssignmentPanelPutsTheRightBytesInTheKeyTable) {
+    Connect();
+    // Three macros; the button will use the third, repeated six times.
+    Json::Value list;
+    for (int i = 0; i < 3; ++i) {
+        list["MacroInfo"][i]["MacroName"] = "m" + std::to_string(i);
+        list["MacroInfo"][i]["Guid"] = "g" + std::to_string(i);
+        Json::Value mac;
+        mac["Events"][0]["Action"] = "down";
+        mac["Events"][0]["Type"] = 10;
+        mac["Events"][0]["Button"] = 4;
+        ASSERT_EQ(
+            WriteJsonFile(Mouse().GetUserDataFolder() + "g" + std::to_string(i) + ".mac", mac), 0);
+    }
+    ASSERT_EQ(WriteJsonFile(Mouse().GetUserDataFolder() + "macro.config", list), 0);
+
+    Route("click", Find("key_3"));
+    ui::CKeySetControlUI* panel = page_->KeySetPanel();
+    ASSERT_NE(panel, nullptr);
+    ASSERT_TRUE(panel->IsVisible());
+    auto* functions = Find<ui::CComboUI>("keyset_function_combo");
+    auto choose = [&](int category) {
+        for (int i = 0; i < functions->GetCount(); ++i) {
+            if (functions->GetItemUserData(i).toInt() == category)
+                functions->SelectItem(i, false, false);
+        }
+        Route("itemselect", functions);
+    };
+    auto pick = [&](const char* combo, int row) {
+        Find<ui::CComboUI>(QString::fromLatin1(combo))->SelectItem(row, false, false);
+        Route("itemselect", Find(QString::fromLatin1(combo)));
+    };
+    auto table = [&] {
+        const auto bytes = bus_->Firmware(Product::Mouse).ReadArea(sim::Area::KeyTable);
+        const auto at = static_cast<std::size_t>(3 * Mouse().ButtonPosition(3));
+        return KeyCode{bytes[at], bytes[at + 1], bytes[at + 2]};
+    };
+
+    choose(kCategoryMedia);
+    pick("keyset_media_combo", 1);
+    EXPECT_EQ(table(), (KeyCode{0x30, 0xCD, 0x00}));
+    EXPECT_EQ(page_->KeyToolText(3), window_->Translate(QStringLiteral("media_play")));
+
+    choose(kCategoryDpi);
+    pick("keyset_mousedpi_combo", 2);
+    EXPECT_EQ(table(), (KeyCode{0x13, 0x03, 0x00}));
+
+    choose(kCategoryMacro);
+    pick("keyset_macro_combo", 2);
+    pick("keyset_macro_over_combo", kMacroRepeatCounted);
+    Find("keyset_macro_cycle_edit")->SetText(QStringLiteral("6"));
+    Route("killfocus", Find("keyset_macro_cycle_edit"));
+    EXPECT_EQ(Mouse().KeyList()[3].assignment.code, (KeyCode{0x71, 2, 6}));
+    EXPECT_EQ(table(), (KeyCode{0x71, 0, 6})) << "the macro's slot among the used ones";
+
+    choose(kCategoryShortcut);
+    pick("keyset_combokey_combo", 0);
+    EXPECT_EQ(table(), OfficeShortcutCodes[0]);
+
+    Route("click", Find("key_butt_keydefalut"));
+    Route("click", Find("key_butt_keysave"));
+    EXPECT_EQ(table(), MouseButtonReferences()[3]);
+    EXPECT_EQ(Saved().ReadKeyList()[3].assignment.code, MouseButtonReferences()[3]);
+}
+
+TEST_F(MousePageTest, TheOnlyLeftButtonKeepsItsFunction) {
+    Connect();
+    AnswerBoxes(true);
+    Route("click", Find("key_0"));
+    answer_.stop();
+    ASSERT_EQ(boxTexts_.size(), 1);
+    EXPECT_EQ(boxTexts_.front(), window_->Translate(QStringLiteral("message_text_6")));
+    EXPECT_FALSE(page_->KeySetPanel()->IsVisible());
 }
 
 TEST_F(MousePageTest, BindsElevenKeysAndFifteenLedsOnTheDrawnMouse) {

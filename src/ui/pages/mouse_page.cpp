@@ -10,6 +10,7 @@
 #include "profile/json_file.h"
 #include "ui/controls/device_key_button.h"
 #include "ui/panels/device_profile.h"
+#include "ui/panels/key_set_control.h"
 #include "ui/panels/light_control.h"
 #include "ui/toolkit/containers.h"
 #include "ui/toolkit/controls.h"
@@ -158,8 +159,16 @@ void CMousePageUI::BuildPage() {
                 logoLed_ = cell;
         }
     }
-    // The macro, key assignment and shoot panels arrive with their own work; their places
-    // ("MacroControlItem" ...) stay empty until then.
+    // The macro and shoot panels arrive with their own work; their places stay empty.
+    if (CKeySetControlUI* keys = KeySetPanel()) {
+        keys->SetPanelDeviceType(kDeviceTypeMouse);
+        Mouse().LoadDefaultData();
+        QStringList macros;
+        for (const std::string& name : Mouse().DefaultData().macroNames)
+            macros << QString::fromStdString(name);
+        keys->FillMacroList(macros);
+        keys->SetVisible(false);
+    }
     if (CLightControlUI* light = LightPanel()) {
         CTessaronMouseDevice& mouse = Mouse();
         light->SetPanelKind(mouse.DeviceType());
@@ -560,6 +569,27 @@ bool CMousePageUI::OnLedSelectionEnd(CControlUI* container, QSize screen) {
     mouse.DownloadSettings(0, 0, 1, screen.width(), screen.height());
     mouse.ApplyLightSettings();
     return true;
+}
+
+CKeySetControlUI* CMousePageUI::KeySetPanel() const {
+    return dynamic_cast<CKeySetControlUI*>(FindOnPage(QStringLiteral("KeySetControlItem")));
+}
+
+void CMousePageUI::SelectKey(int n) {
+    Mouse().SelectKey(n);
+    CKeySetControlUI* keys = KeySetPanel();
+    if (keys == nullptr)
+        return;
+    // The macro list may have changed since the page was built.
+    Mouse().LoadDefaultData();
+    QStringList macros;
+    for (const std::string& name : Mouse().DefaultData().macroNames)
+        macros << QString::fromStdString(name);
+    keys->FillMacroList(macros);
+    keys->SetVisible(true);
+    const std::vector<KeyListEntry> list = Mouse().KeyList();
+    if (n >= 0 && static_cast<std::size_t>(n) < list.size())
+        keys->SetKeyEntryParts(list[static_cast<std::size_t>(n)]);
 }
 
 }  // namespace morva::ui

@@ -19,6 +19,7 @@ namespace morva::ui {
 
 class CDeviceKeyButtonUI;
 class CLightControlUI;
+class CKeySetControlUI;
 
 class CMousePageUI : public CDevicePageUI {
 public:
@@ -76,6 +77,10 @@ public:
     CDeviceKeyButtonUI* LogoLed() const { return logoLed_; }
     // The page's lighting panel ("LightControlItem"); null when the layout has none.
     CLightControlUI* LightPanel() const;
+    // The page's key assignment panel ("KeySetControlItem"); null when the layout has none.
+    CKeySetControlUI* KeySetPanel() const;
+    // Selects button n for editing: the key assignment panel shows its functions.
+    void SelectKey(int n);
 
     // The rubber band on `container` ended. With every LED selected the profile file is read
     // again and sent to the mouse (screen: its size in pixels); true when that happened.

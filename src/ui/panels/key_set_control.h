@@ -5,6 +5,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <cstdint>
+#include <optional>
+#include <utility>
+
 #include "device/models/key_assignment.h"
 #include "profile/profile_records.h"
 #include "ui/toolkit/containers.h"
@@ -13,8 +17,16 @@ namespace morva::ui {
 
 class CComboUI;
 
+// Notification the panel sends after it captured a key into the key edit.
+inline constexpr char kNotifyKeyCapture[] = "keycapture";
+
+// The key name table's scan code (set 1, with its extended flag) of a key the X server
+// reports by its keycode; nothing for keys the table does not know.
+std::optional<std::pair<std::uint8_t, bool>> ScanCodeOfX11Keycode(int keycode);
+
 class CKeySetControlUI : public CHorizontalLayoutUI {
 public:
+    void DoInit() override;
     QString GetClass() const override { return QStringLiteral("KeySetControl"); }
 
     // 1 keyboard (no DPI or gun key functions), 2 mouse.
@@ -52,6 +64,9 @@ public:
 
     // The fields as the controls hold them.
     KeyAssignFields Fields() const;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     CControlUI* Find(const char* name) const;

@@ -7,6 +7,7 @@
 #include "ui/pages/mouse_page.h"
 #include "ui/panels/key_set_control.h"
 #include "ui/toolkit/controls.h"
+#include "ui/toolkit/paint_manager.h"
 
 namespace morva::app {
 namespace {
@@ -32,6 +33,24 @@ bool IsLastLeftButton(const std::vector<KeyListEntry>& keys, int n) {
 
 }  // namespace
 
+void CMainWnd::SetEditingState(int lock, int saved) {
+    ui::CDevicePageUI* page = devices_ ? devices_->CurrentDevice() : nullptr;
+    if (lock != 0) {
+        if (ui::CControlUI* tabs = FindControl(QStringLiteral("device_select_layout")))
+            tabs->SetEnabled(saved != 0);
+        if (page != nullptr) {
+            if (ui::CControlUI* profiles = ui::CPaintManagerUI::FindSubControlByName(
+                    page, QStringLiteral("DeviceProfileItem")))
+                profiles->SetEnabled(saved != 0);
+        }
+    }
+    if (auto* mouse = dynamic_cast<ui::CMousePageUI*>(page)) {
+        if (ui::CKeySetControlUI* panel = mouse->KeySetPanel())
+            panel->SetEditButtonsEnabled(saved == 0);
+    }
+    editingSaved_ = saved;
+}
+
 void CMainWnd::BuildKeySetRouter() {
     using Page = ui::CMousePageUI;
     auto withPanel = [this](auto f) {
@@ -43,7 +62,7 @@ void CMainWnd::BuildKeySetRouter() {
         };
     };
     // Apply: the panel's code becomes the selected button's assignment and goes to the mouse.
-    auto apply = [](Page& page, ui::CKeySetControlUI& panel) {
+    auto apply = [this](Page& page, ui::CKeySetControlUI& panel) {
         CTessaronMouseDevice& mouse = page.Mouse();
         const int key = mouse.SelectedKey();
         std::vector<KeyListEntry> keys = mouse.KeyList();
@@ -54,7 +73,7 @@ void CMainWnd::BuildKeySetRouter() {
         mouse.SaveProfile();
         mouse.DownloadCurrentKeyTable(0);
         page.UpdateKeyLabels();
-        panel.SetEditButtonsEnabled(true);
+        SetEditingState(0, 0);
     };
 
     router_.AddPrefix(ui::kNotifyClick, "key_",
@@ -112,13 +131,14 @@ void CMainWnd::BuildKeySetRouter() {
         }));
     router_.AddExact(ui::kNotifyClick, "key_butt_keysave", applyOnly);
     router_.AddExact(ui::kNotifyClick, "key_butt_keydefalut",
-                     withPanel([](Page&, ui::CKeySetControlUI& panel, const TNotifyUI&, int) {
+                     withPanel([this](Page&, ui::CKeySetControlUI& panel, const TNotifyUI&, int) {
                          panel.ShowDefault();
-                         panel.SetEditButtonsEnabled(true);
+                         SetEditingState(0, 0);
                      }));
     router_.AddExact(ui::kNotifyClick, "key_butt_keycancel",
-                     withPanel([](Page&, ui::CKeySetControlUI& panel, const TNotifyUI&, int) {
+                     withPanel([this](Page&, ui::CKeySetControlUI& panel, const TNotifyUI&, int) {
                          panel.ShowAssignment();
+                         SetEditingState(0, 1);
                      }));
     router_.AddExact(
         ui::kNotifyClick, "key_butt_prosave",
@@ -136,6 +156,7 @@ void CMainWnd::BuildKeySetRouter() {
                 ShowMessageBox(this, {}, Translate(QStringLiteral("message_text_7")), Dpi(), false,
                                kMsgButtonsConfirm);
             mouse.SaveProfile();
+            SetEditingState(0, 1);
         }));
 }
 

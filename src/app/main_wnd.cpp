@@ -545,7 +545,7 @@ void CMainWnd::BuildRouter() {
                     [this](const char* feature) { NotBuiltYet(feature); });
             }
         }
-        NotBuiltYet("key assignment panel");  // its editing state goes back to idle
+        SetEditingState(0, 0);  // the key assignment panel shows what was restored
     });
     router_.AddLateExact(kClick, "device_profile_edit_save_btn",
                          panelEntry([this](DevicePage&, Panel& panel, const TNotifyUI&, int) {

@@ -58,6 +58,10 @@ public:
     void AdaptToDisplay();
     static int DpiForMonitor(int width, int height);
     void BringToFront();
+    // Editing state of the key assignment: while `lock` is set the device tabs and the
+    // profile panel follow `saved`; the panel's buttons are usable while a change is unsaved.
+    void SetEditingState(int lock, int saved);
+    int EditingSaved() const { return editingSaved_; }
     // Started from the session's autostart: the window stays in the tray until asked for.
     void SetStartHidden(bool hidden) { startHidden_ = hidden; }
     void ToggleFromTray();
@@ -136,6 +140,7 @@ private:
     bool started_ = false;
     bool shownOnce_ = false;
     bool startHidden_ = false;
+    int editingSaved_ = 1;
     std::map<std::string, int> pending_;
     sim::SimBus* simBus_ = nullptr;
     std::unique_ptr<CDeviceManager> devices_;

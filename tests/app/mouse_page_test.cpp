@@ -270,6 +270,18 @@ TEST_F(MousePageTest, KeyAssignmentPanelPutsTheRightBytesInTheKeyTable) {
     Route("click", Find("key_butt_keysave"));
     EXPECT_EQ(table(), MouseButtonReferences()[3]);
     EXPECT_EQ(Saved().ReadKeyList()[3].assignment.code, MouseButtonReferences()[3]);
+    EXPECT_EQ(window_->EditingSaved(), 0);
+    EXPECT_TRUE(Find("key_butt_prosave")->IsEnabled()) << "a change waits to be saved";
+    Route("click", Find("key_butt_prosave"));
+    EXPECT_EQ(window_->EditingSaved(), 1);
+    EXPECT_FALSE(Find("key_butt_prosave")->IsEnabled());
+
+    // Macro recording locks the device tabs and the profile panel until it is saved.
+    window_->SetEditingState(1, 0);
+    EXPECT_FALSE(window_->FindControl("device_select_layout")->IsEnabled());
+    EXPECT_FALSE(Find("DeviceProfileItem")->IsEnabled());
+    window_->SetEditingState(1, 1);
+    EXPECT_TRUE(window_->FindControl("device_select_layout")->IsEnabled());
 }
 
 TEST_F(MousePageTest, TheOnlyLeftButtonKeepsItsFunction) {

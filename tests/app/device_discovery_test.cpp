@@ -9,6 +9,7 @@
 #include <QThread>
 
 #include "app/main_wnd.h"
+#include "app/sim_window.h"
 #include "sim/sim_bus.h"
 #include "support/fake_hid_backend.h"
 #include "support/temp_dir.h"
@@ -24,10 +25,6 @@ namespace {
 using namespace std::chrono_literals;
 using sim::Link;
 using sim::Product;
-
-QString ResDir() {
-    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("../../res"));
-}
 
 // A model that reads its information block like a product does and counts what the
 // program asks of it.
@@ -61,33 +58,17 @@ public:
 class DeviceDiscoveryTest : public ::testing::Test {
 protected:
     void Start(std::vector<Link> plugged, hid::IHidBackend* backend = nullptr) {
-        ui::CResourceManager::Instance().SetResourcePath(ResDir() + "/skin");
-        ASSERT_TRUE(ui::CResourceManager::Instance().LoadResource());
-        settings_ = std::make_unique<QSettings>(QString::fromStdString(dir_.File("s.ini")),
-                                                QSettings::IniFormat);
-        language_ = std::make_unique<ui::CLanguageManager>(ResDir() + "/DefaultData",
-                                                           ResDir() + "/skin", *settings_);
-        sim::SimBusOptions options;
-        options.plugged = std::move(plugged);
-        bus_ = std::make_unique<sim::SimBus>(options);
-        DeviceSetup setup;
-        setup.backend = backend != nullptr ? backend : bus_.get();
-        setup.simBus = bus_.get();
-        setup.localAppData = dir_.path().string();
-        setup.resourceFolder = (ResDir() + "/").toStdString();
-        setup.makeModel = [](hid::IHidBackend& b) {
+        auto probe = [](hid::IHidBackend& b) -> std::unique_ptr<CTessaronUSBDevice> {
             auto model = std::make_unique<ProbeModel>(b);
             model->CommandChannel().cableTimeoutMs = 100;
             model->CommandChannel().receiverTimeoutMs = 100;
             return model;
         };
-        window_ = std::make_unique<CMainWnd>(*language_, nullptr, std::move(setup));
-        ASSERT_TRUE(window_->Create());
-        devices_ = window_->Devices();
-        ASSERT_NE(devices_, nullptr);
-        devices_->CreateFixedPages();
+        ASSERT_TRUE(sim_.Start(std::move(plugged), backend, probe));
+        bus_ = sim_.bus.get();
+        window_ = sim_.window.get();
+        devices_ = sim_.devices;
     }
-    void TearDown() override { window_.reset(); }
 
     void Poll() {
         devices_->PollDevicesOnce();
@@ -110,11 +91,9 @@ protected:
         return text;
     }
 
-    test::TempDir dir_;
-    std::unique_ptr<QSettings> settings_;
-    std::unique_ptr<ui::CLanguageManager> language_;
-    std::unique_ptr<sim::SimBus> bus_;
-    std::unique_ptr<CMainWnd> window_;
+    test::SimWindow sim_;
+    sim::SimBus* bus_ = nullptr;
+    CMainWnd* window_ = nullptr;
     CDeviceManager* devices_ = nullptr;
 };
 
@@ -287,7 +266,7 @@ TEST_F(DeviceDiscoveryTest, SecondIdenticalInterfaceIsIgnored) {
     EXPECT_EQ(devices_->Slots().Slot(8).path, "a#vid_320f&pid_1004&mi_01&col04");
     EXPECT_EQ(Page(kKindMousePad)->Model().CommandChannel().wired.InterfacePath(),
               "a#vid_320f&pid_1004&mi_01&col04");
-    window_.reset();  // its pages hold connections of the local backend
+    sim_.window.reset();  // its pages hold connections of the local backend
 }
 
 // The simulated bus, refusing the device's own (writable) opens of one path a number of times.
@@ -330,7 +309,7 @@ TEST_F(DeviceDiscoveryTest, FailedSwitchReleasesTheSlotAndTheNextPollRetries) {
     Poll();
     EXPECT_TRUE(Channel(kKindMouse).IsOpen());
     EXPECT_FALSE(Channel(kKindMouse).ViaReceiver()) << "the retry switched to the cable";
-    window_.reset();
+    sim_.window.reset();
 }
 
 }  // namespace

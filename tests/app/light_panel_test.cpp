@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/main_wnd.h"
+#include "app/sim_window.h"
 #include "device/models/mouse_device.h"
 #include "sim/sim_bus.h"
 #include "support/temp_dir.h"
@@ -35,10 +36,6 @@ using sim::Product;
 using ui::CControlUI;
 using ui::CLightControlUI;
 
-QString ResDir() {
-    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("../../res"));
-}
-
 // The rows UpdateLayouts switches, in the order of the layout tables.
 const char* const kRows[] = {"lighteffect_layout", "deng_7color_check", "deng_color_layout",
                              "colorpallet_layout", "deng_fx_layout",    "deng_light_layout",
@@ -47,25 +44,10 @@ const char* const kRows[] = {"lighteffect_layout", "deng_7color_check", "deng_co
 class LightPanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ui::CResourceManager::Instance().SetResourcePath(ResDir() + "/skin");
-        ASSERT_TRUE(ui::CResourceManager::Instance().LoadResource());
-        settings_ = std::make_unique<QSettings>(QString::fromStdString(dir_.File("s.ini")),
-                                                QSettings::IniFormat);
-        language_ = std::make_unique<ui::CLanguageManager>(ResDir() + "/DefaultData",
-                                                           ResDir() + "/skin", *settings_);
-        sim::SimBusOptions options;
-        options.plugged = {Link::Mouse};
-        bus_ = std::make_unique<sim::SimBus>(options);
-        DeviceSetup setup;
-        setup.backend = bus_.get();
-        setup.simBus = bus_.get();
-        setup.localAppData = dir_.path().string();
-        setup.resourceFolder = (ResDir() + "/").toStdString();
-        window_ = std::make_unique<CMainWnd>(*language_, nullptr, std::move(setup));
-        ASSERT_TRUE(window_->Create());
-        window_->ApplyLanguage(0);
-        devices_ = window_->Devices();
-        devices_->CreateFixedPages();
+        ASSERT_TRUE(sim_.Start({Link::Mouse}));
+        bus_ = sim_.bus.get();
+        window_ = sim_.window.get();
+        devices_ = sim_.devices;
         page_ = dynamic_cast<ui::CMousePageUI*>(devices_->PageOfKind(kKindMouse));
         ASSERT_NE(page_, nullptr);
         panel_ = page_->LightPanel();
@@ -75,7 +57,6 @@ protected:
         ASSERT_EQ(devices_->CurrentDevice(), page_);
         QCoreApplication::processEvents();
     }
-    void TearDown() override { window_.reset(); }
 
     CTessaronMouseDevice& Mouse() { return page_->Mouse(); }
     template <typename T = CControlUI>
@@ -142,11 +123,10 @@ protected:
         return CLightControlUI::Argb(l.red, l.green, l.blue);
     }
 
-    test::TempDir dir_;
-    std::unique_ptr<QSettings> settings_;
-    std::unique_ptr<ui::CLanguageManager> language_;
-    std::unique_ptr<sim::SimBus> bus_;
-    std::unique_ptr<CMainWnd> window_;
+    test::SimWindow sim_;
+    test::TempDir& dir_ = sim_.dir;
+    sim::SimBus* bus_ = nullptr;
+    CMainWnd* window_ = nullptr;
     CDeviceManager* devices_ = nullptr;
     ui::CMousePageUI* page_ = nullptr;
     CLightControlUI* panel_ = nullptr;

@@ -17,6 +17,7 @@
 
 #include "app/main_wnd.h"
 #include "app/msg_wnd.h"
+#include "app/sim_window.h"
 #include "device/key_codes.h"
 #include "device/models/mouse_device.h"
 #include "profile/json_file.h"
@@ -40,10 +41,6 @@ using sim::Link;
 using sim::Product;
 using ui::CControlUI;
 
-QString ResDir() {
-    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("../../res"));
-}
-
 // Where stage i's bytes start in the mouse's setting block.
 constexpr std::size_t StageAt(int i) {
     return 14 + 9 * static_cast<std::size_t>(i);
@@ -52,25 +49,10 @@ constexpr std::size_t StageAt(int i) {
 class MousePageTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ui::CResourceManager::Instance().SetResourcePath(ResDir() + "/skin");
-        ASSERT_TRUE(ui::CResourceManager::Instance().LoadResource());
-        settings_ = std::make_unique<QSettings>(QString::fromStdString(dir_.File("s.ini")),
-                                                QSettings::IniFormat);
-        language_ = std::make_unique<ui::CLanguageManager>(ResDir() + "/DefaultData",
-                                                           ResDir() + "/skin", *settings_);
-        sim::SimBusOptions options;
-        options.plugged = {Link::Mouse};
-        bus_ = std::make_unique<sim::SimBus>(options);
-        DeviceSetup setup;
-        setup.backend = bus_.get();
-        setup.simBus = bus_.get();
-        setup.localAppData = dir_.path().string();
-        setup.resourceFolder = (ResDir() + "/").toStdString();
-        window_ = std::make_unique<CMainWnd>(*language_, nullptr, std::move(setup));
-        ASSERT_TRUE(window_->Create());
-        window_->ApplyLanguage(0);
-        devices_ = window_->Devices();
-        devices_->CreateFixedPages();
+        ASSERT_TRUE(sim_.Start({Link::Mouse}));
+        bus_ = sim_.bus.get();
+        window_ = sim_.window.get();
+        devices_ = sim_.devices;
         page_ = dynamic_cast<ui::CMousePageUI*>(devices_->PageOfKind(kKindMouse));
         ASSERT_NE(page_, nullptr);
         answer_.callOnTimeout([this] {
@@ -86,7 +68,6 @@ protected:
             }
         });
     }
-    void TearDown() override { window_.reset(); }
 
     // Plugs the mouse in and waits until the page has read it.
     void Connect() {
@@ -139,11 +120,10 @@ protected:
         answer_.start(20);
     }
 
-    test::TempDir dir_;
-    std::unique_ptr<QSettings> settings_;
-    std::unique_ptr<ui::CLanguageManager> language_;
-    std::unique_ptr<sim::SimBus> bus_;
-    std::unique_ptr<CMainWnd> window_;
+    test::SimWindow sim_;
+    test::TempDir& dir_ = sim_.dir;
+    sim::SimBus* bus_ = nullptr;
+    CMainWnd* window_ = nullptr;
     CDeviceManager* devices_ = nullptr;
     ui::CMousePageUI* page_ = nullptr;
     QTimer answer_;

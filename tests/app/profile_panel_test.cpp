@@ -14,6 +14,7 @@
 
 #include "app/main_wnd.h"
 #include "app/msg_wnd.h"
+#include "app/sim_window.h"
 #include "device/models/mouse_device.h"
 #include "device/protocol/command_report.h"
 #include "profile/json_access.h"
@@ -34,10 +35,6 @@ namespace {
 using sim::Link;
 using sim::Product;
 using ui::CControlUI;
-
-QString ResDir() {
-    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("../../res"));
-}
 
 constexpr std::size_t kStage0Dpi = 14 + 2;  // stage 0's X value in the setting block
 constexpr int kButton = 3;
@@ -66,25 +63,10 @@ void EditProfile(const std::string& path, const Edit& edit) {
 class ProfilePanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ui::CResourceManager::Instance().SetResourcePath(ResDir() + "/skin");
-        ASSERT_TRUE(ui::CResourceManager::Instance().LoadResource());
-        settings_ = std::make_unique<QSettings>(QString::fromStdString(dir_.File("s.ini")),
-                                                QSettings::IniFormat);
-        language_ = std::make_unique<ui::CLanguageManager>(ResDir() + "/DefaultData",
-                                                           ResDir() + "/skin", *settings_);
-        sim::SimBusOptions options;
-        options.plugged = {Link::Mouse};
-        bus_ = std::make_unique<sim::SimBus>(options);
-        DeviceSetup setup;
-        setup.backend = bus_.get();
-        setup.simBus = bus_.get();
-        setup.localAppData = dir_.File("data");
-        setup.resourceFolder = (ResDir() + "/").toStdString();
-        window_ = std::make_unique<CMainWnd>(*language_, nullptr, std::move(setup));
-        ASSERT_TRUE(window_->Create());
-        window_->ApplyLanguage(0);
-        devices_ = window_->Devices();
-        devices_->CreateFixedPages();
+        ASSERT_TRUE(sim_.Start({Link::Mouse}, nullptr, {}, "data"));
+        bus_ = sim_.bus.get();
+        window_ = sim_.window.get();
+        devices_ = sim_.devices;
         page_ = dynamic_cast<ui::CMousePageUI*>(devices_->PageOfKind(kKindMouse));
         ASSERT_NE(page_, nullptr);
         panel_ = Find<ui::CDeviceProfileUI>("DeviceProfileItem");
@@ -104,7 +86,6 @@ protected:
     void TearDown() override {
         ui::SetOpenFileDialogHook({});
         ui::SetSaveFileDialogHook({});
-        window_.reset();
     }
 
     void Connect() {
@@ -166,11 +147,10 @@ protected:
         return n;
     }
 
-    test::TempDir dir_;
-    std::unique_ptr<QSettings> settings_;
-    std::unique_ptr<ui::CLanguageManager> language_;
-    std::unique_ptr<sim::SimBus> bus_;
-    std::unique_ptr<CMainWnd> window_;
+    test::SimWindow sim_;
+    test::TempDir& dir_ = sim_.dir;
+    sim::SimBus* bus_ = nullptr;
+    CMainWnd* window_ = nullptr;
     CDeviceManager* devices_ = nullptr;
     ui::CMousePageUI* page_ = nullptr;
     ui::CDeviceProfileUI* panel_ = nullptr;

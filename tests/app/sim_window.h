@@ -1,0 +1,77 @@
+// The main window on a simulated bus, built as the program builds it, for tests that drive
+// pages and panels through the window's router.
+#pragma once
+
+#include <QDir>
+#include <QFileInfo>
+#include <QSettings>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_wnd.h"
+#include "sim/sim_bus.h"
+#include "support/temp_dir.h"
+#include "ui/language/language_manager.h"
+#include "ui/toolkit/resource_manager.h"
+
+namespace morva::test {
+
+inline QString ResDir() {
+    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("../../res"));
+}
+
+struct SimWindow {
+    using CMainWnd = app::CMainWnd;
+    using CDeviceManager = app::CDeviceManager;
+    using ModelMaker = std::function<std::unique_ptr<CTessaronUSBDevice>(hid::IHidBackend&)>;
+
+    // Builds the window with `plugged` links (or on `backend` when given) and its fixed pages;
+    // false when the layouts could not be built. The data folder is `dataDir` below the
+    // temporary folder, or the folder itself.
+    bool Start(std::vector<sim::Link> plugged, hid::IHidBackend* backend = nullptr,
+               ModelMaker makeModel = {}, const std::string& dataDir = {}) {
+        ui::CResourceManager::Instance().SetResourcePath(ResDir() + "/skin");
+        if (!ui::CResourceManager::Instance().LoadResource())
+            return false;
+        settings = std::make_unique<QSettings>(QString::fromStdString(dir.File("s.ini")),
+                                               QSettings::IniFormat);
+        language = std::make_unique<ui::CLanguageManager>(ResDir() + "/DefaultData",
+                                                          ResDir() + "/skin", *settings);
+        sim::SimBusOptions options;
+        options.plugged = std::move(plugged);
+        bus = std::make_unique<sim::SimBus>(options);
+        app::DeviceSetup setup;
+        setup.backend = backend != nullptr ? backend : bus.get();
+        setup.simBus = bus.get();
+        setup.localAppData = dataDir.empty() ? dir.path().string() : dir.File(dataDir);
+        setup.resourceFolder = (ResDir() + "/").toStdString();
+        setup.makeModel = std::move(makeModel);
+        window = std::make_unique<CMainWnd>(*language, nullptr, std::move(setup));
+        if (!window->Create())
+            return false;
+        window->ApplyLanguage(0);
+        devices = window->Devices();
+        if (devices == nullptr)
+            return false;
+        devices->CreateFixedPages();
+        return true;
+    }
+    // The window goes first: its pages hold connections of the bus.
+    ~SimWindow() { window.reset(); }
+
+    bool Route(const char* type, ui::CControlUI* sender, intptr_t wParam = 0) {
+        return window->Route(ui::TNotifyUI{QString::fromLatin1(type), sender, wParam, 0});
+    }
+
+    TempDir dir;
+    std::unique_ptr<QSettings> settings;
+    std::unique_ptr<ui::CLanguageManager> language;
+    std::unique_ptr<sim::SimBus> bus;
+    std::unique_ptr<CMainWnd> window;
+    CDeviceManager* devices = nullptr;
+};
+
+}  // namespace morva::test

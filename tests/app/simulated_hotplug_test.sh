@@ -15,7 +15,7 @@ pid=$!
 
 # Waits until `morvactl app status` prints the expected line for the mouse.
 expect_mouse() {
-    for _ in $(seq 100); do
+    for _ in $(seq 150); do
         line=$("$ctl" app status 2>/dev/null | grep '^mouse ')
         [ "$line" = "$1" ] && return 0
         sleep 0.1
@@ -29,7 +29,12 @@ expect_mouse "mouse receiver connected shown selected"
 expect_mouse "mouse cable connected shown selected"
 "$ctl" app sim unplug mouse || exit 1
 expect_mouse "mouse receiver connected shown selected"
+# The wireless mouse goes out of reach: its tab hides until it answers again.
+"$ctl" app sim unreach mouse || exit 1
+expect_mouse "mouse receiver connected hidden"
+"$ctl" app sim reach mouse || exit 1
+expect_mouse "mouse receiver connected shown selected"
 "$ctl" app sim unplug mouse-receiver || exit 1
 expect_mouse "mouse none disconnected hidden"
 kill -0 "$pid" || { echo "the program died"; exit 1; }
-echo "hot-plug followed through cable, receiver and gone"
+echo "hot-plug followed through cable, receiver, out of reach and gone"

@@ -4,17 +4,11 @@
 #include <filesystem>
 #include <system_error>
 
+#include "base/folder_path.h"
+
 namespace morva {
 
 namespace fs = std::filesystem;
-
-namespace {
-std::string WithSlash(std::string folder) {
-    if (!folder.empty() && folder.back() != '/')
-        folder += '/';
-    return folder;
-}
-}  // namespace
 
 std::string LocalAppDataFolder(const std::string& overrideFolder) {
     if (!overrideFolder.empty())

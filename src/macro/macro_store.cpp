@@ -4,6 +4,7 @@
 #include <system_error>
 #include <utility>
 
+#include "base/folder_path.h"
 #include "profile/json_access.h"
 #include "profile/json_file.h"
 #include "profile/text_convert.h"
@@ -13,12 +14,6 @@ namespace morva {
 namespace fs = std::filesystem;
 
 namespace {
-
-std::string WithSlash(std::string folder) {
-    if (!folder.empty() && folder.back() != '/')
-        folder += '/';
-    return folder;
-}
 
 // Files saved without actions have no "Events" at all, so the other keys also identify one.
 bool IsMacroFileContent(const Json::Value& content) {

@@ -37,21 +37,6 @@ constexpr int kListValueWidth = 180;
 constexpr QRgb kListNameColour = 0xFFFFFFFF;
 constexpr QRgb kListValueColour = 0xFF0099FF;
 
-bool IsOn(const CControlUI* c) {
-    if (const auto* option = dynamic_cast<const COptionUI*>(c))
-        return option->IsSelected();
-    if (const auto* check = dynamic_cast<const CCheckBoxUI*>(c))
-        return check->IsSelected();
-    return false;
-}
-
-void SetOn(CControlUI* c, bool on) {
-    if (auto* option = dynamic_cast<COptionUI*>(c))
-        option->Selected(on, false);
-    else if (auto* check = dynamic_cast<CCheckBoxUI*>(c))
-        check->Selected(on, false);
-}
-
 void EnableControl(CControlUI* c, bool on) {
     if (c != nullptr)
         c->SetEnabled(on);

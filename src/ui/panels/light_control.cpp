@@ -155,21 +155,6 @@ const LayoutRow& RowOf(const LayoutTable& table, int mode) {
     return *fallback;
 }
 
-bool IsOn(const CControlUI* c) {
-    if (const auto* option = dynamic_cast<const COptionUI*>(c))
-        return option->IsSelected();
-    if (const auto* check = dynamic_cast<const CCheckBoxUI*>(c))
-        return check->IsSelected();
-    return false;
-}
-
-void SetOn(CControlUI* c, bool on) {
-    if (auto* option = dynamic_cast<COptionUI*>(c))
-        option->Selected(on, false);
-    else if (auto* check = dynamic_cast<CCheckBoxUI*>(c))
-        check->Selected(on, false);
-}
-
 std::uint32_t BkColourOf(const CControlUI* c) {
     return c != nullptr && c->GetBkColor().isValid() ? c->GetBkColor().rgba() : 0;
 }

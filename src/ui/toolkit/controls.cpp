@@ -410,4 +410,19 @@ void CProgressUI::SetAttribute(const QString& name, const QString& value) {
     }
 }
 
+bool IsOn(const CControlUI* control) {
+    if (const auto* option = dynamic_cast<const COptionUI*>(control))
+        return option->IsSelected();
+    if (const auto* check = dynamic_cast<const CCheckBoxUI*>(control))
+        return check->IsSelected();
+    return false;
+}
+
+void SetOn(CControlUI* control, bool on) {
+    if (auto* option = dynamic_cast<COptionUI*>(control))
+        option->Selected(on, false);
+    else if (auto* check = dynamic_cast<CCheckBoxUI*>(control))
+        check->Selected(on, false);
+}
+
 }  // namespace morva::ui

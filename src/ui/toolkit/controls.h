@@ -212,4 +212,9 @@ public:
     void SetAttribute(const QString& name, const QString& value) override;
 };
 
+// The checked state of an option or check box (false for other controls), and setting it
+// without notification.
+bool IsOn(const CControlUI* control);
+void SetOn(CControlUI* control, bool on);
+
 }  // namespace morva::ui

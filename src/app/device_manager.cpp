@@ -253,17 +253,10 @@ ui::CDevicePageUI* CDeviceManager::CreateDevicePage(int interfaceRow, int subKey
     model.SetDataRoots(options_.localAppData, options_.resourceFolder);
     model.SetDeviceXmlPath(std::string(pageInfo.pageLayout));
     page->SetOwnerWindow(&window_);
-    model.SetKeyCount(pageInfo.keyCount);
-    model.SetLedCount(pageInfo.ledCount);
-    model.SetTypeRow(typeRow);
-    model.SetPowerPanelShown(pageInfo.powerPanel);
-    model.SetLogoLed(pageInfo.logoLed);
+    model.ApplyTypeRow(typeRow);
     model.SetProfileName(options_.profileName);
-    model.SetModelName(std::string(info.typeName));
     page->SetPowerPanel(power);
     model.SetSlotRecord(row);
-    model.SetDeviceKind(info.kind);
-    model.SetLightConfigName(std::string(pageInfo.lightConfigName));
 
     pages->Add(pageRoot.Release());
     page->InitPage();

@@ -60,6 +60,21 @@ std::string CTessaronUSBDevice::GetDefaultProfilePath() const {
     return morva::GetDefaultProfilePath(resourceFolder_, modelName_);
 }
 
+void CTessaronUSBDevice::ApplyTypeRow(int typeRow) {
+    if (typeRow < 0 || typeRow >= static_cast<int>(DeviceTypes().size()))
+        return;
+    const DeviceTypeInfo& type = DeviceTypes()[static_cast<std::size_t>(typeRow)];
+    const DevicePageInfo& page = DevicePages()[static_cast<std::size_t>(typeRow)];
+    SetModelName(std::string(type.typeName));
+    SetDeviceKind(type.kind);
+    SetKeyCount(page.keyCount);
+    SetLedCount(page.ledCount);
+    SetTypeRow(typeRow);
+    SetPowerPanelShown(page.powerPanel);
+    SetLogoLed(page.logoLed);
+    SetLightConfigName(std::string(page.lightConfigName));
+}
+
 void CTessaronUSBDevice::SetSlotRecord(const SupportedInterface& record) {
     record_ = record;
     deviceType_ = record.deviceType;

@@ -69,6 +69,10 @@ public:
     std::string GetDefaultDataFolder() const;
     std::string GetDefaultProfilePath() const;
 
+    // What a row of the device-type table says about the product: model folder, kind, key
+    // and LED counts, power panel, logo LED and light configuration name.
+    void ApplyTypeRow(int typeRow);
+
     // Identity and link.
     void SetSlotRecord(const SupportedInterface& record);
     const SupportedInterface& Record() const { return record_; }

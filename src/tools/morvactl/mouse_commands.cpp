@@ -134,19 +134,13 @@ private:
     int Connect() {
         const int typeRow = DeviceTypeRowFor(kDeviceTypeMouse);
         const DeviceTypeInfo& type = DeviceTypes()[static_cast<std::size_t>(typeRow)];
-        const DevicePageInfo& page = DevicePages()[static_cast<std::size_t>(typeRow)];
         const int cableRow =
             FindInterfaceRow(type.vendorId, type.productId, type.deviceType, kRoleCommand);
         const SupportedInterface& cable = SupportedInterfaces()[static_cast<std::size_t>(cableRow)];
         const int receiverRow = cable.hasPartner ? cable.partnerIndex : -1;
 
         mouse_.SetDataRoots(env_.dataDir, env_.resourceFolder);
-        mouse_.SetModelName(std::string(type.typeName));
-        mouse_.SetDeviceKind(type.kind);
-        mouse_.SetKeyCount(page.keyCount);
-        mouse_.SetLedCount(page.ledCount);
-        mouse_.SetTypeRow(typeRow);
-        mouse_.SetLightConfigName(std::string(page.lightConfigName));
+        mouse_.ApplyTypeRow(typeRow);
         mouse_.SetSlotRecord(cable);
         // Without these the profile would land in the working directory, or be empty.
         if (mouse_.GetUserDataFolder().empty())

@@ -159,7 +159,6 @@ private:
         }
         const int typeRow = DeviceTypeRowFor(kDeviceTypeMouse);
         const DeviceTypeInfo& type = DeviceTypes()[static_cast<std::size_t>(typeRow)];
-        const DevicePageInfo& page = DevicePages()[static_cast<std::size_t>(typeRow)];
         const int cableRow =
             FindInterfaceRow(type.vendorId, type.productId, type.deviceType, kRoleCommand);
         const SupportedInterface& cable = SupportedInterfaces()[static_cast<std::size_t>(cableRow)];
@@ -178,12 +177,7 @@ private:
 
         CTessaronMouseDevice mouse(env_.backend);
         mouse.SetDataRoots(env_.dataDir, env_.resourceFolder);
-        mouse.SetModelName(std::string(type.typeName));
-        mouse.SetDeviceKind(type.kind);
-        mouse.SetKeyCount(page.keyCount);
-        mouse.SetLedCount(page.ledCount);
-        mouse.SetTypeRow(typeRow);
-        mouse.SetLightConfigName(std::string(page.lightConfigName));
+        mouse.ApplyTypeRow(typeRow);
         mouse.SetSlotRecord(cable);
         mouse.SetProfileName(store_->GetCurrentProfileId());
         CDeviceChannel& channel = mouse.CommandChannel();

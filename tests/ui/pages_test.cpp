@@ -58,6 +58,12 @@ public:
     void RefreshPowerStatus() override { ++refreshes; }
     void ReservedEntryOperation1() override { ++op1; }
     void ReservedEntryOperation2() override { ++op2; }
+
+    // Mode 1 steps like a product's effect; every other mode has no timed steps.
+protected:
+    EffectStep LightModeStep(int mode) const override {
+        return mode == 1 ? &CTessaronUSBDevice::EffectStatic : nullptr;
+    }
 };
 
 class FakePage : public CDevicePageUI {
@@ -281,16 +287,28 @@ TEST_F(EntryTest, FramesSlowDownOnlyWhileNothingMovesAndTheWindowIsAway) {
     entry->OnTimer(kEntryTimerFrame);  // the first look at this frame
     EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 5}}));
     entry->OnTimer(kEntryTimerFrame);
-    EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 100}})) << "unchanged, nobody looking";
+    EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 250}})) << "unchanged, nobody looking";
     Model().SetLedColour(1, 0xFF0000FF);
     entry->OnTimer(kEntryTimerFrame);
     EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 5}})) << "a change: full speed again";
     Model().SetLedColour(1, 0xFF0000FF);  // the same colour is no change
     entry->OnTimer(kEntryTimerFrame);
-    EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 100}}));
+    EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 250}}));
     Model().SetWindowActive(true);
     entry->OnTimer(kEntryTimerFrame);
     EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 5}})) << "the page is watched";
+
+    // An effect that steps every 36 ms (speed 2): frames follow its steps, a little sooner;
+    // one tick between two steps is no pause, two in a row are.
+    Model().SetWindowActive(false);
+    Model().SetLightInfo(LightInfo{1, 4, 2, 0, 0, 1, 2, 3});
+    Model().SetLedColour(0, 0xFF010101);
+    entry->OnTimer(kEntryTimerFrame);
+    EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 31}}));
+    entry->OnTimer(kEntryTimerFrame);
+    EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 31}}));
+    entry->OnTimer(kEntryTimerFrame);
+    EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 250}}));
 }
 
 TEST_F(EntryTest, PowerStatusRepeatsOnlyWithAPowerPanel) {

@@ -217,6 +217,14 @@ void CTessaronUSBDevice::StopLightThread() {
     }
 }
 
+std::chrono::milliseconds CTessaronUSBDevice::LightStepPeriod() const {
+    const PreviewLight light = engine_.Light();
+    if (LightModeStep(light.mode) == nullptr)
+        return std::chrono::milliseconds(0);
+    const int speed = std::min<int>(light.speed, 4);
+    return kLightTick * kLightThreshold[static_cast<std::size_t>(speed)];
+}
+
 void CTessaronUSBDevice::LightLoop(std::stop_token stop) {
     while (!stop.stop_requested()) {
         // The main window paints colours it receives while the external override is on.
@@ -232,8 +240,7 @@ void CTessaronUSBDevice::LightLoop(std::stop_token stop) {
                 break;
             continue;
         }
-        const int speed = std::min<int>(light.speed, 4);
-        if (!WaitFor(stop, kLightTick * kLightThreshold[static_cast<std::size_t>(speed)]))
+        if (!WaitFor(stop, LightStepPeriod()))
             break;
         (this->*step)();
     }

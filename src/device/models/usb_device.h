@@ -109,6 +109,8 @@ public:
     void StartLightThread();
     void StopLightThread();
     bool LightThreadRunning() const { return lightThread_.joinable(); }
+    // How often the light thread steps the current mode; zero when it has no timed steps.
+    std::chrono::milliseconds LightStepPeriod() const;
 
     // ---- Operations every product class may replace ----
     virtual void ApplyLightSettings() {}

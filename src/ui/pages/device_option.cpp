@@ -1,5 +1,7 @@
 #include "ui/pages/device_option.h"
 
+#include <algorithm>
+
 #include "base/debug_log.h"
 #include "device/models/device_host.h"
 #include "ui/toolkit/controls.h"
@@ -23,7 +25,7 @@ constexpr int kStartupMs = 500;
 // Frames go over the cable as fast as the device takes them; a receiver link is far slower.
 constexpr int kFrameCableMs = 5;
 constexpr int kFrameReceiverMs = 50;
-constexpr int kFrameIdleMs = 100;
+constexpr int kFrameIdleMs = 250;
 constexpr int kFirstStatusMs = 50;
 constexpr int kStatusMs = 5000;
 constexpr int kUnreachableRetryMs = 3000;
@@ -283,10 +285,20 @@ void CDeviceOptionUI::OnFrameTimer() {
     if (!ChannelOpen())
         return;
     int ms = ViaReceiver() ? kFrameReceiverMs : kFrameCableMs;
-    // Nothing moved and nobody is looking: ask again later instead of 200 times a second.
-    const std::uint32_t generation = device_->Model().Engine().Generation();
-    if (generation == lastFrameGeneration_ && !device_->Model().WindowActive())
-        ms = kFrameIdleMs;
+    // Nobody is looking: frames go to the device as often as the effect steps (a little
+    // sooner, so no step is missed), and every 250 ms once nothing moves any more.
+    const CTessaronUSBDevice& model = device_->Model();
+    const std::uint32_t generation = model.Engine().Generation();
+    if (!model.WindowActive()) {
+        unchangedFrames_ = generation == lastFrameGeneration_ ? unchangedFrames_ + 1 : 0;
+        const int step = static_cast<int>(model.LightStepPeriod().count()) - kFrameCableMs;
+        // Ticking a little faster than the steps sees some ticks without a change.
+        const int still = step > 0 ? 2 : 1;
+        if (unchangedFrames_ >= still)
+            ms = kFrameIdleMs;
+        else if (step > 0)
+            ms = std::max(ms, step);
+    }
     lastFrameGeneration_ = generation;
     SetEntryTimer(kEntryTimerFrame, ms);
 }

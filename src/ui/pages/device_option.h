@@ -114,6 +114,7 @@ private:
     QString pageLayout_;
     int pageIndex_ = -1;
     std::uint32_t lastFrameGeneration_ = 0;
+    int unchangedFrames_ = 0;
 };
 
 }  // namespace morva::ui

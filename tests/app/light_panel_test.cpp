@@ -52,10 +52,7 @@ protected:
         ASSERT_NE(page_, nullptr);
         panel_ = page_->LightPanel();
         ASSERT_NE(panel_, nullptr);
-        devices_->PollDevicesOnce();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return Mouse().Sensor().maxSlider > 0; }, 5000));
-        ASSERT_EQ(devices_->CurrentDevice(), page_);
-        QCoreApplication::processEvents();
+        ASSERT_TRUE(sim_.ConnectMouse());
     }
 
     CTessaronMouseDevice& Mouse() { return page_->Mouse(); }

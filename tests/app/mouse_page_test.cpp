@@ -70,12 +70,7 @@ protected:
     }
 
     // Plugs the mouse in and waits until the page has read it.
-    void Connect() {
-        devices_->PollDevicesOnce();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return Mouse().Sensor().maxSlider > 0; }, 5000));
-        ASSERT_EQ(devices_->CurrentDevice(), page_);
-        QCoreApplication::processEvents();
-    }
+    void Connect() { ASSERT_TRUE(sim_.ConnectMouse()); }
 
     CTessaronMouseDevice& Mouse() { return page_->Mouse(); }
     template <typename T = CControlUI>

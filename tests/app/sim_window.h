@@ -11,10 +11,14 @@
 #include <string>
 #include <vector>
 
+#include <QCoreApplication>
+#include <QTest>
+
 #include "app/main_wnd.h"
 #include "sim/sim_bus.h"
 #include "support/temp_dir.h"
 #include "ui/language/language_manager.h"
+#include "ui/pages/mouse_page.h"
 #include "ui/toolkit/resource_manager.h"
 
 namespace morva::test {
@@ -59,6 +63,19 @@ struct SimWindow {
         devices->CreateFixedPages();
         return true;
     }
+    // Lets the monitor find the plugged links and waits until the mouse page has read the
+    // mouse and is the current device.
+    bool ConnectMouse() {
+        devices->PollDevicesOnce();
+        auto* page = dynamic_cast<ui::CMousePageUI*>(devices->PageOfKind(kKindMouse));
+        if (page == nullptr)
+            return false;
+        const bool read =
+            QTest::qWaitFor([&] { return page->Mouse().Sensor().maxSlider > 0; }, 5000);
+        QCoreApplication::processEvents();
+        return read && devices->CurrentDevice() == page;
+    }
+
     // The window goes first: its pages hold connections of the bus.
     ~SimWindow() { window.reset(); }
 

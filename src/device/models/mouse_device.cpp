@@ -258,8 +258,8 @@ void CTessaronMouseDevice::LoadDefaultProfile() {
     RefreshPage();
 }
 
-void CTessaronMouseDevice::SaveProfile() {
-    profile_.Save();
+int CTessaronMouseDevice::SaveProfile() {
+    return profile_.Save();
 }
 
 void CTessaronMouseDevice::ApplyLightSettings() {

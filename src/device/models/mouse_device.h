@@ -78,17 +78,39 @@ public:
     void LoadDefaultData() override;
     void SetProfilePaths() override;
     std::string GetProfilePath() const override;
-    void SaveProfile() override;
+    int SaveProfile() override;
     void SetLightInfo(const LightInfo& info) override;
     void OnEventWord(std::uint16_t word, EventLink link) override;
     // Writes the four recoil patterns of the user data folder; the first failing code.
     int DownloadShootPatterns();
 
-    // ---- Data the page shows and changes ----
+    // ---- Use-case operations (see the base) ----
+    // A stage's DPI as a slider value, held to the sensor's range; a stage without a Y value
+    // of its own moves both axes. Stages 0..4; a shorter list gets the stage added.
+    OpResult ChangeStageDpi(int stage, int sliderValue);
+    // The same from a DPI number (typed, or from morvactl): needs the sensor's scale.
+    OpResult ChangeStageDpiValue(int stage, int dpi);
+    // Never the stage in use, nor the last one on: the DPI button needs one to switch to.
+    OpResult ChangeStageEnabled(int stage, bool on);
+    OpResult ChangeActiveStage(int stage);
+    // Report rate option 0..4.
+    OpResult ChangeReportRate(int option);
+    // The desktop's pointer values the profile keeps (not sent: the mouse does not hold them).
+    OpResult ChangeSystemValues(const MouseSystemStages& values);
+    // The last left button keeps its function; a macro must be on the list.
+    OpResult CanAssignKey(int key) const override;
+    OpResult AssignKey(int key, const KeyListEntry& entry, KeySend send) override;
+    // The factory profile into the current one, and all of it to the mouse.
+    OpResult RestoreDefaults();
+    bool CanDisableStage(int stage) const;
+
+    // ---- Data the page shows ----
     CMouseProfiledata& Profile() { return profile_; }
     const CDeviceDefaultData& DefaultData() const { return defaults_; }
+    CBasicProfiledata* ProfileData() override { return &profile_; }
+    const CDeviceDefaultData* PresetData() const override { return &defaults_; }
     // Button assignments of the current profile (entry i belongs to button i).
-    std::vector<KeyListEntry> KeyList() const;
+    std::vector<KeyListEntry> KeyList() const override;
     void SetKeyList(const std::vector<KeyListEntry>& list);
     std::vector<DpiStage> GetDpiStages() const;
     void SetDpiStages(const std::vector<DpiStage>& stages);

@@ -19,12 +19,16 @@
 
 #include "device/device_tables.h"
 #include "device/models/device_host.h"
+#include "device/models/op_result.h"
 #include "device/preview/preview_engine.h"
 #include "device/protocol/commands.h"
 #include "device/protocol/device_channel.h"
 #include "profile/profile_records.h"
 
 namespace morva {
+
+class CBasicProfiledata;
+struct CDeviceDefaultData;
 
 // The two ways into a product, for its event interfaces.
 enum class EventLink { Cable = 0, Receiver = 1 };
@@ -160,7 +164,8 @@ public:
     int GetFunctionType() const { return functionType_; }
     virtual void SetProfilePaths() {}
     virtual std::string GetProfilePath() const { return {}; }
-    virtual void SaveProfile() {}
+    // 0 written, -1 the profile file could not be written.
+    virtual int SaveProfile() { return 0; }
     virtual void SetDeviceKind(int kind) { kind_ = kind; }
     int GetDeviceKind() const { return kind_; }
     virtual void SetLightInfo(const LightInfo& info);
@@ -170,6 +175,31 @@ public:
     virtual void SelectKey(int index) { selectedKey_ = index; }
     virtual void OnAudioSpectrum(const std::uint8_t* /*bytes100*/, int /*count*/) {}
     virtual void OnAudioLevels(const int* /*levels6*/) {}
+
+    // ---- Use-case operations: what the page, the panels and morvactl change ----
+    // Each one validates, writes the profile, saves it, sends it to the device and says what
+    // the user is to be told; callers only show the result.
+    // The screen size the setting block carries.
+    void SetScreenPixels(int width, int height);
+    // The light state the user chose; `endsSync` ends this device's synchronised lighting.
+    OpResult ChangeLight(LightInfo info, bool endsSync);
+    // Music lighting: the record and the lighting panel's two packed selection values.
+    OpResult ChangeAudioLight(const AudioLightInfo& record, std::uint32_t a, std::uint32_t b);
+    // The current profile file again, all of it to the device: settings, macros, key table.
+    // After a reset the factory order is kept and the macro repair left out.
+    OpResult ApplyProfile(bool afterReset = false);
+    // The macros the keys use, checked against the device's memory and written.
+    OpResult DownloadUsedMacros();
+    // Key assignment of the families that have keys: key i of KeyList().
+    virtual std::vector<KeyListEntry> KeyList() const { return {}; }
+    virtual OpResult CanAssignKey(int key) const;
+    // What an assignment sends: the key table alone (the panel's instant apply), or the
+    // macros the keys use first.
+    enum class KeySend { KeyTable, MacrosAndKeyTable };
+    virtual OpResult AssignKey(int key, const KeyListEntry& entry, KeySend send);
+    // The families' profile data object and preset lists; null where a family has none.
+    virtual CBasicProfiledata* ProfileData() { return nullptr; }
+    virtual const CDeviceDefaultData* PresetData() const { return nullptr; }
 
     // An event word read on one of the device's event links (reader thread).
     virtual void OnEventWord(std::uint16_t word, EventLink link);
@@ -191,6 +221,12 @@ protected:
     int ActiveProfileTimerMs() const;
     // Waits until the time passed or stop is requested; false on stop.
     static bool WaitFor(std::stop_token stop, std::chrono::milliseconds time);
+    // The setting block with the screen size the operations were given.
+    int SendSettings() { return DownloadSettings(0, 0, 1, screenWidth_, screenHeight_); }
+    // The common end of an operation: what was sent and what was saved make one result.
+    static OpResult Finish(int saved, int sent);
+    // The page shows the model again.
+    void AnnounceChange();
 
     LightInfo lightState_;
     std::map<int, int> keyMap_;
@@ -237,6 +273,8 @@ private:
     std::atomic<bool> hostLighting_{true};
     std::atomic<bool> windowActive_{true};
     std::array<int, 3> lightSelection_{};
+    int screenWidth_ = 1920;
+    int screenHeight_ = 1080;
     std::vector<LightInfo> ledLightList_;
     std::mutex ledListLock_;
 

@@ -197,68 +197,24 @@ private:
     }
 
     int Dpi(int stage, int dpi) {
-        std::vector<DpiStage> stages = mouse_.GetDpiStages();
-        if (const int status = CheckStage(stages, stage); status != kExitOk)
-            return status;
-        const int slider = mouse_.Sensor().SliderValueOfDpi(dpi);
-        stages[static_cast<std::size_t>(stage)].SetDpiX(slider);
-        stages[static_cast<std::size_t>(stage)].SetDpiY(slider);
-        mouse_.SetDpiStages(stages);
-        SettingBlock block{};
-        if (const int status = SaveAndDownload(block); status != kExitOk)
-            return status;
-        out_ << StageLine(block, stage);
-        return kExitOk;
+        return Change(mouse_.ChangeStageDpiValue(stage, dpi), [&](const SettingBlock& block) {
+            out_ << StageLine(block, stage);
+        });
     }
 
     int SelectStage(int stage) {
-        const std::vector<DpiStage> stages = mouse_.GetDpiStages();
-        if (const int status = CheckStage(stages, stage); status != kExitOk)
-            return status;
-        if (stages[static_cast<std::size_t>(stage)].stageActive == 0)
-            return Fail("stage " + std::to_string(stage) + " is switched off: enable it first");
-        mouse_.SelectDpiStage(stage);
-        SettingBlock block{};
-        if (const int status = SaveAndDownload(block); status != kExitOk)
-            return status;
-        out_ << StageLine(block, stage);
-        return kExitOk;
+        return Change(mouse_.ChangeActiveStage(stage),
+                      [&](const SettingBlock& block) { out_ << StageLine(block, stage); });
     }
 
     int Enable(int stage, bool on) {
-        std::vector<DpiStage> stages = mouse_.GetDpiStages();
-        if (const int status = CheckStage(stages, stage); status != kExitOk)
-            return status;
-        if (!on) {
-            // The DPI button needs a stage to stay on, and the mouse one to be in.
-            int othersOn = 0;
-            for (std::size_t k = 0; k < stages.size(); ++k)
-                othersOn += k != static_cast<std::size_t>(stage) && stages[k].stageActive != 0;
-            if (othersOn == 0) {
-                return Fail("stage " + std::to_string(stage) +
-                            " is the last one switched on: it cannot be switched off");
-            }
-            if (mouse_.ActiveDpiStage() == stage) {
-                return Fail("stage " + std::to_string(stage) +
-                            " is the active one: select another stage first");
-            }
-        }
-        stages[static_cast<std::size_t>(stage)].stageActive = on ? 1 : 0;
-        mouse_.SetDpiStages(stages);
-        SettingBlock block{};
-        if (const int status = SaveAndDownload(block); status != kExitOk)
-            return status;
-        out_ << StageLine(block, stage);
-        return kExitOk;
+        return Change(mouse_.ChangeStageEnabled(stage, on),
+                      [&](const SettingBlock& block) { out_ << StageLine(block, stage); });
     }
 
     int Rate(int option) {
-        mouse_.SetPollingRate(option);
-        SettingBlock block{};
-        if (const int status = SaveAndDownload(block); status != kExitOk)
-            return status;
-        out_ << RateLine(block);
-        return kExitOk;
+        return Change(mouse_.ChangeReportRate(option),
+                      [&](const SettingBlock& block) { out_ << RateLine(block); });
     }
 
     int Light(const MouseLightRequest& request) {
@@ -278,32 +234,21 @@ private:
         }
         if (request.multicolour)
             light.multiColor = 1;
-        mouse_.Profile().WriteLightInfo(light);
-        mouse_.ApplyLightSettings();
-        SettingBlock block{};
-        if (const int status = SaveAndDownload(block); status != kExitOk)
-            return status;
-        out_ << LightLine(block);
-        return kExitOk;
+        return Change(mouse_.ChangeLight(light, true),
+                      [&](const SettingBlock& block) { out_ << LightLine(block); });
     }
 
     int Button(int button, const KeyCode& code) {
-        const int position = mouse_.ButtonPosition(button);
-        if (position == kNoKeyPosition)
-            return Fail("button " + std::to_string(button) + " has no key on this mouse");
         std::vector<KeyListEntry> keys = mouse_.KeyList();
-        const auto macroCount = static_cast<int>(mouse_.DefaultData().macroNames.size());
-        if (IsMacro(code) && code.value1 >= macroCount) {
-            return Fail("there is no macro " + std::to_string(code.value1) + " (the list has " +
-                        std::to_string(macroCount) + ")");
+        KeyListEntry entry =
+            static_cast<std::size_t>(button) < keys.size() ? keys[static_cast<std::size_t>(button)]
+                                                           : KeyListEntry{};
+        entry.assignment.code = code;
+        if (const OpResult r = mouse_.AssignKey(button, entry, CTessaronUSBDevice::KeySend::MacrosAndKeyTable);
+            !r.Ok()) {
+            return Fail(Explain(r));
         }
-        keys[static_cast<std::size_t>(button)].assignment.code = code;
-        mouse_.SetKeyList(keys);
-        mouse_.SaveProfile();
-        if (const int status = DownloadUsedMacros(nullptr); status != kExitOk)
-            return status;
-        if (const int r = mouse_.DownloadCurrentKeyTable(0); r != kResultOk)
-            return Fail(ResultText(r));
+        const int position = mouse_.ButtonPosition(button);
         if (env_.simBus == nullptr) {
             // No command reads the active key table back from a real mouse.
             out_ << ButtonLine(button, HexCode(code.type, code.value1, code.value2), " unverified");
@@ -339,28 +284,29 @@ private:
             size = MacroImageLength(LoadMacroEvents(mouse_.GetUserDataFolder(), used));
         if (imageSize != nullptr)
             *imageSize = size;
-        const int result = mouse_.DownloadMacros(used);
-        if (result > 0) {
-            return Fail("the macros do not fit: about " + std::to_string(result) +
-                        " events too many (" + std::to_string(size) + " of " +
-                        std::to_string(MacroCapacity()) + " bytes)");
+        if (const OpResult r = mouse_.DownloadUsedMacros(); !r.Ok()) {
+            if (r.messageKey == kMsgMacrosTooLarge) {
+                return Fail(Explain(r) + " (" + std::to_string(size) + " of " +
+                            std::to_string(MacroCapacity()) + " bytes)");
+            }
+            return Fail(Explain(r));
         }
-        if (result < 0)
-            return Fail("writing the macros failed: " + ResultText(result));
         return kExitOk;
     }
 
-    // Saves the profile, downloads the setting block and reads it back from the mouse.
-    int SaveAndDownload(SettingBlock& block) {
-        mouse_.SaveProfile();
-        const int result = mouse_.DownloadSettings(0, 0, 1, env_.screenWidth, env_.screenHeight);
-        if (result != kResultOk)
-            return Fail(ResultText(result));
+    // What an operation came to, in words: the result, else the setting block read back
+    // from the mouse and checked against what the model wrote.
+    template <typename Print>
+    int Change(const OpResult& result, Print print) {
+        if (!result.Ok())
+            return Fail(Explain(result));
+        SettingBlock block{};
         if (const int r = ReadSetting(block.data(), block.size(), Base(0)); r != kResultOk)
             return Fail(ResultText(r));
         const SettingBlock written = mouse_.SettingCopy();
         if (!std::equal(written.begin(), written.begin() + kMouseSettingWriteSize, block.begin()))
             return Fail("the mouse did not keep the new settings");
+        print(block);
         return kExitOk;
     }
 
@@ -376,12 +322,6 @@ private:
     }
 
     static std::uint16_t Base(int profile) { return static_cast<std::uint16_t>(profile * 128); }
-
-    int CheckStage(const std::vector<DpiStage>& stages, int stage) {
-        if (static_cast<std::size_t>(stage) < stages.size())
-            return kExitOk;
-        return Fail("the profile has no stage " + std::to_string(stage));
-    }
 
     std::size_t MacroCapacity() const { return mouse_.Info()[6] * 128u; }
 
@@ -427,6 +367,39 @@ private:
         return "button " + std::to_string(button) + ' ' + code + " position " +
                (position == kNoKeyPosition ? std::string("none") : std::to_string(position)) +
                suffix + '\n';
+    }
+
+    // The operations' messages as the command line says them.
+    std::string Explain(const OpResult& r) const {
+        const std::string n = std::to_string(r.detail);
+        const std::string& key = r.messageKey;
+        if (key == kMsgValueOutOfRange)
+            return "value out of range";
+        if (key == kMsgStageIsActive)
+            return "stage " + n + " is the active one: select another stage first";
+        if (key == kMsgLastStageOn)
+            return "stage " + n + " is the last one switched on: it cannot be switched off";
+        if (key == kMsgStageIsOff)
+            return "stage " + n + " is switched off: enable it first";
+        if (key == kMsgUnknownLightMode)
+            return "light mode " + n + " is not offered by this mouse";
+        if (key == kMsgButtonWithoutKey)
+            return "button " + n + " has no key on this mouse";
+        if (key == kMsgUnknownMacro) {
+            return "there is no macro " + n + " (the list has " +
+                   std::to_string(mouse_.DefaultData().macroNames.size()) + ")";
+        }
+        if (key == kMsgLastLeftButton)
+            return "button " + n + " is the last left button: it keeps its function";
+        if (key == kMsgMacrosTooLarge)
+            return "the macros do not fit: about " + n + " events too many";
+        if (key == kMsgProfileNotSaved)
+            return "the mouse has the change, but the profile file could not be written";
+        if (key == kMsgNotSupported)
+            return "the mouse has not been read (no DPI scale)";
+        if (r.code == kResultRefused)
+            return "refused (" + key + ")";
+        return ResultText(r.code);
     }
 
     int Fail(const std::string& text) {

@@ -1,0 +1,126 @@
+// The use-case operations every device family shares: lighting, music lighting, applying a
+// profile, the macros the keys use.
+#include <algorithm>
+
+#include "device/models/default_data.h"
+#include "device/models/usb_device.h"
+#include "profile/basic_profiledata.h"
+
+namespace morva {
+
+namespace {
+
+constexpr int kLightLevels = 4;  // brightness and speed steps 0..4
+
+bool InRange(int v, int low, int high) {
+    return v >= low && v <= high;
+}
+
+// Whether the device offers light mode `mode`: a shown preset, or one of the user's effects.
+bool OffersLightMode(const CDeviceDefaultData* presets, int mode) {
+    if (presets == nullptr || presets->lightModeNames.empty())
+        return InRange(mode, 0, 255);
+    const auto m = static_cast<std::size_t>(mode);
+    if (mode >= 0 && m < presets->lightModeNames.size() && mode < kFirstCustomEffectMode)
+        return m >= presets->lightModeVisible.size() || presets->lightModeVisible[m] != 0;
+    return mode >= kFirstCustomEffectMode &&
+           static_cast<std::size_t>(mode - kFirstCustomEffectMode) <
+               presets->customEffectNames.size();
+}
+
+}  // namespace
+
+void CTessaronUSBDevice::SetScreenPixels(int width, int height) {
+    if (width > 0 && height > 0) {
+        screenWidth_ = width;
+        screenHeight_ = height;
+    }
+}
+
+OpResult CTessaronUSBDevice::Finish(int saved, int sent) {
+    if (sent != kResultOk)
+        return {sent, kMsgDeviceWriteFailed};
+    if (saved != 0)
+        return {kResultNotSaved, kMsgProfileNotSaved};
+    return OpResult::Done();
+}
+
+void CTessaronUSBDevice::AnnounceChange() {
+    if (host_ != nullptr)
+        host_->RefreshPage();
+}
+
+OpResult CTessaronUSBDevice::ChangeLight(LightInfo info, bool endsSync) {
+    CBasicProfiledata* profile = ProfileData();
+    if (profile == nullptr)
+        return OpResult::Refused(kMsgNotSupported);
+    if (!OffersLightMode(PresetData(), info.selectItem))
+        return OpResult::Refused(kMsgUnknownLightMode, info.selectItem);
+    if (!InRange(info.light, 0, kLightLevels) || !InRange(info.speed, 0, kLightLevels) ||
+        !InRange(info.fx, 0, 1) || !InRange(info.multiColor, 0, 1)) {
+        return OpResult::Refused(kMsgValueOutOfRange);
+    }
+    if (endsSync)
+        commandChannel_.externalColour = false;
+    // ApplyLightSettings takes the light state from the profile: the profile gets it first.
+    profile->WriteLightInfo(info);
+    const int saved = SaveProfile();
+    ApplyLightSettings();
+    const OpResult result = Finish(saved, SendSettings());
+    AnnounceChange();
+    return result;
+}
+
+OpResult CTessaronUSBDevice::ChangeAudioLight(const AudioLightInfo& record, std::uint32_t a,
+                                              std::uint32_t b) {
+    CBasicProfiledata* profile = ProfileData();
+    if (profile == nullptr)
+        return OpResult::Refused(kMsgNotSupported);
+    if (!InRange(record.colorTypeFlags, 0, 1))
+        return OpResult::Refused(kMsgValueOutOfRange);
+    SetLightSelection(static_cast<int>(a), static_cast<int>(b), record.colorTypeFlags);
+    // The model keeps no music record of its own: the profile holds it.
+    profile->WriteAudioLightInfo(record);
+    const int saved = SaveProfile();
+    ApplyLightSettings();
+    return Finish(saved, kResultOk);
+}
+
+OpResult CTessaronUSBDevice::DownloadUsedMacros() {
+    const int r = DownloadMacros(GetUsedMacros());
+    if (r < 0)
+        return {r, kMsgDeviceWriteFailed};
+    if (r > 0)
+        return {kResultImageTooLarge, kMsgMacrosTooLarge, r};
+    return OpResult::Done();
+}
+
+OpResult CTessaronUSBDevice::ApplyProfile(bool afterReset) {
+    LoadProfile();
+    if (!afterReset)
+        RepairMacroBindings();
+    RefreshPage();
+    const int settings = SendSettings();
+    const bool keyed = deviceType_ == kDeviceTypeKeyboard || deviceType_ == kDeviceTypeMouse;
+    if (!keyed)
+        return OpResult::Done();
+    const OpResult macros = DownloadUsedMacros();
+    // Without the key table the device would keep the previous profile's keys.
+    const int keys = DownloadCurrentKeyTable(0);
+    if (!macros.Ok())
+        return macros;
+    return Finish(0, settings != kResultOk ? settings : keys);
+}
+
+OpResult CTessaronUSBDevice::CanAssignKey(int key) const {
+    return key >= 0 && static_cast<std::size_t>(key) < KeyList().size()
+               ? OpResult::Done()
+               : OpResult::Refused(kMsgNotSupported);
+}
+
+OpResult CTessaronUSBDevice::AssignKey(int /*key*/, const KeyListEntry& /*entry*/,
+                                       KeySend /*send*/) {
+    return OpResult::Refused(kMsgNotSupported);
+}
+
+}  // namespace morva

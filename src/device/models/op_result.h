@@ -1,0 +1,43 @@
+// What a use-case operation of a device model (a change the user makes, from the page or
+// from morvactl) came to: the result code and the language key of what the user is told.
+#pragma once
+
+#include <string>
+
+#include "device/protocol/command_report.h"
+
+namespace morva {
+
+// The change was refused before anything was written (out of range, not allowed).
+inline constexpr int kResultRefused = -302;
+// The device has the change but the profile file could not be written.
+inline constexpr int kResultNotSaved = -303;
+
+struct [[nodiscard]] OpResult {
+    int code = kResultOk;
+    std::string messageKey;  // empty when there is nothing to tell
+    int detail = 0;          // the number the message names ("%d"), when it has one
+
+    bool Ok() const { return code == kResultOk; }
+
+    static OpResult Done() { return {}; }
+    static OpResult Refused(std::string key, int detail = 0) {
+        return {kResultRefused, std::move(key), detail};
+    }
+};
+
+// Language keys of the operations' messages.
+inline constexpr char kMsgDeviceWriteFailed[] = "message_text_7";
+inline constexpr char kMsgProfileNotSaved[] = "profile_file_error";
+inline constexpr char kMsgMacrosTooLarge[] = "message_text_16";
+inline constexpr char kMsgLastLeftButton[] = "message_text_6";
+inline constexpr char kMsgValueOutOfRange[] = "op_value_out_of_range";
+inline constexpr char kMsgStageIsActive[] = "op_stage_is_active";
+inline constexpr char kMsgLastStageOn[] = "op_last_stage_on";
+inline constexpr char kMsgStageIsOff[] = "op_stage_is_off";
+inline constexpr char kMsgUnknownLightMode[] = "op_unknown_light_mode";
+inline constexpr char kMsgButtonWithoutKey[] = "op_button_without_key";
+inline constexpr char kMsgUnknownMacro[] = "op_unknown_macro";
+inline constexpr char kMsgNotSupported[] = "op_not_supported";
+
+}  // namespace morva

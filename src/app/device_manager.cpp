@@ -253,6 +253,7 @@ ui::CDevicePageUI* CDeviceManager::CreateDevicePage(int interfaceRow, int subKey
     model.SetDataRoots(options_.localAppData, options_.resourceFolder);
     model.SetDeviceXmlPath(std::string(pageInfo.pageLayout));
     page->SetOwnerWindow(&window_);
+    page->SetServices(options_.services);
     model.ApplyTypeRow(typeRow);
     model.SetProfileName(options_.profileName);
     page->SetPowerPanel(power);

@@ -25,6 +25,7 @@ class CDevicePageUI;
 class CDeviceOptionUI;
 class CMpDevicePowerUI;
 class CTabLayoutUI;
+class IPageServices;
 class WindowImplBase;
 }  // namespace morva::ui
 
@@ -58,6 +59,8 @@ public:
         std::function<void()> onArrival;
         // Before the current device's tab hides: the panel work in progress ends.
         std::function<void()> endPanelWork;
+        // What the pages' handlers need of the window.
+        ui::IPageServices* services = nullptr;
         // Makes the model of a page (tests substitute their own); empty: the product's own.
         std::function<std::unique_ptr<CTessaronUSBDevice>(hid::IHidBackend&)> makeModel;
     };

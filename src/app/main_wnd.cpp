@@ -22,11 +22,8 @@
 #include "ui/language/language_manager.h"
 #include "ui/pages/device_option.h"
 #include "ui/pages/device_page.h"
-#include "ui/pages/mouse_page.h"
+#include "ui/pages/page_routes.h"
 #include "ui/pages/register_pages.h"
-#include "ui/panels/device_profile.h"
-#include "ui/panels/file_dialog.h"
-#include "ui/panels/light_control.h"
 #include "ui/panels/register_panels.h"
 #include "ui/toolkit/controls.h"
 #include "ui/toolkit/resource_manager.h"
@@ -41,105 +38,10 @@ const char* const kClick = "click";
 const char* const kSelectChanged = "selectchanged";
 const char* const kItemSelect = "itemselect";
 const char* const kValueChanged = "valuechanged";
-const char* const kMoveValueChanged = "movevaluechanged";
 const char* const kKillFocus = "killfocus";
-const char* const kColorChanged = "colorchanged";
 
 std::string SenderName(const TNotifyUI& msg) {
     return msg.pSender ? msg.pSender->GetName().toStdString() : std::string();
-}
-
-// The size in pixels of the screen the window is on, as the mouse's setting block carries it.
-QSize ScreenPixels(const QWidget& window) {
-    const QScreen* screen = window.screen() ? window.screen() : QGuiApplication::primaryScreen();
-    if (screen == nullptr)
-        return {};
-    return screen->size() * screen->devicePixelRatio();
-}
-
-bool IsDpiStage(int n) {
-    return n >= 0 && n < kMouseDpiStages;
-}
-
-// Stage n of the list, added (switched off, at the lowest value) when the list is shorter.
-DpiStage& StageAt(std::vector<DpiStage>& stages, int n) {
-    if (stages.size() <= static_cast<std::size_t>(n))
-        stages.resize(static_cast<std::size_t>(n) + 1);
-    return stages[static_cast<std::size_t>(n)];
-}
-
-void StoreStageValue(std::vector<DpiStage>& stages, int n, int value) {
-    DpiStage& stage = StageAt(stages, n);
-    stage.SetDpiX(value);
-    // A stage without its own Y value moves both axes together.
-    if (stage.stageXY == 0)
-        stage.SetDpiY(value);
-}
-
-bool IsSelectedOption(const ui::CControlUI* control) {
-    if (const auto* option = dynamic_cast<const ui::COptionUI*>(control))
-        return option->IsSelected();
-    if (const auto* check = dynamic_cast<const ui::CCheckBoxUI*>(control))
-        return check->IsSelected();
-    return true;
-}
-
-const char* const kOperationTabs[] = {"deng_Op_tab",   "key_Op_tab",       "macro_Op_tab",
-                                      "system_Op_tab", "cursor_Op_tab",    "6533_voice_Op_tab",
-                                      "magic_Op_tab",  "Virtual7.1_Op_tab"};
-constexpr int kProfileSwitchDelayMs = 400;
-
-ui::CDeviceProfileUI* ProfilePanelOf(ui::CDevicePageUI* page) {
-    if (page == nullptr)
-        return nullptr;
-    return dynamic_cast<ui::CDeviceProfileUI*>(
-        ui::CPaintManagerUI::FindSubControlByName(page, QStringLiteral("DeviceProfileItem")));
-}
-
-void ShowTextBox(CMainWnd& window, const char* key) {
-    ShowMessageBox(&window, {}, window.Translate(QLatin1String(key)), window.Dpi(), false,
-                   kMsgButtonsConfirm);
-}
-
-// A file operation the user asked for did not happen; saying nothing would look like success.
-void ShowProfileFileError(CMainWnd& window) {
-    ShowTextBox(window, "profile_file_error");
-}
-
-void HideKeySetLayout(ui::CDevicePageUI& page) {
-    if (ui::CControlUI* keys =
-            ui::CPaintManagerUI::FindSubControlByName(&page, QStringLiteral("keyset_layout")))
-        keys->SetVisible(false);
-}
-
-// The device loads its current profile file again and gets all of it: the setting block, the
-// macros its buttons use and the key table. A reset follows the factory order and leaves
-// out the macro repair.
-template <typename ReportMacros, typename Pending>
-void LoadAndDownloadProfile(CMainWnd& window, ui::CDevicePageUI& page, bool reset,
-                            ReportMacros reportMacros, Pending pending) {
-    CTessaronUSBDevice& model = page.Model();
-    model.LoadProfile();
-    if (!reset)
-        model.RepairMacroBindings();
-    model.RefreshPage();
-    const QSize screen = ScreenPixels(window);
-    const int settings = model.DownloadSettings(0, 0, 1, screen.width(), screen.height());
-    if (reset)
-        pending("music lighting styles");
-    const int type = model.DeviceType();
-    const bool keyed = type == kDeviceTypeKeyboard || type == kDeviceTypeMouse;
-    if (reset && !keyed)
-        return;
-    if (reset && type == kDeviceTypeKeyboard)
-        HideKeySetLayout(page);
-    const bool macros = reportMacros(model);
-    // Without the key table the device would keep the previous profile's buttons.
-    const int keys = model.DownloadCurrentKeyTable(0);
-    if (reset && type == kDeviceTypeMouse)
-        HideKeySetLayout(page);
-    if (keyed && macros && (settings != kResultOk || keys != kResultOk))
-        ShowTextBox(window, "message_text_7");
 }
 
 // Opens the desktop's own mouse (which 1) or keyboard (which 0) settings with the first known
@@ -213,6 +115,7 @@ CMainWnd::CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc, DeviceSetu
                 BringToFront();
         };
         options.endPanelWork = [this] { NotBuiltYet("stop macro recording"); };
+        options.services = this;
         devices_ = std::make_unique<CDeviceManager>(*this, *devices.backend, std::move(options));
     }
     setWindowTitle(QStringLiteral("MORVA TR510"));
@@ -320,11 +223,6 @@ bool CMainWnd::Route(const TNotifyUI& msg) {
     return router_.Dispatch(msg.sType.toStdString(), SenderName(msg), msg);
 }
 
-void CMainWnd::NotBuiltYet(const std::string& feature) {
-    ++pending_[feature];
-    DebugLog("%s: not built yet\n", feature.c_str());
-}
-
 void CMainWnd::BuildRouter() {
     auto run = [](auto f) { return [f](const TNotifyUI&, int) { f(); }; };
     auto later = [this](std::string feature) {
@@ -334,14 +232,10 @@ void CMainWnd::BuildRouter() {
     // The window's own entries.
     router_.AddExact(kClick, "closebtn", run([this] {
                          CloseSecondaryWindows();
-                         // Without a tray the window could not come back: minimise instead.
-                         if (tray_ && tray_->IsVisible()) {
-                             hide();
-                         } else {
-                             showMinimized();
-                         }
+                         HideToTray();
                      }));
-    router_.AddExact(kClick, "nodevice_ok_btn", run([this] { hide(); }));
+    // Without a tray the window could not come back: minimise instead.
+    router_.AddExact(kClick, "nodevice_ok_btn", run([this] { HideToTray(); }));
     router_.AddExact(kClick, "control_light_status", run([this] { ToggleLightControl(); }));
     router_.AddExact(kClick, "minbtn", run([this] { showMinimized(); }));
     router_.AddExact(kClick, "maxbtn", run([this] {
@@ -415,12 +309,6 @@ void CMainWnd::BuildRouter() {
         router_.AddLateExact(kClick, name, later("macro panel"), true);
     }
 
-    router_.AddExact(kItemSelect, "device_profile_combo", run([this] {
-                         // A second choice within the delay restarts it: one switch, the last.
-                         if (GetRoot())
-                             ui::CPaintManagerUI::SetTimer(GetRoot(), kTimerProfileSwitch,
-                                                           kProfileSwitchDelayMs);
-                     }));
     // The keyboard's lighting combos come with the keyboard page.
     for (const char* name : {"light_combo_custommodeSelect", "light_combo_ZZCCmodeSelect"})
         router_.AddExact(kItemSelect, name, later("lighting panel"));
@@ -455,508 +343,14 @@ void CMainWnd::BuildRouter() {
         router_.AddLateExact(kKillFocus, name, later(std::string("device page: ") + name));
     }
 
-    // The profile panel of the current device.
-    auto panelEntry = [this](auto f) {
-        return [this, f](const TNotifyUI& msg, int n) {
-            ui::CDevicePageUI* page = devices_ ? devices_->CurrentDevice() : nullptr;
-            if (ui::CDeviceProfileUI* panel = ProfilePanelOf(page))
-                f(*page, *panel, msg, n);
-        };
+    // The pages and panels of the device on screen.
+    const ui::CurrentPage current = [this] {
+        return devices_ ? devices_->CurrentDevice() : nullptr;
     };
-    // The device takes the panel's current profile, as after a switch.
-    auto follow = [this](ui::CDevicePageUI& page, ui::CDeviceProfileUI& panel) {
-        page.Model().SetProfileName(panel.GetCurrentProfileId());
-        LoadAndDownloadProfile(
-            *this, page, false, [this](CTessaronUSBDevice& d) { return ReportMacroDownload(d); },
-            [this](const char* feature) { NotBuiltYet(feature); });
-    };
-    using Panel = ui::CDeviceProfileUI;
-    using DevicePage = ui::CDevicePageUI;
-    // Adding and deleting move the list's selection: the device follows it, or it would go on
-    // with (and save into) a profile the list no longer marks, or no longer has.
-    router_.AddLateExact(
-        kClick, "device_add_btn",
-        panelEntry([this, follow](DevicePage& page, Panel& panel, const TNotifyUI&, int) {
-            if (panel.GetProfileCount() >= CProfileListStore::kMaxAddedProfiles)
-                return;
-            if (panel.AddProfile() < 0)
-                ShowProfileFileError(*this);
-            else
-                follow(page, panel);
-        }));
-    router_.AddLateExact(
-        kClick, "device_sub_btn",
-        panelEntry([this, follow](DevicePage& page, Panel& panel, const TNotifyUI&, int) {
-            if (panel.GetSelectedIndex() < 0 || panel.GetProfileCount() <= 1)
-                return;
-            if (panel.DeleteProfile() < 0)
-                ShowProfileFileError(*this);
-            else
-                follow(page, panel);
-        }));
-    router_.AddLateExact(kClick, "device_copy_btn",
-                         panelEntry([this](DevicePage&, Panel& panel, const TNotifyUI&, int) {
-                             if (panel.GetSelectedIndex() >= 0 && panel.CopyProfile() < 0)
-                                 ShowProfileFileError(*this);
-                         }));
-    const QString profileFilter = QStringLiteral("Profile Files(*.json)");
-    const QString profilePattern = QStringLiteral("*.json;");
-    router_.AddLateExact(kClick, "device_import_btn",
-                         panelEntry([this, profileFilter, profilePattern](DevicePage&, Panel& panel,
-                                                                          const TNotifyUI&, int) {
-                             if (panel.GetSelectedIndex() < 0)
-                                 return;
-                             const QString path =
-                                 ui::ShowOpenFileDialog(this, profileFilter, profilePattern);
-                             if (path.isEmpty())
-                                 return;
-                             const Json::Value doc = ReadJsonFile(path.toStdString());
-                             if (!json::Has(doc, "profilename") || !json::Has(doc, "profileUUID")) {
-                                 ShowTextBox(*this, "profile_import_error");
-                                 return;
-                             }
-                             if (panel.ImportProfile(path.toStdString()) < 0)
-                                 ShowProfileFileError(*this);
-                         }));
-    router_.AddLateExact(kClick, "device_export_btn",
-                         panelEntry([this, profileFilter, profilePattern](DevicePage&, Panel& panel,
-                                                                          const TNotifyUI&, int) {
-                             if (panel.GetSelectedIndex() < 0)
-                                 return;
-                             const QString path =
-                                 ui::ShowSaveFileDialog(this, profileFilter, profilePattern);
-                             if (!path.isEmpty() && panel.ExportProfile(path.toStdString()) < 0)
-                                 ShowProfileFileError(*this);
-                         }));
-    router_.AddLateExact(kClick, "device_reset_btn", [this](const TNotifyUI&, int) {
-        if (ShowMessageBox(this, {}, Translate(QStringLiteral("message_text_22")), dpi_, false,
-                           kMsgButtonsConfirmCancel) != CMsgWnd::kResultConfirm) {
-            return;
-        }
-        // The box waited for the user: the device may have gone meanwhile.
-        ui::CDevicePageUI* page = devices_ ? devices_->CurrentDevice() : nullptr;
-        if (ui::CDeviceProfileUI* panel = ProfilePanelOf(page)) {
-            if (panel->ResetProfile() < 0) {
-                ShowProfileFileError(*this);
-            } else {
-                LoadAndDownloadProfile(
-                    *this, *page, true,
-                    [this](CTessaronUSBDevice& d) { return ReportMacroDownload(d); },
-                    [this](const char* feature) { NotBuiltYet(feature); });
-            }
-        }
-        SetEditingState(0, 0);  // the key assignment panel shows what was restored
-    });
-    router_.AddLateExact(kClick, "device_profile_edit_save_btn",
-                         panelEntry([this](DevicePage&, Panel& panel, const TNotifyUI&, int) {
-                             const QString name = panel.GetNameEditText();
-                             if (name.isEmpty())
-                                 return;
-                             switch (panel.RenameProfile(name)) {
-                                 case 0:
-                                     ShowTextBox(*this, "message_text_5");
-                                     break;
-                                 case 2:
-                                     ShowTextBox(*this, "message_text_25");
-                                     break;
-                                 case 1:
-                                     break;
-                                 default:
-                                     ShowProfileFileError(*this);
-                                     break;
-                             }
-                         }));
-    router_.AddLateExact(kClick, "profile_fun_spread_btn",
-                         panelEntry([](DevicePage&, Panel& panel, const TNotifyUI&, int) {
-                             panel.ShowProfileMenu(!panel.IsProfileMenuShown());
-                         }),
-                         true);
-    for (int page = 1; page <= ui::CDeviceProfileUI::kOperationPages; ++page) {
-        router_.AddLateExact(
-            kSelectChanged, kOperationTabs[page - 1], [this, page](const TNotifyUI& msg, int) {
-                ui::CDevicePageUI* device = devices_ ? devices_->CurrentDevice() : nullptr;
-                if (device == nullptr || !IsSelectedOption(msg.pSender))
-                    return;
-                device->SetFunctionType(page);
-                if (ui::CDeviceProfileUI* panel = ProfilePanelOf(device))
-                    panel->SelectOperationPage(page);
-            });
-    }
-    BuildMouseRouter();
-    BuildKeySetRouter();
-}
-
-void CMainWnd::BuildMouseRouter() {
-    // Entries of the mouse page act on the current device when it is the mouse.
-    using Page = ui::CMousePageUI;
-    auto mouse = [this](auto f) {
-        return [this, f](const TNotifyUI& msg, int n) {
-            if (auto* page = devices_ ? dynamic_cast<Page*>(devices_->CurrentDevice()) : nullptr)
-                f(*page, msg, n);
-        };
-    };
-    // Every change goes into the profile; what the mouse itself keeps is also sent to it.
-    auto commit = [this](Page& page, bool download) {
-        page.Mouse().SaveProfile();
-        if (!download)
-            return;
-        const QSize screen = ScreenPixels(*this);
-        if (page.Mouse().DownloadSettings(0, 0, 1, screen.width(), screen.height()) != kResultOk)
-            DebugLog("mouse: the settings did not reach the mouse\n");
-    };
-    auto storeStages = [commit](Page& page, auto change) {
-        std::vector<DpiStage> stages = page.Mouse().GetDpiStages();
-        change(stages);
-        page.Mouse().SetDpiStages(stages);
-        commit(page, true);
-    };
-    auto storeSystem = [commit](Page& page, auto change) {
-        MouseSystemStages values = page.Mouse().GetSystemValues();
-        change(values);
-        page.Mouse().SetSystemValues(values);
-        commit(page, false);
-    };
-
-    router_.AddPrefix(kSelectChanged, "DPI_enable_check_",
-                      mouse([storeStages](Page& page, const TNotifyUI&, int n) {
-                          if (!IsDpiStage(n))
-                              return;
-                          const bool on = page.IsDpiStageEnabled(n);
-                          if (!on && !page.CanDisableDpiStage(n)) {
-                              page.SetDpiStageEnabled(n, true);
-                              return;
-                          }
-                          page.SetDpiStageEnabled(n, on);
-                          storeStages(page, [&](std::vector<DpiStage>& stages) {
-                              StageAt(stages, n).stageActive = on ? 1 : 0;
-                          });
-                      }));
-    router_.AddPrefix(
-        kSelectChanged, "DPI_select_check_",
-        mouse([storeStages](Page& page, const TNotifyUI&, int n) {
-            if (!IsDpiStage(n))
-                return;
-            // A stage that is switched off cannot be the one in use.
-            page.SelectDpiStage(page.IsDpiStageEnabled(n) ? n : page.Mouse().ActiveDpiStage());
-            storeStages(page, [&](std::vector<DpiStage>& stages) {
-                for (int i = 0; i < kMouseDpiStages; ++i) {
-                    const int value = page.GetDpiSliderValue(i);
-                    page.SetDpiSliderValue(i, value);
-                    StoreStageValue(stages, i, page.GetDpiSliderValue(i));
-                }
-            });
-        }));
-    router_.AddPrefix(kValueChanged, "DPI_slider_",
-                      mouse([storeStages](Page& page, const TNotifyUI&, int n) {
-                          if (!IsDpiStage(n))
-                              return;
-                          page.SetDpiSliderValue(n, page.GetDpiSliderValue(n));
-                          storeStages(page, [&](std::vector<DpiStage>& stages) {
-                              StoreStageValue(stages, n, page.GetDpiSliderValue(n));
-                          });
-                      }));
-    router_.AddPrefix(kMoveValueChanged, "DPI_slider_",
-                      mouse([](Page& page, const TNotifyUI& msg, int n) {
-                          if (IsDpiStage(n))
-                              page.SetDpiSliderValue(n, static_cast<int>(msg.wParam));
-                      }));
-    router_.AddPrefix(kKillFocus, "DPI_edit_",
-                      mouse([storeStages](Page& page, const TNotifyUI&, int n) {
-                          if (!IsDpiStage(n))
-                              return;
-                          page.SetDpiSliderValue(n, page.GetDpiEditValue(n));
-                          storeStages(page, [&](std::vector<DpiStage>& stages) {
-                              StoreStageValue(stages, n, page.GetDpiSliderValue(n));
-                          });
-                      }));
-    router_.AddPrefix(kMoveValueChanged, "kaldo_DPI_slider_",
-                      mouse([](Page& page, const TNotifyUI& msg, int n) {
-                          page.ShowKaldoDpiValue(n, static_cast<int>(msg.wParam));
-                      }));
-    router_.AddPrefix(kKillFocus, "kaldo_DPI_edit_", mouse([](Page& page, const TNotifyUI&, int n) {
-                          page.CommitKaldoDpiEdit(n);
-                      }));
-
-    router_.AddPrefix(
-        kSelectChanged, "polling_rate_option_", [this, commit](const TNotifyUI& msg, int n) {
-            if (!devices_ || devices_->CurrentDevice() == nullptr || !IsSelectedOption(msg.pSender))
-                return;
-            auto* page = dynamic_cast<Page*>(devices_->CurrentDevice());
-            if (page == nullptr) {
-                NotBuiltYet("device settings");
-                return;
-            }
-            page->SetPollingRate(n);
-            page->Mouse().SetPollingRate(n);
-            commit(*page, true);
-        });
-    router_.AddLateExact(kSelectChanged, "pointer_precision_check",
-                         mouse([storeSystem](Page& page, const TNotifyUI&, int) {
-                             storeSystem(page, [&](MouseSystemStages& v) {
-                                 v.pointerPrecision = page.IsPointerPrecision() ? 1 : 0;
-                             });
-                         }));
-    router_.AddLateExact(kSelectChanged, "scrolls_page_check",
-                         mouse([storeSystem](Page& page, const TNotifyUI&, int) {
-                             page.SetScroll(page.IsScrollByPage(), page.GetScrollLines());
-                             storeSystem(page, [&](MouseSystemStages& v) {
-                                 v.scorllPage = page.IsScrollByPage() ? 1 : 0;
-                                 v.wheelScorlllinse =
-                                     static_cast<std::uint16_t>(page.GetScrollLines());
-                             });
-                         }));
-    router_.AddLateExact(kValueChanged, "pointer_speed_slider",
-                         mouse([storeSystem](Page& page, const TNotifyUI&, int) {
-                             storeSystem(page, [&](MouseSystemStages& v) {
-                                 v.mouseSpeed = static_cast<std::uint16_t>(page.GetPointerSpeed());
-                             });
-                         }));
-    router_.AddLateExact(kValueChanged, "scroll_speed_slider",
-                         mouse([storeSystem](Page& page, const TNotifyUI&, int) {
-                             storeSystem(page, [&](MouseSystemStages& v) {
-                                 v.wheelScorlllinse =
-                                     static_cast<std::uint16_t>(page.GetScrollLines());
-                             });
-                         }));
-    router_.AddLateExact(kValueChanged, "double_click_slider",
-                         mouse([storeSystem](Page& page, const TNotifyUI&, int) {
-                             storeSystem(page, [&](MouseSystemStages& v) {
-                                 v.doubleClickTime =
-                                     static_cast<std::uint16_t>(page.GetDoubleClickTime());
-                             });
-                         }));
-    router_.AddPrefix(kSelectChanged, "mouse_device_seting_option_",
-                      mouse([](Page& page, const TNotifyUI& msg, int n) {
-                          if (IsSelectedOption(msg.pSender))
-                              page.SelectSettingsPage(n);
-                      }));
-    router_.AddLateExact(kClick, "default_btn", [this](const TNotifyUI&, int) {
-        if (!devices_ || devices_->CurrentDevice() == nullptr)
-            return;
-        if (dynamic_cast<Page*>(devices_->CurrentDevice()) == nullptr) {
-            NotBuiltYet("device defaults");
-            return;
-        }
-        // Texts are translated here: the box has no language of its own.
-        if (ShowMessageBox(this, {}, Translate(QStringLiteral("message_text_22")), dpi_, false,
-                           kMsgButtonsConfirmCancel) != CMsgWnd::kResultConfirm) {
-            return;
-        }
-        // The box waited for the user: the mouse may have gone meanwhile.
-        auto* page = dynamic_cast<Page*>(devices_->CurrentDevice());
-        if (page == nullptr)
-            return;
-        CTessaronMouseDevice& model = page->Mouse();
-        model.LoadDefaultProfile();
-        const bool macros = ReportMacroDownload(model);
-        const QSize screen = ScreenPixels(*this);
-        const bool keys = model.DownloadCurrentKeyTable(0) == kResultOk;
-        const bool settings =
-            model.DownloadSettings(0, 0, 1, screen.width(), screen.height()) == kResultOk;
-        // The defaults are in the profile either way; the user learns the mouse missed them.
-        if (macros && !(keys && settings)) {
-            ShowMessageBox(this, {}, Translate(QStringLiteral("message_text_7")), dpi_, false,
-                           kMsgButtonsConfirm);
-        }
-    });
-    router_.AddExact("click_select_end", "mouse_device_key_light",
-                     mouse([this](Page& page, const TNotifyUI& msg, int) {
-                         page.OnLedSelectionEnd(msg.pSender, ScreenPixels(*this));
-                     }));
-
-    // The lighting panel of the current mouse: each choice goes into the model's light state,
-    // the profile, the preview and the mouse.
-    using Light = ui::CLightControlUI;
-    auto light = [this](auto f) {
-        return [this, f](const TNotifyUI& msg, int n) {
-            auto* page = devices_ ? dynamic_cast<Page*>(devices_->CurrentDevice()) : nullptr;
-            if (Light* panel = page != nullptr ? page->LightPanel() : nullptr)
-                f(*page, *panel, msg, n);
-        };
-    };
-    // ApplyLightSettings takes the light state from the profile: the profile gets it first, or
-    // the change would be undone at once.
-    auto storeLight = [](Page& page, const LightInfo& info) {
-        CTessaronMouseDevice& mouse = page.Mouse();
-        mouse.SetLightInfo(info);
-        mouse.Profile().WriteLightInfo(info);
-        mouse.SaveProfile();
-        mouse.ApplyLightSettings();
-    };
-    auto downloadLight = [this](Page& page) {
-        const QSize screen = ScreenPixels(*this);
-        if (page.Mouse().DownloadSettings(0, 0, 1, screen.width(), screen.height()) != kResultOk)
-            DebugLog("mouse: the lighting did not reach the mouse\n");
-    };
-    // A choice of the user ends the synchronised lighting of this device.
-    auto changeLight = [storeLight, downloadLight](Page& page, auto edit) {
-        LightInfo info = page.Mouse().LightState();
-        page.Mouse().CommandChannel().externalColour = false;
-        edit(info);
-        storeLight(page, info);
-        downloadLight(page);
-    };
-    auto byte = [](int v) { return static_cast<std::uint8_t>(std::clamp(v, 0, 255)); };
-    router_.AddExact(kItemSelect, "light_combo_modeSelect",
-                     light([changeLight, byte](Page& page, Light& panel, const TNotifyUI&, int) {
-                         const int n = panel.GetMode();
-                         if (n < 0)
-                             return;
-                         panel.SelectMode(n);
-                         changeLight(page, [&](LightInfo& l) { l.selectItem = byte(n); });
-                     }));
-    router_.AddLateExact(
-        kValueChanged, "deng_light_slider",
-        light([changeLight, byte](Page& page, Light& panel, const TNotifyUI&, int) {
-            const int v = panel.GetBrightness();
-            panel.SetBrightness(v);
-            changeLight(page, [&](LightInfo& l) { l.light = byte(v); });
-        }));
-    router_.AddLateExact(
-        kValueChanged, "deng_speed_slider",
-        light([changeLight, byte](Page& page, Light& panel, const TNotifyUI&, int) {
-            const int v = panel.GetSpeed();
-            panel.SetSpeed(v);
-            changeLight(page, [&](LightInfo& l) { l.speed = byte(v); });
-        }));
-    router_.AddLateExact(kSelectChanged, "deng_7color_check",
-                         light([changeLight](Page& page, Light& panel, const TNotifyUI&, int) {
-                             const bool on = panel.GetMulticolour();
-                             panel.SetMulticolour(on);
-                             changeLight(page, [&](LightInfo& l) { l.multiColor = on ? 1 : 0; });
-                         }));
-    for (const auto& [name, direction] : {std::pair{"deng_FXL_check", 1}, {"deng_FXR_check", 0}}) {
-        router_.AddLateExact(
-            kSelectChanged, name,
-            light([changeLight, d = direction](Page& page, Light& panel, const TNotifyUI&, int) {
-                panel.SetDirection(d);
-                changeLight(page, [&](LightInfo& l) { l.fx = static_cast<std::uint8_t>(d); });
-            }));
-    }
-    // A swatch keeps the synchronised lighting going; the palette and the edits end it.
-    auto takeColour = [storeLight, downloadLight](Page& page, Light& panel, std::uint32_t colour,
-                                                  bool endsSync) {
-        LightInfo info = page.Mouse().LightState();
-        info.red = static_cast<std::uint8_t>(colour >> 16 & 0xFF);
-        info.green = static_cast<std::uint8_t>(colour >> 8 & 0xFF);
-        info.blue = static_cast<std::uint8_t>(colour & 0xFF);
-        info.multiColor = 0;
-        if (endsSync)
-            page.Mouse().CommandChannel().externalColour = false;
-        storeLight(page, info);
-        panel.SetColourText(Light::kRed, QString::number(info.red));
-        panel.SetColourText(Light::kGreen, QString::number(info.green));
-        panel.SetColourText(Light::kBlue, QString::number(info.blue));
-        panel.SetMulticolour(false);
-        panel.SetPaletteColour(Light::Argb(info.red, info.green, info.blue));
-        downloadLight(page);
-    };
-    router_.AddExact(kColorChanged, "deng_Color_Pallet",
-                     light([takeColour](Page& page, Light& panel, const TNotifyUI&, int) {
-                         takeColour(page, panel, panel.GetPaletteColour(), true);
-                     }));
-    router_.AddPrefix(kClick, "color_option_",
-                      light([takeColour](Page& page, Light& panel, const TNotifyUI&, int n) {
-                          takeColour(page, panel, panel.GetOptionColour(n), false);
-                      }));
-    const char* const colourEdits[] = {"deng_edit_R", "deng_edit_G", "deng_edit_B"};
-    for (int channel = Light::kRed; channel <= Light::kBlue; ++channel) {
-        router_.AddLateExact(
-            kKillFocus, colourEdits[channel],
-            light([takeColour, channel](Page& page, Light& panel, const TNotifyUI&, int) {
-                const LightInfo& l = page.Mouse().LightState();
-                std::array<int, 3> rgb = {l.red, l.green, l.blue};
-                // Takes the number the edit starts with; the edit then shows what was stored.
-                rgb[static_cast<std::size_t>(channel)] =
-                    ui::ColourChannelOf(panel.GetColourText(channel));
-                takeColour(page, panel, Light::Argb(rgb[0], rgb[1], rgb[2]), true);
-            }));
-    }
-
-    // Music lighting: the model keeps no music record of its own, so the profile does.
-    auto storeAudio = [](Page& page, Light& panel, const AudioLightInfo& record) {
-        const auto [a, b] = Light::PackAudioLightInfo(record);
-        CTessaronMouseDevice& mouse = page.Mouse();
-        mouse.SetLightSelection(static_cast<int>(a), static_cast<int>(b), record.colorTypeFlags);
-        mouse.Profile().WriteAudioLightInfo(record);
-        mouse.SaveProfile();
-        mouse.ApplyLightSettings();
-        // The controls show the colour being edited, or the next pick would take the other one.
-        panel.ShowAudioLightInfo(record);
-    };
-    auto audioAsShown = [storeAudio](bool takeColour) {
-        return [storeAudio, takeColour](Page& page, Light& panel, const TNotifyUI&, int) {
-            storeAudio(page, panel, panel.ReadAudioLightInfo(takeColour));
-        };
-    };
-    router_.AddExact(kItemSelect, "light_combo_audiomodeSelect", light(audioAsShown(true)));
-    router_.AddLateExact(kSelectChanged, "deng_7audiocolor_check", light(audioAsShown(true)));
-    router_.AddLateExact(kClick, "Close_bkColor_btn", light(audioAsShown(true)));
-    router_.AddLateExact(kSelectChanged, "audio_BkColor_check", light(audioAsShown(false)));
-    router_.AddLateExact(kSelectChanged, "audio_FgColor_check", light(audioAsShown(false)));
-    auto setAudioColour = [](AudioLightInfo& r, std::uint32_t colour, bool clearsMulticolour) {
-        const auto red = static_cast<std::uint8_t>(colour >> 16 & 0xFF);
-        const auto green = static_cast<std::uint8_t>(colour >> 8 & 0xFF);
-        const auto blue = static_cast<std::uint8_t>(colour & 0xFF);
-        if (r.colorTypeFlags == 1) {
-            r.fgColorR = red, r.fgColorG = green, r.fgColorB = blue;
-            if (clearsMulticolour)
-                r.sevenColorFlags = 0;
-        } else {
-            r.bkColorR = red, r.bkColorG = green, r.bkColorB = blue;
-        }
-    };
-    router_.AddExact(
-        kColorChanged, "deng_audioColor_Pallet",
-        light([storeAudio, setAudioColour](Page& page, Light& panel, const TNotifyUI&, int) {
-            const std::uint32_t colour = panel.GetAudioPaletteColour();
-            AudioLightInfo record = panel.ReadAudioLightInfo(true);
-            setAudioColour(record, colour, false);
-            storeAudio(page, panel, record);
-        }));
-    router_.AddPrefix(
-        kClick, "audiocolor_option_",
-        light([storeAudio, setAudioColour](Page& page, Light& panel, const TNotifyUI&, int n) {
-            const std::uint32_t colour = panel.GetAudioOptionColour(n);
-            AudioLightInfo record = panel.ReadAudioLightInfo(true);
-            setAudioColour(record, colour, true);
-            storeAudio(page, panel, record);
-        }));
-    const char* const audioEdits[] = {"deng_audioedit_R", "deng_audioedit_G", "deng_audioedit_B"};
-    for (int channel = 0; channel < 3; ++channel) {
-        router_.AddLateExact(
-            kKillFocus, audioEdits[channel],
-            light([storeAudio, channel](Page& page, Light& panel, const TNotifyUI&, int) {
-                const auto v = static_cast<std::uint8_t>(
-                    ui::ColourChannelOf(panel.GetAudioColourText(channel)));
-                AudioLightInfo r = panel.ReadAudioLightInfo(false);
-                if (r.colorTypeFlags == 1) {
-                    (channel == 0 ? r.fgColorR : channel == 1 ? r.fgColorG : r.fgColorB) = v;
-                    r.sevenColorFlags = 0;
-                } else {
-                    (channel == 0 ? r.bkColorR : channel == 1 ? r.bkColorG : r.bkColorB) = v;
-                }
-                storeAudio(page, panel, r);
-            }));
-    }
-}
-
-bool CMainWnd::ReportMacroDownload(CTessaronUSBDevice& device) {
-    const int result = device.DownloadMacros(device.GetUsedMacros());
-    ShowMacroDownloadResult(result);
-    return result == 0;
-}
-
-void CMainWnd::ShowMacroDownloadResult(int result) {
-    if (result < 0) {
-        ShowMessageBox(this, {}, Translate(QStringLiteral("message_text_7")), dpi_, false,
-                       kMsgButtonsConfirm);
-    } else if (result > 0) {
-        // The translation is a format with "%d"; it is filled in as text, never as a format.
-        QString text = Translate(QStringLiteral("message_text_16"));
-        text.replace(QLatin1String("%d"), QString::number(result));
-        ShowMessageBox(this, {}, text, dpi_, false, kMsgButtonsConfirm);
-    }
+    ui::AddProfileRoutes(router_, current);
+    ui::AddMousePageRoutes(router_, current);
+    ui::AddLightRoutes(router_, current);
+    ui::AddKeySetRoutes(router_, current);
 }
 
 void CMainWnd::WindowStart() {
@@ -992,22 +386,10 @@ void CMainWnd::OnTimer(int id) {
         case kTimerTrayMenu:
             OpenTrayMenu();
             break;
-        case kTimerProfileSwitch: {
-            ui::CDevicePageUI* page = devices_ ? devices_->CurrentDevice() : nullptr;
-            ui::CDeviceProfileUI* panel = ProfilePanelOf(page);
-            if (panel == nullptr || panel->GetSelectedIndex() < 0)
-                break;
-            if (panel->SelectProfile(panel->GetSelectedIndex(), false) < 0) {
-                ShowProfileFileError(*this);
-                break;
-            }
-            page->Model().SetProfileName(panel->GetCurrentProfileId());
-            LoadAndDownloadProfile(
-                *this, *page, false,
-                [this](CTessaronUSBDevice& d) { return ReportMacroDownload(d); },
-                [this](const char* feature) { NotBuiltYet(feature); });
+        case kTimerProfileSwitch:
+            if (ui::CDevicePageUI* page = devices_ ? devices_->CurrentDevice() : nullptr)
+                page->OnProfileSwitch();
             break;
-        }
         case kTimerGameLightEnd:
             NotBuiltYet("game lighting");
             break;

@@ -9,12 +9,14 @@
 
 #include "app/device_manager.h"
 #include "app/ipc_endpoint.h"
-#include "app/notify_router.h"
 #include "base/worker_table.h"
+#include "ui/panels/page_services.h"
 #include "ui/toolkit/menu.h"
+#include "ui/toolkit/notify_router.h"
 #include "ui/toolkit/tray.h"
 #include "ui/toolkit/window.h"
 
+#include <QLabel>
 #include <QLocalSocket>
 
 namespace morva::ui {
@@ -47,7 +49,7 @@ inline constexpr int kTimerGameLightEnd = 1066;
 // The program's version, as the work tool report carries it.
 inline constexpr int kAppVersion[4] = {2, 3, 0, 2};
 
-class CMainWnd : public ui::WindowImplBase {
+class CMainWnd : public ui::WindowImplBase, public ui::IPageServices {
     Q_OBJECT
 public:
     CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc, DeviceSetup devices = {});
@@ -58,9 +60,18 @@ public:
     void AdaptToDisplay();
     static int DpiForMonitor(int width, int height);
     void BringToFront();
-    // Editing state of the key assignment: while `lock` is set the device tabs and the
-    // profile panel follow `saved`; the panel's buttons are usable while a change is unsaved.
-    void SetEditingState(int lock, int saved);
+    // ui::IPageServices: what the pages' handlers ask of the window.
+    void ShowMessage(const QString& key, int detail = 0) override;
+    bool Confirm(const QString& key) override;
+    void ShowNote(const QString& key) override;
+    QString OpenFile(const QString& filter, const QString& pattern) override;
+    QString SaveFile(const QString& filter, const QString& pattern) override;
+    QSize ScreenPixels() const override;
+    void SetEditingState(int lock, int saved) override;
+    void StartProfileSwitch() override;
+    void NotBuiltYet(const std::string& feature) override;
+    // The note ShowNote put up, while it is shown (tests).
+    QString ShownNote() const;
     int EditingSaved() const { return editingSaved_; }
     // Started from the session's autostart: the window stays in the tray until asked for.
     void SetStartHidden(bool hidden) { startHidden_ = hidden; }
@@ -105,14 +116,9 @@ protected:
 
 private:
     void BuildRouter();
-    void BuildMouseRouter();
-    // Writes the macros the device's buttons use; a failure or an image too large for the
-    // device is shown to the user. True when nothing went wrong.
-    bool ReportMacroDownload(CTessaronUSBDevice& device);
-    // The message a macro download result calls for (none for 0).
-    void ShowMacroDownloadResult(int result);
-    // The key assignment panel's entries (key_set_routes.cpp).
-    void BuildKeySetRouter();
+    // Hides to the tray, or minimises where the desktop has none (the window could not
+    // come back).
+    void HideToTray();
     void WindowStart();
     void OnTimer(int id);
     void OpenTrayMenu();
@@ -121,19 +127,18 @@ private:
     void SetLightControl(int flag);
     void BroadcastLightNotice();
     void ShowNoDeviceView();
-    // Entries of features built later: named, counted, and otherwise without effect.
-    void NotBuiltYet(const std::string& feature);
     ipc::Message StatusReport() const;
     ipc::Message SimReply(const ipc::Message& request);
 
     ui::CLanguageManager& language_;
     CIpcEndpoint* ipc_;
-    CNotifyRouter<ui::TNotifyUI> router_;
+    ui::CNotifyRouter<ui::TNotifyUI> router_;
     std::unique_ptr<ui::CTrayIcon> tray_;
     std::unique_ptr<ui::CMenuWnd> trayMenu_;
     ui::CControlUI* lightStatus_ = nullptr;
     ui::CControlUI* maxBtn_ = nullptr;
     ui::CControlUI* restoreBtn_ = nullptr;
+    QPointer<QLabel> note_;
     int lightControlFlag_ = 1;
     bool awake_ = true;
     int dpi_ = 96;

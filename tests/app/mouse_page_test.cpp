@@ -199,6 +199,9 @@ TEST_F(MousePageTest, KeyAssignmentPanelPutsTheRightBytesInTheKeyTable) {
     ASSERT_EQ(WriteJsonFile(Mouse().GetUserDataFolder() + "macro.config", list), 0);
 
     Route("click", Find("key_3"));
+    EXPECT_FALSE(page_->KeySetPanel()->IsVisible()) << "keys are chosen on the buttons tab";
+    ClickCheck("mouse_device_seting_option_", 2, true);
+    Route("click", Find("key_3"));
     ui::CKeySetControlUI* panel = page_->KeySetPanel();
     ASSERT_NE(panel, nullptr);
     ASSERT_TRUE(panel->IsVisible());
@@ -261,6 +264,7 @@ TEST_F(MousePageTest, KeyAssignmentPanelPutsTheRightBytesInTheKeyTable) {
 
 TEST_F(MousePageTest, TheOnlyLeftButtonKeepsItsFunction) {
     Connect();
+    ClickCheck("mouse_device_seting_option_", 2, true);
     AnswerBoxes(true);
     Route("click", Find("key_0"));
     answer_.stop();
@@ -303,7 +307,7 @@ TEST_F(MousePageTest, StagesSurviveAMouseThatCouldNotBeRead) {
     for (int i = 0; i < kMouseDpiStages; ++i)
         EXPECT_FALSE(Stage("DPI_edit_", i)->IsEnabled()) << "no typing without the sensor's scale";
     const std::vector<DpiStage> stored = Mouse().GetDpiStages();
-    // Choosing a stage stores every row's value as the page holds it.
+    AnswerBoxes(true);  // the mouse does not take the settings
     ClickCheck("DPI_select_check_", 1, true);
     const std::vector<DpiStage> saved = SavedStages();
     ASSERT_EQ(saved.size(), stored.size());
@@ -366,7 +370,12 @@ TEST_F(MousePageTest, TypedDpiIsRaisedToTheMinimumAndHeldInRange) {
     EXPECT_EQ(page_->GetDpiSliderValue(3), Mouse().Sensor().maxSlider);
     EXPECT_EQ(Setting()[StageAt(3) + 2], Mouse().Sensor().maxSlider);
     type("");
-    EXPECT_EQ(EditText(3), "100");
+    EXPECT_EQ(EditText(3), Dpi(Mouse().Sensor().maxSlider))
+        << "an empty edit shows the value again";
+    edit->SetText(QStringLiteral("1600"));
+    Route("return", edit);
+    EXPECT_EQ(EditText(3), "1600") << "Return commits";
+    EXPECT_EQ(SavedStages().at(3).DpiX(), Mouse().Sensor().SliderValueOfDpi(1600));
 }
 
 TEST_F(MousePageTest, SecondDpiFamilyClampsTypedValues) {
@@ -408,8 +417,10 @@ TEST_F(MousePageTest, TheStageInUseAndTheLastEnabledStageStayOn) {
     ClickCheck("DPI_enable_check_", 4, false);
     EXPECT_FALSE(Stage("DPI_enable_check_", 0)->IsEnabled()) << "the last one left";
 
-    // Even a notification that gets through changes nothing.
+    // Even a notification that gets through changes nothing but says why.
+    AnswerBoxes(true);
     ClickCheck("DPI_enable_check_", 0, false);
+    EXPECT_EQ(boxTexts_.size(), 1);
     EXPECT_TRUE(page_->IsDpiStageEnabled(0));
     EXPECT_EQ(SavedStages().at(0).stageActive, 1);
     EXPECT_EQ(Setting()[StageAt(0)], 1);
@@ -564,10 +575,18 @@ TEST_F(MousePageTest, SettingsTabsFollowTheirOptions) {
     auto* tabs = dynamic_cast<ui::CTabLayoutUI*>(
         Find(QStringLiteral("DPI_layout_0"))->GetParent()->GetParent());
     ASSERT_NE(tabs, nullptr);
-    EXPECT_EQ(tabs->GetCurSel(), 0);
+    // The settings tabs and the profile panel's function tabs are one set.
+    EXPECT_EQ(tabs->GetCurSel(), 3) << "the page opens on the lighting the model starts with";
     ClickCheck("mouse_device_seting_option_", 2, true);
     EXPECT_EQ(tabs->GetCurSel(), 2);
+    EXPECT_EQ(Mouse().GetFunctionType(), 2);
+    EXPECT_TRUE(Find<ui::COptionUI>("key_Op_tab")->IsSelected());
     EXPECT_FALSE(Stage<ui::COptionUI>("mouse_device_seting_option_", 0)->IsSelected());
+    auto* system = Find<ui::COptionUI>("system_Op_tab");
+    system->Selected(true, false);
+    Route("selectchanged", system);
+    EXPECT_EQ(tabs->GetCurSel(), 1) << "system settings: the performance tab";
+    EXPECT_EQ(Mouse().GetFunctionType(), 4);
     page_->SelectSettingsPage(7);
     EXPECT_EQ(tabs->GetCurSel(), 0) << "out of range: the first";
     EXPECT_TRUE(Stage<ui::COptionUI>("mouse_device_seting_option_", 0)->IsSelected());

@@ -1,8 +1,8 @@
-#include "app/notify_router.h"
+#include "ui/toolkit/notify_router.h"
 
 #include <gtest/gtest.h>
 
-namespace morva::app {
+namespace morva::ui {
 namespace {
 
 struct Note {
@@ -69,4 +69,4 @@ TEST_F(RouterTest, CaseSensitiveNamesAndAlsoRules) {
 }
 
 }  // namespace
-}  // namespace morva::app
+}  // namespace morva::ui

@@ -194,7 +194,12 @@ TEST_F(ProfilePanelTest, AddCopyRenameAndDeleteKeepComboListAndDeviceInStep) {
     EXPECT_EQ(boxTexts_.size(), 2) << "a rename that worked says nothing";
 
     const std::string removed = ProfileFile(1);
+    confirm_ = false;
     Click("device_sub_btn");
+    EXPECT_EQ(Names().size(), 3u) << "deleting waits for the user's yes";
+    confirm_ = true;
+    Click("device_sub_btn");
+    EXPECT_EQ(boxTexts_.mid(2), QStringList(2, Translated("message_delete_profile")));
     EXPECT_EQ(Names(), (std::vector<std::string>{"profile1", "profile2 copy"}));
     EXPECT_FALSE(std::filesystem::exists(removed));
     EXPECT_EQ(ListSelection(), 0);
@@ -206,7 +211,7 @@ TEST_F(ProfilePanelTest, AddCopyRenameAndDeleteKeepComboListAndDeviceInStep) {
     Click("device_sub_btn");
     Click("device_sub_btn");
     EXPECT_EQ(Names(), std::vector<std::string>{"profile2 copy"}) << "the last one stays";
-    EXPECT_EQ(boxTexts_.size(), 2);
+    EXPECT_EQ(boxTexts_.size(), 5) << "and is not even asked about";
 }
 
 TEST_F(ProfilePanelTest, ExportAndImportGoThroughTheFileDialogs) {
@@ -218,6 +223,7 @@ TEST_F(ProfilePanelTest, ExportAndImportGoThroughTheFileDialogs) {
         return QString::fromStdString(exported);
     });
     Click("device_export_btn");
+    EXPECT_EQ(window_->ShownNote(), Translated("op_export_done"));
     const Json::Value file = ReadJsonFile(exported);
     EXPECT_EQ(json::ToString(json::Get(file, "profileUUID")), IdAt(0));
     EXPECT_EQ(json::ToString(json::Get(file, "profilename")), "profile1");
@@ -308,7 +314,10 @@ TEST_F(ProfilePanelTest, ResetRestoresTheFactoryProfileOnlyAfterConfirmation) {
     ASSERT_NE(edit.button, factoryButton);
     EditProfile(ProfileFile(0), edit);
     Mouse().LoadProfile();
-    ASSERT_EQ(Mouse().DownloadSettings(0, 0, 1, 1920, 1080), kResultOk);
+    LightInfo light = factory.ReadLightInfo();
+    light.selectItem = light.selectItem == 1 ? 2 : 1;
+    ASSERT_TRUE(Mouse().ChangeLight(light, true).Ok());
+    ASSERT_NE(Mouse().LightState(), factory.ReadLightInfo());
     ASSERT_EQ(Mouse().DownloadCurrentKeyTable(0), kResultOk);
     const std::string edited = test::TempDir::Read(ProfileFile(0));
 
@@ -329,6 +338,8 @@ TEST_F(ProfilePanelTest, ResetRestoresTheFactoryProfileOnlyAfterConfirmation) {
     EXPECT_EQ(FirmwareStage0(), factoryStage0);
     EXPECT_EQ(FirmwareButton(), factoryButton);
     EXPECT_EQ(Mouse().KeyList()[kButton].assignment.code, factoryButton) << "reloaded";
+    EXPECT_EQ(Mouse().LightState(), factory.ReadLightInfo()) << "the preview plays the reset";
+    EXPECT_EQ(window_->EditingSaved(), 1) << "nothing is left unsaved";
 }
 
 TEST_F(ProfilePanelTest, FunctionTabsSetTheFunctionTypeAndTheMenuOpensAndCloses) {

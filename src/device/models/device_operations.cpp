@@ -83,7 +83,20 @@ OpResult CTessaronUSBDevice::ChangeAudioLight(const AudioLightInfo& record, std:
     profile->WriteAudioLightInfo(record);
     const int saved = SaveProfile();
     ApplyLightSettings();
+    AnnounceChange();
     return Finish(saved, kResultOk);
+}
+
+OpResult CTessaronUSBDevice::SaveKeysToDevice() {
+    const OpResult macros = DownloadUsedMacros();
+    // Macros too large for the device: nothing more is sent, the caller gives the change up.
+    if (macros.messageKey == kMsgMacrosTooLarge)
+        return macros;
+    const int keys = DownloadCurrentKeyTable(0);
+    const int saved = SaveProfile();
+    if (!macros.Ok())
+        return macros;
+    return Finish(saved, keys);
 }
 
 OpResult CTessaronUSBDevice::DownloadUsedMacros() {

@@ -73,7 +73,7 @@ OpResult CTessaronMouseDevice::ChangeStageEnabled(int stage, bool on) {
         bool othersOn = false;
         for (std::size_t k = 0; k < stages.size(); ++k)
             othersOn = othersOn || (k != static_cast<std::size_t>(stage) && stages[k].stageActive);
-        const char* refusal = !othersOn                  ? kMsgLastStageOn
+        const char* refusal = !othersOn                   ? kMsgLastStageOn
                               : stage == ActiveDpiStage() ? kMsgStageIsActive
                                                           : nullptr;
         if (refusal != nullptr) {
@@ -141,8 +141,8 @@ OpResult CTessaronMouseDevice::CanAssignKey(int key) const {
 
 OpResult CTessaronMouseDevice::AssignKey(int key, const KeyListEntry& entry, KeySend send) {
     if (OpResult allowed = CanAssignKey(key);
-        !allowed.Ok() && !(allowed.messageKey == kMsgLastLeftButton &&
-                           entry.assignment.code == kLeftButton)) {
+        !allowed.Ok() &&
+        !(allowed.messageKey == kMsgLastLeftButton && entry.assignment.code == kLeftButton)) {
         return allowed;
     }
     const KeyCode& code = entry.assignment.code;

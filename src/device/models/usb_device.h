@@ -190,6 +190,9 @@ public:
     OpResult ApplyProfile(bool afterReset = false);
     // The macros the keys use, checked against the device's memory and written.
     OpResult DownloadUsedMacros();
+    // The key assignments to the device for good: the macros they use, the key table, the
+    // profile file.
+    OpResult SaveKeysToDevice();
     // Key assignment of the families that have keys: key i of KeyList().
     virtual std::vector<KeyListEntry> KeyList() const { return {}; }
     virtual OpResult CanAssignKey(int key) const;

@@ -197,9 +197,8 @@ private:
     }
 
     int Dpi(int stage, int dpi) {
-        return Change(mouse_.ChangeStageDpiValue(stage, dpi), [&](const SettingBlock& block) {
-            out_ << StageLine(block, stage);
-        });
+        return Change(mouse_.ChangeStageDpiValue(stage, dpi),
+                      [&](const SettingBlock& block) { out_ << StageLine(block, stage); });
     }
 
     int SelectStage(int stage) {
@@ -240,11 +239,12 @@ private:
 
     int Button(int button, const KeyCode& code) {
         std::vector<KeyListEntry> keys = mouse_.KeyList();
-        KeyListEntry entry =
-            static_cast<std::size_t>(button) < keys.size() ? keys[static_cast<std::size_t>(button)]
-                                                           : KeyListEntry{};
+        KeyListEntry entry = static_cast<std::size_t>(button) < keys.size()
+                                 ? keys[static_cast<std::size_t>(button)]
+                                 : KeyListEntry{};
         entry.assignment.code = code;
-        if (const OpResult r = mouse_.AssignKey(button, entry, CTessaronUSBDevice::KeySend::MacrosAndKeyTable);
+        if (const OpResult r =
+                mouse_.AssignKey(button, entry, CTessaronUSBDevice::KeySend::MacrosAndKeyTable);
             !r.Ok()) {
             return Fail(Explain(r));
         }

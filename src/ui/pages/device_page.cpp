@@ -8,6 +8,9 @@
 #include "ui/controls/device_key_button.h"
 #include "ui/pages/device_option.h"
 #include "ui/pages/power_panel.h"
+#include "ui/panels/device_profile.h"
+#include "ui/panels/key_set_control.h"
+#include "ui/panels/light_control.h"
 #include "ui/toolkit/paint_manager.h"
 #include "ui/toolkit/window.h"
 
@@ -45,6 +48,11 @@ CControlUI* CDevicePageUI::FindOnPage(const QString& name) const {
 
 void CDevicePageUI::InitPage() {
     selectPanel_ = nullptr;
+    lightPanel_ = dynamic_cast<CLightControlUI*>(FindOnPage(QStringLiteral("LightControlItem")));
+    keySetPanel_ =
+        dynamic_cast<CKeySetControlUI*>(FindOnPage(QStringLiteral("KeySetControlItem")));
+    profilePanel_ =
+        dynamic_cast<CDeviceProfileUI*>(FindOnPage(QStringLiteral("DeviceProfileItem")));
     if (model_->DeviceXmlPath().empty()) {
         model_->SetKeyCount(0);
         model_->SetLedCount(0);

@@ -17,7 +17,11 @@ namespace morva::ui {
 
 class CDeviceKeyButtonUI;
 class CDeviceOptionUI;
+class CDeviceProfileUI;
+class CKeySetControlUI;
+class CLightControlUI;
 class CMpDevicePowerUI;
+class IPageServices;
 
 class CDevicePageUI : public CHorizontalLayoutUI, public IDeviceHost {
 public:
@@ -45,6 +49,47 @@ public:
     // Stores the type in the model and selects the function tabs that belong to it.
     virtual void SetFunctionType(int type);
 
+    // The window's services for the page's and its panels' handlers (null until given).
+    void SetServices(IPageServices* services) { services_ = services; }
+    IPageServices* Services() const { return services_; }
+    // The page's panels, bound when the page is built; null where the layout has none.
+    CLightControlUI* LightPanel() const { return lightPanel_; }
+    CKeySetControlUI* KeySetPanel() const { return keySetPanel_; }
+    CDeviceProfileUI* ProfilePanel() const { return profilePanel_; }
+    // The model's setting block carries the size of the screen the window is on.
+    void SyncScreen();
+
+    // ---- Input every family's page handles ----
+    // A key cell was clicked: on the key page it is chosen for assignment.
+    virtual void OnKeyClicked(int key);
+    // A function tab ("deng_Op_tab" 1 .. "Virtual7.1_Op_tab" 8) was chosen.
+    virtual void OnFunctionTab(int type);
+    // Key n is chosen for editing: the key assignment panel shows its function, the cell
+    // and the key list mark it.
+    virtual void SelectKey(int n);
+    // The key assignment panel's change goes to the model (and the device); `cancel` puts
+    // back what the key had when it was chosen.
+    void ApplyKeyAssignment(bool cancel = false);
+    // The key assignment panel's own input.
+    void OnKeyCategoryChosen();
+    void OnKeyMacroRepeatChosen();
+    void OnKeyModifierChosen(int n, bool selected);
+    void OnKeyDefault();
+    void OnKeySaveToDevice();
+    // The profile panel's input.
+    void OnProfileAdd();
+    void OnProfileDelete();
+    void OnProfileCopy();
+    void OnProfileImport();
+    void OnProfileExport();
+    void OnProfileRename();
+    void OnProfileReset();
+    void OnProfileMenuToggle();
+    // The profile chosen in the list, after the switch delay: the device takes it.
+    void OnProfileSwitch();
+    // The rubber band ended on `container` (families with LEDs to pick).
+    virtual bool OnLedSelectionEnd(CControlUI* /*container*/) { return false; }
+
     CControlUI* SelectPanel() const { return selectPanel_; }
     // Cells by key index and LED index; null where the layout has none.
     const std::vector<CDeviceKeyButtonUI*>& KeyButtons() const { return keyButtons_; }
@@ -57,6 +102,8 @@ public:
     void RefreshPage() override;
 
 protected:
+    // Marks the chosen key's cell; families with a key list mark its row too.
+    virtual void MarkSelectedKey(int n);
     CControlUI* FindOnPage(const QString& name) const;
     // Shows the model's data on the page's controls (UI thread); families override it.
     virtual void ShowModel() {}
@@ -64,6 +111,10 @@ protected:
 private:
     std::unique_ptr<CTessaronUSBDevice> model_;
     QString className_;
+    IPageServices* services_ = nullptr;
+    CLightControlUI* lightPanel_ = nullptr;
+    CKeySetControlUI* keySetPanel_ = nullptr;
+    CDeviceProfileUI* profilePanel_ = nullptr;
     QPointer<WindowImplBase> owner_;
     CDeviceOptionUI* entry_ = nullptr;
     CMpDevicePowerUI* powerPanel_ = nullptr;

@@ -4,7 +4,6 @@
 #include <QMetaObject>
 
 #include <algorithm>
-#include <limits>
 
 #include "base/name_index.h"
 #include "profile/json_file.h"
@@ -12,6 +11,7 @@
 #include "ui/panels/device_profile.h"
 #include "ui/panels/key_set_control.h"
 #include "ui/panels/light_control.h"
+#include "ui/panels/page_services.h"
 #include "ui/toolkit/containers.h"
 #include "ui/toolkit/controls.h"
 #include "ui/toolkit/list.h"
@@ -24,6 +24,7 @@ namespace {
 constexpr char kSettingsLayout[] = "mouse_device_seting_layout";
 constexpr char kOptionLayout[] = "mouse_option_layout";
 constexpr char kSettingsOption[] = "mouse_device_seting_option_";
+constexpr char kSettingsTabs[] = "mouse_seting_switch";
 constexpr int kPollingRates = 5;
 constexpr int kKaldoMinDpi = 200;
 constexpr int kKaldoMaxDpi = 6500;
@@ -36,44 +37,23 @@ constexpr int kListNameWidth = 200;
 constexpr int kListValueWidth = 180;
 constexpr QRgb kListNameColour = 0xFFFFFFFF;
 constexpr QRgb kListValueColour = 0xFF0099FF;
+constexpr QRgb kListMarkColour = 0x4000A2FF;
+
+// The settings tabs and the function tabs are one set: tab n shows function type kTabType[n]
+// (DPI: cursor, performance: system, buttons: keys, lighting: light).
+constexpr std::array<int, 4> kTabType = {5, 4, 2, 1};
+constexpr int kMacroType = 3;
+
+int TabOfType(int type) {
+    if (type == kMacroType)
+        type = 2;  // the macro panel lives beside the buttons
+    const auto it = std::find(kTabType.begin(), kTabType.end(), type);
+    return it == kTabType.end() ? -1 : static_cast<int>(it - kTabType.begin());
+}
 
 void EnableControl(CControlUI* c, bool on) {
     if (c != nullptr)
         c->SetEnabled(on);
-}
-
-// Like atoi, but a number too long for an int saturates instead of wrapping.
-long long ParseNumber(const QString& text) {
-    const QString t = text.trimmed();
-    qsizetype i = 0;
-    const bool negative = i < t.size() && t[i] == u'-';
-    if (i < t.size() && (t[i] == u'-' || t[i] == u'+'))
-        ++i;
-    constexpr long long kCap = std::numeric_limits<int>::max();
-    long long value = 0;
-    for (; i < t.size() && t[i] >= u'0' && t[i] <= u'9'; ++i)
-        value = std::min(kCap, value * 10 + (t[i].unicode() - u'0'));
-    return negative ? -value : value;
-}
-
-CSliderUI* AsSlider(CControlUI* c) {
-    return dynamic_cast<CSliderUI*>(c);
-}
-
-CControlUI* FirstOfClass(CControlUI* root, const QString& className) {
-    auto* container = dynamic_cast<IContainerUI*>(root);
-    if (container == nullptr)
-        return nullptr;
-    for (int i = 0; i < container->GetCount(); ++i) {
-        CControlUI* child = container->GetItemAt(i);
-        if (child == nullptr)
-            continue;
-        if (child->GetClass() == className)
-            return child;
-        if (CControlUI* found = FirstOfClass(child, className))
-            return found;
-    }
-    return nullptr;
 }
 
 KeyLabel Translated(std::string key) {
@@ -88,20 +68,63 @@ void SetPlainText(CLabelUI* label, const QString& text, int width) {
     label->setToolTip(text);
 }
 
+int SliderValue(const CSliderUI* slider) {
+    return slider != nullptr ? slider->GetValue() : 0;
+}
+
 }  // namespace
 
 CMousePageUI::CMousePageUI(std::unique_ptr<CTessaronMouseDevice> model)
     : CDevicePageUI(std::move(model), QStringLiteral("TessaronUSBDevice")) {}
 
-CControlUI* CMousePageUI::FindIndexed(const QString& prefix, int i) const {
-    return FindOnPage(prefix + QString::number(i));
-}
-
-CControlUI* CMousePageUI::Stage(const char* prefix, int i) const {
-    return FindIndexed(QLatin1String(prefix), i);
+std::vector<std::string> CMousePageUI::BoundControlNames() {
+    std::vector<std::string> names = {
+        kSettingsLayout,           kOptionLayout,         kSettingsTabs,
+        "pointer_speed_slider",    "scroll_speed_slider", "double_click_slider",
+        "pointer_precision_check", "scrolls_page_check",  "device_setkeyinfo_list",
+        "device_tishi_info",       "LightControlItem",    "KeySetControlItem",
+        "DeviceProfileItem"};
+    for (int i = 0; i < kMouseDpiStages; ++i) {
+        for (const char* prefix : {"DPI_layout_", "DPI_enable_check_", "DPI_select_check_",
+                                   "DPI_color_option_", "DPI_slider_", "DPI_edit_"})
+            names.push_back(prefix + std::to_string(i));
+    }
+    for (int i = 0; i < kPollingRates; ++i)
+        names.push_back("polling_rate_option_" + std::to_string(i));
+    for (std::size_t i = 0; i < kTabType.size(); ++i)
+        names.push_back(kSettingsOption + std::to_string(i));
+    return names;
 }
 
 // ---- Building ----
+
+void CMousePageUI::BindControls() {
+    auto indexed = [this](const char* prefix, int i) {
+        return FindOnPage(QLatin1String(prefix) + QString::number(i));
+    };
+    for (int i = 0; i < kMouseDpiStages; ++i) {
+        StageRow& r = stages_[static_cast<std::size_t>(i)];
+        r.row = indexed("DPI_layout_", i);
+        r.enable = indexed("DPI_enable_check_", i);
+        r.select = indexed("DPI_select_check_", i);
+        r.swatch = indexed("DPI_color_option_", i);
+        r.slider = dynamic_cast<CSliderUI*>(indexed("DPI_slider_", i));
+        r.edit = dynamic_cast<CEditUI*>(indexed("DPI_edit_", i));
+    }
+    for (int i = 0; i < kPollingRates; ++i)
+        rateOptions_[static_cast<std::size_t>(i)] = indexed("polling_rate_option_", i);
+    pointerSpeed_ = dynamic_cast<CSliderUI*>(FindOnPage(QStringLiteral("pointer_speed_slider")));
+    scrollSpeed_ = dynamic_cast<CSliderUI*>(FindOnPage(QStringLiteral("scroll_speed_slider")));
+    doubleClick_ = dynamic_cast<CSliderUI*>(FindOnPage(QStringLiteral("double_click_slider")));
+    pointerPrecision_ = FindOnPage(QStringLiteral("pointer_precision_check"));
+    scrollByPage_ = FindOnPage(QStringLiteral("scrolls_page_check"));
+    settingsTabs_ = dynamic_cast<CTabLayoutUI*>(FindOnPage(QLatin1String(kSettingsTabs)));
+    settingsOptions_.clear();
+    for (std::size_t i = 0; i < kTabType.size(); ++i)
+        settingsOptions_.push_back(indexed(kSettingsOption, static_cast<int>(i)));
+    keyList_ = dynamic_cast<CListUI*>(FindOnPage(QStringLiteral("device_setkeyinfo_list")));
+    hint_ = FindOnPage(QStringLiteral("device_tishi_info"));
+}
 
 void CMousePageUI::BuildPage() {
     // The base binds the keys and LEDs of the SelectPanel among the page's own children, so
@@ -114,6 +137,7 @@ void CMousePageUI::BuildPage() {
     keyTips_.assign(KeyButtons().size(), {});
     if (Model().DeviceXmlPath().empty())
         return;
+    BindControls();
     settingsLayout_ = GetName().compare(QLatin1String(kSettingsLayout), Qt::CaseInsensitive) == 0
                           ? this
                           : FindOnPage(QLatin1String(kSettingsLayout));
@@ -144,38 +168,32 @@ void CMousePageUI::BuildPage() {
                 logoLed_ = cell;
         }
     }
+    CTessaronMouseDevice& mouse = Mouse();
+    mouse.LoadDefaultData();
+    const CDeviceDefaultData& data = mouse.DefaultData();
     // The macro and shoot panels arrive with their own work; their places stay empty.
     if (CKeySetControlUI* keys = KeySetPanel()) {
         keys->SetPanelDeviceType(kDeviceTypeMouse);
-        Mouse().LoadDefaultData();
         QStringList macros;
-        for (const std::string& name : Mouse().DefaultData().macroNames)
+        for (const std::string& name : data.macroNames)
             macros << QString::fromStdString(name);
         keys->FillMacroList(macros);
         keys->SetVisible(false);
     }
     if (CLightControlUI* light = LightPanel()) {
-        CTessaronMouseDevice& mouse = Mouse();
         light->SetPanelKind(mouse.DeviceType());
-        mouse.LoadDefaultData();
-        const CDeviceDefaultData& data = mouse.DefaultData();
         light->FillModeList(data.lightModeNames, data.lightModeVisible, kLightLevels, kLightLevels);
     }
-    if (auto* profiles = dynamic_cast<CDeviceProfileUI*>(FindOnPage("DeviceProfileItem"))) {
-        CTessaronMouseDevice& mouse = Mouse();
+    if (CDeviceProfileUI* profiles = ProfilePanel()) {
         profiles->SetDeviceType(mouse.DeviceType());
         profiles->SetFolders(mouse.GetUserDataFolder(), mouse.GetDefaultProfilePath());
         profiles->InitProfileList();
-        profiles->SelectOperationPage(1);
         // The panel's choice wins over whatever the model would pick by itself.
         if (!profiles->GetCurrentProfileId().empty())
             mouse.SetProfileName(profiles->GetCurrentProfileId());
     }
-    SelectSettingsPage(0);
-}
-
-CLightControlUI* CMousePageUI::LightPanel() const {
-    return dynamic_cast<CLightControlUI*>(FindOnPage(QStringLiteral("LightControlItem")));
+    // The page opens on the function the model starts with.
+    OnFunctionTab(mouse.GetFunctionType());
 }
 
 void CMousePageUI::PresentLightFrame() {
@@ -198,14 +216,45 @@ void CMousePageUI::PresentLightFrame() {
 
 void CMousePageUI::SetFunctionType(int type) {
     CDevicePageUI::SetFunctionType(type);
-    if (CControlUI* hint = FindOnPage(QStringLiteral("device_tishi_info")))
-        hint->SetVisible(false);
+    if (hint_ != nullptr)
+        hint_->SetVisible(false);
+    const int tab = TabOfType(type);
+    if (tab >= 0)
+        SelectSettingsPage(tab);
+}
+
+void CMousePageUI::Report(const OpResult& result) {
+    if (Services() != nullptr)
+        Services()->Report(result);
 }
 
 // ---- Showing the model ----
 
 void CMousePageUI::ShowModel() {
     UpdateKeyLabels();
+    ShowStages();
+    const MouseSystemStages system = Mouse().GetSystemValues();
+    const int rate = system.reportRate < kPollingRates ? system.reportRate : 0;
+    for (int k = 0; k < kPollingRates; ++k)
+        SetOn(rateOptions_[static_cast<std::size_t>(k)], k == rate);
+    if (pointerSpeed_ != nullptr)
+        pointerSpeed_->SetValue(system.mouseSpeed);
+    SetOn(pointerPrecision_, system.pointerPrecision != 0);
+    SetOn(scrollByPage_, system.scorllPage != 0);
+    if (scrollSpeed_ != nullptr) {
+        scrollSpeed_->SetValue(system.wheelScorlllinse);
+        // Lines per notch mean nothing while the wheel scrolls by pages.
+        scrollSpeed_->SetEnabled(system.scorllPage == 0);
+    }
+    if (doubleClick_ != nullptr)
+        doubleClick_->SetValue(system.doubleClickTime);
+    if (CLightControlUI* light = LightPanel()) {
+        light->ShowLightInfo(Mouse().LightState());
+        light->ShowAudioLightInfo(Mouse().Profile().ReadAudioLightInfo());
+    }
+}
+
+void CMousePageUI::ShowStages() {
     const MouseSensor sensor = Mouse().Sensor();
     const std::vector<DpiStage> stages = Mouse().GetDpiStages();
     // Before the mouse was read its range is unknown: the sliders keep room for the stored
@@ -215,211 +264,170 @@ void CMousePageUI::ShowModel() {
         for (const DpiStage& s : stages)
             range = std::max(range, s.DpiX());
     }
-    for (int i = 0; i < kMouseDpiStages; ++i) {
-        if (CSliderUI* slider = AsSlider(Stage("DPI_slider_", i))) {
-            slider->SetMinValue(0);
-            slider->SetMaxValue(range);
-        }
-    }
-    const std::size_t shown = std::min<std::size_t>(stages.size(), kMouseDpiStages);
-    for (std::size_t i = 0; i < shown; ++i) {
-        const DpiStage& s = stages[i];
-        const int stage = static_cast<int>(i);
-        SetDpiStageEnabled(stage, s.stageActive != 0);
-        SetDpiSliderValue(stage, s.DpiX());
-        SetDpiColour(stage, 0xFF000000u | s.colorR << 16 | s.colorG << 8 | s.colorB);
-    }
-    const MouseSystemStages system = Mouse().GetSystemValues();
-    SetPollingRate(system.reportRate);
-    if (CSliderUI* speed = AsSlider(FindOnPage(QStringLiteral("pointer_speed_slider"))))
-        speed->SetValue(system.mouseSpeed);
-    SetOn(FindOnPage(QStringLiteral("pointer_precision_check")), system.pointerPrecision != 0);
-    SetScroll(system.scorllPage != 0, system.wheelScorlllinse);
-    if (CSliderUI* click = AsSlider(FindOnPage(QStringLiteral("double_click_slider"))))
-        click->SetValue(system.doubleClickTime);
-    if (CLightControlUI* light = LightPanel()) {
-        light->ShowLightInfo(Mouse().LightState());
-        light->ShowAudioLightInfo(Mouse().Profile().ReadAudioLightInfo());
-    }
-    // Typed DPI needs the sensor's scale: the edits wait until the mouse has been read.
-    if (sensor.maxSlider <= 0) {
-        for (int i = 0; i < kMouseDpiStages; ++i) {
-            if (CControlUI* edit = Stage("DPI_edit_", i))
-                edit->SetEnabled(false);
-        }
-    }
-}
-
-// ---- DPI stages ----
-
-void CMousePageUI::SelectDpiStage(int i) {
-    Mouse().SelectDpiStage(i);
-    ShowActiveStage();
-}
-
-void CMousePageUI::ShowActiveStage() {
     const int active = Mouse().ActiveDpiStage();
-    for (int k = 0; k < kMouseDpiStages; ++k) {
-        SetOn(Stage("DPI_select_check_", k), k == active);
-        if (CControlUI* row = Stage("DPI_layout_", k))
-            row->SetBorderColor(QColor::fromRgba(k == active ? theme::kAccent : theme::kBorder));
+    for (int i = 0; i < kMouseDpiStages; ++i) {
+        const StageRow& r = stages_[static_cast<std::size_t>(i)];
+        const bool present = static_cast<std::size_t>(i) < stages.size();
+        const DpiStage s = present ? stages[static_cast<std::size_t>(i)] : DpiStage{};
+        const bool on = s.stageActive != 0;
+        if (r.slider != nullptr) {
+            r.slider->SetMinValue(0);
+            r.slider->SetMaxValue(range);
+        }
+        // The row's other controls follow the stage; disabling the row itself would also
+        // disable the check that switches the stage back on.
+        for (CControlUI* c : {r.select, r.swatch, static_cast<CControlUI*>(r.slider)})
+            EnableControl(c, on);
+        // Typed DPI needs the sensor's scale: the edits wait until the mouse has been read.
+        EnableControl(r.edit, on && sensor.maxSlider > 0);
+        SetOn(r.enable, on);
+        // The stage in use and the last one on cannot be switched off.
+        EnableControl(r.enable, !(on && !Mouse().CanDisableStage(i)));
+        SetOn(r.select, i == active);
+        if (r.row != nullptr)
+            r.row->SetBorderColor(QColor::fromRgba(i == active ? theme::kAccent : theme::kBorder));
+        if (r.swatch != nullptr && present)
+            r.swatch->SetBkColor(
+                QColor::fromRgba(0xFF000000u | s.colorR << 16 | s.colorG << 8 | s.colorB));
+        ShowStageValue(i, s.DpiX());
     }
-    UpdateStageLocks();
 }
 
-std::uint32_t CMousePageUI::GetDpiColour(int i) const {
-    const CControlUI* swatch = Stage("DPI_color_option_", i);
-    return swatch != nullptr && swatch->GetBkColor().isValid() ? swatch->GetBkColor().rgba() : 0;
-}
-
-void CMousePageUI::SetDpiColour(int i, std::uint32_t argb) {
-    if (CControlUI* swatch = Stage("DPI_color_option_", i))
-        swatch->SetBkColor(QColor::fromRgba(argb));
-}
-
-void CMousePageUI::SetDpiStageEnabled(int i, bool on) {
-    // The row's other controls follow the stage; disabling the row itself would also disable
-    // the check that switches the stage back on.
-    for (const char* prefix :
-         {"DPI_select_check_", "DPI_color_option_", "DPI_slider_", "DPI_edit_"})
-        EnableControl(Stage(prefix, i), on);
-    SetOn(Stage("DPI_enable_check_", i), on);
-    UpdateStageLocks();
+void CMousePageUI::ShowStageValue(int i, int sliderValue) {
+    const StageRow& r = stages_[static_cast<std::size_t>(i)];
+    if (r.slider != nullptr) {
+        r.slider->SetValue(sliderValue);
+        sliderValue = r.slider->GetValue();
+    }
+    if (r.edit != nullptr)
+        r.edit->SetText(QString::number(Mouse().Sensor().DpiOfSliderValue(sliderValue)));
 }
 
 bool CMousePageUI::IsDpiStageEnabled(int i) const {
-    return IsOn(Stage("DPI_enable_check_", i));
-}
-
-bool CMousePageUI::CanDisableDpiStage(int i) const {
-    if (i == Mouse().ActiveDpiStage())
-        return false;
-    for (int k = 0; k < kMouseDpiStages; ++k) {
-        if (k != i && IsDpiStageEnabled(k))
-            return true;
-    }
-    return false;
-}
-
-void CMousePageUI::UpdateStageLocks() {
-    const int active = Mouse().ActiveDpiStage();
-    int enabled = 0;
-    for (int k = 0; k < kMouseDpiStages; ++k)
-        enabled += IsDpiStageEnabled(k) ? 1 : 0;
-    for (int k = 0; k < kMouseDpiStages; ++k) {
-        const bool on = IsDpiStageEnabled(k);
-        EnableControl(Stage("DPI_enable_check_", k), !(on && (k == active || enabled == 1)));
-    }
-}
-
-void CMousePageUI::SetDpiSliderValue(int i, int value) {
-    CSliderUI* slider = AsSlider(Stage("DPI_slider_", i));
-    if (slider != nullptr) {
-        slider->SetValue(value);
-        value = slider->GetValue();  // what the slider holds is what gets stored
-    }
-    const bool active = i == Mouse().ActiveDpiStage();
-    SetOn(Stage("DPI_select_check_", i), active);
-    if (CControlUI* row = Stage("DPI_layout_", i))
-        row->SetBorderColor(QColor::fromRgba(active ? theme::kAccent : theme::kBorder));
-    if (CControlUI* edit = Stage("DPI_edit_", i))
-        edit->SetText(QString::number(Mouse().Sensor().DpiOfSliderValue(value)));
-    UpdateStageLocks();
-}
-
-int CMousePageUI::GetDpiEditValue(int i) const {
-    const CControlUI* edit = Stage("DPI_edit_", i);
-    const auto dpi = static_cast<int>(edit != nullptr ? ParseNumber(edit->GetText()) : 0);
-    return Mouse().Sensor().SliderValueOfDpi(dpi);
+    return i >= 0 && i < kMouseDpiStages && IsOn(stages_[static_cast<std::size_t>(i)].enable);
 }
 
 int CMousePageUI::GetDpiSliderValue(int i) const {
-    const CSliderUI* slider = AsSlider(Stage("DPI_slider_", i));
-    return slider != nullptr ? slider->GetValue() : 0;
+    return i >= 0 && i < kMouseDpiStages ? SliderValue(stages_[static_cast<std::size_t>(i)].slider)
+                                         : 0;
 }
 
-// ---- Polling rate and system values ----
+// ---- Input ----
 
-void CMousePageUI::SetPollingRate(int n) {
-    if (n < 0 || n >= kPollingRates)
-        n = 0;
-    for (int k = 0; k < kPollingRates; ++k)
-        SetOn(Stage("polling_rate_option_", k), k == n);
+void CMousePageUI::OnStageEnableChanged(int i) {
+    if (i < 0 || i >= kMouseDpiStages)
+        return;
+    SyncScreen();
+    Report(Mouse().ChangeStageEnabled(i, IsDpiStageEnabled(i)));
 }
 
-void CMousePageUI::SetScroll(bool byPage, int lines) {
-    SetOn(FindOnPage(QStringLiteral("scrolls_page_check")), byPage);
-    if (CSliderUI* speed = AsSlider(FindOnPage(QStringLiteral("scroll_speed_slider")))) {
-        speed->SetValue(lines);
-        // Lines per notch mean nothing while the wheel scrolls by pages.
-        speed->SetEnabled(!byPage);
+void CMousePageUI::OnStageChosen(int i) {
+    // The option group also announces the stage that lost the choice.
+    if (i < 0 || i >= kMouseDpiStages || !IsOn(stages_[static_cast<std::size_t>(i)].select))
+        return;
+    SyncScreen();
+    Report(Mouse().ChangeActiveStage(i));
+}
+
+void CMousePageUI::OnStageSliderMoved(int i, int value) {
+    if (i >= 0 && i < kMouseDpiStages)
+        ShowStageValue(i, value);
+}
+
+void CMousePageUI::OnStageSliderReleased(int i) {
+    if (i < 0 || i >= kMouseDpiStages)
+        return;
+    SyncScreen();
+    Report(Mouse().ChangeStageDpi(i, GetDpiSliderValue(i)));
+}
+
+void CMousePageUI::OnStageEditCommitted(int i) {
+    if (i < 0 || i >= kMouseDpiStages)
+        return;
+    const CEditUI* edit = stages_[static_cast<std::size_t>(i)].edit;
+    const QString text = edit != nullptr ? edit->GetText().trimmed() : QString();
+    bool number = false;
+    const long long dpi = text.toLongLong(&number);
+    if (!number) {
+        ShowStages();  // nothing usable typed: the stored value again
+        return;
     }
+    SyncScreen();
+    Report(Mouse().ChangeStageDpiValue(i, static_cast<int>(std::clamp<long long>(dpi, 0, 0xFFFF))));
 }
 
-int CMousePageUI::GetPointerSpeed() const {
-    const CSliderUI* s = AsSlider(FindOnPage(QStringLiteral("pointer_speed_slider")));
-    return s != nullptr ? s->GetValue() : 0;
+void CMousePageUI::OnReportRateChosen(int n) {
+    if (n < 0 || n >= kPollingRates || !IsOn(rateOptions_[static_cast<std::size_t>(n)]))
+        return;
+    SyncScreen();
+    Report(Mouse().ChangeReportRate(n));
 }
 
-bool CMousePageUI::IsPointerPrecision() const {
-    return IsOn(FindOnPage(QStringLiteral("pointer_precision_check")));
+void CMousePageUI::OnSystemValueChanged() {
+    MouseSystemStages v = Mouse().GetSystemValues();
+    v.mouseSpeed = static_cast<std::uint16_t>(SliderValue(pointerSpeed_));
+    v.pointerPrecision = IsOn(pointerPrecision_) ? 1 : 0;
+    v.scorllPage = IsOn(scrollByPage_) ? 1 : 0;
+    v.wheelScorlllinse = static_cast<std::uint16_t>(SliderValue(scrollSpeed_));
+    v.doubleClickTime = static_cast<std::uint16_t>(SliderValue(doubleClick_));
+    Report(Mouse().ChangeSystemValues(v));
 }
 
-bool CMousePageUI::IsScrollByPage() const {
-    return IsOn(FindOnPage(QStringLiteral("scrolls_page_check")));
+void CMousePageUI::OnSettingsTabChosen(int n) {
+    if (n < 0 || static_cast<std::size_t>(n) >= kTabType.size() ||
+        !IsOn(settingsOptions_[static_cast<std::size_t>(n)]))
+        return;
+    OnFunctionTab(kTabType[static_cast<std::size_t>(n)]);
 }
 
-int CMousePageUI::GetScrollLines() const {
-    const CSliderUI* s = AsSlider(FindOnPage(QStringLiteral("scroll_speed_slider")));
-    return s != nullptr ? s->GetValue() : 0;
+void CMousePageUI::OnRestoreDefaults() {
+    if (Services() == nullptr || !Services()->Confirm(QStringLiteral("message_text_22")))
+        return;
+    SyncScreen();
+    Report(Mouse().RestoreDefaults());
 }
 
-int CMousePageUI::GetDoubleClickTime() const {
-    const CSliderUI* s = AsSlider(FindOnPage(QStringLiteral("double_click_slider")));
-    return s != nullptr ? s->GetValue() : 0;
-}
-
-int CMousePageUI::GetDoubleClickMax() const {
-    const CSliderUI* s = AsSlider(FindOnPage(QStringLiteral("double_click_slider")));
-    return s != nullptr ? s->GetMaxValue() : 0;
-}
-
-// ---- Second DPI family ----
-
-void CMousePageUI::ShowKaldoDpiValue(int n, int value) {
-    if (CControlUI* edit = FindIndexed(QStringLiteral("kaldo_DPI_edit_"), n))
+void CMousePageUI::OnKaldoSliderMoved(int n, int value) {
+    if (CControlUI* edit = FindOnPage(QStringLiteral("kaldo_DPI_edit_") + QString::number(n)))
         edit->SetText(QString::number(value));
 }
 
-void CMousePageUI::CommitKaldoDpiEdit(int n) {
-    CControlUI* edit = FindIndexed(QStringLiteral("kaldo_DPI_edit_"), n);
+void CMousePageUI::OnKaldoEditCommitted(int n) {
+    CControlUI* edit = FindOnPage(QStringLiteral("kaldo_DPI_edit_") + QString::number(n));
     if (edit == nullptr)
         return;
     const auto dpi = static_cast<int>(
-        std::clamp<long long>(ParseNumber(edit->GetText()), kKaldoMinDpi, kKaldoMaxDpi));
+        std::clamp<long long>(edit->GetText().trimmed().toLongLong(), kKaldoMinDpi, kKaldoMaxDpi));
     edit->SetText(QString::number(dpi));
-    if (CSliderUI* slider = AsSlider(FindIndexed(QStringLiteral("kaldo_DPI_slider_"), n)))
+    if (auto* slider = dynamic_cast<CSliderUI*>(
+            FindOnPage(QStringLiteral("kaldo_DPI_slider_") + QString::number(n))))
         slider->SetValue(dpi);
 }
 
 // ---- Settings tabs ----
 
 void CMousePageUI::SelectSettingsPage(int n) {
-    auto* tabs =
-        dynamic_cast<CTabLayoutUI*>(FirstOfClass(settingsLayout_, QStringLiteral("TabLayoutUI")));
-    if (tabs != nullptr) {
-        if (n < 0 || n >= tabs->GetCount())
+    if (settingsTabs_ != nullptr) {
+        if (n < 0 || n >= settingsTabs_->GetCount())
             n = 0;
-        tabs->SelectItem(n);
+        settingsTabs_->SelectItem(n);
     }
-    auto* options = dynamic_cast<IContainerUI*>(FindOnPage(QLatin1String(kOptionLayout)));
-    if (options == nullptr)
+    for (std::size_t i = 0; i < settingsOptions_.size(); ++i)
+        SetOn(settingsOptions_[i], static_cast<int>(i) == n);
+}
+
+int CMousePageUI::SettingsPage() const {
+    return settingsTabs_ != nullptr ? settingsTabs_->GetCurSel() : -1;
+}
+
+void CMousePageUI::MarkSelectedKey(int n) {
+    CDevicePageUI::MarkSelectedKey(n);
+    markedKey_ = n;
+    if (keyList_ == nullptr)
         return;
-    const QString wanted = QLatin1String(kSettingsOption) + QString::number(n);
-    for (int i = 0; i < options->GetCount(); ++i) {
-        CControlUI* option = options->GetItemAt(i);
-        if (option != nullptr && option->GetClass() == u"OptionUI")
-            SetOn(option, option->GetName().compare(wanted, Qt::CaseInsensitive) == 0);
+    for (int i = 0; i < keyList_->GetCount(); ++i) {
+        if (CControlUI* row = keyList_->GetItemAt(i))
+            row->SetBkColor(i == n ? QColor::fromRgba(kListMarkColour) : QColor());
     }
 }
 
@@ -451,7 +459,7 @@ QString CMousePageUI::KeyToolText(int button) const {
 }
 
 void CMousePageUI::UpdateKeyLabels() {
-    auto* list = dynamic_cast<CListUI*>(FindOnPage(QStringLiteral("device_setkeyinfo_list")));
+    CListUI* list = keyList_;
     if (list != nullptr)
         list->RemoveAll();
     keyTips_.assign(KeyButtons().size(), {});
@@ -507,6 +515,7 @@ void CMousePageUI::UpdateKeyLabels() {
     }
     if (list != nullptr) {
         list->SetVisible(true);
+        MarkSelectedKey(markedKey_);
         list->GetWidget()->update();
     }
 }
@@ -522,7 +531,7 @@ void CMousePageUI::RefreshText() {
 
 // ---- Rubber band ----
 
-bool CMousePageUI::OnLedSelectionEnd(CControlUI* container, QSize screen) {
+bool CMousePageUI::OnLedSelectionEnd(CControlUI* container) {
     auto* cells = dynamic_cast<IContainerUI*>(container);
     if (cells == nullptr)
         return false;
@@ -551,30 +560,11 @@ bool CMousePageUI::OnLedSelectionEnd(CControlUI* container, QSize screen) {
         return false;
     mouse.LoadProfile();
     mouse.RefreshPage();
+    SyncScreen();
+    const QSize screen = Services() != nullptr ? Services()->ScreenPixels() : QSize(1920, 1080);
     mouse.DownloadSettings(0, 0, 1, screen.width(), screen.height());
     mouse.ApplyLightSettings();
     return true;
-}
-
-CKeySetControlUI* CMousePageUI::KeySetPanel() const {
-    return dynamic_cast<CKeySetControlUI*>(FindOnPage(QStringLiteral("KeySetControlItem")));
-}
-
-void CMousePageUI::SelectKey(int n) {
-    Mouse().SelectKey(n);
-    CKeySetControlUI* keys = KeySetPanel();
-    if (keys == nullptr)
-        return;
-    // The macro list may have changed since the page was built.
-    Mouse().LoadDefaultData();
-    QStringList macros;
-    for (const std::string& name : Mouse().DefaultData().macroNames)
-        macros << QString::fromStdString(name);
-    keys->FillMacroList(macros);
-    keys->SetVisible(true);
-    const std::vector<KeyListEntry> list = Mouse().KeyList();
-    if (n >= 0 && static_cast<std::size_t>(n) < list.size())
-        keys->SetKeyEntryParts(list[static_cast<std::size_t>(n)]);
 }
 
 }  // namespace morva::ui

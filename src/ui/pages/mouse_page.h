@@ -1,13 +1,15 @@
 // The mouse's page: its buttons and LEDs on the drawn mouse, the DPI stages, the polling rate
-// and the system values, and the list of what each button does. Operations here touch the
-// page's controls; the profile and the device belong to the model.
+// and the system values, and the list of what each button does. The page binds its controls
+// once when it is built, shows the model, and hands every change to the model's operations.
 #pragma once
 
 #include <QSize>
 #include <QString>
 
+#include <array>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -18,8 +20,10 @@
 namespace morva::ui {
 
 class CDeviceKeyButtonUI;
-class CLightControlUI;
-class CKeySetControlUI;
+class CEditUI;
+class CListUI;
+class CSliderUI;
+class CTabLayoutUI;
 
 class CMousePageUI : public CDevicePageUI {
 public:
@@ -35,70 +39,72 @@ public:
     // Logo LEDs first, then the base's cells and the frame to the device.
     void PresentLightFrame() override;
     void SetFunctionType(int type) override;
+    // The names of the controls the page binds when it is built (its layout must have them).
+    static std::vector<std::string> BoundControlNames();
 
-    // ---- DPI stages (i = 0..4) ----
-    // Stores the active stage in the model and shows it.
-    void SelectDpiStage(int i);
-    // 0xAARRGGBB of the stage's swatch; 0 when the page has none.
-    std::uint32_t GetDpiColour(int i) const;
-    void SetDpiColour(int i, std::uint32_t argb);
-    void SetDpiStageEnabled(int i, bool on);
+    // ---- Input (the main window's router forwards here) ----
+    void OnStageEnableChanged(int i);
+    void OnStageChosen(int i);
+    void OnStageSliderMoved(int i, int value);
+    void OnStageSliderReleased(int i);
+    // Return or focus leaving the stage's edit; an empty edit shows the stored value again.
+    void OnStageEditCommitted(int i);
+    void OnReportRateChosen(int n);
+    void OnSystemValueChanged();
+    void OnSettingsTabChosen(int n);
+    void OnRestoreDefaults();
+    void OnKaldoSliderMoved(int n, int value);
+    void OnKaldoEditCommitted(int n);
+    // The rubber band on `container` ended. With every LED selected the profile file is read
+    // again and sent to the mouse; true when that happened.
+    bool OnLedSelectionEnd(CControlUI* container) override;
+
+    // ---- What the page shows ----
     bool IsDpiStageEnabled(int i) const;
-    // Whether unchecking stage i keeps the mouse usable: never the active stage or the last
-    // enabled one.
-    bool CanDisableDpiStage(int i) const;
-    void SetDpiSliderValue(int i, int value);
-    // The slider value of the DPI typed into the stage's edit: raised to the sensor's minimum,
-    // the largest value whose DPI does not exceed it.
-    int GetDpiEditValue(int i) const;
     int GetDpiSliderValue(int i) const;
-
-    // ---- Polling rate and system values ----
-    void SetPollingRate(int n);
-    void SetScroll(bool byPage, int lines);
-    int GetPointerSpeed() const;
-    bool IsPointerPrecision() const;
-    bool IsScrollByPage() const;
-    int GetScrollLines() const;
-    int GetDoubleClickTime() const;
-    int GetDoubleClickMax() const;
-
-    // ---- Second DPI family ("kaldo_DPI_slider_" / "kaldo_DPI_edit_" n) ----
-    void ShowKaldoDpiValue(int n, int value);
-    // The edit's number clamped to 200..6500, written back and given to the slider.
-    void CommitKaldoDpiEdit(int n);
-
     // Selects settings tab n (0 when out of range) and its option.
     void SelectSettingsPage(int n);
+    int SettingsPage() const;
     // Rebuilds "device_setkeyinfo_list" and the cells' tool texts from the model's key list.
     void UpdateKeyLabels();
     QString KeyToolTitle(int button) const;
     QString KeyToolText(int button) const;
     CDeviceKeyButtonUI* LogoLed() const { return logoLed_; }
-    // The page's lighting panel ("LightControlItem"); null when the layout has none.
-    CLightControlUI* LightPanel() const;
-    // The page's key assignment panel ("KeySetControlItem"); null when the layout has none.
-    CKeySetControlUI* KeySetPanel() const;
-    // Selects button n for editing: the key assignment panel shows its functions.
-    void SelectKey(int n);
-
-    // The rubber band on `container` ended. With every LED selected the profile file is read
-    // again and sent to the mouse (screen: its size in pixels); true when that happened.
-    bool OnLedSelectionEnd(CControlUI* container, QSize screen);
 
     // A language switch names the buttons again once the texts are all reloaded.
     void RefreshText() override;
 
 protected:
     void ShowModel() override;
+    void MarkSelectedKey(int n) override;
 
 private:
-    CControlUI* Stage(const char* prefix, int i) const;
-    CControlUI* FindIndexed(const QString& prefix, int i) const;
-    // Which enable checks may change: the active stage and the last enabled one are locked.
-    void UpdateStageLocks();
-    void ShowActiveStage();
+    struct StageRow {
+        CControlUI* row = nullptr;
+        CControlUI* enable = nullptr;
+        CControlUI* select = nullptr;
+        CControlUI* swatch = nullptr;
+        CSliderUI* slider = nullptr;
+        CEditUI* edit = nullptr;
+    };
+    void BindControls();
+    void ShowStages();
+    void ShowStageValue(int i, int sliderValue);
+    void Report(const OpResult& result);
     QString Text(const KeyLabel& label) const;
+
+    std::array<StageRow, kMouseDpiStages> stages_{};
+    std::array<CControlUI*, 5> rateOptions_{};
+    CSliderUI* pointerSpeed_ = nullptr;
+    CSliderUI* scrollSpeed_ = nullptr;
+    CSliderUI* doubleClick_ = nullptr;
+    CControlUI* pointerPrecision_ = nullptr;
+    CControlUI* scrollByPage_ = nullptr;
+    CTabLayoutUI* settingsTabs_ = nullptr;
+    std::vector<CControlUI*> settingsOptions_;
+    CListUI* keyList_ = nullptr;
+    CControlUI* hint_ = nullptr;
+    int markedKey_ = -1;
 
     CControlUI* settingsLayout_ = nullptr;
     // Cells bound by name ("light_" n, "light_0_" n) that show LED n besides the base's cells.

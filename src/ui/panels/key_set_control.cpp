@@ -129,8 +129,15 @@ void CKeySetControlUI::FillMacroList(const QStringList& names) {
 
 void CKeySetControlUI::SetKeyEntryParts(const KeyListEntry& entry, bool showFnLayer) {
     entry_ = entry;
+    chosen_ = entry;
     fnLayer_ = showFnLayer;
     ShowKeyCode(showFnLayer ? entry.fnAssignment.code : entry.assignment.code);
+}
+
+const KeyListEntry& CKeySetControlUI::RestoreChosenEntry() {
+    entry_ = chosen_;
+    ShowKeyCode(fnLayer_ ? entry_.fnAssignment.code : entry_.assignment.code);
+    return entry_;
 }
 
 int CKeySetControlUI::CurrentCategory() const {

@@ -46,6 +46,8 @@ public:
     void ShowKeyCode(KeyCode code);
     void ShowDefault() { ShowKeyCode(entry_.defaultAssignment.code); }
     void ShowAssignment() { ShowKeyCode(entry_.assignment.code); }
+    // Back to the entry the key had when it was chosen (Cancel); returns it.
+    const KeyListEntry& RestoreChosenEntry();
 
     void SetComboModifier(int option);
     int GetComboModifier() const;
@@ -78,6 +80,7 @@ private:
     void ShowFields(const KeyAssignFields& fields);
 
     KeyListEntry entry_;
+    KeyListEntry chosen_;  // the entry as it was when the key was chosen
     int deviceType_ = 2;
     bool fnLayer_ = false;
 };

@@ -1,7 +1,7 @@
-// The lighting panel of a device page. It only shows: the device's LightInfo and the music
-// lighting colours go onto its controls, its rows are switched on and off by the device type
-// and the selected effect, and the main window reads the user's choices back from it. The
-// device keeps the data.
+// The lighting panel of a device page: the device's LightInfo and the music lighting colours go
+// onto its controls, its rows are switched on and off by the device type and the selected
+// effect, and the user's choices go to the device model's lighting operations. The device
+// keeps the data.
 #pragma once
 
 #include <QHash>
@@ -15,8 +15,13 @@
 #include "profile/profile_records.h"
 #include "ui/toolkit/containers.h"
 
+namespace morva {
+class CTessaronUSBDevice;
+}
+
 namespace morva::ui {
 
+class IPageServices;
 class CColorPaletteUI;
 class CComboUI;
 class CSliderUI;
@@ -27,6 +32,23 @@ public:
     enum Channel { kRed = 0, kGreen = 1, kBlue = 2 };
 
     QString GetClass() const override { return QStringLiteral("LightControlUI"); }
+
+    // ---- Input (the main window's router forwards here) ----
+    // Each choice becomes the model's light state, profile, preview and device setting.
+    void OnModeChosen(CTessaronUSBDevice& model, IPageServices& services);
+    void OnBrightnessChanged(CTessaronUSBDevice& model, IPageServices& services);
+    void OnSpeedChanged(CTessaronUSBDevice& model, IPageServices& services);
+    void OnMulticolourChanged(CTessaronUSBDevice& model, IPageServices& services);
+    void OnDirectionChosen(int direction, CTessaronUSBDevice& model, IPageServices& services);
+    // A swatch keeps the synchronised lighting going; the palette and the edits end it.
+    void OnPaletteColour(CTessaronUSBDevice& model, IPageServices& services);
+    void OnSwatch(int n, CTessaronUSBDevice& model, IPageServices& services);
+    void OnColourEdited(int channel, CTessaronUSBDevice& model, IPageServices& services);
+    // Music lighting: the record as the controls show it (with the picked colour or not).
+    void OnAudioShown(bool takeColour, CTessaronUSBDevice& model, IPageServices& services);
+    void OnAudioPaletteColour(CTessaronUSBDevice& model, IPageServices& services);
+    void OnAudioSwatch(int n, CTessaronUSBDevice& model, IPageServices& services);
+    void OnAudioEdited(int channel, CTessaronUSBDevice& model, IPageServices& services);
 
     // The device type code of the owning device (1 keyboard, 2 mouse, 3 pad, 7 headset).
     void SetPanelKind(int kind) { kind_ = kind; }
@@ -99,6 +121,10 @@ private:
     void Enable(const char* name, bool on) const;
     void Show(const char* name, bool on) const;
     void SetDirectionTexts(const char* first, const char* second) const;
+    void TakeColour(std::uint32_t colour, bool endsSync, CTessaronUSBDevice& model,
+                    IPageServices& services);
+    void StoreAudio(const AudioLightInfo& record, CTessaronUSBDevice& model,
+                    IPageServices& services);
 
     int kind_ = 0;
     int sameModeAllowed_ = 0;

@@ -11,7 +11,7 @@
 
 #include "base/name_index.h"
 
-namespace morva::app {
+namespace morva::ui {
 
 using morva::EqualsNoCase;
 using morva::SplitName;
@@ -91,4 +91,4 @@ private:
     std::vector<Rule> rules_;
 };
 
-}  // namespace morva::app
+}  // namespace morva::ui

@@ -1,0 +1,217 @@
+#include "ui/pages/page_routes.h"
+
+#include <string>
+
+#include "ui/pages/device_page.h"
+#include "ui/pages/mouse_page.h"
+#include "ui/panels/key_set_control.h"
+#include "ui/panels/light_control.h"
+#include "ui/panels/page_services.h"
+#include "ui/toolkit/controls.h"
+
+namespace morva::ui {
+
+namespace {
+
+const char* const kClick = kNotifyClick;
+const char* const kSelectChanged = kNotifySelectChanged;
+const char* const kItemSelect = kNotifyItemSelect;
+const char* const kValueChanged = kNotifyValueChanged;
+const char* const kMoveValueChanged = kNotifyMoveValueChanged;
+const char* const kKillFocus = kNotifyKillFocus;
+const char* const kReturn = kNotifyReturn;
+const char* const kColorChanged = kNotifyColorChanged;
+
+const char* const kOperationTabs[] = {"deng_Op_tab",   "key_Op_tab",       "macro_Op_tab",
+                                      "system_Op_tab", "cursor_Op_tab",    "6533_voice_Op_tab",
+                                      "magic_Op_tab",  "Virtual7.1_Op_tab"};
+
+// An entry that hands (page, notification, index) to `f` when a device is on screen.
+template <typename F>
+PageRouter::Handler OnPage(const CurrentPage& current, F f) {
+    return [current, f](const TNotifyUI& msg, int n) {
+        if (CDevicePageUI* page = current())
+            f(*page, msg, n);
+    };
+}
+
+// The same for the mouse page's own controls.
+template <typename F>
+PageRouter::Handler OnMouse(const CurrentPage& current, F f) {
+    return [current, f](const TNotifyUI& msg, int n) {
+        if (auto* page = dynamic_cast<CMousePageUI*>(current()))
+            f(*page, msg, n);
+    };
+}
+
+// The current page's lighting panel, with its model and the window's services.
+template <typename F>
+PageRouter::Handler OnLight(const CurrentPage& current, F f) {
+    return [current, f](const TNotifyUI&, int n) {
+        CDevicePageUI* page = current();
+        if (page != nullptr && page->LightPanel() != nullptr && page->Services() != nullptr) {
+            page->SyncScreen();
+            f(*page->LightPanel(), page->Model(), *page->Services(), n);
+        }
+    };
+}
+
+// Options and check boxes announce both states; other senders count as chosen.
+bool Selected(const TNotifyUI& msg) {
+    const bool toggles = dynamic_cast<const COptionUI*>(msg.pSender) != nullptr ||
+                         dynamic_cast<const CCheckBoxUI*>(msg.pSender) != nullptr;
+    return !toggles || IsOn(msg.pSender);
+}
+
+}  // namespace
+
+void AddProfileRoutes(PageRouter& router, const CurrentPage& current) {
+    auto page = [&current](void (CDevicePageUI::*handler)()) {
+        return OnPage(current,
+                      [handler](CDevicePageUI& p, const TNotifyUI&, int) { (p.*handler)(); });
+    };
+    router.AddExact(kItemSelect, "device_profile_combo",
+                    OnPage(current, [](CDevicePageUI& p, const TNotifyUI&, int) {
+                        // A second choice within the delay restarts it: one switch, the last.
+                        if (p.Services() != nullptr)
+                            p.Services()->StartProfileSwitch();
+                    }));
+    router.AddLateExact(kClick, "device_add_btn", page(&CDevicePageUI::OnProfileAdd));
+    router.AddLateExact(kClick, "device_sub_btn", page(&CDevicePageUI::OnProfileDelete));
+    router.AddLateExact(kClick, "device_copy_btn", page(&CDevicePageUI::OnProfileCopy));
+    router.AddLateExact(kClick, "device_import_btn", page(&CDevicePageUI::OnProfileImport));
+    router.AddLateExact(kClick, "device_export_btn", page(&CDevicePageUI::OnProfileExport));
+    router.AddLateExact(kClick, "device_reset_btn", page(&CDevicePageUI::OnProfileReset));
+    router.AddLateExact(kClick, "device_profile_edit_save_btn",
+                        page(&CDevicePageUI::OnProfileRename));
+    router.AddLateExact(kClick, "profile_fun_spread_btn", page(&CDevicePageUI::OnProfileMenuToggle),
+                        true);
+    for (int type = 1; type <= 8; ++type) {
+        router.AddLateExact(kSelectChanged, kOperationTabs[type - 1],
+                            OnPage(current, [type](CDevicePageUI& p, const TNotifyUI& msg, int) {
+                                if (Selected(msg))
+                                    p.OnFunctionTab(type);
+                            }));
+    }
+}
+
+void AddMousePageRoutes(PageRouter& router, const CurrentPage& current) {
+    using Page = CMousePageUI;
+    auto indexed = [&current](void (Page::*handler)(int)) {
+        return OnMouse(current, [handler](Page& p, const TNotifyUI&, int n) { (p.*handler)(n); });
+    };
+    auto moved = [&current](void (Page::*handler)(int, int)) {
+        return OnMouse(current, [handler](Page& p, const TNotifyUI& msg, int n) {
+            (p.*handler)(n, static_cast<int>(msg.wParam));
+        });
+    };
+    auto system =
+        OnMouse(current, [](Page& p, const TNotifyUI&, int) { p.OnSystemValueChanged(); });
+    router.AddPrefix(kSelectChanged, "DPI_enable_check_", indexed(&Page::OnStageEnableChanged));
+    router.AddPrefix(kSelectChanged, "DPI_select_check_", indexed(&Page::OnStageChosen));
+    router.AddPrefix(kValueChanged, "DPI_slider_", indexed(&Page::OnStageSliderReleased));
+    router.AddPrefix(kMoveValueChanged, "DPI_slider_", moved(&Page::OnStageSliderMoved));
+    router.AddPrefix(kKillFocus, "DPI_edit_", indexed(&Page::OnStageEditCommitted));
+    router.AddPrefix(kReturn, "DPI_edit_", indexed(&Page::OnStageEditCommitted));
+    router.AddPrefix(kMoveValueChanged, "kaldo_DPI_slider_", moved(&Page::OnKaldoSliderMoved));
+    router.AddPrefix(kKillFocus, "kaldo_DPI_edit_", indexed(&Page::OnKaldoEditCommitted));
+    router.AddPrefix(kSelectChanged, "polling_rate_option_", indexed(&Page::OnReportRateChosen));
+    router.AddLateExact(kSelectChanged, "pointer_precision_check", system);
+    router.AddLateExact(kSelectChanged, "scrolls_page_check", system);
+    router.AddLateExact(kValueChanged, "pointer_speed_slider", system);
+    router.AddLateExact(kValueChanged, "scroll_speed_slider", system);
+    router.AddLateExact(kValueChanged, "double_click_slider", system);
+    router.AddPrefix(kSelectChanged, "mouse_device_seting_option_",
+                     indexed(&Page::OnSettingsTabChosen));
+    router.AddExact("click_select_end", "mouse_device_key_light",
+                    OnPage(current, [](CDevicePageUI& p, const TNotifyUI& msg, int) {
+                        p.OnLedSelectionEnd(msg.pSender);
+                    }));
+    router.AddLateExact(kClick, "default_btn", OnMouse(current, [](Page& p, const TNotifyUI&, int) {
+                            p.OnRestoreDefaults();
+                        }));
+}
+
+void AddLightRoutes(PageRouter& router, const CurrentPage& current) {
+    using Light = CLightControlUI;
+    using Model = CTessaronUSBDevice;
+    using Services = IPageServices;
+    auto plain = [&current](void (Light::*handler)(Model&, Services&)) {
+        return OnLight(current,
+                       [handler](Light& l, Model& m, Services& s, int) { (l.*handler)(m, s); });
+    };
+    auto indexed = [&current](void (Light::*handler)(int, Model&, Services&)) {
+        return OnLight(
+            current, [handler](Light& l, Model& m, Services& s, int n) { (l.*handler)(n, m, s); });
+    };
+    auto fixed = [&current](void (Light::*handler)(int, Model&, Services&), int value) {
+        return OnLight(current, [handler, value](Light& l, Model& m, Services& s, int) {
+            (l.*handler)(value, m, s);
+        });
+    };
+    auto audio = [&current](bool takeColour) {
+        return OnLight(current, [takeColour](Light& l, Model& m, Services& s, int) {
+            l.OnAudioShown(takeColour, m, s);
+        });
+    };
+    router.AddExact(kItemSelect, "light_combo_modeSelect", plain(&Light::OnModeChosen));
+    router.AddLateExact(kValueChanged, "deng_light_slider", plain(&Light::OnBrightnessChanged));
+    router.AddLateExact(kValueChanged, "deng_speed_slider", plain(&Light::OnSpeedChanged));
+    router.AddLateExact(kSelectChanged, "deng_7color_check", plain(&Light::OnMulticolourChanged));
+    router.AddLateExact(kSelectChanged, "deng_FXL_check", fixed(&Light::OnDirectionChosen, 1));
+    router.AddLateExact(kSelectChanged, "deng_FXR_check", fixed(&Light::OnDirectionChosen, 0));
+    router.AddExact(kColorChanged, "deng_Color_Pallet", plain(&Light::OnPaletteColour));
+    router.AddPrefix(kClick, "color_option_", indexed(&Light::OnSwatch));
+    const char* const colourEdits[] = {"deng_edit_R", "deng_edit_G", "deng_edit_B"};
+    for (int channel = 0; channel < 3; ++channel)
+        router.AddLateExact(kKillFocus, colourEdits[channel],
+                            fixed(&Light::OnColourEdited, channel));
+    router.AddExact(kItemSelect, "light_combo_audiomodeSelect", audio(true));
+    router.AddLateExact(kSelectChanged, "deng_7audiocolor_check", audio(true));
+    router.AddLateExact(kClick, "Close_bkColor_btn", audio(true));
+    router.AddLateExact(kSelectChanged, "audio_BkColor_check", audio(false));
+    router.AddLateExact(kSelectChanged, "audio_FgColor_check", audio(false));
+    router.AddExact(kColorChanged, "deng_audioColor_Pallet", plain(&Light::OnAudioPaletteColour));
+    router.AddPrefix(kClick, "audiocolor_option_", indexed(&Light::OnAudioSwatch));
+    const char* const audioEdits[] = {"deng_audioedit_R", "deng_audioedit_G", "deng_audioedit_B"};
+    for (int channel = 0; channel < 3; ++channel)
+        router.AddLateExact(kKillFocus, audioEdits[channel], fixed(&Light::OnAudioEdited, channel));
+}
+
+void AddKeySetRoutes(PageRouter& router, const CurrentPage& current) {
+    using Page = CDevicePageUI;
+    auto page = [&current](void (Page::*handler)()) {
+        return OnPage(current, [handler](Page& p, const TNotifyUI&, int) { (p.*handler)(); });
+    };
+    auto apply = OnPage(current, [](Page& p, const TNotifyUI&, int) { p.ApplyKeyAssignment(); });
+    router.AddPrefix(kClick, "key_",
+                     OnPage(current, [](Page& p, const TNotifyUI&, int n) { p.OnKeyClicked(n); }));
+    router.AddExact(kItemSelect, "keyset_function_combo", page(&Page::OnKeyCategoryChosen));
+    router.AddExact(kItemSelect, "keyset_macro_over_combo", page(&Page::OnKeyMacroRepeatChosen));
+    for (const char* name :
+         {"keyset_mousekey_combo", "keyset_mouseswing_combo", "keyset_mousewheel_combo",
+          "keyset_mousedpi_combo", "keyset_media_combo", "keyset_system_combo",
+          "keyset_macro_combo", "keyset_gunkey_combo", "keyset_combokey_combo"}) {
+        router.AddExact(kItemSelect, name, apply);
+    }
+    for (const char* name : {"keyset_mouseswing_num_edit", "keyset_mouseswing_delay_edit",
+                             "keyset_mouseswing_speed_edit", "keyset_mousewheel_num_edit",
+                             "keyset_mousewheel_delay_edit", "keyset_mousewheel_speed_edit",
+                             "keyset_mousefire_interval_edit", "keyset_mousefire_num_edit",
+                             "keyset_macro_cycle_edit"}) {
+        router.AddExact(kKillFocus, name, apply);
+    }
+    router.AddExact(kNotifyKeyCapture, "KeySetControlItem", apply);
+    router.AddPrefix(kSelectChanged, "key_ComBox_check_",
+                     OnPage(current, [](Page& p, const TNotifyUI& msg, int n) {
+                         p.OnKeyModifierChosen(n, Selected(msg));
+                     }));
+    router.AddExact(kClick, "key_butt_keysave", apply);
+    router.AddExact(kClick, "key_butt_keydefalut", page(&Page::OnKeyDefault));
+    router.AddExact(
+        kClick, "key_butt_keycancel",
+        OnPage(current, [](Page& p, const TNotifyUI&, int) { p.ApplyKeyAssignment(true); }));
+    router.AddExact(kClick, "key_butt_prosave", page(&Page::OnKeySaveToDevice));
+}
+
+}  // namespace morva::ui

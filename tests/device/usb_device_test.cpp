@@ -4,7 +4,6 @@
 
 #include <condition_variable>
 #include <mutex>
-#include <thread>
 
 #include "base/clock.h"
 #include "device/models/usb_device.h"
@@ -120,7 +119,7 @@ TEST_F(UsbDeviceTest, ClosingAnEventLinkEndsItsBlockedReaderAtOnce) {
 TEST_F(UsbDeviceTest, UnplugWhileReadingThenReopenOnTheNewLink) {
     ASSERT_TRUE(device_->OpenEventLink(EventLink::Cable, bus_->EventPath(Link::Mouse)));
     bus_->Unplug(Link::Mouse);
-    std::this_thread::sleep_for(30ms);  // the reader sees its interface die
+    ASSERT_TRUE(clock_.AwaitWaiters(1)) << "the reader saw its interface die and waits to retry";
     bus_->Plug(Link::Mouse);
     // Reopening replaces the dead reader.
     ASSERT_TRUE(device_->OpenEventLink(EventLink::Cable, bus_->EventPath(Link::Mouse)));

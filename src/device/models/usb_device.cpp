@@ -188,7 +188,7 @@ void CTessaronUSBDevice::ReaderLoop(std::stop_token stop, EventReader& reader, E
         std::uint32_t got = 0;
         if (reader.iface.ReadReport(buffer.data(), static_cast<std::uint32_t>(buffer.size()), &got,
                                     hid::kNoTimeout) != 1) {
-            if (!WaitFor(stop, kReaderRetry))
+            if (!clock_.WaitFor(stop, kReaderRetry))
                 break;
             continue;
         }

@@ -38,7 +38,8 @@ class CTessaronUSBDevice {
 public:
     using EffectStep = void (CTessaronUSBDevice::*)();
 
-    // The light thread, the effects and the frame stream take their time from `clock`.
+    // The light thread, the effects, the frame stream and the event readers' retries take
+    // their time from `clock`.
     explicit CTessaronUSBDevice(hid::IHidBackend& backend, IClock& clock = SteadyClock());
     // Stops the light thread and the event readers before anything is released. Product
     // classes call StopThreads() in their own destructors: the threads call their overrides.

@@ -111,7 +111,8 @@ TEST_F(DeviceDiscoveryTest, ReceiverFirstIsServedByTheStartupMousePage) {
     EXPECT_TRUE(devices_->PageExists(7)) << "the receiver's event interface too";
     // A receiver's tab waits for the wireless device to answer.
     EXPECT_FALSE(Entry(kKindMouse)->IsShown());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Entry(kKindMouse)->IsShown(); }, 2000));
+    ASSERT_TRUE(sim_.FireEntryTimer(Entry(kKindMouse), kEntryTimerStartup));
+    EXPECT_TRUE(Entry(kKindMouse)->IsShown());
     EXPECT_EQ(StatusText(),
               "mouse receiver connected shown selected\nkeyboard none disconnected hidden\n");
 }
@@ -219,7 +220,8 @@ TEST_F(DeviceDiscoveryTest, SyncRequestReachesActiveProfileOnTheUiThread) {
     Poll();
     ASSERT_TRUE(Page(kKindMouse)->Model().IsEventLinkOpen(EventLink::Cable));
     ASSERT_TRUE(bus_->SendEvent(Link::Mouse, 0x0401));
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Probe(kKindMouse).activeProfileReads > 0; }, 2000));
+    ASSERT_TRUE(sim_.FireEntryTimerOnceStarted(Entry(kKindMouse), kEntryTimerActiveProfile));
+    EXPECT_EQ(Probe(kKindMouse).activeProfileReads, 1);
     EXPECT_TRUE(Probe(kKindMouse).activeProfileOnUiThread);
 
     bus_->Unplug(Link::Mouse);
@@ -233,7 +235,8 @@ TEST_F(DeviceDiscoveryTest, UnplugDuringTheReadHidesTheTabAndReplugReadsAgain) {
     // The start-up timer reads the device 500 ms after the link opened; the cable goes after
     // the first answer of that read.
     bus_->UnplugAfterReports(Link::Mouse, 1);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Probe(kKindMouse).reads == 1; }, 2000));
+    ASSERT_TRUE(sim_.FireEntryTimer(Entry(kKindMouse), kEntryTimerStartup));
+    EXPECT_EQ(Probe(kKindMouse).reads, 1);
     EXPECT_NE(Probe(kKindMouse).lastReadResult, kResultOk);
     Poll();
     EXPECT_FALSE(Entry(kKindMouse)->IsShown());
@@ -242,7 +245,8 @@ TEST_F(DeviceDiscoveryTest, UnplugDuringTheReadHidesTheTabAndReplugReadsAgain) {
     bus_->Plug(Link::Mouse);
     Poll();
     EXPECT_TRUE(Entry(kKindMouse)->IsShown());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return Probe(kKindMouse).reads == 2; }, 2000));
+    ASSERT_TRUE(sim_.FireEntryTimer(Entry(kKindMouse), kEntryTimerStartup));
+    EXPECT_EQ(Probe(kKindMouse).reads, 2);
     EXPECT_EQ(Probe(kKindMouse).lastReadResult, kResultOk);
 }
 

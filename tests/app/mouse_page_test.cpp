@@ -135,18 +135,24 @@ TEST_F(MousePageTest, ReceiverTabWaitsForTheWirelessMouseAndShowsItsBattery) {
     bus_->SetStatusBlock(Product::Mouse, status);
     Mouse().CommandChannel().receiverTimeoutMs = 100;
     devices_->PollDevicesOnce();
+    QCoreApplication::processEvents();
     ASSERT_TRUE(Mouse().CommandChannel().ViaReceiver());
-    QTest::qWait(700);  // the start-up check has run and found nobody
-    EXPECT_FALSE(page_->TabEntry()->IsShown());
+    ui::CDeviceOptionUI* entry = page_->TabEntry();
+    ASSERT_TRUE(sim_.FireEntryTimer(entry, kEntryTimerStartup));  // finds nobody
+    EXPECT_FALSE(entry->IsShown());
     EXPECT_EQ(Mouse().Sensor().maxSlider, 0) << "nothing read from a mouse that is away";
 
     bus_->SetReachable(Product::Mouse, true);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return page_->TabEntry()->IsShown(); }, 5000));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Mouse().Sensor().maxSlider > 0; }, 5000));
+    ASSERT_TRUE(sim_.FireEntryTimer(entry, kEntryTimerStartup)) << "the start-up check retries";
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(entry->IsShown());
+    ASSERT_GT(Mouse().Sensor().maxSlider, 0);
     CControlUI* level = ui::CPaintManagerUI::FindSubControlByName(
         page_->PowerPanel(), QStringLiteral("device_power_value"));
     ASSERT_NE(level, nullptr);
-    EXPECT_TRUE(QTest::qWaitFor([&] { return level->GetText() == QLatin1String("85%"); }, 3000));
+    ASSERT_TRUE(sim_.FireEntryTimer(entry, kEntryTimerStatus));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(level->GetText(), QLatin1String("85%"));
 }
 
 TEST_F(MousePageTest, SyncRequestBringsTheMouseSettingsToPageAndProfile) {
@@ -158,7 +164,9 @@ TEST_F(MousePageTest, SyncRequestBringsTheMouseSettingsToPageAndProfile) {
         static_cast<std::uint8_t>(Mouse().DefaultData().lightModeCodes[3]), 3, 1, 0, 0, 0, 255, 0};
     bus_->Firmware(Product::Mouse).WriteArea(sim::Area::Setting, 1, light);
     ASSERT_TRUE(bus_->SendEvent(Link::Mouse, 0x0401));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Mouse().ActiveDpiStage() == 3; }, 3000));
+    // The event reader asks for the entry's timer; the settings are read when it fires.
+    ASSERT_TRUE(sim_.FireEntryTimerOnceStarted(page_->TabEntry(), kEntryTimerActiveProfile));
+    EXPECT_EQ(Mouse().ActiveDpiStage(), 3);
     QCoreApplication::processEvents();
     EXPECT_TRUE(Stage<ui::COptionUI>("DPI_select_check_", 3)->IsSelected());
     EXPECT_EQ(Mouse().LightState().selectItem, 3);
@@ -301,7 +309,9 @@ TEST_F(MousePageTest, StagesSurviveAMouseThatCouldNotBeRead) {
     Mouse().CommandChannel().cableTimeoutMs = 100;
     bus_->InjectFault(Link::Mouse, sim::Fault::NoAnswer, 3);
     devices_->PollDevicesOnce();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !Mouse().GetDpiStages().empty(); }, 5000));
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(sim_.FireEntryTimer(page_->TabEntry(), kEntryTimerStartup));
+    ASSERT_FALSE(Mouse().GetDpiStages().empty());
     ASSERT_EQ(Mouse().Sensor().maxSlider, 0) << "the read was meant to fail";
     QCoreApplication::processEvents();
     for (int i = 0; i < kMouseDpiStages; ++i)

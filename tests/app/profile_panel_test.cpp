@@ -285,20 +285,24 @@ TEST_F(ProfilePanelTest, TwoChoicesWithin400msSwitchOnceToTheSecondWithItsSettin
 
     bus_->ClearLog();
     Choose(0);
-    QTest::qWait(300);
+    sim_.timers.Advance(300);
     Choose(1);
-    QTest::qWait(200);  // 500 ms after the first choice: it would have switched by now
+    sim_.timers.Advance(200);  // 500 ms after the first choice: it would have switched by now
     EXPECT_EQ(SettingWrites(), 0);
     EXPECT_EQ(Mouse().ProfileName(), IdAt(2));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Mouse().ProfileName() == IdAt(1); }, 3000));
-    QTest::qWait(500);
+    sim_.timers.Advance(199);
+    EXPECT_EQ(Mouse().ProfileName(), IdAt(2));
+    sim_.timers.Advance(1);  // 400 ms after the second
+    EXPECT_EQ(Mouse().ProfileName(), IdAt(1));
+    sim_.timers.Advance(500);
     EXPECT_EQ(SettingWrites(), perDownload) << "one switch";
     EXPECT_EQ(ListSelection(), 1);
     EXPECT_EQ(FirmwareStage0(), second.stage0);
     EXPECT_EQ(FirmwareButton(), second.button) << "the key table came with the profile";
 
     Choose(0);
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Mouse().ProfileName() == IdAt(0); }, 3000));
+    sim_.timers.Advance(400);
+    ASSERT_EQ(Mouse().ProfileName(), IdAt(0));
     EXPECT_EQ(FirmwareStage0(), first.stage0);
     EXPECT_EQ(FirmwareButton(), first.button);
     EXPECT_TRUE(boxTexts_.isEmpty()) << boxTexts_.join(u'|').toStdString();

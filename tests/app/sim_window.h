@@ -1,5 +1,6 @@
 // The main window on a simulated bus, built as the program builds it, for tests that drive
-// pages and panels through the window's router.
+// pages and panels through the window's router. Its control timers run on `timers`: time
+// moves only when the test advances it.
 #pragma once
 
 #include <QDir>
@@ -18,8 +19,10 @@
 #include "sim/sim_bus.h"
 #include "support/temp_dir.h"
 #include "ui/language/language_manager.h"
+#include "ui/pages/device_option.h"
 #include "ui/pages/mouse_page.h"
 #include "ui/toolkit/resource_manager.h"
+#include "ui/toolkit/timer_source.h"
 
 namespace morva::test {
 
@@ -63,17 +66,29 @@ struct SimWindow {
         devices->CreateFixedPages();
         return true;
     }
-    // Lets the monitor find the plugged links and waits until the mouse page has read the
-    // mouse and is the current device.
+    // Lets the monitor find the plugged links and runs the start-up timer of the mouse's
+    // entry; true when the mouse page has read the mouse and is the current device.
     bool ConnectMouse() {
         devices->PollDevicesOnce();
-        auto* page = dynamic_cast<ui::CMousePageUI*>(devices->PageOfKind(kKindMouse));
-        if (page == nullptr)
-            return false;
-        const bool read =
-            QTest::qWaitFor([&] { return page->Mouse().Sensor().maxSlider > 0; }, 5000);
         QCoreApplication::processEvents();
-        return read && devices->CurrentDevice() == page;
+        auto* page = dynamic_cast<ui::CMousePageUI*>(devices->PageOfKind(kKindMouse));
+        if (page == nullptr || !FireEntryTimer(page->TabEntry(), kEntryTimerStartup))
+            return false;
+        QCoreApplication::processEvents();
+        return page->Mouse().Sensor().maxSlider > 0 && devices->CurrentDevice() == page;
+    }
+    // Moves time on until the entry's timer `id` fires; false when it is not running.
+    bool FireEntryTimer(ui::CDeviceOptionUI* entry, int id) {
+        const int due = entry != nullptr ? timers.DueIn(entry, id) : -1;
+        if (due < 0)
+            return false;
+        timers.Advance(due);
+        return true;
+    }
+    // The same for a timer a device thread asks for: waits (events processed) until it runs.
+    bool FireEntryTimerOnceStarted(ui::CDeviceOptionUI* entry, int id, int limitMs = 3000) {
+        return QTest::qWaitFor([&] { return timers.IsActive(entry, id); }, limitMs) &&
+               FireEntryTimer(entry, id);
     }
 
     // The window goes first: its pages hold connections of the bus.
@@ -83,6 +98,7 @@ struct SimWindow {
         return window->Route(ui::TNotifyUI{QString::fromLatin1(type), sender, wParam, 0});
     }
 
+    ui::CManualTimerSource timers;
     TempDir dir;
     std::unique_ptr<QSettings> settings;
     std::unique_ptr<ui::CLanguageManager> language;

@@ -3,9 +3,9 @@
 
 #include <condition_variable>
 #include <fstream>
-#include <thread>
 
 #include <json/reader.h>
+#include "base/clock.h"
 #include "device/models/mouse_device.h"
 
 #include "profile/json_file.h"
@@ -64,7 +64,7 @@ protected:
         sim::SimBusOptions options;
         options.plugged = {Link::Mouse, Link::MouseReceiver};
         bus_ = std::make_unique<sim::SimBus>(options);
-        mouse_ = std::make_unique<CTessaronMouseDevice>(*bus_);
+        mouse_ = std::make_unique<CTessaronMouseDevice>(*bus_, clock_);
         mouse_->SetHost(&host_);
         mouse_->SetDataRoots(dir_.path().string(), MORVA_RES_DIR);
         mouse_->SetModelName("mouse");
@@ -136,6 +136,7 @@ protected:
 
     test::TempDir dir_;
     Host host_;
+    CManualClock clock_;
     std::unique_ptr<sim::SimBus> bus_;
     std::unique_ptr<CTessaronMouseDevice> mouse_;
 };
@@ -323,9 +324,12 @@ TEST_F(MouseDeviceTest, CustomEffectListPlaysAndAdvances) {
     mouse_->ApplyLightSettings();
     mouse_->CommandChannel().SetOpen(true);
     mouse_->StartLightThread();
-    std::this_thread::sleep_for(50ms);
-    mouse_->StopLightThread();
+    ASSERT_TRUE(clock_.AwaitWaiters(1));
     EXPECT_EQ(mouse_->GetLedColour(0), 0u);
+    mouse_->SetLedColour(0, 0xFFFFFFFF);
+    ASSERT_TRUE(clock_.Advance(10ms));
+    mouse_->StopLightThread();
+    EXPECT_EQ(mouse_->GetLedColour(0), 0u) << "and again at the next pass";
 }
 
 // Runs the custom effect player by hand.
@@ -336,7 +340,7 @@ public:
 };
 
 TEST_F(MouseDeviceTest, CustomEffectEntriesWithoutTimeGiveWayAtEveryTick) {
-    PlayerProbe player(*bus_);
+    PlayerProbe player(*bus_, clock_);
     player.SetDataRoots(dir_.path().string(), MORVA_RES_DIR);
     player.SetModelName("mouse");
     player.SetDeviceKind(kKindMouse);
@@ -365,7 +369,7 @@ TEST_F(MouseDeviceTest, CustomEffectEntriesWithoutTimeGiveWayAtEveryTick) {
     auto run = [&](int passes) {
         for (int i = 0; i < passes; ++i) {
             player.PlayCustomEffects();
-            std::this_thread::sleep_for(1ms);
+            clock_.Advance(1ms);
         }
         return LedColour::Unpack(player.GetLedColour(0));
     };

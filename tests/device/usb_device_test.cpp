@@ -4,8 +4,8 @@
 
 #include <condition_variable>
 #include <mutex>
-#include <thread>
 
+#include "base/clock.h"
 #include "device/models/usb_device.h"
 #include "sim/sim_bus.h"
 #include "support/temp_dir.h"
@@ -49,7 +49,7 @@ protected:
         sim::SimBusOptions options;
         options.plugged = {Link::Mouse, Link::MouseReceiver, Link::Pad};
         bus_ = std::make_unique<sim::SimBus>(options);
-        device_ = std::make_unique<CTessaronUSBDevice>(*bus_);
+        device_ = std::make_unique<CTessaronUSBDevice>(*bus_, clock_);
         device_->SetHost(&host_);
         device_->SetDeviceKind(kKindMouse);
     }
@@ -74,6 +74,7 @@ protected:
     }
 
     RecordingHost host_;
+    CManualClock clock_;
     std::unique_ptr<sim::SimBus> bus_;
     std::unique_ptr<CTessaronUSBDevice> device_;
 };
@@ -87,11 +88,13 @@ TEST_F(UsbDeviceTest, SyncRequestOnEitherEventLinkStartsTheActiveProfileTimer) {
     ASSERT_TRUE(host_.WaitForTimers(1));
     ASSERT_TRUE(bus_->SendEvent(Link::MouseReceiver, 0x0401));
     ASSERT_TRUE(host_.WaitForTimers(2));
-    // Other words are the product classes' business.
+    // Other words are the product classes' business: the reader takes its words in order, so
+    // the request after the other word comes third.
     ASSERT_TRUE(bus_->SendEvent(Link::Mouse, 0x0403));
-    std::this_thread::sleep_for(50ms);
-    EXPECT_EQ(host_.Timers(), (std::vector<std::pair<int, int>>{{kEntryTimerActiveProfile, 50},
-                                                                {kEntryTimerActiveProfile, 50}}));
+    ASSERT_TRUE(bus_->SendEvent(Link::Mouse, 0x0401));
+    ASSERT_TRUE(host_.WaitForTimers(3));
+    EXPECT_EQ(host_.Timers(),
+              (std::vector<std::pair<int, int>>(3, {kEntryTimerActiveProfile, 50})));
 }
 
 TEST_F(UsbDeviceTest, PadAndHeadsetWaitLongerBeforeReadingTheProfile) {
@@ -116,7 +119,7 @@ TEST_F(UsbDeviceTest, ClosingAnEventLinkEndsItsBlockedReaderAtOnce) {
 TEST_F(UsbDeviceTest, UnplugWhileReadingThenReopenOnTheNewLink) {
     ASSERT_TRUE(device_->OpenEventLink(EventLink::Cable, bus_->EventPath(Link::Mouse)));
     bus_->Unplug(Link::Mouse);
-    std::this_thread::sleep_for(30ms);  // the reader sees its interface die
+    ASSERT_TRUE(clock_.AwaitWaiters(1)) << "the reader saw its interface die and waits to retry";
     bus_->Plug(Link::Mouse);
     // Reopening replaces the dead reader.
     ASSERT_TRUE(device_->OpenEventLink(EventLink::Cable, bus_->EventPath(Link::Mouse)));
@@ -175,7 +178,10 @@ TEST_F(UsbDeviceTest, AFailedFrameLeavesTheDeviceAloneForAWhile) {
     EXPECT_EQ(FramesSent(Link::Mouse), 0u);
     // Without blocking the caller.
     EXPECT_LT(std::chrono::steady_clock::now() - start, 100ms);
-    std::this_thread::sleep_for(CTessaronUSBDevice::kFrameBackoff + 20ms);
+    ASSERT_TRUE(clock_.Advance(CTessaronUSBDevice::kFrameBackoff - 1ms));
+    device_->PresentLightFrame();
+    EXPECT_EQ(FramesSent(Link::Mouse), 0u);
+    ASSERT_TRUE(clock_.Advance(1ms));
     device_->PresentLightFrame();
     EXPECT_EQ(FramesSent(Link::Mouse), 1u);
 }
@@ -205,33 +211,46 @@ private:
 };
 
 TEST_F(UsbDeviceTest, LightThreadStepsAtTheModeSpeedAndWaitsWhileClosed) {
-    CountingDevice device(*bus_);
+    CountingDevice device(*bus_, clock_);
     device.SetLedCount(15);
     device.SetLightInfo(LightInfo{1, 4, 4, 0, 0, 10, 20, 30});
     device.StartLightThread();
-    std::this_thread::sleep_for(150ms);
+    ASSERT_TRUE(clock_.AwaitWaiters(1));
+    ASSERT_TRUE(clock_.Advance(150ms));
     EXPECT_EQ(device.steps.load(), 0) << "no steps while the command channel is closed";
 
+    // The closed channel is looked at again every 100 ms: at 200 ms the steps begin, one
+    // every 7 ticks of 2 ms at speed 4.
     device.CommandChannel().SetOpen(true);
-    std::this_thread::sleep_for(300ms);
-    device.StopLightThread();
-    // Speed 4 is 7 ticks of 2 ms: about 21 steps in 300 ms; a spinning thread makes thousands.
-    EXPECT_GE(device.steps.load(), 8);
-    EXPECT_LE(device.steps.load(), 25);
+    ASSERT_TRUE(clock_.Advance(50ms + 13ms));
+    EXPECT_EQ(device.steps.load(), 0);
+    ASSERT_TRUE(clock_.Advance(1ms));
+    EXPECT_EQ(device.steps.load(), 1);
     EXPECT_EQ(LedColour::Unpack(device.GetLedColour(3)), (LedColour{10, 20, 30, 255}));
+    ASSERT_TRUE(clock_.Advance(10 * 14ms));
+    EXPECT_EQ(device.steps.load(), 11);
+
+    // Speed 0 takes 28 ticks, from the step after the change on.
+    device.SetLightInfo(LightInfo{1, 4, 0, 0, 0, 10, 20, 30});
+    ASSERT_TRUE(clock_.Advance(14ms + 56ms - 1ms));
+    EXPECT_EQ(device.steps.load(), 12);
+    ASSERT_TRUE(clock_.Advance(1ms));
+    EXPECT_EQ(device.steps.load(), 13);
+    device.StopLightThread();
     EXPECT_FALSE(device.LightThreadRunning());
 }
 
 TEST_F(UsbDeviceTest, ModesWithoutAStepPlayTheCustomListAtItsOwnPace) {
-    CountingDevice device(*bus_);
+    CountingDevice device(*bus_, clock_);
     device.CommandChannel().SetOpen(true);
     device.SetLightInfo(LightInfo{7, 0, 0, 0, 0, 0, 0, 0});
     device.StartLightThread();
-    std::this_thread::sleep_for(200ms);
+    ASSERT_TRUE(clock_.AwaitWaiters(1));
+    EXPECT_EQ(device.customPasses.load(), 1) << "the first pass does not wait";
+    ASSERT_TRUE(clock_.Advance(200ms));
     device.StopLightThread();
     EXPECT_EQ(device.steps.load(), 0);
-    EXPECT_GE(device.customPasses.load(), 4);
-    EXPECT_LE(device.customPasses.load(), 12);
+    EXPECT_EQ(device.customPasses.load(), 1 + 200 / 20);
 }
 
 TEST_F(UsbDeviceTest, CountsAndDataFolders) {

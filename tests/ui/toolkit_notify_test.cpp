@@ -9,6 +9,7 @@
 #include "ui/toolkit/containers.h"
 #include "ui/toolkit/controls.h"
 #include "ui/toolkit/list.h"
+#include "ui/toolkit/timer_source.h"
 
 namespace morva::ui::test {
 namespace {
@@ -329,6 +330,15 @@ protected:
         }
         return n;
     }
+    // "sender/id" of every timer notification so far.
+    QStringList Fired() const {
+        QStringList fired;
+        for (const Recorded& r : w->notes) {
+            if (r.type == "timer")
+                fired << r.sender + "/" + QString::number(r.wParam);
+        }
+        return fired;
+    }
 };
 
 TEST_F(TimerTest, TimersRepeatWithTheirIdsUntilKilled) {
@@ -408,6 +418,72 @@ TEST_F(TimerTest, TimersEndWithTheirControlAndCustomControlsMayHandleThemSelves)
     EXPECT_EQ(Count("ticker", 4), 0) << "the override took the timer";
     delete ticker;  // with a running timer
     ProcessFor(20);
+}
+
+TEST_F(TimerTest, ManualTimersFireInDueOrderOnlyWhenTimeMovesAndRestartAsSet) {
+    CManualTimerSource time;
+    CControlUI* btn = w->FindControl("btn");
+    CControlUI* label = w->FindControl("p1");
+    ASSERT_TRUE(CPaintManagerUI::SetTimer(btn, 1, 30));
+    ASSERT_TRUE(CPaintManagerUI::SetTimer(label, 2, 20));
+    ProcessFor(60);
+    EXPECT_TRUE(Fired().isEmpty()) << "real time moves nothing";
+    time.Advance(19);
+    EXPECT_TRUE(Fired().isEmpty());
+    time.Advance(31);
+    EXPECT_EQ(Fired(), QStringList({"p1/2", "btn/1", "p1/2"})) << "at 20, 30 and 40 ms";
+
+    // The same id again starts its interval over; a killed timer can be set again.
+    time.Advance(5);
+    CPaintManagerUI::SetTimer(btn, 1, 30);
+    EXPECT_EQ(time.DueIn(btn, 1), 30);
+    EXPECT_TRUE(CPaintManagerUI::KillTimer(label, 2));
+    EXPECT_FALSE(CPaintManagerUI::KillTimer(label, 2));
+    EXPECT_FALSE(time.IsActive(label, 2));
+    w->notes.clear();
+    time.Advance(29);
+    EXPECT_TRUE(Fired().isEmpty());
+    CPaintManagerUI::SetTimer(label, 2, 1);
+    time.Advance(1);
+    EXPECT_EQ(Fired(), QStringList({"btn/1", "p1/2"}));
+}
+
+TEST_F(TimerTest, ManualTimersStartedByAHandlerFireInTheSameAdvanceAndEndWithTheirControl) {
+    CManualTimerSource time;
+    CControlUI* btn = w->FindControl("btn");
+    // The window's way: kill first, then act; here the act starts the next timer.
+    class Chain : public INotifyUI {
+    public:
+        void Notify(const TNotifyUI& msg) override {
+            if (msg.sType == "timer" && msg.wParam == 2) {
+                CPaintManagerUI::KillTimer(msg.pSender, 2);
+                CPaintManagerUI::SetTimer(msg.pSender, 3, 5);
+            }
+        }
+    } chain;
+    w->GetPaintManager().AddNotifier(&chain);
+    CPaintManagerUI::SetTimer(btn, 2, 20);
+    CPaintManagerUI::SetTimer(btn, 1, 26);
+    time.Advance(29);
+    EXPECT_EQ(Fired(), QStringList({"btn/2", "btn/3", "btn/1"})) << "at 20, 25 and 26 ms";
+    EXPECT_EQ(time.Now(), 29);
+    w->GetPaintManager().RemoveNotifier(&chain);
+
+    auto* row = dynamic_cast<IContainerUI*>(w->FindControl("opts"));
+    CControlUI* doomed = w->FindControl("solo");
+    CPaintManagerUI::SetTimer(doomed, 9, 2);
+    row->Remove(doomed);
+    class CTicker : public CLabelUI {
+    public:
+        void OnTimer(int) override { ADD_FAILURE() << "a destroyed control's timer fired"; }
+    };
+    auto* ticker = new CTicker;
+    row->Add(ticker);
+    CPaintManagerUI::SetTimer(ticker, 4, 2);
+    delete ticker;  // with a running timer
+    w->notes.clear();
+    time.Advance(10);
+    EXPECT_EQ(Count("solo", 9), 0);
 }
 
 }  // namespace

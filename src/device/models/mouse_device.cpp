@@ -100,8 +100,8 @@ int MouseSensor::SliderValueOfDpi(int dpi) const {
     return maxSlider > 0 ? std::min(value, maxSlider) : value;
 }
 
-CTessaronMouseDevice::CTessaronMouseDevice(hid::IHidBackend& backend, CPreviewEngine::Clock clock)
-    : CTessaronUSBDevice(backend, std::move(clock)) {
+CTessaronMouseDevice::CTessaronMouseDevice(hid::IHidBackend& backend, IClock& clock)
+    : CTessaronUSBDevice(backend, clock) {
     buttonPosition_.fill(kNoKeyPosition);
     profile_.SetLightConfigIndex(kKindMouse);
     auto engine = std::make_shared<std::minstd_rand>(std::random_device{}());
@@ -671,8 +671,7 @@ void CTessaronMouseDevice::EffectReactive() {
 }
 
 std::chrono::milliseconds CTessaronMouseDevice::PlayCustomEffects() {
-    using Clock = std::chrono::steady_clock;
-    const Clock::time_point now = Clock::now();
+    const IClock::TimePoint now = TimeSource().Now();
     if (!player_.started) {
         player_.started = true;
         player_.lastSwitch = now;

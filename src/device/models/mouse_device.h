@@ -54,7 +54,7 @@ public:
     // Random wheel index for the reactive effect; tests make it predictable.
     using RandomSource = std::function<int()>;
 
-    explicit CTessaronMouseDevice(hid::IHidBackend& backend, CPreviewEngine::Clock clock = {});
+    explicit CTessaronMouseDevice(hid::IHidBackend& backend, IClock& clock = SteadyClock());
     ~CTessaronMouseDevice() override;
 
     // ---- Device operations ----
@@ -171,10 +171,10 @@ private:
     struct PlayerState {
         std::uint32_t passCount = 0;
         std::uint32_t step = 0;
-        std::chrono::steady_clock::time_point lastSwitch{};
+        IClock::TimePoint lastSwitch{};
         bool started = false;
         bool flashOn = false;
-        std::chrono::steady_clock::time_point lastToggle{};
+        IClock::TimePoint lastToggle{};
         int flashColour = 0;
     } player_;
 };

@@ -17,10 +17,11 @@ constexpr std::chrono::milliseconds kReaderRetry{100};
 
 }  // namespace
 
-CTessaronUSBDevice::CTessaronUSBDevice(hid::IHidBackend& backend, CPreviewEngine::Clock clock)
-    : commandChannel_(backend),
+CTessaronUSBDevice::CTessaronUSBDevice(hid::IHidBackend& backend, IClock& clock)
+    : clock_(clock),
+      commandChannel_(backend),
       readers_{std::make_unique<EventReader>(backend), std::make_unique<EventReader>(backend)},
-      engine_(std::move(clock)) {}
+      engine_([&clock] { return clock.NowMs(); }) {}
 
 CTessaronUSBDevice::~CTessaronUSBDevice() {
     StopThreads();
@@ -113,7 +114,7 @@ bool CTessaronUSBDevice::PresentLightFrame() {
         return true;
     // The frame stream only writes what changed (and refreshes now and then); after a failed
     // send the device is left alone for a while instead of blocking the UI thread.
-    const auto now = std::chrono::steady_clock::now();
+    const IClock::TimePoint now = clock_.Now();
     if (now < quietUntil_)
         return true;
     std::vector<std::uint8_t> frame = engine_.FrameBytes();
@@ -143,10 +144,7 @@ int CTessaronUSBDevice::ActiveProfileTimerMs() const {
 }
 
 bool CTessaronUSBDevice::WaitFor(std::stop_token stop, std::chrono::milliseconds time) {
-    std::mutex mutex;
-    std::condition_variable_any cv;
-    std::unique_lock lock(mutex);
-    return !cv.wait_for(lock, stop, time, [] { return false; }) && !stop.stop_requested();
+    return SteadyClock().WaitFor(std::move(stop), time);
 }
 
 // ---- Event links ----
@@ -190,7 +188,7 @@ void CTessaronUSBDevice::ReaderLoop(std::stop_token stop, EventReader& reader, E
         std::uint32_t got = 0;
         if (reader.iface.ReadReport(buffer.data(), static_cast<std::uint32_t>(buffer.size()), &got,
                                     hid::kNoTimeout) != 1) {
-            if (!WaitFor(stop, kReaderRetry))
+            if (!clock_.WaitFor(stop, kReaderRetry))
                 break;
             continue;
         }
@@ -229,18 +227,18 @@ void CTessaronUSBDevice::LightLoop(std::stop_token stop) {
     while (!stop.stop_requested()) {
         // The main window paints colours it receives while the external override is on.
         if (!commandChannel_.IsOpen() || commandChannel_.externalColour) {
-            if (!WaitFor(stop, kIdleWait))
+            if (!clock_.WaitFor(stop, kIdleWait))
                 break;
             continue;
         }
         const PreviewLight light = engine_.Light();
         const EffectStep step = LightModeStep(light.mode);
         if (step == nullptr) {
-            if (!WaitFor(stop, PlayCustomEffects()))
+            if (!clock_.WaitFor(stop, PlayCustomEffects()))
                 break;
             continue;
         }
-        if (!WaitFor(stop, LightStepPeriod()))
+        if (!clock_.WaitFor(stop, LightStepPeriod()))
             break;
         (this->*step)();
     }

@@ -17,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "base/clock.h"
 #include "device/device_tables.h"
 #include "device/models/device_host.h"
 #include "device/models/op_result.h"
@@ -37,7 +38,9 @@ class CTessaronUSBDevice {
 public:
     using EffectStep = void (CTessaronUSBDevice::*)();
 
-    explicit CTessaronUSBDevice(hid::IHidBackend& backend, CPreviewEngine::Clock clock = {});
+    // The light thread, the effects, the frame stream and the event readers' retries take
+    // their time from `clock`.
+    explicit CTessaronUSBDevice(hid::IHidBackend& backend, IClock& clock = SteadyClock());
     // Stops the light thread and the event readers before anything is released. Product
     // classes call StopThreads() in their own destructors: the threads call their overrides.
     virtual ~CTessaronUSBDevice();
@@ -51,6 +54,7 @@ public:
     const CDeviceChannel& CommandChannel() const { return commandChannel_; }
     CPreviewEngine& Engine() { return engine_; }
     const CPreviewEngine& Engine() const { return engine_; }
+    IClock& TimeSource() const { return clock_; }
 
     // Device information block as last read.
     std::array<std::uint8_t, kInfoBlockSize> Info() const;
@@ -249,6 +253,7 @@ private:
     const EventReader& Reader(EventLink link) const { return *readers_[static_cast<int>(link)]; }
 
     IDeviceHost* host_ = nullptr;
+    IClock& clock_;
     CDeviceChannel commandChannel_;
     std::array<std::unique_ptr<EventReader>, 2> readers_;
     CPreviewEngine engine_;

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "ui/toolkit/theme.h"
 
@@ -13,41 +14,82 @@ namespace morva::ui {
 
 namespace {
 
+// Control timers as QTimer children of the control's widget, found again by their id.
+class CQtTimerSource final : public ITimerSource {
+public:
+    void Start(CControlUI* control, int id, int ms) override {
+        QWidget* widget = control->GetWidget();
+        QTimer* timer = Find(widget, id);
+        if (timer == nullptr) {
+            timer = new QTimer(widget);
+            timer->setTimerType(Qt::PreciseTimer);
+            timer->setProperty(kTimerIdProperty, id);
+            QObject::connect(timer, &QTimer::timeout, widget,
+                             [control, id] { control->OnTimer(id); });
+        }
+        timer->start(ms);
+    }
+    bool Stop(CControlUI* control, int id) override {
+        QTimer* timer = Find(control->GetWidget(), id);
+        if (timer == nullptr || !timer->isActive()) {
+            return false;
+        }
+        // Kept for the next Start: handlers that restart themselves every few milliseconds
+        // would otherwise make and destroy a timer object each time.
+        timer->stop();
+        return true;
+    }
+    void StopAll(CControlUI* control) override {
+        for (QObject* child : control->GetWidget()->children()) {
+            auto* timer = qobject_cast<QTimer*>(child);
+            if (timer != nullptr && timer->property(kTimerIdProperty).isValid()) {
+                Retire(timer);
+            }
+        }
+    }
+
+private:
+    static constexpr char kTimerIdProperty[] = "morvaTimerId";
+
+    static QTimer* Find(QWidget* widget, int id) {
+        for (QObject* child : widget->children()) {
+            auto* timer = qobject_cast<QTimer*>(child);
+            if (timer != nullptr) {
+                const QVariant v = timer->property(kTimerIdProperty);
+                if (v.isValid() && v.toInt() == id) {
+                    return timer;
+                }
+            }
+        }
+        return nullptr;
+    }
+    // Killing may happen inside the timer's own timeout: stop now, delete later.
+    static void Retire(QTimer* timer) {
+        timer->stop();
+        timer->setProperty(kTimerIdProperty, QVariant());
+        timer->deleteLater();
+    }
+};
+
+ITimerSource& QtTimers() {
+    static CQtTimerSource source;
+    return source;
+}
+
 // UI-thread state of the toolkit: which widget each manager serves, the shared fonts, the
-// default language resolver and the DPI.
+// default language resolver, the DPI and where control timers run.
 struct ToolkitState {
     QHash<const QWidget*, CPaintManagerUI*> hosts;
     std::map<int, FontInfo> sharedFonts;
     FontInfo sharedDefault{QStringLiteral("Noto Sans"), 14};
     CPaintManagerUI::LanguageResolver defaultResolver;
     int dpi = 96;
+    ITimerSource* timers = &QtTimers();
 };
 
 ToolkitState& State() {
     static ToolkitState state;
     return state;
-}
-
-constexpr char kTimerIdProperty[] = "morvaTimerId";
-
-QTimer* FindTimer(QWidget* widget, int id) {
-    for (QObject* child : widget->children()) {
-        auto* timer = qobject_cast<QTimer*>(child);
-        if (timer != nullptr) {
-            const QVariant v = timer->property(kTimerIdProperty);
-            if (v.isValid() && v.toInt() == id) {
-                return timer;
-            }
-        }
-    }
-    return nullptr;
-}
-
-// Killing may happen inside the timer's own timeout: stop now, delete later.
-void RetireTimer(QTimer* timer) {
-    timer->stop();
-    timer->setProperty(kTimerIdProperty, QVariant());
-    timer->deleteLater();
 }
 
 QFont MakeFont(const FontInfo& info) {
@@ -197,45 +239,25 @@ void CPaintManagerUI::SendNotify(CControlUI* sender, const QString& type, intptr
     }
 }
 
+ITimerSource* CPaintManagerUI::SetTimerSource(ITimerSource* source) {
+    return std::exchange(State().timers, source != nullptr ? source : &QtTimers());
+}
+
 bool CPaintManagerUI::SetTimer(CControlUI* control, int id, int ms) {
     if (control == nullptr || ms < 0) {
         return false;
     }
-    QWidget* widget = control->GetWidget();
-    QTimer* timer = FindTimer(widget, id);
-    if (timer == nullptr) {
-        timer = new QTimer(widget);
-        timer->setTimerType(Qt::PreciseTimer);
-        timer->setProperty(kTimerIdProperty, id);
-        QObject::connect(timer, &QTimer::timeout, widget, [control, id] { control->OnTimer(id); });
-    }
-    timer->start(ms);
+    State().timers->Start(control, id, ms);
     return true;
 }
 
 bool CPaintManagerUI::KillTimer(CControlUI* control, int id) {
-    if (control == nullptr) {
-        return false;
-    }
-    QTimer* timer = FindTimer(control->GetWidget(), id);
-    if (timer == nullptr || !timer->isActive()) {
-        return false;
-    }
-    // Kept for the next SetTimer: handlers that restart themselves every few milliseconds
-    // would otherwise make and destroy a timer object each time.
-    timer->stop();
-    return true;
+    return control != nullptr && State().timers->Stop(control, id);
 }
 
 void CPaintManagerUI::KillTimer(CControlUI* control) {
-    if (control == nullptr) {
-        return;
-    }
-    for (QObject* child : control->GetWidget()->children()) {
-        auto* timer = qobject_cast<QTimer*>(child);
-        if (timer != nullptr && timer->property(kTimerIdProperty).isValid()) {
-            RetireTimer(timer);
-        }
+    if (control != nullptr) {
+        State().timers->StopAll(control);
     }
 }
 

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "ui/toolkit/control.h"
+#include "ui/toolkit/timer_source.h"
 
 namespace morva::ui {
 
@@ -67,6 +68,9 @@ public:
     static bool SetTimer(CControlUI* control, int id, int ms);
     static bool KillTimer(CControlUI* control, int id);
     static void KillTimer(CControlUI* control);
+    // The source every control timer runs on from now on; null goes back to Qt timers.
+    // Returns the source used until now. UI thread only.
+    static ITimerSource* SetTimerSource(ITimerSource* source);
 
     // Font table. Shared entries serve every window; a window's own entries come first.
     void AddFont(int id, const FontInfo& font, bool shared = false);

@@ -1,6 +1,6 @@
 // The main window's devices: the interface slots the monitor thread claims, one page, tab
 // entry and power panel per product, the arrival and removal handlers that open and close
-// the products' links (switching between cable and receiver), and the tab strip.
+// the products' links (through each model's CProductLinks), and the tab strip.
 #pragma once
 
 #include <QString>
@@ -50,8 +50,6 @@ public:
     struct Options {
         std::string localAppData;    // empty: the user's own
         std::string resourceFolder;  // holds DefaultData/
-        // Waits between two reachability polls of a link switching to its receiver.
-        std::function<void(std::chrono::milliseconds)> sleep;
         // The name of the profile new pages start with.
         std::string profileName;
         // After an arrival was handled (the window comes to the front).
@@ -108,6 +106,8 @@ public:
     int EntryCount() const;
     const CInterfaceSlots& Slots() const { return slots_; }
     int ActivationsPosted() const { return activations_; }
+    // Reachability polls after a switch to the receiver whose result the UI thread took.
+    int ReachPollsDone() const { return reachPollsDone_; }
     // One monitor pass on the calling thread (tests drive discovery with it).
     void PollDevicesOnce() { monitor_.PollOnce(); }
 
@@ -132,6 +132,8 @@ private:
     ui::CControlUI* Find(const char* name) const;
     ui::CTabLayoutUI* Tabs(const char* name) const;
     void UpdateStrip();
+    // A product's link went over to its receiver and the wireless device was polled.
+    void OnReachPollDone(ui::CDevicePageUI& page, std::uint64_t ticket);
 
     ui::WindowImplBase& window_;
     hid::IHidBackend& backend_;
@@ -143,6 +145,7 @@ private:
     std::vector<ui::CDevicePageUI*> mice_, keyboards_, pads_, headsets_;
     std::vector<ui::CMpDevicePowerUI*> powerPanels_;
     int selectedEntry_ = -1;
+    int reachPollsDone_ = 0;
     std::atomic<int> activations_{0};
 };
 

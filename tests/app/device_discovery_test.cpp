@@ -125,19 +125,27 @@ TEST_F(DeviceDiscoveryTest, CableTakesOverFromTheReceiverAndGivesItBack) {
     EXPECT_FALSE(Channel(kKindMouse).ViaReceiver());
     EXPECT_EQ(Channel(kKindMouse).ChunkSize(), 56);
     EXPECT_TRUE(Entry(kKindMouse)->IsShown()) << "the cable shows the tab at once";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Probe(kKindMouse).reads == 1; }, 2000));
 
     // Pulling the cable hands the mouse back to the receiver, whose mouse is asleep: every
-    // one of the 25 reachability polls misses.
+    // one of the 25 reachability polls misses, and the window goes on meanwhile.
     bus_->SetReachable(Product::Mouse, false);
+    bus_->ClearLog();
     const auto start = std::chrono::steady_clock::now();
     bus_->Unplug(Link::Mouse);
     Poll();
-    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 25 * 50ms) << "the UI thread polls nothing";
     EXPECT_TRUE(Channel(kKindMouse).IsOpen());
     EXPECT_TRUE(Channel(kKindMouse).ViaReceiver());
     EXPECT_EQ(Channel(kKindMouse).ChunkSize(), 24);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return devices_->ReachPollsDone() == 1; }, 25 * 150 + 2000));
+    const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_GE(took, 25 * 50ms);
     EXPECT_LT(took, 25 * 50ms + 25 * 150ms) << "each poll is bounded by the receiver time limit";
+    std::size_t queries = 0;
+    for (const sim::Report& r : bus_->ReceivedReports(Link::MouseReceiver))
+        queries += r[3] == cmd::kQueryWireless;
+    EXPECT_EQ(queries, 25u);
 }
 
 TEST_F(DeviceDiscoveryTest, ReceiverPluggedWhileTheCableServesChangesNothing) {
@@ -264,7 +272,7 @@ TEST_F(DeviceDiscoveryTest, SecondIdenticalInterfaceIsIgnored) {
     Poll();
     EXPECT_EQ(devices_->EntryCount(), 3) << "one pad page";
     EXPECT_EQ(devices_->Slots().Slot(8).path, "a#vid_320f&pid_1004&mi_01&col04");
-    EXPECT_EQ(Page(kKindMousePad)->Model().CommandChannel().wired.InterfacePath(),
+    EXPECT_EQ(Page(kKindMousePad)->Model().CommandChannel().Wired().InterfacePath(),
               "a#vid_320f&pid_1004&mi_01&col04");
     sim_.window.reset();  // its pages hold connections of the local backend
 }

@@ -243,6 +243,8 @@ ui::CDevicePageUI* CDeviceManager::CreateDevicePage(int interfaceRow, int subKey
         return nullptr;
     }
 
+    if (info.kind != kKindHeadset)
+        page->Model().SetExternalLightControl(externalLight_);
     powers->Add(powerRoot.Release());
     powerPanels_.push_back(power);
     power->SetPowerPanelType(type, 0);
@@ -544,6 +546,14 @@ void CDeviceManager::OnDeviceOptionNotice(intptr_t row, intptr_t reachable) {
         const bool select = CountConnectedDevices() == 0;
         if (ui::CDeviceOptionUI* entry = EntryAt(index); entry != nullptr && !entry->IsShown())
             ShowDeviceTab(index, true, select);
+    }
+}
+
+void CDeviceManager::SetExternalLightControl(bool on) {
+    externalLight_ = on;
+    for (const auto* list : {&mice_, &keyboards_, &pads_}) {
+        for (ui::CDevicePageUI* page : *list)
+            page->Model().SetExternalLightControl(on);
     }
 }
 

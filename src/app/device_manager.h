@@ -97,6 +97,9 @@ public:
     void SetWindowActive(bool active);
     // Reachability notices of the entries (wParam the device's type row).
     void OnDeviceOptionNotice(intptr_t row, intptr_t reachable);
+    // Whether the program drives the lighting of the mice, keyboards and mouse pads; pages
+    // made later start with the last value given.
+    void SetExternalLightControl(bool on);
 
     // Lookups for the status report and tests.
     std::vector<DeviceStatus> Status() const;
@@ -145,6 +148,7 @@ private:
     std::vector<ui::CDevicePageUI*> mice_, keyboards_, pads_, headsets_;
     std::vector<ui::CMpDevicePowerUI*> powerPanels_;
     int selectedEntry_ = -1;
+    bool externalLight_ = true;
     int reachPollsDone_ = 0;
     std::atomic<int> activations_{0};
 };

@@ -148,6 +148,61 @@ TEST_F(DeviceDiscoveryTest, CableTakesOverFromTheReceiverAndGivesItBack) {
     EXPECT_EQ(queries, 25u);
 }
 
+TEST_F(DeviceDiscoveryTest, LightControlReachesEveryDevice) {
+    Start({Link::Mouse, Link::Keyboard});
+    Poll();
+    auto lightControls = [&] {
+        std::size_t n = 0;
+        for (const sim::Report& r : bus_->ReceivedReports(Link::Keyboard))
+            n += r[3] == cmd::kLightControl;
+        return n;
+    };
+    auto request = [&](int flag) {
+        ipc::Message message;
+        message.msg = ipc::kMsgLightControlRequest;
+        message.wParam = 1;
+        message.lParam = flag;
+        window_->OnIpcMessage(message, nullptr);
+    };
+    auto lit = [&](int kind) { return Page(kind)->Model().HostLighting(); };
+
+    request(0);
+    EXPECT_FALSE(lit(kKindMouse));
+    EXPECT_FALSE(lit(kKindKeyboard));
+    // Pages made later start with the choice; the headset has no lighting of the program's.
+    bus_->Plug(Link::Pad);
+    bus_->Plug(Link::Headset);
+    Poll();
+    ASSERT_NE(Page(kKindMousePad), nullptr);
+    EXPECT_FALSE(lit(kKindMousePad));
+    EXPECT_TRUE(lit(kKindHeadset));
+    EXPECT_EQ(lightControls(), 0u);
+
+    // Each step: what happens, then whether the program drives the lights and how many
+    // light control commands the wired keyboard has received in all.
+    struct Step {
+        const char* name;
+        std::function<void()> run;
+        bool on;
+        std::size_t commands;
+    };
+    const Step steps[] = {
+        {"request on", [&] { request(1); }, true, 1},
+        {"suspend", [&] { window_->SetAwake(false); }, false, 1},
+        {"resume", [&] { window_->SetAwake(true); }, true, 2},
+        {"request off", [&] { request(0); }, false, 2},
+        {"suspend while off", [&] { window_->SetAwake(false); }, false, 2},
+        {"resume while off", [&] { window_->SetAwake(true); }, false, 2},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.run();
+        for (int kind : {kKindMouse, kKindKeyboard, kKindMousePad})
+            EXPECT_EQ(lit(kind), step.on) << "kind " << kind;
+        EXPECT_EQ(lightControls(), step.commands);
+    }
+}
+
 TEST_F(DeviceDiscoveryTest, ReceiverPluggedWhileTheCableServesChangesNothing) {
     Start({Link::Mouse});
     Poll();

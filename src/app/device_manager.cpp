@@ -341,6 +341,7 @@ void CDeviceManager::DetachCommandInterface(int slot) {
     if (page == nullptr)
         return;
     page->Model().Links().Close();
+    SetOutOfReach(page->Model().TypeRow(), false);
     HideDeviceTab(EntryIndexOfRow(page->Model().TypeRow()));
 }
 
@@ -361,8 +362,10 @@ void CDeviceManager::SwitchLink(int slot) {
         DebugLog("link switch of %04x failed (%s): slot %d released\n", rec.productId,
                  error.c_str(), target);
         slots_.ReleaseSlot(target);
-        if (!model.CommandChannel().IsOpen())
+        if (!model.CommandChannel().IsOpen()) {
+            SetOutOfReach(model.TypeRow(), false);
             HideDeviceTab(EntryIndexOfRow(model.TypeRow()));
+        }
         return;
     }
     if (*now == ProductLink::Cable) {
@@ -542,10 +545,12 @@ void CDeviceManager::OnDeviceOptionNotice(intptr_t row, intptr_t reachable) {
     if (reachable == 0) {
         HideDeviceTab(index);
         DebugLog("2.4gcesvdfherhue 1\n");
+        SetOutOfReach(static_cast<int>(row), true);
     } else if (reachable == 1) {
         const bool select = CountConnectedDevices() == 0;
         if (ui::CDeviceOptionUI* entry = EntryAt(index); entry != nullptr && !entry->IsShown())
             ShowDeviceTab(index, true, select);
+        SetOutOfReach(static_cast<int>(row), false);
     }
 }
 
@@ -555,6 +560,34 @@ void CDeviceManager::SetExternalLightControl(bool on) {
         for (ui::CDevicePageUI* page : *list)
             page->Model().SetExternalLightControl(on);
     }
+}
+
+void CDeviceManager::SetOutOfReach(int typeRow, bool out) {
+    const bool changed = out ? outOfReach_.insert(typeRow).second : outOfReach_.erase(typeRow) > 0;
+    if (changed)
+        UpdateReachNotice();
+}
+
+void CDeviceManager::UpdateReachNotice() {
+    ui::CControlUI* notice = Find("device_unreach_notice");
+    if (notice == nullptr)
+        return;
+    bool mouse = false;
+    bool keyboard = false;
+    for (const int row : outOfReach_) {
+        if (row < 0 || row >= static_cast<int>(DeviceTypes().size()))
+            continue;
+        const int kind = DeviceTypes()[static_cast<std::size_t>(row)].kind;
+        mouse = mouse || kind == kKindMouse;
+        keyboard = keyboard || kind == kKindKeyboard;
+    }
+    notice->SetVisible(mouse || keyboard);
+    if (mouse && keyboard)
+        notice->SetText(QStringLiteral("devices_out_of_reach_text"));
+    else if (mouse)
+        notice->SetText(QStringLiteral("ms_out_of_reach_text"));
+    else if (keyboard)
+        notice->SetText(QStringLiteral("kb_out_of_reach_text"));
 }
 
 void CDeviceManager::UpdateStrip() {

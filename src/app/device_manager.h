@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -95,7 +96,8 @@ public:
     ui::CDevicePageUI* CurrentDevice() const;
     // Whether the window is in front: the pages repaint their previews only then.
     void SetWindowActive(bool active);
-    // Reachability notices of the entries (wParam the device's type row).
+    // Reachability notices of the entries (wParam the device's type row). A wireless device
+    // out of reach hides its tab and is named in "device_unreach_notice" until it answers.
     void OnDeviceOptionNotice(intptr_t row, intptr_t reachable);
     // Whether the program drives the lighting of the mice, keyboards and mouse pads; pages
     // made later start with the last value given.
@@ -137,6 +139,8 @@ private:
     void UpdateStrip();
     // A product's link went over to its receiver and the wireless device was polled.
     void OnReachPollDone(ui::CDevicePageUI& page, std::uint64_t ticket);
+    void SetOutOfReach(int typeRow, bool out);
+    void UpdateReachNotice();
 
     ui::WindowImplBase& window_;
     hid::IHidBackend& backend_;
@@ -150,6 +154,7 @@ private:
     int selectedEntry_ = -1;
     bool externalLight_ = true;
     int reachPollsDone_ = 0;
+    std::set<int> outOfReach_;  // type rows of wireless devices their receiver cannot reach
     std::atomic<int> activations_{0};
 };
 

@@ -11,6 +11,7 @@
 #include "app/main_wnd.h"
 #include "app/sim_window.h"
 #include "sim/sim_bus.h"
+#include "sim/sim_control.h"
 #include "support/fake_hid_backend.h"
 #include "support/temp_dir.h"
 #include "ui/language/language_manager.h"
@@ -146,6 +147,28 @@ TEST_F(DeviceDiscoveryTest, CableTakesOverFromTheReceiverAndGivesItBack) {
     for (const sim::Report& r : bus_->ReceivedReports(Link::MouseReceiver))
         queries += r[3] == cmd::kQueryWireless;
     EXPECT_EQ(queries, 25u);
+}
+
+TEST_F(DeviceDiscoveryTest, OutOfReachIsNamedInTheWindowUntilTheDeviceAnswers) {
+    Start({Link::MouseReceiver});
+    Poll();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Entry(kKindMouse)->IsShown(); }, 2000));
+    ui::CControlUI* notice = window_->FindControl("device_unreach_notice");
+    ASSERT_NE(notice, nullptr);
+    EXPECT_FALSE(notice->IsVisible());
+
+    std::string error;
+    ASSERT_TRUE(sim::ApplySimCommand(*bus_, {"unreach", "mouse"}, error)) << error;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Entry(kKindMouse)->IsShown(); }, 6000));
+    EXPECT_TRUE(notice->IsVisible());
+    EXPECT_EQ(notice->GetText(), window_->Translate("ms_out_of_reach_text"));
+    EXPECT_NE(notice->GetText(), "ms_out_of_reach_text") << "a text of the language file";
+    EXPECT_TRUE(Visible("No_device_Link"));
+
+    ASSERT_TRUE(sim::ApplySimCommand(*bus_, {"reach", "mouse"}, error)) << error;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Entry(kKindMouse)->IsShown(); }, 6000));
+    EXPECT_FALSE(notice->IsVisible());
+    EXPECT_EQ(devices_->CurrentDevice(), Page(kKindMouse));
 }
 
 TEST_F(DeviceDiscoveryTest, LightControlReachesEveryDevice) {

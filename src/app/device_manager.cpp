@@ -3,10 +3,10 @@
 #include <QWidget>
 
 #include <algorithm>
-#include <thread>
 
 #include "base/debug_log.h"
 #include "device/device_tables.h"
+#include "device/links/product_links.h"
 #include "device/models/mouse_device.h"
 #include "device/protocol/commands.h"
 #include "ui/pages/device_option.h"
@@ -21,8 +21,8 @@ namespace morva::app {
 namespace {
 
 constexpr char kPowerPanelLayout[] = "XML/CustomControlXML/MpDevicePower.xml";
-constexpr int kReachPolls = 25;
-constexpr std::chrono::milliseconds kReachPollGap{50};
+// The first reachability check after a product went over to its receiver.
+constexpr int kFirstReachMs = 2000;
 
 bool IsKeyboardType(int type) {
     return type == kDeviceTypeKeyboard || type == kDeviceTypeKeyboardReceiver;
@@ -68,10 +68,7 @@ CDeviceManager::CDeviceManager(ui::WindowImplBase& window, hid::IHidBackend& bac
     : window_(window),
       backend_(backend),
       options_(std::move(options)),
-      monitor_(backend_, slots_, listener_) {
-    if (!options_.sleep)
-        options_.sleep = [](std::chrono::milliseconds d) { std::this_thread::sleep_for(d); };
-}
+      monitor_(backend_, slots_, listener_) {}
 
 CDeviceManager::~CDeviceManager() = default;
 
@@ -246,6 +243,8 @@ ui::CDevicePageUI* CDeviceManager::CreateDevicePage(int interfaceRow, int subKey
         return nullptr;
     }
 
+    if (info.kind != kKindHeadset)
+        page->Model().SetExternalLightControl(externalLight_);
     powers->Add(powerRoot.Release());
     powerPanels_.push_back(power);
     power->SetPowerPanelType(type, 0);
@@ -299,23 +298,17 @@ void CDeviceManager::AttachCommandInterface(int slot) {
     ui::CDevicePageUI* page = FindDevice(key);
     if (page == nullptr)
         return;
-    CDeviceChannel& channel = page->Model().CommandChannel();
-    if (channel.IsOpen())
+    CTessaronUSBDevice& model = page->Model();
+    if (model.CommandChannel().IsOpen())
         return;
-    bool opened = false;
-    {
-        std::lock_guard lock(channel.ioLock);
-        CHidDevice& iface = receiver ? channel.receiver : channel.wired;
-        opened = iface.Open(rec.path, true, true);
-        if (opened) {
-            channel.SetOpen(true);
-            channel.SetLinkType(receiver ? kLinkReceiver : kLinkCable);
-            page->Model().SetSlotRecord(key);
-        } else {
-            DebugLog("device %04x: cannot open %s: %s\n", rec.productId, rec.path.c_str(),
-                     iface.LastError().c_str());
-        }
-    }
+    std::string error;
+    const bool opened =
+        model.Links().Open(receiver ? ProductLink::Receiver : ProductLink::Cable, rec.path, &error);
+    if (opened)
+        model.SetSlotRecord(key);
+    else
+        DebugLog("device %04x: cannot open %s: %s\n", rec.productId, rec.path.c_str(),
+                 error.c_str());
     // A device that cannot be opened stays closed; its slot stays claimed until it goes.
     ui::CDeviceOptionUI* entry = page->TabEntry();
     if (!opened || entry == nullptr)
@@ -348,13 +341,8 @@ void CDeviceManager::DetachCommandInterface(int slot) {
         page = FindDevice(slots_.Slot(rec.partnerIndex));
     if (page == nullptr)
         return;
-    CDeviceChannel& channel = page->Model().CommandChannel();
-    {
-        std::lock_guard lock(channel.ioLock);
-        channel.SetOpen(false);
-        channel.wired.Close();
-        channel.receiver.Close();
-    }
+    page->Model().Links().Close();
+    SetOutOfReach(page->Model().TypeRow(), false);
     HideDeviceTab(EntryIndexOfRow(page->Model().TypeRow()));
 }
 
@@ -366,34 +354,22 @@ void CDeviceManager::SwitchLink(int slot) {
     if (page == nullptr)
         return;
     CTessaronUSBDevice& model = page->Model();
-    CDeviceChannel& channel = model.CommandChannel();
-    const bool onReceiver = channel.ViaReceiver();
-    const int target = onReceiver ? slot : rec.partnerIndex;
-    const std::string path = slots_.Slot(target).path;
-    bool opened = false;
-    {
-        std::lock_guard lock(channel.ioLock);
-        channel.SetOpen(false);
-        CHidDevice& iface = onReceiver ? channel.wired : channel.receiver;
-        iface.Close();
-        opened = !path.empty() && iface.Open(path, true, true);
-        if (!opened && onReceiver) {
-            // The receiver was never closed: it keeps serving until the cable opens.
-            channel.SetOpen(channel.receiver.IsOpen());
-        }
-    }
+    const int target = model.CommandChannel().ViaReceiver() ? slot : rec.partnerIndex;
+    std::string error;
+    const std::optional<ProductLink> now = model.Links().Switch(slots_.Slot(target).path, &error);
     ui::CDeviceOptionUI* entry = page->TabEntry();
-    if (!opened) {
+    if (!now) {
         // Released, the slot is claimed again at the next poll and the switch is retried.
-        DebugLog("link switch of %04x failed: slot %d released\n", rec.productId, target);
+        DebugLog("link switch of %04x failed (%s): slot %d released\n", rec.productId,
+                 error.c_str(), target);
         slots_.ReleaseSlot(target);
-        if (!channel.IsOpen())
+        if (!model.CommandChannel().IsOpen()) {
+            SetOutOfReach(model.TypeRow(), false);
             HideDeviceTab(EntryIndexOfRow(model.TypeRow()));
+        }
         return;
     }
-    channel.SetOpen(true);
-    if (onReceiver) {
-        channel.SetLinkType(kLinkCable);
+    if (*now == ProductLink::Cable) {
         if (entry != nullptr)
             entry->StartStartupTimer();
         OnDeviceOptionNotice(model.TypeRow(), 1);
@@ -401,16 +377,27 @@ void CDeviceManager::SwitchLink(int slot) {
             model.RefreshPowerStatus();
         return;
     }
-    channel.SetLinkType(kLinkReceiver);
-    if (model.PowerPanelShown()) {
-        for (int i = 0; i < kReachPolls && !CmdQueryWireless(channel); ++i) {
-            DebugLog("获取2.4G模式失败\n");
-            options_.sleep(kReachPollGap);
-        }
-        model.RefreshPowerStatus();
+    if (!model.PowerPanelShown()) {
+        if (entry != nullptr)
+            entry->StartReachabilityTimer(kFirstReachMs);
+        return;
     }
-    if (entry != nullptr)
-        entry->StartReachabilityTimer(2000);
+    // The wireless device may take a while to answer: the links poll it on their own thread
+    // and the result comes back queued onto the UI thread.
+    model.Links().PollReachability([this, page](bool, std::uint64_t ticket) {
+        QMetaObject::invokeMethod(
+            page, [this, page, ticket] { OnReachPollDone(*page, ticket); }, Qt::QueuedConnection);
+    });
+}
+
+void CDeviceManager::OnReachPollDone(ui::CDevicePageUI& page, std::uint64_t ticket) {
+    CTessaronUSBDevice& model = page.Model();
+    if (!model.Links().IsCurrent(ticket))
+        return;
+    model.RefreshPowerStatus();
+    if (ui::CDeviceOptionUI* entry = page.TabEntry())
+        entry->StartReachabilityTimer(kFirstReachMs);
+    ++reachPollsDone_;
 }
 
 ui::CDevicePageUI* CDeviceManager::EventOwner(int slot) const {
@@ -559,11 +546,49 @@ void CDeviceManager::OnDeviceOptionNotice(intptr_t row, intptr_t reachable) {
     if (reachable == 0) {
         HideDeviceTab(index);
         DebugLog("2.4gcesvdfherhue 1\n");
+        SetOutOfReach(static_cast<int>(row), true);
     } else if (reachable == 1) {
         const bool select = CountConnectedDevices() == 0;
         if (ui::CDeviceOptionUI* entry = EntryAt(index); entry != nullptr && !entry->IsShown())
             ShowDeviceTab(index, true, select);
+        SetOutOfReach(static_cast<int>(row), false);
     }
+}
+
+void CDeviceManager::SetExternalLightControl(bool on) {
+    externalLight_ = on;
+    for (const auto* list : {&mice_, &keyboards_, &pads_}) {
+        for (ui::CDevicePageUI* page : *list)
+            page->Model().SetExternalLightControl(on);
+    }
+}
+
+void CDeviceManager::SetOutOfReach(int typeRow, bool out) {
+    const bool changed = out ? outOfReach_.insert(typeRow).second : outOfReach_.erase(typeRow) > 0;
+    if (changed)
+        UpdateReachNotice();
+}
+
+void CDeviceManager::UpdateReachNotice() {
+    ui::CControlUI* notice = Find("device_unreach_notice");
+    if (notice == nullptr)
+        return;
+    bool mouse = false;
+    bool keyboard = false;
+    for (const int row : outOfReach_) {
+        if (row < 0 || row >= static_cast<int>(DeviceTypes().size()))
+            continue;
+        const int kind = DeviceTypes()[static_cast<std::size_t>(row)].kind;
+        mouse = mouse || kind == kKindMouse;
+        keyboard = keyboard || kind == kKindKeyboard;
+    }
+    notice->SetVisible(mouse || keyboard);
+    if (mouse && keyboard)
+        notice->SetText(QStringLiteral("devices_out_of_reach_text"));
+    else if (mouse)
+        notice->SetText(QStringLiteral("ms_out_of_reach_text"));
+    else if (keyboard)
+        notice->SetText(QStringLiteral("kb_out_of_reach_text"));
 }
 
 void CDeviceManager::UpdateStrip() {

@@ -1,6 +1,6 @@
 // The main window's devices: the interface slots the monitor thread claims, one page, tab
 // entry and power panel per product, the arrival and removal handlers that open and close
-// the products' links (switching between cable and receiver), and the tab strip.
+// the products' links (through each model's CProductLinks), and the tab strip.
 #pragma once
 
 #include <QString>
@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <set>
 #include <stop_token>
 #include <string>
 #include <vector>
@@ -51,8 +52,6 @@ public:
     struct Options {
         std::string localAppData;    // empty: the user's own
         std::string resourceFolder;  // holds DefaultData/
-        // Waits between two reachability polls of a link switching to its receiver.
-        std::function<void(std::chrono::milliseconds)> sleep;
         // The name of the profile new pages start with.
         std::string profileName;
         // After an arrival was handled (the window comes to the front).
@@ -100,8 +99,12 @@ public:
     ui::CDevicePageUI* CurrentDevice() const;
     // Whether the window is in front: the pages repaint their previews only then.
     void SetWindowActive(bool active);
-    // Reachability notices of the entries (wParam the device's type row).
+    // Reachability notices of the entries (wParam the device's type row). A wireless device
+    // out of reach hides its tab and is named in "device_unreach_notice" until it answers.
     void OnDeviceOptionNotice(intptr_t row, intptr_t reachable);
+    // Whether the program drives the lighting of the mice, keyboards and mouse pads; pages
+    // made later start with the last value given.
+    void SetExternalLightControl(bool on);
 
     // Lookups for the status report and tests.
     std::vector<DeviceStatus> Status() const;
@@ -111,6 +114,8 @@ public:
     int EntryCount() const;
     const CInterfaceSlots& Slots() const { return slots_; }
     int ActivationsPosted() const { return activations_; }
+    // Reachability polls after a switch to the receiver whose result the UI thread took.
+    int ReachPollsDone() const { return reachPollsDone_; }
     // One monitor pass on the calling thread (tests drive discovery with it).
     void PollDevicesOnce() { monitor_.PollOnce(); }
 
@@ -135,6 +140,10 @@ private:
     ui::CControlUI* Find(const char* name) const;
     ui::CTabLayoutUI* Tabs(const char* name) const;
     void UpdateStrip();
+    // A product's link went over to its receiver and the wireless device was polled.
+    void OnReachPollDone(ui::CDevicePageUI& page, std::uint64_t ticket);
+    void SetOutOfReach(int typeRow, bool out);
+    void UpdateReachNotice();
 
     ui::WindowImplBase& window_;
     hid::IHidBackend& backend_;
@@ -146,6 +155,9 @@ private:
     std::vector<ui::CDevicePageUI*> mice_, keyboards_, pads_, headsets_;
     std::vector<ui::CMpDevicePowerUI*> powerPanels_;
     int selectedEntry_ = -1;
+    bool externalLight_ = true;
+    int reachPollsDone_ = 0;
+    std::set<int> outOfReach_;  // type rows of wireless devices their receiver cannot reach
     std::atomic<int> activations_{0};
 };
 

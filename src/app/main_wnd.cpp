@@ -513,12 +513,15 @@ void CMainWnd::SetLightControl(int flag) {
         lightStatus_->SetText(flag ? QStringLiteral("light_control_on")
                                    : QStringLiteral("light_control_off"));
     }
-    NotBuiltYet("external light control of devices");
+    if (devices_)
+        devices_->SetExternalLightControl(flag != 0);
 }
 
 void CMainWnd::SetAwake(bool awake) {
     awake_ = awake;
-    NotBuiltYet("external light control of devices");
+    // Asleep, the devices keep their own lighting; awake, they get the user's choice back.
+    if (devices_)
+        devices_->SetExternalLightControl(awake && lightControlFlag_ != 0);
 }
 
 void CMainWnd::OnIpcMessage(const ipc::Message& message, QLocalSocket* connection) {

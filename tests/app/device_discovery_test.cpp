@@ -11,6 +11,7 @@
 #include "app/main_wnd.h"
 #include "app/sim_window.h"
 #include "sim/sim_bus.h"
+#include "sim/sim_control.h"
 #include "support/fake_hid_backend.h"
 #include "support/temp_dir.h"
 #include "ui/language/language_manager.h"
@@ -126,19 +127,109 @@ TEST_F(DeviceDiscoveryTest, CableTakesOverFromTheReceiverAndGivesItBack) {
     EXPECT_FALSE(Channel(kKindMouse).ViaReceiver());
     EXPECT_EQ(Channel(kKindMouse).ChunkSize(), 56);
     EXPECT_TRUE(Entry(kKindMouse)->IsShown()) << "the cable shows the tab at once";
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Probe(kKindMouse).reads == 1; }, 2000));
 
     // Pulling the cable hands the mouse back to the receiver, whose mouse is asleep: every
-    // one of the 25 reachability polls misses.
+    // one of the 25 reachability polls misses, and the window goes on meanwhile.
     bus_->SetReachable(Product::Mouse, false);
+    bus_->ClearLog();
     const auto start = std::chrono::steady_clock::now();
     bus_->Unplug(Link::Mouse);
     Poll();
-    const auto took = std::chrono::steady_clock::now() - start;
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 25 * 50ms) << "the UI thread polls nothing";
     EXPECT_TRUE(Channel(kKindMouse).IsOpen());
     EXPECT_TRUE(Channel(kKindMouse).ViaReceiver());
     EXPECT_EQ(Channel(kKindMouse).ChunkSize(), 24);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return devices_->ReachPollsDone() == 1; }, 25 * 150 + 2000));
+    const auto took = std::chrono::steady_clock::now() - start;
     EXPECT_GE(took, 25 * 50ms);
     EXPECT_LT(took, 25 * 50ms + 25 * 150ms) << "each poll is bounded by the receiver time limit";
+    std::size_t queries = 0;
+    for (const sim::Report& r : bus_->ReceivedReports(Link::MouseReceiver))
+        queries += r[3] == cmd::kQueryWireless;
+    EXPECT_EQ(queries, 25u);
+}
+
+TEST_F(DeviceDiscoveryTest, OutOfReachIsNamedInTheWindowUntilTheDeviceAnswers) {
+    // The receiver is found while its mouse sleeps: the window says why no tab shows.
+    Start({Link::MouseReceiver});
+    std::string error;
+    ASSERT_TRUE(sim::ApplySimCommand(*bus_, {"unreach", "mouse"}, error)) << error;
+    Poll();
+    ui::CControlUI* notice = window_->FindControl("device_unreach_notice");
+    ASSERT_NE(notice, nullptr);
+    EXPECT_FALSE(notice->IsVisible());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return notice->IsVisible(); }, 2000));
+    EXPECT_FALSE(Entry(kKindMouse)->IsShown());
+    EXPECT_EQ(notice->GetText(), window_->Translate("ms_out_of_reach_text"));
+    EXPECT_NE(notice->GetText(), "ms_out_of_reach_text") << "a text of the language file";
+    EXPECT_TRUE(Visible("No_device_Link"));
+
+    ASSERT_TRUE(sim::ApplySimCommand(*bus_, {"reach", "mouse"}, error)) << error;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return Entry(kKindMouse)->IsShown(); }, 5000));
+    EXPECT_FALSE(notice->IsVisible());
+    EXPECT_EQ(devices_->CurrentDevice(), Page(kKindMouse));
+
+    // Going out of reach later hides the tab and names the mouse again.
+    ASSERT_TRUE(sim::ApplySimCommand(*bus_, {"unreach", "mouse"}, error)) << error;
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !Entry(kKindMouse)->IsShown(); }, 5000));
+    EXPECT_TRUE(notice->IsVisible());
+    EXPECT_EQ(notice->GetText(), window_->Translate("ms_out_of_reach_text"));
+}
+
+TEST_F(DeviceDiscoveryTest, LightControlReachesEveryDevice) {
+    Start({Link::Mouse, Link::Keyboard});
+    Poll();
+    auto lightControls = [&] {
+        std::size_t n = 0;
+        for (const sim::Report& r : bus_->ReceivedReports(Link::Keyboard))
+            n += r[3] == cmd::kLightControl;
+        return n;
+    };
+    auto request = [&](int flag) {
+        ipc::Message message;
+        message.msg = ipc::kMsgLightControlRequest;
+        message.wParam = 1;
+        message.lParam = flag;
+        window_->OnIpcMessage(message, nullptr);
+    };
+    auto lit = [&](int kind) { return Page(kind)->Model().HostLighting(); };
+
+    request(0);
+    EXPECT_FALSE(lit(kKindMouse));
+    EXPECT_FALSE(lit(kKindKeyboard));
+    // Pages made later start with the choice; the headset has no lighting of the program's.
+    bus_->Plug(Link::Pad);
+    bus_->Plug(Link::Headset);
+    Poll();
+    ASSERT_NE(Page(kKindMousePad), nullptr);
+    EXPECT_FALSE(lit(kKindMousePad));
+    EXPECT_TRUE(lit(kKindHeadset));
+    EXPECT_EQ(lightControls(), 0u);
+
+    // Each step: what happens, then whether the program drives the lights and how many
+    // light control commands the wired keyboard has received in all.
+    struct Step {
+        const char* name;
+        std::function<void()> run;
+        bool on;
+        std::size_t commands;
+    };
+    const Step steps[] = {
+        {"request on", [&] { request(1); }, true, 1},
+        {"suspend", [&] { window_->SetAwake(false); }, false, 1},
+        {"resume", [&] { window_->SetAwake(true); }, true, 2},
+        {"request off", [&] { request(0); }, false, 2},
+        {"suspend while off", [&] { window_->SetAwake(false); }, false, 2},
+        {"resume while off", [&] { window_->SetAwake(true); }, false, 2},
+    };
+    for (const Step& step : steps) {
+        SCOPED_TRACE(step.name);
+        step.run();
+        for (int kind : {kKindMouse, kKindKeyboard, kKindMousePad})
+            EXPECT_EQ(lit(kind), step.on) << "kind " << kind;
+        EXPECT_EQ(lightControls(), step.commands);
+    }
 }
 
 TEST_F(DeviceDiscoveryTest, ReceiverPluggedWhileTheCableServesChangesNothing) {
@@ -268,7 +359,7 @@ TEST_F(DeviceDiscoveryTest, SecondIdenticalInterfaceIsIgnored) {
     Poll();
     EXPECT_EQ(devices_->EntryCount(), 3) << "one pad page";
     EXPECT_EQ(devices_->Slots().Slot(8).path, "a#vid_320f&pid_1004&mi_01&col04");
-    EXPECT_EQ(Page(kKindMousePad)->Model().CommandChannel().wired.InterfacePath(),
+    EXPECT_EQ(Page(kKindMousePad)->Model().CommandChannel().Wired().InterfacePath(),
               "a#vid_320f&pid_1004&mi_01&col04");
     sim_.window.reset();  // its pages hold connections of the local backend
 }

@@ -5,6 +5,7 @@
 #include <numeric>
 #include <thread>
 
+#include "device/links/product_links.h"
 #include "device/protocol/commands.h"
 #include "sim/sim_bus.h"
 
@@ -26,10 +27,11 @@ protected:
         channel_->cableTimeoutMs = 200;
         channel_->receiverTimeoutMs = 200;
         const bool viaReceiver = link == Link::MouseReceiver;
-        channel_->SetLinkType(viaReceiver ? kLinkReceiver : kLinkCable);
-        CHidDevice& hid = viaReceiver ? channel_->receiver : channel_->wired;
-        ASSERT_TRUE(hid.Open(bus_->CommandPath(link), true, true)) << hid.LastError();
-        channel_->SetOpen(true);
+        links_ = std::make_unique<CProductLinks>(*channel_);
+        std::string error;
+        ASSERT_TRUE(links_->Open(viaReceiver ? ProductLink::Receiver : ProductLink::Cable,
+                                 bus_->CommandPath(link), &error))
+            << error;
         link_ = link;
     }
 
@@ -49,6 +51,7 @@ protected:
 
     std::unique_ptr<sim::SimBus> bus_;
     std::unique_ptr<CDeviceChannel> channel_;
+    std::unique_ptr<CProductLinks> links_;
     Link link_ = Link::Mouse;
 };
 

@@ -82,10 +82,8 @@ protected:
         channel.cableTimeoutMs = 200;
         channel.receiverTimeoutMs = 200;
         const bool receiver = sim::IsReceiver(link);
-        channel.SetLinkType(receiver ? kLinkReceiver : kLinkCable);
-        ASSERT_TRUE((receiver ? channel.receiver : channel.wired)
-                        .Open(bus_->CommandPath(link), true, true));
-        channel.SetOpen(true);
+        ASSERT_TRUE(mouse_->Links().Open(receiver ? ProductLink::Receiver : ProductLink::Cable,
+                                         bus_->CommandPath(link)));
     }
     void Read(Link link = Link::Mouse) {
         Open(link);

@@ -60,10 +60,8 @@ protected:
         channel.cableTimeoutMs = 200;
         channel.receiverTimeoutMs = 200;
         const bool receiver = sim::IsReceiver(link);
-        channel.SetLinkType(receiver ? kLinkReceiver : kLinkCable);
-        CHidDevice& hid = receiver ? channel.receiver : channel.wired;
-        ASSERT_TRUE(hid.Open(bus_->CommandPath(link), true, true));
-        channel.SetOpen(true);
+        ASSERT_TRUE(device_->Links().Open(receiver ? ProductLink::Receiver : ProductLink::Cable,
+                                          bus_->CommandPath(link)));
     }
 
     std::size_t FramesSent(Link link) const {

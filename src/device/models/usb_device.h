@@ -19,6 +19,7 @@
 
 #include "base/clock.h"
 #include "device/device_tables.h"
+#include "device/links/product_links.h"
 #include "device/models/device_host.h"
 #include "device/models/op_result.h"
 #include "device/preview/preview_engine.h"
@@ -52,6 +53,8 @@ public:
     IDeviceHost* Host() const { return host_; }
     CDeviceChannel& CommandChannel() { return commandChannel_; }
     const CDeviceChannel& CommandChannel() const { return commandChannel_; }
+    // Opens, closes and switches the command channel's cable and receiver.
+    CProductLinks& Links() { return links_; }
     CPreviewEngine& Engine() { return engine_; }
     const CPreviewEngine& Engine() const { return engine_; }
     IClock& TimeSource() const { return clock_; }
@@ -255,6 +258,7 @@ private:
     IDeviceHost* host_ = nullptr;
     IClock& clock_;
     CDeviceChannel commandChannel_;
+    CProductLinks links_{commandChannel_};
     std::array<std::unique_ptr<EventReader>, 2> readers_;
     CPreviewEngine engine_;
 

@@ -31,7 +31,7 @@ void Trace(const char* title, std::span<const std::uint8_t, kReportSize> report)
 
 }  // namespace
 
-CDeviceChannel::CDeviceChannel(hid::IHidBackend& backend) : wired(backend), receiver(backend) {}
+CDeviceChannel::CDeviceChannel(hid::IHidBackend& backend) : wired_(backend), receiver_(backend) {}
 
 void CDeviceChannel::SetLinkType(int type) {
     const bool viaReceiver = type == kLinkReceiver;
@@ -73,11 +73,11 @@ int CDeviceChannel::Exchange(const std::uint8_t* request, std::size_t requestLen
         Trace("命令", out);
 
     const bool viaReceiver = viaReceiver_.load();
-    CHidDevice& link = viaReceiver ? receiver : wired;
+    CHidDevice& link = viaReceiver ? receiver_ : wired_;
     const std::uint32_t timeout = viaReceiver ? receiverTimeoutMs : cableTimeoutMs;
     const std::uint8_t command = out[3];
     {
-        std::lock_guard lock(ioLock);
+        std::lock_guard lock(ioLock_);
         if (link.WriteReport(out.data(), kReportSize, nullptr, timeout) != 1) {
             return kResultWriteFailed;
         }
@@ -87,7 +87,7 @@ int CDeviceChannel::Exchange(const std::uint8_t* request, std::size_t requestLen
     int result = kResultNoAnswer;
     bool echoed = false;
     {
-        std::lock_guard lock(ioLock);
+        std::lock_guard lock(ioLock_);
         waiting_.erase(std::find(waiting_.begin(), waiting_.end(), command));
         const auto stray = std::find_if(strayAnswers_.begin(), strayAnswers_.end(),
                                         [&](const auto& a) { return a[3] == command; });

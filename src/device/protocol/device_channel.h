@@ -1,5 +1,6 @@
 // The two links a product can be reached through (cable, receiver) and the request/answer
-// exchange on the active one, serialised between threads.
+// exchange on the active one, serialised between threads. Only the product's link owner
+// (CProductLinks) opens and closes the links.
 #pragma once
 
 #include <array>
@@ -12,6 +13,8 @@
 #include "device/protocol/command_report.h"
 
 namespace morva {
+
+class CProductLinks;
 
 // Link types given to SetLinkType (any value but kLinkReceiver means cable).
 inline constexpr int kLinkCable = 1;
@@ -48,12 +51,11 @@ public:
     // The device's flag that an external colour override is active; the channel ignores it.
     std::atomic<bool> externalColour{false};
 
-    CHidDevice wired;
-    CHidDevice receiver;
+    const CHidDevice& Wired() const { return wired_; }
+    const CHidDevice& Receiver() const { return receiver_; }
 
-    // Lock order: commandLock or streamLock (never both), then ioLock. The owner holds
-    // ioLock while it (re)opens an interface.
-    std::mutex ioLock;
+    // Lock order: commandLock or streamLock (never both), then the channel's own I/O lock,
+    // which the link owner also holds while it (re)opens an interface.
     std::mutex commandLock;
     std::mutex streamLock;
 
@@ -62,13 +64,18 @@ public:
     std::uint32_t receiverTimeoutMs = 5000;
 
 private:
+    friend class CProductLinks;
+
     int Exchange(const std::uint8_t* request, std::size_t requestLength, std::uint8_t* answer,
                  std::uint32_t answerLength, std::uint32_t* transferred, bool trace);
 
+    CHidDevice wired_;
+    CHidDevice receiver_;
+    std::mutex ioLock_;
     std::atomic<std::uint16_t> transferSize_{kMaxTransferSize};
     std::atomic<int> busy_{0};  // exchanges in progress
     // Answers read by one exchange that echo another exchange still waiting (a stream
-    // frame and a configuration command may overlap); guarded by ioLock.
+    // frame and a configuration command may overlap); guarded by ioLock_.
     std::vector<std::array<std::uint8_t, kReportSize>> strayAnswers_;
     std::vector<std::uint8_t> waiting_;  // command bytes of exchanges between write and read
     std::atomic<bool> open_{false};

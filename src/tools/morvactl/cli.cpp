@@ -154,7 +154,8 @@ public:
 
     int Info(const std::string& device) {
         CDeviceChannel channel(*backend_);
-        if (const int status = OpenChannel(device, channel); status != kExitOk)
+        CProductLinks links(channel);
+        if (const int status = OpenChannel(device, links); status != kExitOk)
             return status;
         std::array<std::uint8_t, kInfoBlockSize> info{};
         int result = CmdBegin(channel);
@@ -187,7 +188,8 @@ public:
             return kExitUsage;
         }
         CDeviceChannel channel(*backend_);
-        if (const int status = OpenChannel(device, channel); status != kExitOk)
+        CProductLinks links(channel);
+        if (const int status = OpenChannel(device, links); status != kExitOk)
             return status;
         const CommandReport request = CommandReport::Request(
             static_cast<std::uint8_t>(command), static_cast<std::uint8_t>(length),
@@ -265,14 +267,14 @@ private:
         return kExitFailed;
     }
 
-    // Opens the command interface of `device` into the channel's link for it.
-    int OpenChannel(const std::string& device, CDeviceChannel& channel) {
+    // Opens the command interface of `device` as its cable or receiver.
+    int OpenChannel(const std::string& device, CProductLinks& links) {
         const std::optional<DeviceName> name = FindDeviceName(device);
         if (!name)
             return UnknownDevice(device);
         const int wanted =
             FindInterfaceRow(name->vendorId, name->productId, name->deviceType, kRoleCommand);
-        return OpenCommandLink(*backend_, {wanted}, device, channel, err_);
+        return OpenCommandLink(*backend_, {wanted}, device, links, err_);
     }
 
     const Options& options_;

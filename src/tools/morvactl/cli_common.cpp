@@ -3,7 +3,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
-#include <mutex>
 
 #include "device/device_tables.h"
 #include "device/protocol/command_report.h"
@@ -43,7 +42,7 @@ std::string ResultText(int result) {
 }
 
 int OpenCommandLink(hid::IHidBackend& backend, std::initializer_list<int> rows,
-                    const std::string& name, CDeviceChannel& channel, std::ostream& err) {
+                    const std::string& name, CProductLinks& links, std::ostream& err) {
     const ScanResult scan = ScanSupportedInterfaces(backend);
     for (const int row : rows) {
         for (const FoundInterface& f : scan.interfaces) {
@@ -51,14 +50,12 @@ int OpenCommandLink(hid::IHidBackend& backend, std::initializer_list<int> rows,
                 continue;
             const bool viaReceiver =
                 IsReceiverType(SupportedInterfaces()[static_cast<std::size_t>(row)].deviceType);
-            channel.SetLinkType(viaReceiver ? kLinkReceiver : kLinkCable);
-            CHidDevice& link = viaReceiver ? channel.receiver : channel.wired;
-            std::lock_guard lock(channel.ioLock);
-            if (!link.Open(f.path, true, true)) {
-                err << "morvactl: " << link.LastError() << '\n';
+            std::string error;
+            if (!links.Open(viaReceiver ? ProductLink::Receiver : ProductLink::Cable, f.path,
+                            &error)) {
+                err << "morvactl: " << error << '\n';
                 return kExitFailed;
             }
-            channel.SetOpen(true);
             return kExitOk;
         }
     }

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "device/hid/hid_backend.h"
-#include "device/protocol/device_channel.h"
+#include "device/links/product_links.h"
 
 namespace morva::cli {
 
@@ -21,11 +21,11 @@ std::string Hex(const std::uint8_t* bytes, std::size_t n);
 // One line for a command result code (command_report.h).
 std::string ResultText(int result);
 
-// Opens the first present of `rows` (supported-interface command rows, preferred first) on
-// the channel's link for it, cable or receiver, and marks the channel open. kExitOk, else
-// kExitFailed after one line per reason on `err`; `name` is the device as the user named it.
+// Opens the first present of `rows` (supported-interface command rows, preferred first) as
+// the product's cable or receiver. kExitOk, else kExitFailed after one line per reason on
+// `err`; `name` is the device as the user named it.
 int OpenCommandLink(hid::IHidBackend& backend, std::initializer_list<int> rows,
-                    const std::string& name, CDeviceChannel& channel, std::ostream& err);
+                    const std::string& name, CProductLinks& links, std::ostream& err);
 
 // The folder holding DefaultData/: $MORVA_RES_DIR, else ../share/morva-tr510 beside the
 // executable when installed there, else the source tree's res/.

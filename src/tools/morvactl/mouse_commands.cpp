@@ -152,7 +152,7 @@ private:
         }
 
         CDeviceChannel& channel = mouse_.CommandChannel();
-        if (OpenCommandLink(env_.backend, {cableRow, receiverRow}, "mouse", channel, err_) !=
+        if (OpenCommandLink(env_.backend, {cableRow, receiverRow}, "mouse", mouse_.Links(), err_) !=
             kExitOk) {
             return kExitFailed;
         }

@@ -180,8 +180,7 @@ private:
         mouse.ApplyTypeRow(typeRow);
         mouse.SetSlotRecord(cable);
         mouse.SetProfileName(store_->GetCurrentProfileId());
-        CDeviceChannel& channel = mouse.CommandChannel();
-        if (OpenCommandLink(env_.backend, {cableRow, receiverRow}, "mouse", channel, err_) !=
+        if (OpenCommandLink(env_.backend, {cableRow, receiverRow}, "mouse", mouse.Links(), err_) !=
             kExitOk) {
             return kExitFailed;
         }

@@ -214,6 +214,7 @@ void CDeviceOptionUI::KillEntryTimer(int id) {
 }
 
 void CDeviceOptionUI::StartStartupTimer() {
+    startupMissReported_ = false;
     SetEntryTimer(kEntryTimerStartup, kStartupMs);
 }
 
@@ -309,11 +310,13 @@ void CDeviceOptionUI::OnStartupTimer() {
     const bool receiver = ViaReceiver();
     if (receiver && open) {
         if (!model.IsWirelessReachable()) {
-            // A receiver without its device: keep the tab away until the device answers.
-            if (shown_) {
+            // A receiver without its device: keep the tab away until the device answers. The
+            // owner hears of it once, also when the tab was never shown, so it can say why.
+            if (shown_ || !startupMissReported_) {
                 SetVisible(false);
                 SendNotice(false);
             }
+            startupMissReported_ = true;
             SetEntryTimer(kEntryTimerStartup, kUnreachableRetryMs);
             return;
         }

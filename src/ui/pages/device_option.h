@@ -111,6 +111,7 @@ private:
     QString powerSwitchName_;
     int powerIndex_ = -1;
     bool shown_ = true;
+    bool startupMissReported_ = false;  // since the link opened
     QString pageLayout_;
     int pageIndex_ = -1;
     std::uint32_t lastFrameGeneration_ = 0;

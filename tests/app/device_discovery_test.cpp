@@ -127,7 +127,8 @@ TEST_F(DeviceDiscoveryTest, CableTakesOverFromTheReceiverAndGivesItBack) {
     EXPECT_FALSE(Channel(kKindMouse).ViaReceiver());
     EXPECT_EQ(Channel(kKindMouse).ChunkSize(), 56);
     EXPECT_TRUE(Entry(kKindMouse)->IsShown()) << "the cable shows the tab at once";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Probe(kKindMouse).reads == 1; }, 2000));
+    ASSERT_TRUE(sim_.FireEntryTimer(Entry(kKindMouse), kEntryTimerStartup));
+    EXPECT_EQ(Probe(kKindMouse).reads, 1);
 
     // Pulling the cable hands the mouse back to the receiver, whose mouse is asleep: every
     // one of the 25 reachability polls misses, and the window goes on meanwhile.
@@ -151,6 +152,14 @@ TEST_F(DeviceDiscoveryTest, CableTakesOverFromTheReceiverAndGivesItBack) {
 }
 
 TEST_F(DeviceDiscoveryTest, OutOfReachIsNamedInTheWindowUntilTheDeviceAnswers) {
+    // Entry timers run on the test's clock; device answers come back on their threads.
+    auto advanceUntil = [&](auto done) {
+        for (int ms = 0; ms < 10000 && !done(); ms += 100) {
+            sim_.timers.Advance(100);
+            QCoreApplication::processEvents();
+        }
+        return done();
+    };
     // The receiver is found while its mouse sleeps: the window says why no tab shows.
     Start({Link::MouseReceiver});
     std::string error;
@@ -159,20 +168,20 @@ TEST_F(DeviceDiscoveryTest, OutOfReachIsNamedInTheWindowUntilTheDeviceAnswers) {
     ui::CControlUI* notice = window_->FindControl("device_unreach_notice");
     ASSERT_NE(notice, nullptr);
     EXPECT_FALSE(notice->IsVisible());
-    ASSERT_TRUE(QTest::qWaitFor([&] { return notice->IsVisible(); }, 2000));
+    ASSERT_TRUE(advanceUntil([&] { return notice->IsVisible(); }));
     EXPECT_FALSE(Entry(kKindMouse)->IsShown());
     EXPECT_EQ(notice->GetText(), window_->Translate("ms_out_of_reach_text"));
     EXPECT_NE(notice->GetText(), "ms_out_of_reach_text") << "a text of the language file";
     EXPECT_TRUE(Visible("No_device_Link"));
 
     ASSERT_TRUE(sim::ApplySimCommand(*bus_, {"reach", "mouse"}, error)) << error;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return Entry(kKindMouse)->IsShown(); }, 5000));
+    ASSERT_TRUE(advanceUntil([&] { return Entry(kKindMouse)->IsShown(); }));
     EXPECT_FALSE(notice->IsVisible());
     EXPECT_EQ(devices_->CurrentDevice(), Page(kKindMouse));
 
     // Going out of reach later hides the tab and names the mouse again.
     ASSERT_TRUE(sim::ApplySimCommand(*bus_, {"unreach", "mouse"}, error)) << error;
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !Entry(kKindMouse)->IsShown(); }, 5000));
+    ASSERT_TRUE(advanceUntil([&] { return !Entry(kKindMouse)->IsShown(); }));
     EXPECT_TRUE(notice->IsVisible());
     EXPECT_EQ(notice->GetText(), window_->Translate("ms_out_of_reach_text"));
 }

@@ -225,7 +225,9 @@ bool CMainWnd::Route(const TNotifyUI& msg) {
 
 void CMainWnd::BuildRouter() {
     auto run = [](auto f) { return [f](const TNotifyUI&, int) { f(); }; };
-    auto later = [this](std::string feature) {
+    // An entry of a feature not built yet: it counts the call and is known as pending.
+    auto later = [this](std::string feature, const std::string& name) {
+        pendingNames_.insert(name);
         return [this, feature](const TNotifyUI&, int) { NotBuiltYet(feature); };
     };
 
@@ -265,13 +267,13 @@ void CMainWnd::BuildRouter() {
         if (devices_ && option != nullptr && option->IsSelected())
             devices_->OnDeviceTabSelected(msg.pSender);
     });
-    router_.AddExact(kClick, "skinbtn", later("skin pop-up"));
-    router_.AddExact(kClick, "setbtn", later("settings window"));
+    router_.AddExact(kClick, "skinbtn", later("skin pop-up", "skinbtn"));
+    router_.AddExact(kClick, "setbtn", later("settings window", "setbtn"));
 
     // Entries of panels and device pages that arrive with later work.
     router_.AddPrefix(kClick, "windowdeviceset_",
                       [](const TNotifyUI&, int n) { OpenDesktopSettings(n); });
-    router_.AddPrefix(kClick, "DPI_color_option_", later("palette dialog"));
+    router_.AddPrefix(kClick, "DPI_color_option_", later("palette dialog", "DPI_color_option_"));
     const std::pair<const char*, const char*> lateClicks[] = {
         {"reset_repeat_btn", "keyboard page"},
         {"macro_btn_starredio", "macro recording"},
@@ -303,17 +305,18 @@ void CMainWnd::BuildRouter() {
         {"music_setting_btn", "music window"},
     };
     for (const auto& [name, feature] : lateClicks)
-        router_.AddLateExact(kClick, name, later(feature));
+        router_.AddLateExact(kClick, name, later(feature, name));
     for (const char* name : {"macro_inset_moveleftkey_btn", "macro_inset_moverightkey_btn",
                              "macro_inset_moveupkey_btn", "macro_inset_movedownkey_btn"}) {
-        router_.AddLateExact(kClick, name, later("macro panel"), true);
+        router_.AddLateExact(kClick, name, later("macro panel", name), true);
     }
 
     // The keyboard's lighting combos come with the keyboard page.
     for (const char* name : {"light_combo_custommodeSelect", "light_combo_ZZCCmodeSelect"})
-        router_.AddExact(kItemSelect, name, later("lighting panel"));
-    router_.AddExact(kItemSelect, "macro_name_list", later("macro panel"));
-    router_.AddExact(kItemSelect, "custom_eq_name_combo", later("headset sound panels"));
+        router_.AddExact(kItemSelect, name, later("lighting panel", name));
+    router_.AddExact(kItemSelect, "macro_name_list", later("macro panel", "macro_name_list"));
+    router_.AddExact(kItemSelect, "custom_eq_name_combo",
+                     later("headset sound panels", "custom_eq_name_combo"));
 
     const std::pair<const char*, const char*> selectPrefixes[] = {
         {"repeat_delay_check_", "keyboard page"},
@@ -323,24 +326,26 @@ void CMainWnd::BuildRouter() {
         {"6533_eq_option_", "headset sound panels"},
     };
     for (const auto& [prefix, feature] : selectPrefixes) {
-        router_.AddPrefix(kSelectChanged, prefix, later(feature));
+        router_.AddPrefix(kSelectChanged, prefix, later(feature, prefix));
     }
     for (const char* name :
          {"winlockflag_option", "wflag_option", "6flag_option", "bullet_x_check", "bullet_y_check",
           "magic_enable_option", "6533_MicIn_option", "6533_MicMoniter_option", "keyset_fn"}) {
-        router_.AddLateExact(kSelectChanged, name, later(std::string("device page: ") + name));
+        router_.AddLateExact(kSelectChanged, name,
+                             later(std::string("device page: ") + name, name));
     }
     router_.AddLateExact(kSelectChanged, "synchro_device_select", run([] {}));
 
-    router_.AddPrefix(kValueChanged, "6533_eq_hz_slider_", later("headset sound panels"));
+    router_.AddPrefix(kValueChanged, "6533_eq_hz_slider_",
+                      later("headset sound panels", "6533_eq_hz_slider_"));
     for (const char* name :
          {"repeat_rate_slider", "6533_MicIn_slider", "6533_MicMoniter_slider", "R_light_slider",
           "G_light_slider", "B_light_slider", "key_shake_slider"}) {
-        router_.AddLateExact(kValueChanged, name, later(std::string("device page: ") + name));
+        router_.AddLateExact(kValueChanged, name, later(std::string("device page: ") + name, name));
     }
     for (const char* name :
          {"bullet_x_eidt", "bullet_y_eidt", "bullet_delay_eidt", "macro_delay"}) {
-        router_.AddLateExact(kKillFocus, name, later(std::string("device page: ") + name));
+        router_.AddLateExact(kKillFocus, name, later(std::string("device page: ") + name, name));
     }
 
     // The pages and panels of the device on screen.

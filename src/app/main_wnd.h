@@ -6,6 +6,7 @@
 #include <QPointer>
 
 #include <memory>
+#include <set>
 
 #include "app/device_manager.h"
 #include "app/ipc_endpoint.h"
@@ -98,6 +99,9 @@ public:
 
     // The router itself, for tests.
     bool Route(const ui::TNotifyUI& msg);
+    const ui::CNotifyRouter<ui::TNotifyUI>& Router() const { return router_; }
+    // Whether a name's entries only count a feature not built yet.
+    bool IsPendingEntry(const std::string& name) const { return pendingNames_.count(name) > 0; }
     // Handles a line from the local socket (activation, light control, work tool query).
     void OnIpcMessage(const ipc::Message& message, QLocalSocket* connection);
 
@@ -147,6 +151,7 @@ private:
     bool startHidden_ = false;
     int editingSaved_ = 1;
     std::map<std::string, int> pending_;
+    std::set<std::string> pendingNames_;
     sim::SimBus* simBus_ = nullptr;
     std::unique_ptr<CDeviceManager> devices_;
     // Device monitor (slot 0), audio daemon (1) and light sync (8) once they exist.

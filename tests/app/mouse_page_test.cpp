@@ -23,6 +23,7 @@
 #include "profile/json_file.h"
 #include "sim/sim_bus.h"
 #include "support/temp_dir.h"
+#include "tools/morvactl/cli.h"
 #include "ui/controls/device_key_button.h"
 #include "ui/language/language_manager.h"
 #include "ui/pages/device_option.h"
@@ -33,6 +34,8 @@
 #include "ui/toolkit/list.h"
 #include "ui/toolkit/paint_manager.h"
 #include "ui/toolkit/resource_manager.h"
+
+#include <sstream>
 
 namespace morva::app {
 namespace {
@@ -231,10 +234,25 @@ TEST_F(MousePageTest, KeyAssignmentPanelPutsTheRightBytesInTheKeyTable) {
         return KeyCode{bytes[at], bytes[at + 1], bytes[at + 2]};
     };
 
+    // The chosen button is marked on the picture and in the list.
+    EXPECT_EQ(Find<ui::CDeviceKeyButtonUI>("key_3")->IsKeySelected(), 1);
+    EXPECT_EQ(Find<ui::CDeviceKeyButtonUI>("key_0")->IsKeySelected(), 0);
+    auto* keyList = Find<ui::CListUI>("device_setkeyinfo_list");
+    EXPECT_TRUE(keyList->GetItemAt(3)->GetBkColor().isValid());
+    EXPECT_FALSE(keyList->GetItemAt(0)->GetBkColor().isValid());
+
+    const KeyCode chosen = table();
     choose(kCategoryMedia);
     pick("keyset_media_combo", 1);
     EXPECT_EQ(table(), (KeyCode{0x30, 0xCD, 0x00}));
     EXPECT_EQ(page_->KeyToolText(3), window_->Translate(QStringLiteral("media_play")));
+    // Cancel undoes the instant apply, on the mouse too.
+    Route("click", Find("key_butt_keycancel"));
+    EXPECT_EQ(table(), chosen);
+    EXPECT_EQ(Saved().ReadKeyList()[3].assignment.code, chosen);
+    choose(kCategoryMedia);
+    pick("keyset_media_combo", 1);
+    EXPECT_EQ(table(), (KeyCode{0x30, 0xCD, 0x00}));
 
     choose(kCategoryDpi);
     pick("keyset_mousedpi_combo", 2);
@@ -342,6 +360,33 @@ TEST_F(MousePageTest, SliderReleaseSavesTheStageAndSendsTheSettingBlock) {
     const QSize pixels = screen->size() * screen->devicePixelRatio();
     EXPECT_EQ(block[60] | block[61] << 8, pixels.width());
     EXPECT_EQ(block[62] | block[63] << 8, pixels.height());
+}
+
+// One change, from the page and from morvactl, ends up as the same setting block: both go
+// through the mouse model's operation.
+TEST_F(MousePageTest, ThePageAndMorvactlWriteTheSameBytesForTheSameChange) {
+    const QSize pixels = window_->ScreenPixels();
+    const std::string state = dir_.File("cli-sim.json");
+    std::ostringstream out, err;
+    const int status = cli::RunMorvactl(
+        {"--simulate", "mouse", "--sim-state", state, "--data-dir", dir_.File("cli-data"),
+         "--screen", std::to_string(pixels.width()) + "x" + std::to_string(pixels.height()),
+         "mouse", "dpi", "1", "1600"},
+        out, err, {});
+    ASSERT_EQ(status, 0) << err.str();
+    const std::vector<std::uint8_t> byTool =
+        sim::SimBus({{}, {}, state}).Firmware(Product::Mouse).ReadArea(sim::Area::Setting);
+
+    Connect();
+    auto* edit = Stage<ui::CEditUI>("DPI_edit_", 1);
+    edit->SetText(QStringLiteral("1600"));
+    Route("return", edit);
+    const std::vector<std::uint8_t> byPage = Setting();
+    ASSERT_GE(byPage.size(), kMouseSettingWriteSize);
+    ASSERT_GE(byTool.size(), kMouseSettingWriteSize);
+    for (std::size_t i = 0; i < kMouseSettingWriteSize; ++i)
+        EXPECT_EQ(int{byPage[i]}, int{byTool[i]}) << "setting byte " << i;
+    EXPECT_EQ(byPage[StageAt(1) + 2], Mouse().Sensor().SliderValueOfDpi(1600));
 }
 
 TEST_F(MousePageTest, DraggingShowsTheValueWithoutWritingAnything) {

@@ -255,6 +255,13 @@ TEST_F(MouseCli, FailuresAreOneLineAndNonZero) {
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(Area(sim::Area::Setting)[11], 2);
 
+    // Values the mouse does not offer are refused before anything is written.
+    const std::vector<std::uint8_t> before0 = Area(sim::Area::Setting);
+    run = Mouse({"light", "99"});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_EQ(run.err, "morvactl: mouse: light mode 99 is not offered by this mouse\n");
+    EXPECT_EQ(Area(sim::Area::Setting), before0);
+
     const char* saved = std::getenv("MORVA_RES_DIR");
     const std::string before = saved ? saved : "";
     ::setenv("MORVA_RES_DIR", dir_.File("nowhere").c_str(), 1);

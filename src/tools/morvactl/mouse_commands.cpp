@@ -140,6 +140,7 @@ private:
         const int receiverRow = cable.hasPartner ? cable.partnerIndex : -1;
 
         mouse_.SetDataRoots(env_.dataDir, env_.resourceFolder);
+        mouse_.SetScreenPixels(env_.screenWidth, env_.screenHeight);
         mouse_.ApplyTypeRow(typeRow);
         mouse_.SetSlotRecord(cable);
         // Without these the profile would land in the working directory, or be empty.

@@ -191,21 +191,15 @@ private:
         if (std::all_of(info.begin(), info.end(), [](std::uint8_t b) { return b == 0; }))
             return Fail("the mouse could not be read: " + ResultText(kResultNoAnswer));
 
-        mouse.LoadProfile();
-        mouse.RepairMacroBindings();
-        if (const int r = mouse.DownloadSettings(0, 0, 1, env_.screenWidth, env_.screenHeight);
-            r != kResultOk) {
-            return Fail("sending the settings failed: " + ResultText(r));
+        mouse.SetScreenPixels(env_.screenWidth, env_.screenHeight);
+        // The program's profile switch: settings, the macros the buttons use, the key table.
+        if (const OpResult r = mouse.ApplyProfile(); !r.Ok()) {
+            if (r.messageKey == kMsgMacrosTooLarge) {
+                return Fail("the macros do not fit: about " + std::to_string(r.detail) +
+                            " events too many");
+            }
+            return Fail("sending the profile failed: " + ResultText(r.code));
         }
-        const int macros = mouse.DownloadMacros(mouse.GetUsedMacros());
-        if (macros > 0) {
-            return Fail("the macros do not fit: about " + std::to_string(macros) +
-                        " events too many");
-        }
-        if (macros < 0)
-            return Fail("sending the macros failed: " + ResultText(macros));
-        if (const int r = mouse.DownloadCurrentKeyTable(0); r != kResultOk)
-            return Fail("sending the key table failed: " + ResultText(r));
         err_ << "morvactl: the mouse holds profile " << store_->GetCurrentProfileId() << '\n';
         return kExitOk;
     }

@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/name_index.h"
@@ -54,6 +55,14 @@ public:
             }
         }
         return ran;
+    }
+
+    // The names the rules match, with whether each is a prefix of numbered names.
+    std::vector<std::pair<std::string, bool>> Names() const {
+        std::vector<std::pair<std::string, bool>> names;
+        for (const Rule& r : rules_)
+            names.emplace_back(r.name, r.phase == Phase::Prefix);
+        return names;
     }
 
 private:

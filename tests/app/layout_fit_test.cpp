@@ -205,12 +205,14 @@ TEST(LayoutFitTest, EveryPageAndTabFitsTheDesignSizeInEachDpiAndLanguage) {
     const DpiRestore restore;
     test::SimWindow sim;
     ASSERT_TRUE(sim.Start({Link::Mouse, Link::Keyboard, Link::Pad, Link::Headset}));
-    // The program's own start: the monitor finds the products, the window adapts and shows.
+    // The program's own start: the monitor finds the products, the window adapts and shows,
+    // the entries read their devices; window time moves on while the test waits for that.
     sim.window->show();
     auto* mouse = dynamic_cast<ui::CMousePageUI*>(sim.devices->PageOfKind(kKindMouse));
     ASSERT_NE(mouse, nullptr);
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {
+            sim.timers.Advance(100);
             return sim.window->isVisible() && sim.devices->CountConnectedDevices() == 4 &&
                    mouse->Mouse().Sensor().maxSlider > 0;
         },

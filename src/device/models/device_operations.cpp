@@ -50,6 +50,13 @@ void CTessaronUSBDevice::AnnounceChange() {
         host_->RefreshPage();
 }
 
+OpResult CTessaronUSBDevice::CommitChange(bool send) {
+    const int saved = SaveProfile();
+    const int sent = send ? SendSettings() : kResultOk;
+    AnnounceChange();
+    return Finish(saved, sent);
+}
+
 OpResult CTessaronUSBDevice::ChangeLight(LightInfo info, bool endsSync) {
     CBasicProfiledata* profile = ProfileData();
     if (profile == nullptr)
@@ -64,11 +71,8 @@ OpResult CTessaronUSBDevice::ChangeLight(LightInfo info, bool endsSync) {
         commandChannel_.externalColour = false;
     // ApplyLightSettings takes the light state from the profile: the profile gets it first.
     profile->WriteLightInfo(info);
-    const int saved = SaveProfile();
     ApplyLightSettings();
-    const OpResult result = Finish(saved, SendSettings());
-    AnnounceChange();
-    return result;
+    return CommitChange(true);
 }
 
 OpResult CTessaronUSBDevice::ChangeAudioLight(const AudioLightInfo& record, std::uint32_t a,
@@ -81,10 +85,8 @@ OpResult CTessaronUSBDevice::ChangeAudioLight(const AudioLightInfo& record, std:
     SetLightSelection(static_cast<int>(a), static_cast<int>(b), record.colorTypeFlags);
     // The model keeps no music record of its own: the profile holds it.
     profile->WriteAudioLightInfo(record);
-    const int saved = SaveProfile();
     ApplyLightSettings();
-    AnnounceChange();
-    return Finish(saved, kResultOk);
+    return CommitChange(false);
 }
 
 OpResult CTessaronUSBDevice::SaveKeysToDevice() {

@@ -51,10 +51,7 @@ OpResult CTessaronMouseDevice::ChangeStageDpi(int stage, int sliderValue) {
     if (s.stageXY == 0)
         s.SetDpiY(value);
     SetDpiStages(stages);
-    const int saved = SaveProfile();
-    const OpResult result = Finish(saved, SendSettings());
-    AnnounceChange();
-    return result;
+    return CommitChange(true);
 }
 
 OpResult CTessaronMouseDevice::ChangeStageDpiValue(int stage, int dpi) {
@@ -83,10 +80,7 @@ OpResult CTessaronMouseDevice::ChangeStageEnabled(int stage, bool on) {
     }
     StageAt(stages, stage).stageActive = on ? 1 : 0;
     SetDpiStages(stages);
-    const int saved = SaveProfile();
-    const OpResult result = Finish(saved, SendSettings());
-    AnnounceChange();
-    return result;
+    return CommitChange(true);
 }
 
 OpResult CTessaronMouseDevice::ChangeActiveStage(int stage) {
@@ -99,29 +93,21 @@ OpResult CTessaronMouseDevice::ChangeActiveStage(int stage) {
         return OpResult::Refused(kMsgStageIsOff, stage);
     }
     SelectDpiStage(stage);
-    const int saved = SaveProfile();
-    const OpResult result = Finish(saved, SendSettings());
-    AnnounceChange();
-    return result;
+    return CommitChange(true);
 }
 
 OpResult CTessaronMouseDevice::ChangeReportRate(int option) {
     if (option < 0 || option >= kReportRates)
         return OpResult::Refused(kMsgValueOutOfRange, option);
     SetPollingRate(option);
-    const int saved = SaveProfile();
-    const OpResult result = Finish(saved, SendSettings());
-    AnnounceChange();
-    return result;
+    return CommitChange(true);
 }
 
 OpResult CTessaronMouseDevice::ChangeSystemValues(const MouseSystemStages& values) {
     MouseSystemStages held = values;
     held.reportRate = GetSystemValues().reportRate;  // the report rate has its own operation
     SetSystemValues(held);
-    const OpResult result = Finish(SaveProfile(), kResultOk);
-    AnnounceChange();
-    return result;
+    return CommitChange(false);
 }
 
 OpResult CTessaronMouseDevice::CanAssignKey(int key) const {

@@ -237,6 +237,9 @@ protected:
     static OpResult Finish(int saved, int sent);
     // The page shows the model again.
     void AnnounceChange();
+    // The end of most operations: the profile saved, the setting block sent when `send`,
+    // the page told.
+    OpResult CommitChange(bool send);
 
     LightInfo lightState_;
     std::map<int, int> keyMap_;

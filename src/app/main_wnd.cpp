@@ -119,7 +119,8 @@ CMainWnd::CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc, DeviceSetu
         devices_ = std::make_unique<CDeviceManager>(*this, *devices.backend, std::move(options));
     }
     setWindowTitle(QStringLiteral("MORVA TR510"));
-    SetLanguageResolver([this](const QString& key) -> QString {
+    // Every window of the program, owned or not, shows its texts in the language chosen here.
+    ui::CPaintManagerUI::SetDefaultLanguageResolver([this](const QString& key) -> QString {
         return language_.Table().Has(key) ? language_.Text(key) : QString();
     });
     BuildRouter();
@@ -141,6 +142,7 @@ CMainWnd::CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc, DeviceSetu
 CMainWnd::~CMainWnd() {
     // The monitor thread talks to the devices: it ends before they do.
     workers_.StopAll(std::chrono::milliseconds(1000));
+    ui::CPaintManagerUI::SetDefaultLanguageResolver({});
 }
 
 ui::CControlUI* CMainWnd::CreateControl(const QString& tag) {

@@ -1,5 +1,6 @@
 #include "app/msg_wnd.h"
 
+#include <QAbstractButton>
 #include <QKeyEvent>
 #include <QPointer>
 
@@ -128,11 +129,31 @@ ui::CControlUI* CMsgWnd::CreateControl(const QString& tag) {
     return WindowImplBase::CreateControl(tag);
 }
 
+void CMsgWnd::showEvent(QShowEvent* event) {
+    // Return answers with the confirm button unless the user moves the focus elsewhere.
+    if (ui::CControlUI* confirm = FindControl(QStringLiteral("confirm_btn"));
+        confirm != nullptr && confirm->IsVisible()) {
+        confirm->GetWidget()->setFocus(Qt::OtherFocusReason);
+    }
+    WindowImplBase::showEvent(event);
+}
+
 void CMsgWnd::keyPressEvent(QKeyEvent* event) {
-    // Escape answers like cancel; Enter is left alone so a question is never confirmed by a
-    // stray key press.
     if (event->key() == Qt::Key_Escape) {
         Close(kResultCancel);
+        return;
+    }
+    if (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) {
+        // Outside a dialog a push button lets Return pass; the box presses it itself.
+        auto* button = qobject_cast<QAbstractButton*>(focusWidget());
+        if (button == nullptr || !button->isVisible()) {
+            ui::CControlUI* confirm = FindControl(QStringLiteral("confirm_btn"));
+            button =
+                confirm != nullptr ? qobject_cast<QAbstractButton*>(confirm->GetWidget()) : nullptr;
+        }
+        if (button != nullptr && button->isVisible() && button->isEnabled()) {
+            button->click();
+        }
         return;
     }
     WindowImplBase::keyPressEvent(event);

@@ -36,7 +36,7 @@ private:
 
 // Layout "XML_MSG" with "MessageTitle", "MessageText", "confirm_btn", "cancel_btn" and
 // optional caption buttons. Ends with 1 after "confirm_btn", 0 after "cancel_btn",
-// "closebtn" or Escape.
+// "closebtn" or Escape. Return presses the focused button, at first "confirm_btn".
 class CMsgWnd : public ui::WindowImplBase {
     Q_OBJECT
 
@@ -60,6 +60,7 @@ protected:
     void InitWindow() override;
     void Notify(const ui::TNotifyUI& msg) override;
     ui::CControlUI* CreateControl(const QString& tag) override;
+    void showEvent(QShowEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
 private:

@@ -184,6 +184,30 @@ TEST_F(MsgWndTest, EveryWayOutButConfirmGivesZero) {
     }
 }
 
+// Return goes where the keyboard focus is, as a real key press does: the confirm button has it
+// when the box opens; a button the user moved to answers instead.
+TEST_F(MsgWndTest, ReturnPressesTheFocusedButtonConfirmFirst) {
+    auto pressReturn = [](CMsgWnd& w) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier);
+        QApplication::sendEvent(w.focusWidget() != nullptr ? w.focusWidget() : &w, &press);
+    };
+    for (const int mode : {kMsgButtonsConfirm, kMsgButtonsConfirmCancel}) {
+        const int result = Run(
+            [&](CMsgWnd& w) {
+                EXPECT_EQ(w.focusWidget(),
+                          w.FindControl(QStringLiteral("confirm_btn"))->GetWidget());
+                pressReturn(w);
+            },
+            mode);
+        EXPECT_EQ(result, 1) << "mode " << mode;
+    }
+    const int result = Run([&](CMsgWnd& w) {
+        w.FindControl(QStringLiteral("cancel_btn"))->GetWidget()->setFocus();
+        pressReturn(w);
+    });
+    EXPECT_EQ(result, 0);
+}
+
 TEST_F(MsgWndTest, EmptyTitleAndTextKeepTheLayoutsOwnAndOtherModesItsButtons) {
     UseLayout({}, kCustomLayout);
     Run(

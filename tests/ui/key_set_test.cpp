@@ -2,7 +2,9 @@
 // read back from them, key capture, and the keyboard's smaller category list.
 #include "device/device_tables.h"
 #include "device/key_codes.h"
+#include "device/models/mouse_key_names.h"
 #include "toolkit_test_support.h"
+#include "ui/language/language_manager.h"
 #include "ui/panels/key_set_control.h"
 #include "ui/panels/register_panels.h"
 #include "ui/toolkit/controls.h"
@@ -105,6 +107,29 @@ TEST_F(KeySetTest, DefaultAndCancelAndTheKeyboardsCategories) {
         const int category = functions->GetItemUserData(i).toInt();
         EXPECT_NE(category, kCategoryDpi);
         EXPECT_NE(category, kCategoryGunKey);
+    }
+}
+
+// The key edit and the mouse page name keys by the key name table's language keys; every row
+// must have a text in every language, not only the keys some layout happens to show.
+TEST(KeyNames, EveryGeneratedNameHasATextInEveryLanguage) {
+    for (const char* file : {"lan_en.xml", "lan_cn.xml"}) {
+        CLanguageTable table;
+        ASSERT_TRUE(table.Load(QStringLiteral(MORVA_RES_DIR "/skin/") + file)) << file;
+        QStringList missing;
+        auto check = [&](const std::string& key) {
+            const QString k = QString::fromStdString(key);
+            if (!table.Has(k) || table.Text(k).isEmpty())
+                missing << k;
+        };
+        const auto rows = KeyNameTable();
+        for (int row = 0; row < kKeyNameRowCount; ++row) {
+            if (row != kReservedKeyNameRow)
+                check(rows[static_cast<std::size_t>(row)].languageKey);
+        }
+        for (int button = 0; button < kMouseButtons; ++button)
+            check(MouseButtonName(button).text);
+        EXPECT_TRUE(missing.isEmpty()) << file << ": " << missing.join(", ").toStdString();
     }
 }
 

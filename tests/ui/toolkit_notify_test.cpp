@@ -34,6 +34,7 @@ protected:
               <ListLabelElement text="c"/><ListLabelElement text="d"/>
             </Combo>
             <Slider name="slider" min="0" max="100" value="50" width="200"/>
+            <Slider name="short" min="0" max="4" value="0" width="200"/>
             <Edit name="edit"/>
             <RichEdit name="rich"/>
             <List name="list">
@@ -199,6 +200,42 @@ TEST_F(NotifyTest, SliderDragMovesThenReleaseSettlesAndSetterIsSilent) {
     slider->SetMinValue(0);
     EXPECT_TRUE(w->notes.empty());
     EXPECT_EQ(slider->GetValue(), 5);
+}
+
+// A short range such as a brightness of 0..4: a click on the track goes to the clicked value
+// (not to an end), a press on the track drags from there, and each ends in one "valuechanged".
+TEST_F(NotifyTest, SliderTrackClickGoesToTheClickedValueAndShowsIt) {
+    auto* slider = w->Find<CSliderUI>("short");
+    const QRect track = slider->GetTrackRect();
+    EXPECT_LT(track.right(), slider->width() - slider->fontMetrics().horizontalAdvance("4"))
+        << "the number has its own room right of the track";
+    auto at = [&](double fraction) {
+        return QPoint(track.left() + static_cast<int>(fraction * (track.width() - 1)),
+                      track.center().y());
+    };
+    const std::pair<double, int> clicks[] = {{0.75, 3}, {0.25, 1}, {1.0, 4}, {0.5, 2}, {0.0, 0}};
+    for (const auto& [fraction, expected] : clicks) {
+        w->notes.clear();
+        QTest::mouseClick(slider, Qt::LeftButton, {}, at(fraction));
+        EXPECT_EQ(slider->GetValue(), expected) << fraction;
+        EXPECT_EQ(w->Types(), QStringList({"movevaluechanged", "valuechanged"})) << fraction;
+        EXPECT_EQ(w->notes.back().wParam, expected);
+        EXPECT_EQ(slider->GetValueText(), QString::number(expected));
+    }
+
+    w->notes.clear();
+    QTest::mousePress(slider, Qt::LeftButton, {}, at(0.25));
+    QTest::mouseMove(slider, at(0.5));
+    QTest::mouseMove(slider, at(1.0));
+    QTest::mouseRelease(slider, Qt::LeftButton, {}, at(1.0));
+    EXPECT_EQ(slider->GetValue(), 4);
+    EXPECT_EQ(w->Types(), QStringList({"movevaluechanged", "movevaluechanged", "movevaluechanged",
+                                       "valuechanged"}));
+
+    slider->SetValue(0);
+    slider->setFocus();
+    QTest::keyClick(slider, Qt::Key_PageUp);
+    EXPECT_EQ(slider->GetValue(), 1) << "a page of a short range is one step";
 }
 
 TEST_F(NotifyTest, EditsReportTypingReturnAndFocusButNotTheirSetters) {

@@ -343,52 +343,6 @@ void CRichEditUI::SetAttribute(const QString& name, const QString& value) {
     }
 }
 
-CSliderUI::CSliderUI(QWidget* parent) : QSlider(Qt::Horizontal, parent), CControlUI(this) {
-    setRange(0, 100);
-    QObject::connect(this, &QSlider::valueChanged, this, [this](int v) {
-        if (m_internal) {
-            return;
-        }
-        SendNotify(isSliderDown() ? kNotifyMoveValueChanged : kNotifyValueChanged, v);
-    });
-    QObject::connect(this, &QSlider::sliderReleased, this,
-                     [this] { SendNotify(kNotifyValueChanged, value()); });
-}
-
-template <class F>
-void CSliderUI::Quietly(F&& change) {
-    m_internal = true;
-    change();
-    m_internal = false;
-}
-
-void CSliderUI::SetValue(int v) {
-    Quietly([&] { setValue(v); });
-}
-
-void CSliderUI::SetMinValue(int v) {
-    Quietly([&] { setMinimum(v); });
-}
-
-void CSliderUI::SetMaxValue(int v) {
-    Quietly([&] { setMaximum(v); });
-}
-
-void CSliderUI::SetAttribute(const QString& name, const QString& value) {
-    const QString n = name.toLower();
-    if (n == u"min") {
-        SetMinValue(attr::ParseInt(value));
-    } else if (n == u"max") {
-        SetMaxValue(attr::ParseInt(value));
-    } else if (n == u"value") {
-        SetValue(attr::ParseInt(value));
-    } else if (n == u"step") {
-        setSingleStep(std::max(1, attr::ParseInt(value, 1)));
-    } else {
-        CControlUI::SetAttribute(name, value);
-    }
-}
-
 CProgressUI::CProgressUI(QWidget* parent) : QProgressBar(parent), CControlUI(this) {
     setRange(0, 100);
     setValue(0);

@@ -8,10 +8,10 @@
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSlider>
 #include <QTextEdit>
 
 #include "ui/toolkit/control.h"
+#include "ui/toolkit/slider.h"
 
 namespace morva::ui {
 
@@ -173,28 +173,6 @@ public:
     void SetAttribute(const QString& name, const QString& value) override;
 
 private:
-    bool m_internal = false;
-};
-
-// Horizontal. While the handle is dragged: "movevaluechanged" per step; on release:
-// "valuechanged". A keyboard, wheel or page step: "valuechanged". wParam = the value.
-class CSliderUI : public QSlider, public CControlUI {
-public:
-    explicit CSliderUI(QWidget* parent = nullptr);
-    QString GetClass() const override { return QStringLiteral("SliderUI"); }
-
-    int GetValue() const { return value(); }
-    void SetValue(int value);
-    int GetMinValue() const { return minimum(); }
-    void SetMinValue(int value);
-    int GetMaxValue() const { return maximum(); }
-    void SetMaxValue(int value);
-    void SetAttribute(const QString& name, const QString& value) override;
-
-private:
-    template <class F>
-    void Quietly(F&& change);
-
     bool m_internal = false;
 };
 

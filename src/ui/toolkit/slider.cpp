@@ -1,0 +1,196 @@
+#include "ui/toolkit/slider.h"
+
+#include <QMouseEvent>
+#include <QPainter>
+#include <QStyle>
+#include <QStyleOptionSlider>
+
+#include <algorithm>
+
+namespace morva::ui {
+
+CSliderUI::CSliderUI(QWidget* parent) : QSlider(Qt::Horizontal, parent), CControlUI(this) {
+    setRange(0, 100);
+    UpdatePageStep();
+    QObject::connect(this, &QSlider::valueChanged, this, [this](int v) {
+        if (m_internal) {
+            return;
+        }
+        SendNotify(isSliderDown() ? kNotifyMoveValueChanged : kNotifyValueChanged, v);
+    });
+    QObject::connect(this, &QSlider::sliderReleased, this,
+                     [this] { SendNotify(kNotifyValueChanged, value()); });
+}
+
+template <class F>
+void CSliderUI::Quietly(F&& change) {
+    m_internal = true;
+    change();
+    m_internal = false;
+}
+
+void CSliderUI::SetValue(int v) {
+    Quietly([&] { setValue(v); });
+}
+
+void CSliderUI::SetMinValue(int v) {
+    Quietly([&] { setMinimum(v); });
+    UpdatePageStep();
+    updateGeometry();
+}
+
+void CSliderUI::SetMaxValue(int v) {
+    Quietly([&] { setMaximum(v); });
+    UpdatePageStep();
+    updateGeometry();
+}
+
+void CSliderUI::SetAttribute(const QString& name, const QString& value) {
+    const QString n = name.toLower();
+    if (n == u"min") {
+        SetMinValue(attr::ParseInt(value));
+    } else if (n == u"max") {
+        SetMaxValue(attr::ParseInt(value));
+    } else if (n == u"value") {
+        SetValue(attr::ParseInt(value));
+    } else if (n == u"step") {
+        setSingleStep(std::max(1, attr::ParseInt(value, 1)));
+        UpdatePageStep();
+    } else if (n == u"showvalue") {
+        SetValueShown(attr::ParseBool(value));
+    } else if (n == u"valueformat") {
+        m_formatKey = value;
+        RefreshText();
+    } else {
+        CControlUI::SetAttribute(name, value);
+    }
+}
+
+void CSliderUI::RefreshText() {
+    CControlUI::RefreshText();
+    m_format = m_formatKey.isEmpty() ? QString() : Resolve(m_formatKey);
+    updateGeometry();
+    update();
+}
+
+void CSliderUI::SetValueShown(bool shown) {
+    if (shown == m_showValue) {
+        return;
+    }
+    m_showValue = shown;
+    updateGeometry();
+    update();
+}
+
+QString CSliderUI::ValueText(int v) const {
+    return m_format.contains(u"%1") ? m_format.arg(v) : QString::number(v);
+}
+
+QString CSliderUI::GetValueText() const {
+    return ValueText(value());
+}
+
+int CSliderUI::ValueWidth() const {
+    if (!m_showValue) {
+        return 0;
+    }
+    const QFontMetrics metrics = fontMetrics();
+    // The widest end of the range, so the track keeps its length while the value changes;
+    // three digits at least, so the tracks of a column of sliders end together.
+    const int text = std::max({metrics.horizontalAdvance(ValueText(minimum())),
+                               metrics.horizontalAdvance(ValueText(maximum())),
+                               metrics.horizontalAdvance(QStringLiteral("000"))});
+    return text + metrics.height();
+}
+
+void CSliderUI::initStyleOption(QStyleOptionSlider* option) const {
+    QSlider::initStyleOption(option);
+    option->rect.setWidth(std::max(0, option->rect.width() - ValueWidth()));
+}
+
+QRect CSliderUI::GetTrackRect() const {
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    return style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+}
+
+QSize CSliderUI::sizeHint() const {
+    return QSlider::sizeHint() + QSize(ValueWidth(), 0);
+}
+
+QSize CSliderUI::minimumSizeHint() const {
+    return QSlider::minimumSizeHint() + QSize(ValueWidth(), 0);
+}
+
+void CSliderUI::paintEvent(QPaintEvent* event) {
+    QSlider::paintEvent(event);
+    if (!m_showValue) {
+        return;
+    }
+    QPainter painter(this);
+    const int width = ValueWidth();
+    const QRect box(rect().right() - width + 1, 0, width, height());
+    style()->drawItemText(&painter, box, Qt::AlignRight | Qt::AlignVCenter, palette(), isEnabled(),
+                          GetValueText(), QPalette::WindowText);
+}
+
+int CSliderUI::ValueAt(const QPoint& pos) const {
+    QStyleOptionSlider option;
+    initStyleOption(&option);
+    const QRect groove =
+        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
+    const QRect handle =
+        style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+    // The handle's centre goes to the pointer.
+    const int span = groove.width() - handle.width();
+    return QStyle::sliderValueFromPosition(minimum(), maximum(),
+                                           pos.x() - handle.width() / 2 - groove.x(),
+                                           std::max(0, span), option.upsideDown);
+}
+
+void CSliderUI::mousePressEvent(QMouseEvent* event) {
+    // Qt's own press on the track pages towards the pointer, which on a short range such as
+    // 0..4 lands on an end.
+    if (event->button() == Qt::LeftButton && event->buttons() == Qt::LeftButton &&
+        minimum() < maximum()) {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        const QRect handle =
+            style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
+        if (!handle.contains(event->position().toPoint())) {
+            m_trackDrag = true;
+            setSliderDown(true);
+            setSliderPosition(ValueAt(event->position().toPoint()));
+            event->accept();
+            return;
+        }
+    }
+    QSlider::mousePressEvent(event);
+}
+
+void CSliderUI::mouseMoveEvent(QMouseEvent* event) {
+    if (m_trackDrag) {
+        setSliderPosition(ValueAt(event->position().toPoint()));
+        event->accept();
+        return;
+    }
+    QSlider::mouseMoveEvent(event);
+}
+
+void CSliderUI::mouseReleaseEvent(QMouseEvent* event) {
+    if (m_trackDrag && event->button() == Qt::LeftButton) {
+        m_trackDrag = false;
+        setSliderPosition(ValueAt(event->position().toPoint()));
+        setSliderDown(false);
+        event->accept();
+        return;
+    }
+    QSlider::mouseReleaseEvent(event);
+}
+
+void CSliderUI::UpdatePageStep() {
+    // A tenth of the range, so Page Up and the wheel never jump a short range to its end.
+    setPageStep(std::max(singleStep(), (maximum() - minimum()) / 10));
+}
+
+}  // namespace morva::ui

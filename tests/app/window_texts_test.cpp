@@ -1,0 +1,137 @@
+// The program's own windows in each language, built as the program builds them: texts come
+// from the main window's language manager, never from a resolver of the test's own.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSet>
+#include <QSettings>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+
+#include "app/about_wnd.h"
+#include "app/main_wnd.h"
+#include "app/msg_wnd.h"
+#include "support/temp_dir.h"
+#include "ui/language/language_manager.h"
+#include "ui/toolkit/resource_manager.h"
+
+namespace morva::app {
+namespace {
+
+QString ResDir() {
+    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("../../res"));
+}
+
+// Every key of every language file.
+QSet<QString> AllLanguageKeys() {
+    QSet<QString> keys;
+    for (const char* file : {"lan_en.xml", "lan_cn.xml"}) {
+        ui::CLanguageTable table;
+        EXPECT_TRUE(table.Load(ResDir() + "/skin/" + file)) << file;
+        for (auto it = table.Texts().cbegin(); it != table.Texts().cend(); ++it)
+            keys.insert(it.key());
+    }
+    return keys;
+}
+
+// Texts a user can see in a window (its title, visible texts and tool tips) that are still
+// language keys, or read like one.
+QStringList RawKeysShown(ui::WindowImplBase& wnd) {
+    static const QSet<QString> keys = AllLanguageKeys();
+    static const QRegularExpression keyLike(QStringLiteral("^[A-Za-z][A-Za-z0-9]*(_\\w+)+$"));
+    QStringList raw;
+    auto check = [&](const QString& where, const QString& text) {
+        if (keys.contains(text) || keyLike.match(text).hasMatch())
+            raw << where + ": " + text;
+    };
+    check(QStringLiteral("title"), wnd.windowTitle());
+    ui::CPaintManagerUI::ForEachControl(&wnd, [&](ui::CControlUI* c) {
+        if (c->GetWidget()->isVisible()) {
+            check(c->GetName(), c->GetText());
+            check(c->GetName() + " tip", c->GetToolTip());
+        }
+        return true;
+    });
+    return raw;
+}
+
+// The main window as main.cpp sets it up; param: the language position.
+class WindowTextsTest : public ::testing::TestWithParam<int> {
+protected:
+    void SetUp() override {
+        ui::CResourceManager::Instance().SetResourcePath(ResDir() + "/skin");
+        ASSERT_TRUE(ui::CResourceManager::Instance().LoadResource());
+        settings_ = std::make_unique<QSettings>(QString::fromStdString(dir_.File("s.ini")),
+                                                QSettings::IniFormat);
+        language_ = std::make_unique<ui::CLanguageManager>(ResDir() + "/DefaultData",
+                                                           ResDir() + "/skin", *settings_);
+        window_ = std::make_unique<CMainWnd>(*language_, nullptr);
+        ASSERT_TRUE(window_->Create());
+        window_->ApplyLanguage(GetParam());
+        window_->resize(1000, 640);
+        window_->ShowWindow(true);
+    }
+    void TearDown() override {
+        window_.reset();
+        ui::CResourceManager::Instance().Release();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    }
+
+    // Runs `open` (which blocks in a modal window) and `inspect` on the window it shows; the
+    // window is closed afterwards whatever `inspect` found.
+    template <class Wnd>
+    void WhileOpen(const std::function<void()>& open, const std::function<void(Wnd&)>& inspect) {
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                if (auto* wnd = qobject_cast<Wnd*>(w); wnd && wnd->isVisible()) {
+                    seen = true;
+                    inspect(*wnd);
+                    wnd->Close(0);
+                    return;
+                }
+            }
+        });
+        open();
+        EXPECT_TRUE(seen) << "no window opened";
+    }
+
+    QString Text(const char* key) const { return language_->Text(QString::fromLatin1(key)); }
+
+    test::TempDir dir_;
+    std::unique_ptr<QSettings> settings_;
+    std::unique_ptr<ui::CLanguageManager> language_;
+    std::unique_ptr<CMainWnd> window_;
+};
+
+TEST_P(WindowTextsTest, MessageBoxesAndAboutShowTextsNotKeys) {
+    for (QWidget* owner : {static_cast<QWidget*>(window_.get()), static_cast<QWidget*>(nullptr)}) {
+        WhileOpen<CMsgWnd>(
+            [&] {
+                ShowMessageBox(owner, {}, QStringLiteral("message_text_22"), window_->Dpi(), true,
+                               kMsgButtonsConfirmCancel);
+            },
+            [&](CMsgWnd& box) {
+                EXPECT_EQ(RawKeysShown(box), QStringList()) << "owner " << (owner != nullptr);
+                EXPECT_EQ(box.FindControl(QStringLiteral("MessageText"))->GetText(),
+                          Text("message_text_22"));
+                EXPECT_EQ(box.FindControl(QStringLiteral("confirm_btn"))->GetText(),
+                          Text("msg_confirm"));
+            });
+    }
+    WhileOpen<CAboutWnd>([&] { OpenAboutWindow(window_.get(), QStringLiteral("1.0.3")); },
+                         [&](CAboutWnd& about) {
+                             EXPECT_EQ(RawKeysShown(about), QStringList());
+                             EXPECT_EQ(about.GetVersionLine(), Text("software_rev_text") + "1.0.3");
+                         });
+}
+
+INSTANTIATE_TEST_SUITE_P(EnglishAndChinese, WindowTextsTest, ::testing::Values(0, 1));
+
+}  // namespace
+}  // namespace morva::app

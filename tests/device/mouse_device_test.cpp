@@ -246,6 +246,29 @@ TEST_F(MouseDeviceTest, SettingBlockCarriesLightStagesRateAndScreen) {
     EXPECT_EQ(mouse_->BuildSettingBlock(0, 1, 0, 0)[1], mouse_->DefaultData().lightModeCodes[0]);
 }
 
+TEST_F(MouseDeviceTest, SelectedCorrectionOfTheProfileGoesToBytes64And65) {
+    Read();
+    Json::Value file = ReadJsonFile(mouse_->GetProfilePath());
+    file["Device"][0]["CorrectInfo"] = ReadJsonText(R"([
+        {"CorrectPixThresh": 9, "CorrectMinSq": 8, "CorrectSelect": 0, "CorrectName": "off"},
+        {"CorrectPixThresh": 300, "CorrectMinSq": 7, "CorrectSelect": 1, "CorrectName": "on"},
+        {"CorrectPixThresh": 5, "CorrectMinSq": 4, "CorrectSelect": 1, "CorrectName": "later"}])");
+    ASSERT_EQ(WriteJsonFile(mouse_->GetProfilePath(), file), 0);
+    mouse_->LoadProfile();
+    ASSERT_EQ(mouse_->DownloadSettings(0, 0, 1, 1920, 1080), kResultOk);
+    const auto block = Firmware(Area::Setting);
+    EXPECT_EQ(block[64], 7) << "the first selected entry's CorrectMinSq";
+    EXPECT_EQ(block[65], 300 & 0xFF) << "its CorrectPixThresh, truncated to a byte";
+
+    // None selected: both bytes 0.
+    file["Device"][0]["CorrectInfo"][1]["CorrectSelect"] = 0;
+    file["Device"][0]["CorrectInfo"][2]["CorrectSelect"] = 0;
+    ASSERT_EQ(WriteJsonFile(mouse_->GetProfilePath(), file), 0);
+    mouse_->LoadProfile();
+    EXPECT_EQ(mouse_->BuildSettingBlock(0, 1, 0, 0)[64], 0);
+    EXPECT_EQ(mouse_->BuildSettingBlock(0, 1, 0, 0)[65], 0);
+}
+
 TEST_F(MouseDeviceTest, TwoRangeSensorScale) {
     MouseSensor s;
     s.id = MouseSensor::kTwoRangeSensor;

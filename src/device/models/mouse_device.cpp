@@ -240,6 +240,7 @@ int CTessaronMouseDevice::LoadProfile() {
     std::lock_guard lock(stateLock_);
     dpiStages_ = profile_.ReadDpiStages();
     systemValues_ = profile_.ReadMouseStages();
+    profile_.ReadCorrectInfo();
     return loaded ? 1 : 0;
 }
 
@@ -252,6 +253,7 @@ void CTessaronMouseDevice::LoadDefaultProfile() {
         keyList_ = CompleteKeyList(profile_.ReadKeyList());
         dpiStages_ = profile_.ReadDpiStages();
         systemValues_ = profile_.ReadMouseStages();
+        profile_.ReadCorrectInfo();
     }
     ApplyLightSettings();
     SaveProfile();

@@ -405,6 +405,49 @@ TEST_F(MouseDeviceTest, CustomEffectEntriesWithoutTimeGiveWayAtEveryTick) {
     EXPECT_EQ(LedColour::Unpack(player.GetLedColour(0)).c1, 255);
 }
 
+TEST_F(MouseDeviceTest, CustomEffectStepsCountOneMillisecondPasses) {
+    PlayerProbe player(*bus_);
+    player.SetDataRoots(dir_.path().string(), MORVA_RES_DIR);
+    player.SetModelName("mouse");
+    player.SetDeviceKind(kKindMouse);
+    player.SetLedCount(kMouseLeds);
+    player.SetLightConfigName("kaldo_light");
+    const std::string folder = player.GetUserDataFolder();
+    ASSERT_EQ(WriteJsonFile(folder + "kaldo_light.config", ReadJsonText(R"({"LightInfo": [[],
+        [{"LightName": "fx", "Guid": "fx"}]]})")),
+              0);
+    player.LoadProfile();
+    LightInfo light = player.LightState();
+    light.selectItem = 10;
+    player.Profile().WriteLightInfo(light);
+    // Static at speed 0 and 4 (28 and 7 passes a step), spectrum at speed 2 (3 passes).
+    struct Case {
+        int mode, speed, passes;
+    };
+    for (const Case c : {Case{1, 0, 28}, Case{1, 4, 7}, Case{5, 2, 3}}) {
+        Json::Value list = ReadJsonText(R"({"LEDEffectList": [{"LEDBrightness": 4, "red": 255,
+            "Time": 60000}]})");
+        list["LEDEffectList"][0]["LEDREGMode"] = c.mode;
+        list["LEDEffectList"][0]["LEDSpeed"] = c.speed;
+        ASSERT_EQ(WriteJsonFile(folder + "fx.light", list), 0);
+        player.ApplyLightSettings();
+        // Two steps apart: the time the loop waits between them is the effect's pace.
+        auto untilDrawn = [&] {
+            std::chrono::milliseconds waited{0};
+            for (int pass = 0; pass < 100; ++pass) {
+                player.SetLedColour(0, 0);
+                waited += player.PlayCustomEffects();
+                if (player.GetLedColour(0) != 0)
+                    return waited;
+            }
+            return std::chrono::milliseconds(-1);
+        };
+        untilDrawn();
+        EXPECT_EQ(untilDrawn(), std::chrono::milliseconds(c.passes))
+            << "mode " << c.mode << " speed " << c.speed;
+    }
+}
+
 TEST_F(MouseDeviceTest, ShortKeyListKeepsTheOtherButtonsAtTheirFactoryFunction) {
     Read();
     std::vector<KeyListEntry> keys = mouse_->KeyList();

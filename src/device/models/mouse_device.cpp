@@ -15,7 +15,9 @@ constexpr std::uint8_t kMacroType = 0x70;
 constexpr std::uint8_t kMacroRepeatType = 0x71;
 constexpr std::array<int, 5> kPlayerPeriod = {28, 23, 18, 13, 7};
 constexpr std::array<int, 5> kPlayerSpectrum = {5, 4, 3, 2, 1};
-constexpr std::chrono::milliseconds kPlayerPass{2};
+// The player counts passes of the light loop, one every millisecond (not the 2 ms ticks
+// of the modes with their own steps).
+constexpr std::chrono::milliseconds kPlayerPass{1};
 constexpr std::uint16_t kEventReactive = 0x0403;
 // Status byte the mouse sends its owner window.
 constexpr int kMsgDeviceStatusByte = 0x0D01;

@@ -199,6 +199,25 @@ TEST_F(MouseDeviceTest, MacrosAreNumberedByTheirSlotAmongTheUsedOnes) {
     EXPECT_EQ(mouse_->KeyList()[0].assignment.code, (KeyCode{0x70, 2, 0})) << "valid ones stay";
 }
 
+TEST_F(MouseDeviceTest, MacrosWithoutAMouseSendNothingAndTheSequenceStillFails) {
+    Read();
+    WriteMacros(1);
+    Assign(0, {0x70, 0, 0});
+    mouse_->CommandChannel().SetOpen(false);
+    const std::size_t before = Sent(cmd::kWriteMacro);
+    EXPECT_EQ(mouse_->DownloadMacros(mouse_->GetUsedMacros()), 0);
+    EXPECT_EQ(Sent(cmd::kWriteMacro), before);
+    // The key table that follows the macros tells the user the mouse missed them.
+    const OpResult applied = mouse_->ApplyProfile();
+    EXPECT_FALSE(applied.Ok());
+    EXPECT_EQ(applied.messageKey, kMsgDeviceWriteFailed);
+    KeyListEntry entry = mouse_->KeyList()[1];
+    entry.assignment.code = {0x70, 0, 0};
+    const OpResult assigned =
+        mouse_->AssignKey(1, entry, CTessaronUSBDevice::KeySend::MacrosAndKeyTable);
+    EXPECT_EQ(assigned.messageKey, kMsgDeviceWriteFailed);
+}
+
 TEST_F(MouseDeviceTest, MacroImageTooLargeIsNotSent) {
     Read();
     // 32 units of 128 bytes hold 4096 bytes: 600 press/release pairs do not fit.

@@ -71,8 +71,9 @@ public:
     // Results: 1 written, else the first failing exchange's code (0 when nothing was sent).
     int DownloadKeyTable(int page, const std::vector<KeyListEntry>& keys) override;
     int DownloadCurrentKeyTable(int page) override;
-    // 0 written (or nothing to write), n > 0 the image is about n events too large, negative:
-    // not written (-1 also when the wireless mouse is out of reach).
+    // 0 written, nothing to write or no mouse connected (nothing sent), n > 0 the image is
+    // about n events too large, negative: not written (-1 also when the wireless mouse is out
+    // of reach).
     int DownloadMacros(const std::vector<int>& macros) override;
     int DownloadSettings(int profile, int value0, int value59, int width, int height) override;
     void LoadDefaultData() override;

@@ -152,7 +152,7 @@ MacroResult CMacroStore::AddMacro(std::string* name) {
     Json::Value list = ReadList();
     if (entries_.size() >= static_cast<std::size_t>(kMaxMacros))
         return MacroResult::kLimitReached;
-    return Append(list, Json::Value(), name);
+    return Append(list, nullptr, name);
 }
 
 MacroResult CMacroStore::RenameMacro(int index, const std::string& name) {
@@ -211,28 +211,30 @@ MacroResult CMacroStore::ExportMacro(int index, const std::string& path) {
     if (source.empty())
         return MacroResult::kUnsafeGuid;
 
-    Json::Value content = ReadJsonFile(source);
-    if (content.isNull()) {
+    const std::string bytes = ReadFileText(source);
+    if (bytes.empty()) {
         std::error_code ec;
         // A damaged file must not be exported as an empty macro that looks like a success.
         if (fs::exists(source, ec) || ec)
             return MacroResult::kUnreadableFile;
-        content = MacroFileContent(entry.name, entry.guid, {});
-    } else if (!IsMacroFileContent(content)) {
-        return MacroResult::kUnreadableFile;
+        return writer_(path, MacroFileContent(entry.name, entry.guid, {})) == 0
+                   ? MacroResult::kOk
+                   : MacroResult::kWriteFailed;
     }
-    return writer_(path, content) == 0 ? MacroResult::kOk : MacroResult::kWriteFailed;
+    if (!IsMacroFileContent(ParseJsonText(bytes)))
+        return MacroResult::kUnreadableFile;
+    return WriteFileText(path, bytes) == 0 ? MacroResult::kOk : MacroResult::kWriteFailed;
 }
 
 MacroResult CMacroStore::ImportMacro(const std::string& path, std::string* name) {
-    const Json::Value content = ReadJsonFile(path);
-    if (!IsMacroFileContent(content))
+    const std::string bytes = ReadFileText(path);
+    if (!IsMacroFileContent(ParseJsonText(bytes)))
         return MacroResult::kUnreadableFile;
     Json::Value list = ReadList();
     // At the limit nothing may be written, least of all over another macro's file.
     if (entries_.size() >= static_cast<std::size_t>(kMaxMacros))
         return MacroResult::kLimitReached;
-    return Append(list, content, name);
+    return Append(list, &bytes, name);
 }
 
 Json::Value CMacroStore::ReadList() {
@@ -297,15 +299,15 @@ std::string CMacroStore::NewGuid() const {
     return guid;
 }
 
-MacroResult CMacroStore::Append(Json::Value& list, const Json::Value& macroFile,
+MacroResult CMacroStore::Append(Json::Value& list, const std::string* macroFile,
                                 std::string* name) {
     if (folder_.empty())
         return MacroResult::kWriteFailed;
     const std::string newName = NextDefaultName();
     const std::string guid = NewGuid();
     const std::string path = MacroFilePath(guid);
-    const bool withFile = !macroFile.isNull();
-    if (withFile && (path.empty() || writer_(path, macroFile) != 0))
+    const bool withFile = macroFile != nullptr;
+    if (withFile && (path.empty() || WriteFileText(path, *macroFile) != 0))
         return MacroResult::kWriteFailed;
 
     Json::Value entry(Json::objectValue);

@@ -72,8 +72,8 @@ public:
     static constexpr const char* kListFileName = "macro.config";
     static constexpr const char* kFileExtension = ".mac";
 
-    // `writer` replaces WriteJsonFile for every file this store writes (tests use it to make
-    // single writes fail).
+    // `writer` replaces WriteJsonFile for every file this store builds (tests use it to make
+    // single writes fail); copies are written as they are.
     explicit CMacroStore(std::string folder, JsonWriter writer = {});
 
     // Re-reads the list; returns the number of macros (0 for a missing or unreadable list).
@@ -103,11 +103,12 @@ public:
     MacroResult DeleteMacro(int index);
     // Writes the macro file: "MacroName" and "Guid" from the list, "Events", "Version" 64.
     MacroResult SaveMacroEvents(int index, const std::vector<MacroEvent>& events);
-    // Copies the macro's file to `path`, keeping its own "MacroName" and "Guid"; a macro
-    // with no file yet is exported as a macro file without actions; a damaged one is refused.
+    // Copies the macro's file to `path` byte for byte (its own "MacroName" and "Guid" stay);
+    // a macro with no file yet is exported as a macro file without actions; a damaged one is
+    // refused.
     MacroResult ExportMacro(int index, const std::string& path);
-    // Adds a macro as AddMacro does and copies the file at `path` in as its macro file,
-    // unchanged (its own "MacroName" and "Guid" stay until the next save). `name` receives
+    // Adds a macro as AddMacro does and copies the macro file at `path` in as its file, byte
+    // for byte (its own "MacroName" and "Guid" stay until the next save). `name` receives
     // the new list name.
     MacroResult ImportMacro(const std::string& path, std::string* name = nullptr);
 
@@ -125,8 +126,9 @@ private:
     bool GuidInUse(const std::string& guid, int skipIndex) const;
     std::string NextDefaultName() const;
     std::string NewGuid() const;
-    // Appends an entry, writing `macroFile` under the new Guid first when it is not null.
-    MacroResult Append(Json::Value& list, const Json::Value& macroFile, std::string* name);
+    // Appends an entry, writing the bytes of `macroFile` under the new Guid first when it is
+    // not null.
+    MacroResult Append(Json::Value& list, const std::string* macroFile, std::string* name);
 
     std::string folder_;
     JsonWriter writer_;

@@ -44,10 +44,14 @@ std::string ReadFileText(const std::string& path) {
 
 Json::Value ReadJsonFile(const std::string& path) {
     const std::string text = ReadFileText(path);
-    if (text.empty()) {
+    if (text.empty())
         DebugLog("%s\n", path.c_str());
+    return ParseJsonText(text);
+}
+
+Json::Value ParseJsonText(const std::string& text) {
+    if (text.empty())
         return Json::Value();
-    }
     Json::CharReaderBuilder builder;
     builder["collectComments"] = true;
     builder["allowComments"] = true;
@@ -111,7 +115,10 @@ void SyncFolder(const fs::path& folder) {
 }  // namespace
 
 int WriteJsonFile(const std::string& path, const Json::Value& value) {
-    const std::string text = StyledJsonText(value);
+    return WriteFileText(path, StyledJsonText(value));
+}
+
+int WriteFileText(const std::string& path, const std::string& text) {
     const fs::path target(path);
     fs::path folder = target.parent_path();
     if (folder.empty())
@@ -121,7 +128,7 @@ int WriteJsonFile(const std::string& path, const Json::Value& value) {
 
     const int fd = ::mkstemp(temp.data());
     if (fd < 0) {
-        DebugLog("WriteJsonFile: cannot create a temporary file for %s (errno %d)\n", path.c_str(),
+        DebugLog("WriteFileText: cannot create a temporary file for %s (errno %d)\n", path.c_str(),
                  errno);
         return -1;
     }
@@ -134,7 +141,7 @@ int WriteJsonFile(const std::string& path, const Json::Value& value) {
     if (ok && std::rename(temp.c_str(), path.c_str()) != 0)
         ok = false;
     if (!ok) {
-        DebugLog("WriteJsonFile: writing %s failed (errno %d)\n", path.c_str(), errno);
+        DebugLog("WriteFileText: writing %s failed (errno %d)\n", path.c_str(), errno);
         ::unlink(temp.c_str());
         return -1;
     }

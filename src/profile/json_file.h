@@ -15,6 +15,9 @@ inline constexpr std::size_t kMaxJsonFileBytes = 64u * 1024u * 1024u;
 // Whole file as bytes; empty when it cannot be opened, is over the cap or reads short.
 std::string ReadFileText(const std::string& path);
 
+// Parsed text (comments allowed); a null value for empty or unparsable text.
+Json::Value ParseJsonText(const std::string& text);
+
 // Parsed file (comments allowed); a null value for a missing, empty, oversized or
 // unparsable file.
 Json::Value ReadJsonFile(const std::string& path);
@@ -26,6 +29,8 @@ std::string StyledJsonText(const Json::Value& value);
 // Atomic replace: writes a temporary file beside `path`, flushes it and renames it over the
 // old one. Returns 0 on success, -1 on failure; on failure the old file is left whole.
 int WriteJsonFile(const std::string& path, const Json::Value& value);
+// The same atomic replace with the bytes as given.
+int WriteFileText(const std::string& path, const std::string& bytes);
 
 // "%d_%02d_%02d_%02d_%02d_%02d_%03d" from the local time.
 std::string FormatTimeStampId(std::chrono::system_clock::time_point when);

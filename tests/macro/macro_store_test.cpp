@@ -142,6 +142,25 @@ TEST_F(MacroStoreTest, ExportThenImportGivesANewMacroWithTheSameFile) {
     EXPECT_EQ(store_.ExportMacro(1, exported), MacroResult::kUnreadableFile);
 }
 
+TEST_F(MacroStoreTest, ImportAndExportCopyTheFileByteForByte) {
+    // Written by hand: LF line ends, a comment, keys out of order, an unknown key, no newline
+    // at the end; a rewrite would change every one of them.
+    const std::string text =
+        "// recoil\n{\"Version\":64, \"Events\": [{\"Type\":10,\"Button\":4,"
+        "\"Action\":\"down\",\"Delay\":\"007\"}],\n  \"Extra\": 1.50, "
+        "\"MacroName\": \"Stra\u00dfe\"}";
+    Seed({"macro_1"});
+    const std::string in = dir_.Write("in.mac", text);
+    ASSERT_EQ(store_.ImportMacro(in), MacroResult::kOk);
+    EXPECT_EQ(TempDir::Read(folder_ + store_.GetMacroGuid(1) + ".mac"), text);
+    EXPECT_EQ(store_.GetMacroEvents(1).size(), 1u);
+
+    dir_.Write("user/g_macro_1.mac", text);
+    const std::string out = dir_.File("out.mac");
+    ASSERT_EQ(store_.ExportMacro(0, out), MacroResult::kOk);
+    EXPECT_EQ(TempDir::Read(out), text);
+}
+
 TEST_F(MacroStoreTest, MalformedImportsLeaveTheListAsItWas) {
     Seed({"keep"});
     const std::string before = TempDir::Read(store_.ListFilePath());

@@ -23,6 +23,8 @@ public:
 
     // Paths (an empty path is ignored).
     void SetDocumentPath(const std::string& path);
+    // No file: loads read nothing and saves fail.
+    void ClearDocumentPath() { documentPath_.clear(); }
     const std::string& GetDocumentPath() const { return documentPath_; }
     void SetDefaultDocumentPath(const std::string& path);
     const std::string& GetDefaultDocumentPath() const { return defaultDocumentPath_; }

@@ -3,6 +3,7 @@
 
 #include <condition_variable>
 #include <fstream>
+#include <map>
 
 #include <json/reader.h>
 #include "base/clock.h"
@@ -286,6 +287,54 @@ TEST_F(MouseDeviceTest, SelectedCorrectionOfTheProfileGoesToBytes64And65) {
     mouse_->LoadProfile();
     EXPECT_EQ(mouse_->BuildSettingBlock(0, 1, 0, 0)[64], 0);
     EXPECT_EQ(mouse_->BuildSettingBlock(0, 1, 0, 0)[65], 0);
+}
+
+// Every file below `root` with its bytes.
+std::map<std::string, std::string> Snapshot(const std::filesystem::path& root) {
+    std::map<std::string, std::string> files;
+    for (const auto& item : std::filesystem::recursive_directory_iterator(root)) {
+        if (item.is_regular_file())
+            files[item.path().string()] = test::TempDir::Read(item.path().string());
+    }
+    return files;
+}
+
+TEST_F(MouseDeviceTest, PathLikeProfileIdsNameNoFile) {
+    const std::string folder = mouse_->GetUserDataFolder();
+    // Where each id would lead if it were joined into a path; each holds a profile whose
+    // stage 0 is 1234, so reading one would show.
+    Json::Value planted;
+    planted["Device"][0]["DPIStages"]["StageDPIs"][0]["StageDPIX"] = 1234;
+    std::filesystem::create_directories(folder + "etc");
+    std::filesystem::create_directories(folder + "a");
+    for (const std::string& path :
+         {dir_.File("x.Json"), folder + "etc/passwd.Json", folder + "a/b.Json"})
+        ASSERT_EQ(WriteJsonFile(path, planted), 0);
+
+    for (const char* id : {"../../x", "/etc/passwd", "a/b", ".."}) {
+        Json::Value list;
+        list["profilelist"][0]["profilename"] = "evil";
+        list["profilelist"][0]["profileUUID"] = id;
+        list["profileselect"] = 0;
+        ASSERT_EQ(WriteJsonFile(folder + "ProfileList.ini", list), 0);
+        const auto before = Snapshot(dir_.path());
+
+        mouse_->SetProfileName("");  // the list's selected profile
+        EXPECT_EQ(mouse_->LoadProfile(), 0) << id;
+        EXPECT_EQ(mouse_->GetProfilePath(), "") << id;
+        ASSERT_FALSE(mouse_->GetDpiStages().empty()) << id;
+        EXPECT_NE(mouse_->GetDpiStages()[0].DpiX(), 1234) << id << ": the factory profile plays";
+        std::vector<DpiStage> stages = mouse_->GetDpiStages();
+        stages[0].SetDpiX(77);
+        mouse_->SetDpiStages(stages);
+        EXPECT_EQ(mouse_->SaveProfile(), -1) << id;
+        mouse_->LoadDefaultProfile();
+        EXPECT_EQ(Snapshot(dir_.path()), before) << id << ": nothing read, renamed or written";
+    }
+    // A safe id after a hostile one gets its own file again.
+    mouse_->SetProfileName("plain");
+    mouse_->LoadProfile();
+    EXPECT_EQ(mouse_->GetProfilePath(), folder + "plain.Json");
 }
 
 TEST_F(MouseDeviceTest, TwoRangeSensorScale) {

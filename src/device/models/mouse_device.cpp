@@ -6,6 +6,7 @@
 #include "base/debug_log.h"
 #include "device/protocol/macro_image.h"
 #include "macro/macro_store.h"
+#include "profile/json_file.h"
 #include "profile/profile_list_store.h"
 
 namespace morva {
@@ -221,9 +222,15 @@ void CTessaronMouseDevice::SetProfilePaths() {
         store.InitProfileList();
         SetProfileName(store.GetCurrentProfileId());
     }
-    profile_.SetDocumentPath(folder + ProfileName() + ".Json");
+    // An unsafe profile id names no file at all: not even the previous profile's.
+    if (const std::string path = ProfileFilePath(); path.empty())
+        profile_.ClearDocumentPath();
+    else
+        profile_.SetDocumentPath(path);
     profile_.SetDefaultDocumentPath(GetDefaultProfilePath());
-    profile_.SetLightConfigPath(folder + LightConfigName() + ".config");
+    profile_.SetLightConfigPath(folder.empty() || !IsPlainName(LightConfigName())
+                                    ? std::string()
+                                    : folder + LightConfigName() + ".config");
 }
 
 std::string CTessaronMouseDevice::GetProfilePath() const {
@@ -232,7 +239,11 @@ std::string CTessaronMouseDevice::GetProfilePath() const {
 
 int CTessaronMouseDevice::LoadProfile() {
     SetProfilePaths();
-    const bool loaded = !profile_.LoadDocument(profile_.GetDocumentPath()).isNull();
+    const std::string path = profile_.GetDocumentPath();
+    // Without a file of its own the mouse plays the factory profile and saves nothing.
+    const Json::Value document =
+        profile_.LoadDocument(path.empty() ? GetDefaultProfilePath() : path);
+    const bool loaded = !path.empty() && !document.isNull();
     profile_.LoadLightConfig(profile_.GetLightConfigPath());
     {
         std::lock_guard lock(stateLock_);

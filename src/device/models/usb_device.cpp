@@ -4,6 +4,7 @@
 
 #include "base/debug_log.h"
 #include "device/device_folders.h"
+#include "profile/json_file.h"
 
 namespace morva {
 namespace {
@@ -59,6 +60,12 @@ std::string CTessaronUSBDevice::GetDefaultDataFolder() const {
 
 std::string CTessaronUSBDevice::GetDefaultProfilePath() const {
     return morva::GetDefaultProfilePath(resourceFolder_, modelName_);
+}
+
+std::string CTessaronUSBDevice::ProfileFilePath() const {
+    const std::string folder = GetUserDataFolder();
+    return folder.empty() || !IsPlainName(profileName_) ? std::string()
+                                                        : folder + profileName_ + ".Json";
 }
 
 void CTessaronUSBDevice::ApplyTypeRow(int typeRow) {

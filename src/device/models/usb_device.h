@@ -79,6 +79,9 @@ public:
     std::string GetUserDataFolder() const;
     std::string GetDefaultDataFolder() const;
     std::string GetDefaultProfilePath() const;
+    // User data folder + profile name + ".Json"; empty when the name (from a list file anyone
+    // can edit, or a caller) could name a file outside the folder.
+    std::string ProfileFilePath() const;
 
     // What a row of the device-type table says about the product: model folder, kind, key
     // and LED counts, power panel, logo LED and light configuration name.

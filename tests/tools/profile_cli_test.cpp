@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <sstream>
 
 #include "device/device_folders.h"
@@ -141,6 +142,28 @@ TEST_F(ProfileCli, EachSubcommandPrintsTheListItLeavesInTheFiles) {
     EXPECT_EQ(Names(lines), (std::vector<std::string>{"profile1", "Race", "profile2 copy"}));
     EXPECT_EQ(Selected(lines), 2);
     EXPECT_FALSE(std::filesystem::exists(removed));
+}
+
+TEST_F(ProfileCli, ImportSaysWhyAFileCannotBeTaken) {
+    ASSERT_EQ(Profile({"pad", "list"}, "").status, 0);
+    const std::string unreadable = dir_.Write("locked.json", R"({"profilename": "a"})");
+    std::filesystem::permissions(unreadable, std::filesystem::perms::none);
+    const bool root = static_cast<bool>(std::ifstream(unreadable));  // root reads it anyway
+    const struct {
+        std::string path, says;
+    } cases[] = {
+        {dir_.File("missing.json"), "does not exist"},
+        {dir_.path().string(), "is not a file"},
+        {dir_.Write("x.json", "{}"), "is not a profile"},
+        {unreadable, root ? "is not a profile" : "cannot read"},
+    };
+    for (const auto& c : cases) {
+        const CliRun run = Profile({"pad", "import", c.path}, "");
+        EXPECT_EQ(run.status, 1) << c.path;
+        EXPECT_NE(run.err.find(c.says), std::string::npos) << run.err;
+        EXPECT_EQ(run.out, "") << c.path;
+    }
+    EXPECT_EQ(Lines(Profile({"pad", "list"}, "").out).size(), 1u) << "nothing imported";
 }
 
 TEST_F(ProfileCli, TheLastProfileStaysAndBadWordsAreUsageErrors) {

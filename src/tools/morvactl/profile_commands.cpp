@@ -1,8 +1,11 @@
 #include "tools/morvactl/profile_commands.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <charconv>
+#include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "device/device_folders.h"
@@ -131,6 +134,16 @@ private:
     }
 
     int Import(const std::string& path) {
+        std::error_code ec;
+        const std::filesystem::file_status status = std::filesystem::status(path, ec);
+        if (status.type() == std::filesystem::file_type::not_found)
+            return Fail(path + " does not exist");
+        if (ec)
+            return Fail("cannot read " + path + ": " + ec.message());
+        if (!std::filesystem::is_regular_file(status))
+            return Fail(path + " is not a file");
+        if (!std::ifstream(path, std::ios::binary))
+            return Fail("cannot read " + path + ": " + std::strerror(errno));
         const Json::Value doc = ReadJsonFile(path);
         if (!json::Has(doc, "profilename") || !json::Has(doc, "profileUUID"))
             return Fail(path + " is not a profile (it needs \"profilename\" and \"profileUUID\")");

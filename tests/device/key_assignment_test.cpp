@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
+
 #include "device/key_codes.h"
 
 namespace morva {
@@ -75,12 +77,52 @@ TEST(KeyAssignment, RepeatAndWheelFieldsWithinTheirLimits) {
                                                  : MakeWheelCode(delay, speed, count, variant);
                         EXPECT_EQ(RoundTrip(code), code);
                     }
-    // Beyond the fields: 4-bit delay and speed, 7-bit count, as the device reads them.
-    swing.delay = 16;
-    swing.speed = 17;
-    swing.count = 130;
-    swing.variant = 0;
-    EXPECT_EQ(ReadKeyCode(swing, {}, kDefault, kMacros), (KeyCode{0x11, 0x01, 0x02}));
+}
+
+TEST(KeyAssignment, NumbersBeyondTheirFieldAreHeldNotWrapped) {
+    struct Case {
+        int category, variant, delay, speed, count, fireInterval, fireCount;
+        KeyCode code;
+    };
+    const Case cases[] = {
+        {kCategoryRepeat, 0, 16, 17, 200, 0, 0, {0x11, 0xFF, 0x7F}},
+        {kCategoryRepeat, 1, -1, -9, -5, 0, 0, {0x11, 0x00, 0x80}},
+        {kCategoryWheel, 0, 3, 2, 128, 0, 0, {0x12, 0x32, 0x7F}},
+        {kCategoryWheel, 1, 0, 0, 0, 0, 0, {0x12, 0x00, 0xFF}},    // down 1
+        {kCategoryWheel, 1, 0, 0, 300, 0, 0, {0x12, 0x00, 0x80}},  // down 128
+        {kCategoryFire, 0, 0, 0, 0, 256, 300, {0x14, 0xFF, 0xFF}},
+        {kCategoryFire, 0, 0, 0, 0, -1, 200, {0x14, 0x00, 200}},
+    };
+    for (const Case& c : cases) {
+        KeyAssignFields f;
+        f.category = c.category;
+        f.variant = c.variant;
+        f.delay = c.delay;
+        f.speed = c.speed;
+        f.count = c.count;
+        f.fireInterval = c.fireInterval;
+        f.fireCount = c.fireCount;
+        const KeyCode code = ReadKeyCode(f, {}, kDefault, kMacros);
+        EXPECT_EQ(code, c.code) << c.category << " count " << c.count;
+        // What the panel shows is what the code reads back as.
+        const KeyAssignFields held = HoldKeyFields(f);
+        const KeyAssignFields shown = ShowKeyCode(code, kDefault, kMacros);
+        if (c.category == kCategoryFire) {
+            EXPECT_EQ(shown.fireInterval, held.fireInterval);
+            EXPECT_EQ(shown.fireCount, held.fireCount);
+        } else {
+            EXPECT_EQ((std::array{shown.delay, shown.speed, shown.count}),
+                      (std::array{held.delay, held.speed, held.count}))
+                << c.category << " count " << c.count;
+        }
+    }
+    KeyAssignFields macro;
+    macro.category = kCategoryMacro;
+    macro.macroRow = 1;
+    macro.macroRepeat = kMacroRepeatCounted;
+    macro.macroCycles = 256;
+    EXPECT_EQ(ReadKeyCode(macro, {}, kDefault, kMacros), (KeyCode{0x71, 1, 255}));
+    EXPECT_EQ(HoldKeyFields(macro).macroCycles, 255);
 }
 
 TEST(KeyAssignment, KeyboardKeysModifiersAndWhatCannotBeShown) {

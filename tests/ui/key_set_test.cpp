@@ -71,8 +71,15 @@ TEST_F(KeySetTest, EditsAreReadAsTheDeviceStoresThem) {
     Find("keyset_mouseswing_delay_edit")->SetText(QStringLiteral("x"));
     Find("keyset_mouseswing_speed_edit")->SetText(QStringLiteral("20"));
     Find("keyset_mouseswing_num_edit")->SetText(QStringLiteral("200"));
-    EXPECT_EQ(panel_->ReadKeyEntry(false).assignment.code, (KeyCode{0x11, 0x04, 200 & 0x7F}))
-        << "non-numbers are 0; delay and speed keep 4 bits, the count 7";
+    EXPECT_EQ(panel_->ReadKeyEntry(false).assignment.code, (KeyCode{0x11, 0x0F, 0x7F}))
+        << "non-numbers are 0; delay and speed are held at 15, the count at 127";
+    EXPECT_EQ(Find("keyset_mouseswing_speed_edit")->GetText(), "15") << "the edits say so";
+    EXPECT_EQ(Find("keyset_mouseswing_num_edit")->GetText(), "127");
+
+    ShowAndRead({0x14, 1, 1});
+    Find("keyset_mousefire_num_edit")->SetText(QStringLiteral("300"));
+    EXPECT_EQ(panel_->ReadKeyEntry(false).assignment.code, (KeyCode{0x14, 1, 255}));
+    EXPECT_EQ(Find("keyset_mousefire_num_edit")->GetText(), "255");
 }
 
 TEST_F(KeySetTest, CapturedKeysBuildTheKeyboardCode) {

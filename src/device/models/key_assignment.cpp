@@ -62,7 +62,22 @@ int KeyRow(int first, int last, std::uint8_t type, std::uint8_t value1, std::uin
 
 }  // namespace
 
-KeyCode ReadKeyCode(const KeyAssignFields& f, KeyCode current, KeyCode defaults, int macroItems) {
+KeyAssignFields HoldKeyFields(KeyAssignFields f) {
+    f.delay = std::clamp(f.delay, 0, 15);
+    f.speed = std::clamp(f.speed, 0, 15);
+    // Down the wheel stores 128 - count in 7 bits.
+    const bool down = f.category == kCategoryWheel && f.variant == 1;
+    f.count = down ? std::clamp(f.count, 1, 128) : std::clamp(f.count, 0, 127);
+    f.fireInterval = std::clamp(f.fireInterval, 0, 255);
+    f.fireCount = std::clamp(f.fireCount, 0, 255);
+    f.macroCycles = std::clamp(f.macroCycles, 0, 255);
+    f.gunKey = std::clamp(f.gunKey, 0, 255);
+    return f;
+}
+
+KeyCode ReadKeyCode(const KeyAssignFields& fields, KeyCode current, KeyCode defaults,
+                    int macroItems) {
+    const KeyAssignFields f = HoldKeyFields(fields);
     switch (f.category) {
         case kCategoryDefault:
             return defaults;

@@ -54,9 +54,15 @@ struct KeyAssignFields {
 // Repeat combo item that repeats a macro a number of times (type 0x71).
 inline constexpr int kMacroRepeatCounted = 4;
 
-// The code the fields stand for. `current` is the key's assignment as stored (a keyboard key
-// keeps its captured usage from it), `defaults` its factory assignment, `macroItems` the
-// macro list's length. A combo without a selection keeps the current code.
+// The fields with every number held to what its part of the code can carry: delay and speed
+// 0..15, a repeat or upward wheel count 0..127, a downward wheel count 1..128, fire interval
+// and count and macro cycles 0..255. The panel shows these, so the edits say what the key got.
+KeyAssignFields HoldKeyFields(KeyAssignFields fields);
+
+// The code the fields stand for (numbers held as HoldKeyFields does). `current` is the key's
+// assignment as stored (a keyboard key keeps its captured usage from it), `defaults` its factory
+// assignment, `macroItems` the macro list's length. A combo without a selection keeps the current
+// code.
 KeyCode ReadKeyCode(const KeyAssignFields& fields, KeyCode current, KeyCode defaults,
                     int macroItems);
 

@@ -240,14 +240,16 @@ KeyListEntry CKeySetControlUI::ReadKeyEntry(bool fnLayer) {
     const bool fn = fnLayer && deviceType_ == kDeviceTypeKeyboard;
     IndexedKeyCode& part = fn ? entry_.fnAssignment : entry_.assignment;
     const CComboUI* macros = Combo("keyset_macro_combo");
-    part.code = ReadKeyCode(Fields(), part.code, entry_.defaultAssignment.code,
+    const KeyAssignFields typed = Fields();
+    const KeyAssignFields held = HoldKeyFields(typed);
+    part.code = ReadKeyCode(held, part.code, entry_.defaultAssignment.code,
                             macros != nullptr ? macros->GetCount() : 0);
+    if (held != typed)
+        ShowNumbers(held);
     return entry_;
 }
 
-void CKeySetControlUI::ShowFields(const KeyAssignFields& f) {
-    if (const char* combo = TableCombo(f.category))
-        SelectComboIndex(combo, f.tableRow);
+void CKeySetControlUI::ShowNumbers(const KeyAssignFields& f) {
     if (f.category == kCategoryRepeat || f.category == kCategoryWheel) {
         const bool wheel = f.category == kCategoryWheel;
         SetEditValue(wheel ? "keyset_mousewheel_delay_edit" : "keyset_mouseswing_delay_edit",
@@ -255,11 +257,21 @@ void CKeySetControlUI::ShowFields(const KeyAssignFields& f) {
         SetEditValue(wheel ? "keyset_mousewheel_speed_edit" : "keyset_mouseswing_speed_edit",
                      f.speed);
         SetEditValue(wheel ? "keyset_mousewheel_num_edit" : "keyset_mouseswing_num_edit", f.count);
-        SelectComboIndex(wheel ? "keyset_mousewheel_combo" : "keyset_mouseswing_combo", f.variant);
     }
     if (f.category == kCategoryFire) {
         SetEditValue("keyset_mousefire_interval_edit", f.fireInterval);
         SetEditValue("keyset_mousefire_num_edit", f.fireCount);
+    }
+    if (f.category == kCategoryMacro && f.macroRepeat == kMacroRepeatCounted)
+        SetEditValue("keyset_macro_cycle_edit", f.macroCycles);
+}
+
+void CKeySetControlUI::ShowFields(const KeyAssignFields& f) {
+    if (const char* combo = TableCombo(f.category))
+        SelectComboIndex(combo, f.tableRow);
+    if (f.category == kCategoryRepeat || f.category == kCategoryWheel) {
+        const bool wheel = f.category == kCategoryWheel;
+        SelectComboIndex(wheel ? "keyset_mousewheel_combo" : "keyset_mouseswing_combo", f.variant);
     }
     if (f.category == kCategoryKeyboard) {
         SetComboModifier(f.modifierOption);
@@ -268,13 +280,12 @@ void CKeySetControlUI::ShowFields(const KeyAssignFields& f) {
     if (f.category == kCategoryMacro) {
         SelectComboIndex("keyset_macro_combo", f.macroRow);
         SelectComboIndex("keyset_macro_over_combo", f.macroRepeat);
-        if (f.macroRepeat == kMacroRepeatCounted)
-            SetEditValue("keyset_macro_cycle_edit", f.macroCycles);
         if (CControlUI* row = Find("keyset_macro_cycle_layout"))
             row->SetVisible(f.macroCyclesShown);
     }
     if (f.category == kCategoryGunKey)
         SelectComboIndex("keyset_gunkey_combo", f.gunKey);
+    ShowNumbers(f);
     ShowCategory(f.category);
 }
 

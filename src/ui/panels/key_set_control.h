@@ -39,7 +39,7 @@ public:
     void SetKeyEntryParts(const KeyListEntry& entry, bool showFnLayer = false);
     const KeyListEntry& KeyEntry() const { return entry_; }
     // Builds the code from the controls, stores it as the assignment (or the Fn part) and
-    // returns the whole entry.
+    // returns the whole entry. Numbers beyond their field are shown as the key holds them.
     KeyListEntry ReadKeyEntry(bool fnLayer);
     // Shows a code on the controls; the "default" and "cancel" buttons show the default part
     // and the assignment part.
@@ -78,6 +78,8 @@ private:
     int ComboIndex(const char* name) const;
     void SelectComboIndex(const char* name, int index);
     void ShowFields(const KeyAssignFields& fields);
+    // The number edits of the category's page.
+    void ShowNumbers(const KeyAssignFields& fields);
 
     KeyListEntry entry_;
     KeyListEntry chosen_;  // the entry as it was when the key was chosen

@@ -1,7 +1,8 @@
 #include "base/name_index.h"
 
 #include <cctype>
-#include <cstdlib>
+
+#include "base/parse_int.h"
 
 namespace morva {
 
@@ -14,8 +15,7 @@ SplitName SplitNameIndex(std::string_view name) {
     }
     split.hasIndex = true;
     split.prefix = std::string(name.substr(0, at + 1));
-    const std::string rest(name.substr(at + 1));
-    split.index = static_cast<int>(std::strtol(rest.c_str(), nullptr, 10));
+    split.index = static_cast<int>(ParseLeadingInt(name.substr(at + 1)));
     return split;
 }
 

@@ -9,7 +9,7 @@ namespace morva {
 
 struct SplitName {
     std::string prefix;     // up to and including the last '_'
-    int index = 0;          // decimal value after it; 0 when that is not a number
+    int index = 0;          // decimal value after it (as atoi reads it); 0 when none
     bool hasIndex = false;  // false for a name without '_'
 };
 

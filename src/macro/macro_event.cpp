@@ -1,30 +1,18 @@
 #include "macro/macro_event.h"
 
-#include <cctype>
+#include <algorithm>
 #include <string>
 
+#include "base/parse_int.h"
 #include "profile/json_access.h"
 
 namespace morva {
 
 int MacroDelay(const Json::Value& event) {
     const Json::Value& delay = json::Get(event, "Delay");
-    long long value = 0;
-    if (delay.isString()) {
-        const std::string text = delay.asString();
-        for (char c : text) {
-            if (!std::isdigit(static_cast<unsigned char>(c)))
-                break;
-            value = value * 10 + (c - '0');
-            if (value > kMaxMacroDelay)
-                break;  // stops overflow on absurd digit runs
-        }
-    } else {
-        value = json::ToInt(delay);
-    }
-    if (value < 0)
-        return 0;
-    return value > kMaxMacroDelay ? kMaxMacroDelay : static_cast<int>(value);
+    const long long value =
+        delay.isString() ? ParseLeadingInt(delay.asString()) : json::ToInt(delay);
+    return static_cast<int>(std::clamp<long long>(value, 0, kMaxMacroDelay));
 }
 
 bool ParseMacroEvent(const Json::Value& event, DeviceMacroEvent& out) {

@@ -206,18 +206,6 @@ std::string NewTimeStampId(const std::string& folder, std::chrono::system_clock:
     return id;
 }
 
-int IndexAfterLastUnderscore(const std::string& name) {
-    const std::size_t pos = name.rfind('_');
-    const std::string tail = pos == std::string::npos ? name : name.substr(pos + 1);
-    errno = 0;
-    const long v = std::strtol(tail.c_str(), nullptr, 10);
-    if (v > std::numeric_limits<int>::max())
-        return std::numeric_limits<int>::max();
-    if (v < std::numeric_limits<int>::min())
-        return std::numeric_limits<int>::min();
-    return static_cast<int>(v);
-}
-
 bool IsPlainName(const std::string& name) {
     return !name.empty() && name != "." && name.find("..") == std::string::npos &&
            name.find('/') == std::string::npos && name.find('\\') == std::string::npos &&

@@ -40,9 +40,6 @@ std::string FormatTimeStampId(std::chrono::system_clock::time_point when);
 std::string NewTimeStampId(const std::string& folder = {});
 std::string NewTimeStampId(const std::string& folder, std::chrono::system_clock::time_point now);
 
-// Decimal value after the last '_' of a control name ("DPI_slider_3" -> 3); 0 without digits.
-int IndexAfterLastUnderscore(const std::string& name);
-
 // True for a bare file name stem: not empty, no folder separators, not "." or "..".
 bool IsPlainName(const std::string& name);
 

@@ -1,7 +1,9 @@
 #include "sim/sim_control.h"
 
-#include <cctype>
+#include <optional>
 #include <string_view>
+
+#include "base/parse_int.h"
 
 namespace morva::sim {
 
@@ -48,26 +50,11 @@ std::string Quoted(std::string_view word) {
     return "\"" + std::string(word) + "\"";
 }
 
-// Digits only: strtoul would also take blanks, signs and wrap-around.
-bool ParseNumber(std::string_view text, unsigned base, unsigned max, unsigned& value) {
-    if (text.empty())
-        return false;
-    unsigned v = 0;
-    for (const char c : text) {
-        const auto u = static_cast<unsigned char>(c);
-        unsigned digit = 0;
-        if (std::isdigit(u))
-            digit = static_cast<unsigned>(c - '0');
-        else if (base == 16 && std::isxdigit(u))
-            digit = static_cast<unsigned>(std::tolower(u) - 'a' + 10);
-        else
-            return false;
-        v = v * base + digit;
-        if (v > max)
-            return false;
-    }
-    value = v;
-    return true;
+bool ParseNumber(std::string_view text, int base, unsigned max, unsigned& value) {
+    const std::optional<long long> v = ParseInt(text, 0, max, base);
+    if (v)
+        value = static_cast<unsigned>(*v);
+    return v.has_value();
 }
 
 bool HasHexPrefix(std::string_view text) {

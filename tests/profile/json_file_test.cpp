@@ -172,15 +172,6 @@ TEST_F(TimeStampId, SkipsIdentifiersAlreadyUsedInTheFolder) {
     EXPECT_EQ(NewTimeStampId(dir.path().string(), t), FormatTimeStampId(t + milliseconds(2)));
 }
 
-TEST(IndexAfterLastUnderscore, ReadsTheNumberAfterTheLastUnderscore) {
-    EXPECT_EQ(IndexAfterLastUnderscore("kaldo_DPI_slider_3"), 3);
-    EXPECT_EQ(IndexAfterLastUnderscore("key_12"), 12);
-    EXPECT_EQ(IndexAfterLastUnderscore("key_"), 0);
-    EXPECT_EQ(IndexAfterLastUnderscore("key_x1"), 0);
-    EXPECT_EQ(IndexAfterLastUnderscore("key_7abc"), 7);
-    EXPECT_EQ(IndexAfterLastUnderscore("light_-2"), -2);
-}
-
 TEST(IsPlainName, RejectsAnythingThatLeavesTheFolder) {
     EXPECT_TRUE(IsPlainName("2024_03_05_14_22_07_123"));
     EXPECT_FALSE(IsPlainName(""));

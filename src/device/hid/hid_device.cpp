@@ -3,10 +3,10 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
-#include <cstdlib>
 #include <span>
 
 #include "base/debug_log.h"
+#include "base/parse_int.h"
 
 namespace morva {
 
@@ -20,8 +20,8 @@ std::uint16_t ParseTag(const std::string& path, const char* tag) {
     if (at == std::string::npos)
         return 0;
     // Read like a "%x" scan: stops at the first character that is not a hex digit.
-    const unsigned long v = std::strtoul(path.c_str() + at + 4, nullptr, 16);
-    return static_cast<std::uint16_t>(v);
+    return static_cast<std::uint16_t>(
+        ParseLeadingInt(std::string_view(path).substr(at + 4), 0, 0xFFFF, 16));
 }
 
 }  // namespace

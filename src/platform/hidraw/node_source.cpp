@@ -5,10 +5,10 @@
 
 #include <cctype>
 #include <cerrno>
-#include <charconv>
 #include <utility>
 
 #include "base/debug_log.h"
+#include "base/parse_int.h"
 #include "platform/hidraw/unique_fd.h"
 
 namespace morva::hid {
@@ -22,13 +22,10 @@ std::optional<std::uint16_t> ParseHexAttribute(std::string_view text) {
         text.remove_suffix(1);
     while (!text.empty() && std::isspace(static_cast<unsigned char>(text.front())))
         text.remove_prefix(1);
-    if (text.empty() || text.size() > 4)
+    const std::optional<long long> value = ParseInt(text, 0, 0xFFFF, 16);
+    if (!value)
         return std::nullopt;
-    unsigned value = 0;
-    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, 16);
-    if (ec != std::errc() || end != text.data() + text.size())
-        return std::nullopt;
-    return static_cast<std::uint16_t>(value);
+    return static_cast<std::uint16_t>(*value);
 }
 
 std::optional<std::vector<std::uint8_t>> ReadSysfsFile(const fs::path& path, std::size_t limit) {

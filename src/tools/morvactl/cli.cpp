@@ -1,12 +1,14 @@
 #include "tools/morvactl/cli.h"
 
-#include <charconv>
 #include <cstdio>
 #include <iomanip>
 #include <memory>
+#include <optional>
 #include <sstream>
+#include <string_view>
 
 #include "base/debug_log.h"
+#include "base/parse_int.h"
 #include "device/device_tables.h"
 #include "device/hid/descriptor_dump.h"
 #include "device/protocol/commands.h"
@@ -104,15 +106,13 @@ std::string HelpText() {
     return text + kHelpTail;
 }
 
-bool ParseHexByte(const std::string& text, unsigned max, unsigned& value) {
-    if (text.empty() || text.size() > 4)
-        return false;
-    char* end = nullptr;
-    const unsigned long v = std::strtoul(text.c_str(), &end, 16);
-    if (*end != '\0' || v > max)
-        return false;
-    value = static_cast<unsigned>(v);
-    return true;
+bool ParseHexByte(std::string_view text, unsigned max, unsigned& value) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        text.remove_prefix(2);
+    const std::optional<long long> v = ParseInt(text, 0, max, 16);
+    if (v)
+        value = static_cast<unsigned>(*v);
+    return v.has_value();
 }
 
 class Session {
@@ -389,9 +389,10 @@ bool ProgramRunning(const AppConnection& app) {
 // "WxH", each side 1..65535.
 bool ParseScreenSize(const std::string& text, int& width, int& height) {
     const auto side = [](std::string_view digits, int& value) {
-        const auto [at, ec] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-        return !digits.empty() && ec == std::errc() && at == digits.data() + digits.size() &&
-               value > 0 && value <= 0xFFFF;
+        const std::optional<long long> v = ParseInt(digits, 1, 0xFFFF);
+        if (v)
+            value = static_cast<int>(*v);
+        return v.has_value();
     };
     const std::size_t x = text.find('x');
     const std::string_view whole = text;

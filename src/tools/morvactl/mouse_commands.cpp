@@ -1,10 +1,12 @@
 #include "tools/morvactl/mouse_commands.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
+#include <string_view>
 
+#include "base/parse_int.h"
 #include "device/device_folders.h"
 #include "device/device_tables.h"
 #include "device/models/mouse_device.h"
@@ -30,13 +32,10 @@ constexpr std::uint8_t kMacroRepeatType = 0x71;
 using SettingBlock = std::array<std::uint8_t, kMouseSettingReadSize>;
 
 bool ParseNumber(const std::string& text, int min, int max, int& value) {
-    int v = 0;
-    const char* end = text.data() + text.size();
-    const auto [at, ec] = std::from_chars(text.data(), end, v);
-    if (text.empty() || ec != std::errc() || at != end || v < min || v > max)
-        return false;
-    value = v;
-    return true;
+    const std::optional<long long> v = ParseInt(text, min, max);
+    if (v)
+        value = static_cast<int>(*v);
+    return v.has_value();
 }
 
 // Exactly six hex digits: three bytes.
@@ -44,10 +43,11 @@ bool ParseThreeBytes(const std::string& text, std::array<std::uint8_t, 3>& bytes
     if (text.size() != 6)
         return false;
     for (std::size_t i = 0; i < 3; ++i) {
-        const char* from = text.data() + 2 * i;
-        const auto [at, ec] = std::from_chars(from, from + 2, bytes[i], 16);
-        if (ec != std::errc() || at != from + 2)
+        const std::optional<long long> v =
+            ParseInt(std::string_view(text).substr(2 * i, 2), 0, 0xFF, 16);
+        if (!v)
             return false;
+        bytes[i] = static_cast<std::uint8_t>(*v);
     }
     return true;
 }

@@ -2,12 +2,12 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <charconv>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <memory>
 
+#include "base/parse_int.h"
 #include "device/device_folders.h"
 #include "device/device_tables.h"
 #include "device/models/mouse_device.h"
@@ -43,9 +43,10 @@ const DeviceFolder* FindDevice(const std::string& name) {
 }
 
 bool ParseIndex(const std::string& text, int& value) {
-    const char* end = text.data() + text.size();
-    const auto [at, ec] = std::from_chars(text.data(), end, value);
-    return !text.empty() && ec == std::errc() && at == end && value >= 0;
+    const std::optional<long long> v = ParseInt(text, 0);
+    if (v)
+        value = static_cast<int>(*v);
+    return v.has_value();
 }
 
 class ProfileSession {

@@ -116,14 +116,6 @@ int CMacroStore::LoadMacroList() {
     return GetMacroCount();
 }
 
-std::vector<std::string> CMacroStore::GetMacroNames() const {
-    std::vector<std::string> names;
-    names.reserve(entries_.size());
-    for (const MacroEntry& entry : entries_)
-        names.push_back(entry.name);
-    return names;
-}
-
 std::string CMacroStore::GetMacroName(int index) const {
     return IsIndexValid(index) ? entries_[index].name : std::string();
 }

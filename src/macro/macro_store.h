@@ -82,7 +82,6 @@ public:
     // The list as last read or written; not re-read.
     const std::vector<MacroEntry>& Entries() const { return entries_; }
     int GetMacroCount() const { return static_cast<int>(entries_.size()); }
-    std::vector<std::string> GetMacroNames() const;
     // Empty when out of range.
     std::string GetMacroName(int index) const;
     std::string GetMacroGuid(int index) const;

@@ -54,11 +54,6 @@ constexpr AreaRow kAreaRows[kAreaCount] = {
     {"shoot", 65536},    {"status", 6},       {"lightframe", 512},
 };
 
-constexpr Link kMouseLinks[] = {Link::Mouse, Link::MouseReceiver};
-constexpr Link kKeyboardLinks[] = {Link::Keyboard, Link::KeyboardReceiver};
-constexpr Link kPadLinks[] = {Link::Pad};
-constexpr Link kHeadsetLinks[] = {Link::Headset};
-
 std::string_view Trim(std::string_view s) {
     const auto blank = [](char c) { return c == ' ' || c == '\t'; };
     while (!s.empty() && blank(s.front()))
@@ -129,20 +124,6 @@ Product ProductOf(Link link) {
 
 bool IsReceiver(Link link) {
     return RowOf(link).receiver;
-}
-
-std::span<const Link> LinksOf(Product product) {
-    switch (product) {
-        case Product::Mouse:
-            return kMouseLinks;
-        case Product::Keyboard:
-            return kKeyboardLinks;
-        case Product::Pad:
-            return kPadLinks;
-        case Product::Headset:
-            break;
-    }
-    return kHeadsetLinks;
 }
 
 LinkIdentity IdentityOf(Link link) {

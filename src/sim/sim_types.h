@@ -6,7 +6,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -55,8 +54,6 @@ bool ParseLinkList(std::string_view text, std::vector<Link>& links, std::string&
 
 Product ProductOf(Link link);
 bool IsReceiver(Link link);
-// The links a product can be reached through, cable first.
-std::span<const Link> LinksOf(Product product);
 
 // USB identity of the device behind a link.
 struct LinkIdentity {

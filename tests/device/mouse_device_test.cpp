@@ -217,6 +217,7 @@ TEST_F(MouseDeviceTest, MacrosWithoutAMouseSendNothingAndTheSequenceStillFails) 
     const OpResult assigned =
         mouse_->AssignKey(1, entry, CTessaronUSBDevice::KeySend::MacrosAndKeyTable);
     EXPECT_EQ(assigned.messageKey, kMsgDeviceWriteFailed);
+    EXPECT_EQ(mouse_->SaveKeysToDevice().messageKey, kMsgDeviceWriteFailed);
 }
 
 TEST_F(MouseDeviceTest, MacroImageTooLargeIsNotSent) {

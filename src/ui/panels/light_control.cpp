@@ -5,9 +5,9 @@
 
 #include <algorithm>
 #include <initializer_list>
-#include <limits>
 
 #include "base/debug_log.h"
+#include "base/parse_int.h"
 #include "ui/panels/color_palette.h"
 #include "ui/toolkit/controls.h"
 #include "ui/toolkit/paint_manager.h"
@@ -176,16 +176,7 @@ std::uint32_t Pack(std::initializer_list<int> bytes) {
 }  // namespace
 
 int ColourChannelOf(const QString& text) {
-    const QString t = text.trimmed();
-    qsizetype i = 0;
-    const bool negative = i < t.size() && t[i] == u'-';
-    if (i < t.size() && (t[i] == u'-' || t[i] == u'+'))
-        ++i;
-    long long value = 0;
-    for (; i < t.size() && t[i] >= u'0' && t[i] <= u'9'; ++i)
-        value = std::min<long long>(std::numeric_limits<int>::max(),
-                                    value * 10 + (t[i].unicode() - u'0'));
-    return negative ? 0 : static_cast<int>(std::min<long long>(value, 255));
+    return static_cast<int>(ParseLeadingInt(text.trimmed().toStdString(), 0, 255));
 }
 
 template <typename T>

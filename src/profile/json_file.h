@@ -23,7 +23,7 @@ Json::Value ParseJsonText(const std::string& text);
 Json::Value ReadJsonFile(const std::string& path);
 
 // The classic styled layout (three-space indent, `"key" : value`) with CR LF line ends and
-// one extra line break at the end, so files read the same in the Windows program.
+// one extra line break at the end: the layout stored profile files have, byte for byte.
 std::string StyledJsonText(const Json::Value& value);
 
 // Atomic replace: writes a temporary file beside `path`, flushes it and renames it over the

@@ -186,22 +186,29 @@ TEST_F(ControlsTest, KeysetMarkAndSelectionOutlineUseTheAccentAtEveryScale) {
     }
 }
 
-TEST(DeviceKeyButton, RepaintsOnlyWhenAMarkChanges) {
+TEST(DeviceKeyButton, RepaintsOnlyWhenALightOrAMarkChanges) {
     struct CountingKey : CDeviceKeyButtonUI {
         int invalidations = 0;
         void Invalidate() override { ++invalidations; }
     } key;
     key.SetKeysetImageHidden(true);
     key.SetKeySelected(0);
-    key.SetKeyLight(Pack(1, 2, 3), 10, true);  // the page repaints after the lights
     EXPECT_EQ(key.invalidations, 0);
+    // Frames repeat most colours: only a change of colour, alpha or lit state repaints.
+    key.SetKeyLight(Pack(1, 2, 3), 10, true);
+    key.SetKeyLight(Pack(1, 2, 3), 10, true);
+    EXPECT_EQ(key.invalidations, 1);
+    key.SetKeyLight(Pack(1, 2, 3), 11, true);
+    key.SetKeyLight(Pack(1, 2, 3), 11, false);
+    key.SetKeyLight(Pack(1, 2, 4), 11, false);
+    EXPECT_EQ(key.invalidations, 4);
     key.SetKeysetImageHidden(false);
     key.SetKeysetImageHidden(false);
     key.SetKeySelected(1);
     key.SetKeySelected(1);
-    EXPECT_EQ(key.invalidations, 2);
+    EXPECT_EQ(key.invalidations, 6);
     key.SetAttribute("LightImage", "led.png");
-    EXPECT_EQ(key.invalidations, 3);
+    EXPECT_EQ(key.invalidations, 7);
 }
 
 TEST(DeviceKeyButton, OwnAttributesIgnoreCaseAndTheRestGoToTheButton) {

@@ -140,6 +140,76 @@ TEST_F(DevicePageTest, FramesColourTheCellsOnlyWhileTheProgramDrivesTheLeds) {
     EXPECT_EQ(Cell("key_0")->GetKeyLightAlpha(), 0);
 }
 
+// Counts the paint events each watched widget receives.
+class PaintCounter : public QObject {
+public:
+    std::map<const QObject*, int> paints;
+    void Watch(CControlUI* control) { control->GetWidget()->installEventFilter(this); }
+    int Of(CControlUI* control) const {
+        const auto it = paints.find(control->GetWidget());
+        return it == paints.end() ? 0 : it->second;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() == QEvent::Paint)
+            ++paints[watched];
+        return false;
+    }
+};
+
+TEST_F(DevicePageTest, FramesRepaintOnlyChangedCellsAndOnlyOnScreen) {
+    ASSERT_NE(
+        Build(QString::fromLatin1(kCells) +
+                  QStringLiteral("<Label name=\"beacon\" float=\"true\" pos=\"0,100,20,120\"/>"),
+              4, 3),
+        nullptr);
+    CTessaronUSBDevice& model = page_->Model();
+    CControlUI* panel = window_->FindControl(QStringLiteral("panel"));
+    CControlUI* beacon = window_->FindControl(QStringLiteral("beacon"));
+    CDeviceKeyButtonUI* lamp = Cell("lamp");  // LED 0
+    CDeviceKeyButtonUI* key = Cell("key_0");  // LED 2
+    ASSERT_TRUE(panel && beacon && lamp && key);
+    model.SetLedColour(0, LedColour{10, 20, 30, 255}.Pack());
+    model.SetLedColour(2, LedColour{40, 50, 60, 255}.Pack());
+    page_->PresentLightFrame();
+    PaintCounter counter;
+    for (CControlUI* c :
+         {panel, beacon, static_cast<CControlUI*>(lamp), static_cast<CControlUI*>(key)})
+        counter.Watch(c);
+    // The beacon's own repaint tells when the window has painted what was asked for.
+    const auto settle = [&] {
+        const int before = counter.Of(beacon);
+        beacon->GetWidget()->update();
+        return WaitUntil([&] { return counter.Of(beacon) > before; });
+    };
+    ASSERT_TRUE(settle());
+    counter.paints.clear();
+
+    page_->PresentLightFrame();  // the same frame again
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(counter.Of(lamp), 0);
+    EXPECT_EQ(counter.Of(key), 0);
+
+    model.SetLedColour(0, LedColour{11, 20, 30, 255}.Pack());
+    page_->PresentLightFrame();
+    ASSERT_TRUE(WaitUntil([&] { return counter.Of(lamp) > 0; }));
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(counter.Of(key), 0) << "its colour did not change";
+
+    // Off screen nothing paints, yet the cells follow the frame and show it when they return.
+    panel->SetVisible(false);
+    counter.paints.clear();
+    model.SetLedColour(2, LedColour{41, 50, 60, 255}.Pack());
+    for (int i = 0; i < 3; ++i)
+        page_->PresentLightFrame();
+    ASSERT_TRUE(settle());
+    EXPECT_EQ(counter.Of(key) + counter.Of(lamp) + counter.Of(panel), 0);
+    EXPECT_EQ(key->GetKeyLightColour(), (LedColour{41, 50, 60, 255}.ButtonColour()));
+    panel->SetVisible(true);
+    EXPECT_TRUE(WaitUntil([&] { return counter.Of(key) > 0; }));
+}
+
 TEST_F(DevicePageTest, FunctionTypeSelectsTheTabsOfItsTable) {
     ASSERT_NE(Build(QStringLiteral(R"(
 <TabLayout name="device_function_switch"><Control/><Control/><Control/><Control/></TabLayout>

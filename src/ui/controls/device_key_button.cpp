@@ -12,17 +12,6 @@
 
 namespace morva::ui {
 
-namespace {
-
-// Decoded at the device pixel size, so vector pictures stay sharp at scale 2.
-QImage LoadImage(const QString& file, const QSize& pixels) {
-    QImageReader reader(file);
-    reader.setScaledSize(pixels);
-    return reader.read();
-}
-
-}  // namespace
-
 CDeviceKeyButtonUI::CDeviceKeyButtonUI(QWidget* parent) : CButtonUI(parent) {
     // Installed after the toolkit's own filter, so it runs first and can drop the event
     // before that one turns it into "dbclick".
@@ -60,9 +49,13 @@ void CDeviceKeyButtonUI::SetKeysetImage(const QString& image) {
 }
 
 void CDeviceKeyButtonUI::SetKeyLight(uint32_t colour, int alpha, bool shown) {
+    if (m_lightColour == colour && m_lightAlpha == alpha && m_lightShown == shown) {
+        return;
+    }
     m_lightColour = colour;
     m_lightAlpha = alpha;
     m_lightShown = shown;
+    Invalidate();
 }
 
 void CDeviceKeyButtonUI::SetKeysetImageHidden(bool hidden) {
@@ -88,6 +81,20 @@ QColor CDeviceKeyButtonUI::LightColourToQColor(uint32_t packed, int alpha) {
 
 void CDeviceKeyButtonUI::Invalidate() {
     update();
+}
+
+// Decoded at the device pixel size, so vector pictures stay sharp at scale 2; again only when
+// the file or the size changed, not for every frame.
+const QImage& CDeviceKeyButtonUI::Decoded(Picture& cache, const QString& file,
+                                          const QSize& pixels) {
+    if (cache.file != file || cache.pixels != pixels) {
+        QImageReader reader(file);
+        reader.setScaledSize(pixels);
+        cache.file = file;
+        cache.pixels = pixels;
+        cache.image = reader.read().convertToFormat(QImage::Format_ARGB32_Premultiplied);
+    }
+    return cache.image;
 }
 
 void CDeviceKeyButtonUI::paintEvent(QPaintEvent* event) {
@@ -116,13 +123,12 @@ void CDeviceKeyButtonUI::paintEvent(QPaintEvent* event) {
     }
 }
 
-void CDeviceKeyButtonUI::PaintLight(QPainter& painter, const QRectF& cell, qreal radius) const {
+void CDeviceKeyButtonUI::PaintLight(QPainter& painter, const QRectF& cell, qreal radius) {
     const QColor colour = LightColourToQColor(m_lightColour, m_lightAlpha);
     const QString file = ImageFile(m_lightImage);
     if (!file.isEmpty()) {
         const qreal dpr = devicePixelRatioF();
-        QImage tinted = LoadImage(file, (cell.size() * dpr).toSize())
-                            .convertToFormat(QImage::Format_ARGB32_Premultiplied);
+        QImage tinted = Decoded(m_lightShape, file, (cell.size() * dpr).toSize());
         if (!tinted.isNull()) {
             // The picture gives the LED's shape; the colour replaces its pixels.
             QPainter tint(&tinted);
@@ -145,11 +151,11 @@ void CDeviceKeyButtonUI::PaintLight(QPainter& painter, const QRectF& cell, qreal
     painter.drawRoundedRect(cell.adjusted(pen / 2, pen / 2, -pen / 2, -pen / 2), radius, radius);
 }
 
-void CDeviceKeyButtonUI::PaintKeyset(QPainter& painter, const QRectF& cell) const {
+void CDeviceKeyButtonUI::PaintKeyset(QPainter& painter, const QRectF& cell) {
     const QString file = ImageFile(m_keysetImage);
     if (!file.isEmpty()) {
         const qreal dpr = devicePixelRatioF();
-        QImage image = LoadImage(file, (cell.size() * dpr).toSize());
+        QImage image = Decoded(m_keysetPicture, file, (cell.size() * dpr).toSize());
         if (!image.isNull()) {
             image.setDevicePixelRatio(dpr);
             painter.drawImage(cell, image);

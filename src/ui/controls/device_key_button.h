@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QColor>
+#include <QImage>
 #include <QRectF>
+#include <QSize>
 #include <QString>
 
 #include <cstdint>
@@ -28,7 +30,8 @@ public:
     QString GetKeysetImage() const { return m_keysetImage; }
     void SetKeysetImage(const QString& image);
 
-    // The device page repaints once after updating all its cells, so this does not.
+    // Repaints the cell only when the light changed: frames arrive every few milliseconds and
+    // most of them leave most cells as they were.
     void SetKeyLight(uint32_t colour, int alpha, bool shown);
     uint32_t GetKeyLightColour() const { return m_lightColour; }
     int GetKeyLightAlpha() const { return m_lightAlpha; }
@@ -52,8 +55,16 @@ protected:
     virtual void Invalidate();
 
 private:
-    void PaintLight(QPainter& painter, const QRectF& cell, qreal radius) const;
-    void PaintKeyset(QPainter& painter, const QRectF& cell) const;
+    // A picture decoded once for one file and pixel size.
+    struct Picture {
+        QString file;
+        QSize pixels;
+        QImage image;
+    };
+    static const QImage& Decoded(Picture& cache, const QString& file, const QSize& pixels);
+
+    void PaintLight(QPainter& painter, const QRectF& cell, qreal radius);
+    void PaintKeyset(QPainter& painter, const QRectF& cell);
 
     QString m_lightImage;
     QString m_keysetImage;
@@ -62,6 +73,8 @@ private:
     int m_lightAlpha = 200;
     bool m_keysetHidden = true;
     int m_keySelected = 0;
+    Picture m_lightShape;
+    Picture m_keysetPicture;
 };
 
 }  // namespace morva::ui

@@ -280,9 +280,9 @@ void CDeviceOptionUI::OnTimer(int id) {
 }
 
 void CDeviceOptionUI::OnFrameTimer() {
+    // The cells repaint themselves, and only those whose colour changed: repainting the
+    // whole area with every frame kept the window busy while nothing moved.
     device_->PresentLightFrame();
-    if (keyLightArea_ != nullptr && IsEntrySelected() && device_->Model().WindowActive())
-        keyLightArea_->update();
     if (!ChannelOpen())
         return;
     int ms = ViaReceiver() ? kFrameReceiverMs : kFrameCableMs;

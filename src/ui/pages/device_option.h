@@ -59,7 +59,7 @@ public:
     // Also makes this entry the page's tab entry.
     void SetDevice(CDevicePageUI* device);
     CDevicePageUI* GetDevice() const;
-    // Repainted with every frame while this entry is selected and the window active.
+    // The container of the page's key and LED cells (its cells repaint themselves).
     void SetKeyLightArea(CControlUI* area);
 
     void SelectEntry(bool on);

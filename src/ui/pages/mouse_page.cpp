@@ -132,7 +132,6 @@ void CMousePageUI::BuildPage() {
     CDevicePageUI::InitPage();
     settingsLayout_ = nullptr;
     extraLeds_.clear();
-    logoPanel_ = nullptr;
     logoLed_ = nullptr;
     keyTips_.assign(KeyButtons().size(), {});
     if (Model().DeviceXmlPath().empty())
@@ -161,8 +160,6 @@ void CMousePageUI::BuildPage() {
             if (byName.hasIndex && byName.index >= 0 && (led || logo)) {
                 extraLeds_.emplace_back(byName.index, cell);
                 cell->SetKeyLight(kWhite, 255, true);
-                if (logo && logoPanel_ == nullptr)
-                    logoPanel_ = settings->GetItemAt(p);
             }
             if (cell->GetToolTipKey().compare(u"logo", Qt::CaseInsensitive) == 0)
                 logoLed_ = cell;
@@ -205,8 +202,6 @@ void CMousePageUI::PresentLightFrame() {
             if (i < frame.size() && cell->IsVisible())
                 cell->SetKeyLight(frame[i].ButtonColour(), frame[i].alpha, true);
         }
-        if (logoPanel_ != nullptr && model.WindowActive())
-            logoPanel_->GetWidget()->update();
         const auto logo = static_cast<std::size_t>(model.LogoLed());
         if (logoLed_ != nullptr && model.LogoLed() >= 0 && logo < frame.size())
             logoLed_->SetKeyLight(frame[logo].ButtonColour(), frame[logo].alpha, true);

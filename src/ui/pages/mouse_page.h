@@ -109,7 +109,6 @@ private:
     CControlUI* settingsLayout_ = nullptr;
     // Cells bound by name ("light_" n, "light_0_" n) that show LED n besides the base's cells.
     std::vector<std::pair<int, CDeviceKeyButtonUI*>> extraLeds_;
-    CControlUI* logoPanel_ = nullptr;
     CDeviceKeyButtonUI* logoLed_ = nullptr;
     std::vector<std::pair<QString, QString>> keyTips_;
 };

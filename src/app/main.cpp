@@ -1,8 +1,11 @@
 // Process entry of the desktop program.
 #include <QApplication>
+#include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QFontDatabase>
+#include <QScreen>
 #include <QSettings>
 
 #include <cstdio>
@@ -17,9 +20,12 @@
 #include "platform/hidraw/hidraw_backend.h"
 #include "sim/sim_bus.h"
 #include "ui/language/language_manager.h"
+#include "ui/toolkit/paint_manager.h"
 #include "ui/toolkit/resource_manager.h"
 
 namespace {
+
+QElapsedTimer g_sinceMain;
 
 const char* kUsage =
     "usage: morva-tr510 [--simulate LIST] [--sim-state FILE] [--data-dir DIR] [--tray]\n"
@@ -51,9 +57,37 @@ void LoadFonts(const QString& res) {
     }
 }
 
+// With MORVA_DEBUG: when the window painted its first frame, in ms since the epoch (to set
+// against the time the process was started) and since main() began.
+class FirstFrameLog : public QObject {
+public:
+    explicit FirstFrameLog(QWidget& window) : window_(window) {
+        if (morva::DebugLogEnabled())
+            window.installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched == &window_ && event->type() == QEvent::Paint) {
+            window_.removeEventFilter(this);
+            morva::DebugLog(
+                "window: first frame %dx%d at %lld ms since the epoch, %lld ms "
+                "after main\n",
+                window_.width(), window_.height(),
+                static_cast<long long>(QDateTime::currentMSecsSinceEpoch()),
+                static_cast<long long>(g_sinceMain.elapsed()));
+        }
+        return false;
+    }
+
+private:
+    QWidget& window_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    g_sinceMain.start();
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MORVA TR510"));
     QApplication::setOrganizationName(QStringLiteral("MORVA TR510 Device"));
@@ -139,13 +173,23 @@ int main(int argc, char** argv) {
     devices.localAppData = dataDir;
     devices.resourceFolder = res.toStdString();
 
+    // The window opens centred on the primary screen: its DPI is chosen before the layout is
+    // built, so the pages are built once at their final scale instead of being rescaled.
+    if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+        const QRect monitor = screen->geometry();
+        morva::ui::CPaintManagerUI::SetAllDPI(
+            morva::app::CMainWnd::DpiForMonitor(monitor.width(), monitor.height()));
+    }
     morva::app::CMainWnd window(language, &ipc, devices);
     QObject::connect(&window, &morva::app::CMainWnd::ExitRequested, &app, &QApplication::quit);
     window.SetStartHidden(startHidden);
-    window.Create();
-    window.resize(800, 572);
+    window.Create();  // at the design size in this DPI
     window.CenterWindow();
-    window.ShowWindow(true);
+    FirstFrameLog firstFrame(window);
+    // The fixed pages exist before the first show, so the window maps once, complete.
+    window.SendWindowInit();
+    if (!startHidden)
+        window.ShowWindow(true);
 
     morva::app::CSleepWatcher sleep;
     QObject::connect(&sleep, &morva::app::CSleepWatcher::Suspending,

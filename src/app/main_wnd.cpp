@@ -365,7 +365,6 @@ void CMainWnd::WindowStart() {
         return;
     BroadcastLightNotice();  // other programs learn whether the lighting is ours
     ApplyLanguage(language_.GetSavedLanguage());
-    hide();
     if (devices_)
         devices_->Start(workers_, 0);
     NotBuiltYet("audio capture");
@@ -382,7 +381,7 @@ void CMainWnd::OnTimer(int id) {
     switch (id) {
         case kTimerAdaptDisplay:
             AdaptToDisplay();
-            // Start-up hides the window until it has its size for this display; then it shows.
+            // The window opened at its size for this display; arrivals may raise it from now.
             if (!shownOnce_) {
                 shownOnce_ = true;
                 if (!startHidden_)
@@ -410,25 +409,20 @@ int CMainWnd::DpiForMonitor(int width, int height) {
 }
 
 void CMainWnd::AdaptToDisplay() {
-    const bool wasShown = isVisible() && !isMinimized();
-    if (!wasShown)
-        showNormal();
+    // A hidden window knows its screen too: it is never shown just to learn it.
     const QScreen* screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
     const QRect monitor = screen ? screen->geometry() : QRect(0, 0, 1920, 1080);
     dpi_ = ui::CPaintManagerUI::NormalizeDpi(DpiForMonitor(monitor.width(), monitor.height()));
-    ui::CPaintManagerUI::SetAllDPI(96);
-    setGeometry(0, 0, 1000, 640);
-    ui::CPaintManagerUI::SetAllDPI(dpi_);
+    // Rescaling every control and the style sheet is the expensive part: only for a new DPI.
+    if (ui::CPaintManagerUI::GetDPI() != dpi_)
+        ui::CPaintManagerUI::SetAllDPI(dpi_);
     // The design size in this DPI, whatever size the window had before.
-    resize(ui::CPaintManagerUI::Scale(1000), ui::CPaintManagerUI::Scale(640));
+    const QSize design(ui::CPaintManagerUI::Scale(1000), ui::CPaintManagerUI::Scale(640));
+    if (size() != design)
+        resize(design);
     CenterWindow();
     DebugLog("display %dx%d: DPI %d, window %dx%d\n", monitor.width(), monitor.height(), dpi_,
              width(), height());
-    if (wasShown) {
-        show();
-    } else {
-        hide();
-    }
 }
 
 void CMainWnd::ShowNoDeviceView() {

@@ -40,6 +40,24 @@ TEST_F(WindowTest, InitWindowRunsBeforeWindowInitWhichComesOnceAfterTheFirstShow
     EXPECT_EQ(w.initCount, 1);
 }
 
+// A window that starts hidden (or finishes its start-up before its first show) is never
+// shown just to be started.
+TEST_F(WindowTest, WindowInitSentBeforeAnyShowIsNotSentAgainByTheShow) {
+    TestWindow w(Write("XML/small.xml", kSmallLayout));
+    w.SendWindowInit();
+    EXPECT_EQ(w.Types(), QStringList{"windowinit"}) << "at once";
+    EXPECT_FALSE(w.isVisible());
+    w.SendWindowInit();
+    w.ShowWindow();
+    ASSERT_TRUE(WaitUntil([&] { return w.isVisible(); }));
+    // A first show queues its notice; anything queued after it runs after it.
+    bool passed = false;
+    QTimer::singleShot(0, [&] { passed = true; });
+    ASSERT_TRUE(WaitUntil([&] { return passed; }));
+    EXPECT_EQ(w.Types().count("windowinit"), 1);
+    EXPECT_EQ(w.initCount, 1);
+}
+
 TEST_F(WindowTest, ShowModalReturnsTheCloseValueAndBlocksTheOwner) {
     const QString skin = Write("XML/small.xml", kSmallLayout);
     TestWindow owner(skin);

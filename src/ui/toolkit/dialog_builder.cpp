@@ -212,7 +212,7 @@ CControlUI* CDialogBuilder::CreateForTag(const QString& tag, int depth) {
     return CControlFactory::Instance().CreateControl(tag);
 }
 
-CControlUI* CDialogBuilder::Build(const XmlElement& element, int depth) {
+CControlUI* CDialogBuilder::Build(const XmlElement& element, int depth, IContainerUI* into) {
     if (depth > kMaxDepth) {
         m_error = QStringLiteral("layout nested too deep at <%1>").arg(element.tag);
         DebugLog("%s\n", qUtf8Printable(m_error));
@@ -226,6 +226,12 @@ CControlUI* CDialogBuilder::Build(const XmlElement& element, int depth) {
     }
     for (const auto& [name, value] : element.attributes) {
         control->SetAttribute(name, value);
+    }
+    // Top down: a widget that joins a parent has its style resolved again, with everything
+    // below it. Joining before the children do keeps that to the widget itself; built the
+    // other way round, deep layouts were restyled once per level above each control.
+    if (into != nullptr) {
+        into->Add(control);
     }
     if (auto* combo = dynamic_cast<CComboUI*>(control)) {
         for (const XmlElement& child : element.children) {
@@ -247,9 +253,7 @@ CControlUI* CDialogBuilder::Build(const XmlElement& element, int depth) {
                      qUtf8Printable(child.tag));
             continue;
         }
-        if (CControlUI* c = Build(child, depth + 1)) {
-            container->Add(c);
-        }
+        Build(child, depth + 1, container);
     }
     return control;
 }

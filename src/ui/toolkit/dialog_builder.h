@@ -83,7 +83,8 @@ public:
 
 private:
     CControlUI* BuildDocument(const XmlElement& doc, IContainerUI* parent);
-    CControlUI* Build(const XmlElement& element, int depth);
+    // A control with its attributes joins `into` before its children are built into it.
+    CControlUI* Build(const XmlElement& element, int depth, IContainerUI* into = nullptr);
     CControlUI* CreateForTag(const QString& tag, int depth);
     CControlUI* BuildWindowRoot(const XmlElement& window, int depth);
     void ReadFont(const XmlElement& font);

@@ -208,6 +208,15 @@ void WindowImplBase::showEvent(QShowEvent* event) {
     }
 }
 
+void WindowImplBase::SendWindowInit() {
+    Create();
+    if (m_initSent) {
+        return;
+    }
+    m_initSent = true;
+    m_pm.SendNotify(GetRoot(), kNotifyWindowInit);
+}
+
 void WindowImplBase::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (CControlUI* root = GetRoot()) {

@@ -22,7 +22,8 @@ namespace morva::ui {
 
 // Life of a window: construct (optionally with an owner window), Create() builds the tree
 // from GetSkinFile() and calls InitWindow(); ShowWindow()/ShowModal() create it when needed.
-// The first show sends "windowinit" (sender: the root) once, queued after the show.
+// The first show sends "windowinit" (sender: the root) once, queued after the show, unless
+// SendWindowInit() sent it before.
 // An owned window stays above its owner and is deleted with it (Qt parent).
 class WindowImplBase : public QWidget, public INotifyUI, public IDialogBuilderCallback {
     Q_OBJECT
@@ -49,6 +50,9 @@ public:
     bool IsModalRunning() const { return m_modalLoop != nullptr; }
     // Over the owner when it is visible, else over the screen's free area.
     void CenterWindow();
+    // Sends "windowinit" now, once: for a window that starts hidden, or that finishes its
+    // start-up before it is first shown.
+    void SendWindowInit();
 
     CPaintManagerUI& GetPaintManager() { return m_pm; }
     CControlUI* GetRoot() const { return m_pm.GetRoot(); }

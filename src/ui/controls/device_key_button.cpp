@@ -140,15 +140,25 @@ void CDeviceKeyButtonUI::PaintLight(QPainter& painter, const QRectF& cell, qreal
             return;
         }
     }
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(colour);
-    painter.drawRoundedRect(cell, radius, radius);
-    const qreal pen = CPaintManagerUI::Scale(1);
+    // The body and a one-unit rim inside its edge, as paths kept for the cell's size: a wave
+    // repaints every LED many times a second, and stroking a rounded outline each time cost
+    // more than everything else the cell draws.
+    if (m_lightPathsFor != cell || m_lightPathsRadius != radius) {
+        const qreal pen = CPaintManagerUI::Scale(1);
+        const qreal inner = std::max<qreal>(0, radius - pen);
+        m_lightBody = QPainterPath();
+        m_lightBody.addRoundedRect(cell, radius, radius);
+        m_lightRim = QPainterPath();
+        m_lightRim.setFillRule(Qt::OddEvenFill);
+        m_lightRim.addRoundedRect(cell, radius, radius);
+        m_lightRim.addRoundedRect(cell.adjusted(pen, pen, -pen, -pen), inner, inner);
+        m_lightPathsFor = cell;
+        m_lightPathsRadius = radius;
+    }
     QColor rim = colour.lighter(160);
     rim.setAlpha(colour.alpha() / 2);
-    painter.setPen(QPen(rim, pen));
-    painter.setBrush(Qt::NoBrush);
-    painter.drawRoundedRect(cell.adjusted(pen / 2, pen / 2, -pen / 2, -pen / 2), radius, radius);
+    painter.fillPath(m_lightBody, colour);
+    painter.fillPath(m_lightRim, rim);
 }
 
 void CDeviceKeyButtonUI::PaintKeyset(QPainter& painter, const QRectF& cell) {

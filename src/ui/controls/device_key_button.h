@@ -4,6 +4,7 @@
 
 #include <QColor>
 #include <QImage>
+#include <QPainterPath>
 #include <QRectF>
 #include <QSize>
 #include <QString>
@@ -74,6 +75,10 @@ private:
     bool m_keysetHidden = true;
     int m_keySelected = 0;
     Picture m_lightShape;
+    QRectF m_lightPathsFor;
+    qreal m_lightPathsRadius = 0;
+    QPainterPath m_lightBody;
+    QPainterPath m_lightRim;
     Picture m_keysetPicture;
 };
 

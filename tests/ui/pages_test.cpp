@@ -276,11 +276,13 @@ TEST_F(EntryTest, ClosedChannelReadsOnceAndStopsTheFrames) {
     entry->OnTimer(kEntryTimerFrame);
     EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 50}}));
     Link(true, kLinkCable);
+    Model().SetLedCount(1);
+    Model().SetLedColour(0, 0xFF0000FF);  // a moving frame goes at the cable's full rate
     entry->OnTimer(kEntryTimerFrame);
     EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 5}}));
 }
 
-TEST_F(EntryTest, FramesSlowDownOnlyWhileNothingMovesAndTheWindowIsAway) {
+TEST_F(EntryTest, FramesFollowTheStepsAndSlowDownMostWhileNothingMovesAndTheWindowIsAway) {
     Link(true, kLinkCable);
     Model().SetLedCount(3);
     Model().SetWindowActive(false);
@@ -294,9 +296,13 @@ TEST_F(EntryTest, FramesSlowDownOnlyWhileNothingMovesAndTheWindowIsAway) {
     Model().SetLedColour(1, 0xFF0000FF);  // the same colour is no change
     entry->OnTimer(kEntryTimerFrame);
     EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 250}}));
+    // Watched, a still frame is looked at again soon; a change is sent and shown at once.
     Model().SetWindowActive(true);
     entry->OnTimer(kEntryTimerFrame);
-    EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 5}})) << "the page is watched";
+    EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 50}})) << "the page is watched";
+    Model().SetLedColour(1, 0xFF00FF00);
+    entry->OnTimer(kEntryTimerFrame);
+    EXPECT_EQ(entry->timers, (Timers{{kEntryTimerFrame, 5}}));
 
     // An effect that steps every 36 ms (speed 2): frames follow its steps, a little sooner;
     // one tick between two steps is no pause, two in a row are.

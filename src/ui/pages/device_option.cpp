@@ -26,6 +26,7 @@ constexpr int kStartupMs = 500;
 constexpr int kFrameCableMs = 5;
 constexpr int kFrameReceiverMs = 50;
 constexpr int kFrameIdleMs = 250;
+constexpr int kFrameWatchedIdleMs = 50;
 constexpr int kFirstStatusMs = 50;
 constexpr int kStatusMs = 5000;
 constexpr int kUnreachableRetryMs = 3000;
@@ -286,20 +287,20 @@ void CDeviceOptionUI::OnFrameTimer() {
     if (!ChannelOpen())
         return;
     int ms = ViaReceiver() ? kFrameReceiverMs : kFrameCableMs;
-    // Nobody is looking: frames go to the device as often as the effect steps (a little
-    // sooner, so no step is missed), and every 250 ms once nothing moves any more.
+    // Frames go to the device as often as the effect steps (a little sooner, so no step is
+    // missed) and, once nothing moves any more, every 250 ms while nobody is looking; while
+    // the page is watched every 50 ms, so a change made in the window shows without delay.
+    // Frames that change at every tick keep the full rate.
     const CTessaronUSBDevice& model = device_->Model();
     const std::uint32_t generation = model.Engine().Generation();
-    if (!model.WindowActive()) {
-        unchangedFrames_ = generation == lastFrameGeneration_ ? unchangedFrames_ + 1 : 0;
-        const int step = static_cast<int>(model.LightStepPeriod().count()) - kFrameCableMs;
-        // Ticking a little faster than the steps sees some ticks without a change.
-        const int still = step > 0 ? 2 : 1;
-        if (unchangedFrames_ >= still)
-            ms = kFrameIdleMs;
-        else if (step > 0)
-            ms = std::max(ms, step);
-    }
+    unchangedFrames_ = generation == lastFrameGeneration_ ? unchangedFrames_ + 1 : 0;
+    const int step = static_cast<int>(model.LightStepPeriod().count()) - kFrameCableMs;
+    // Ticking a little faster than the steps sees some ticks without a change.
+    const int still = step > 0 ? 2 : 1;
+    if (unchangedFrames_ >= still)
+        ms = std::max(ms, model.WindowActive() ? kFrameWatchedIdleMs : kFrameIdleMs);
+    else if (step > 0)
+        ms = std::max(ms, step);
     lastFrameGeneration_ = generation;
     SetEntryTimer(kEntryTimerFrame, ms);
 }

@@ -2,6 +2,8 @@
 
 #include <QAbstractButton>
 #include <QChildEvent>
+#include <QImageReader>
+#include <QPaintEvent>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -55,6 +57,33 @@ private:
 
 CSelectPanelUI::CSelectPanelUI(QWidget* parent) : CVerticalLayoutUI(parent) {
     m_band = new BandOverlay(this);
+}
+
+void CSelectPanelUI::SetAttribute(const QString& name, const QString& value) {
+    if (name.compare(u"bkimage", Qt::CaseInsensitive) != 0) {
+        CVerticalLayoutUI::SetAttribute(name, value);
+        return;
+    }
+    m_pictureFile = ImageFile(value);
+    m_picture = QImage();
+    update();
+}
+
+void CSelectPanelUI::paintEvent(QPaintEvent* event) {
+    CVerticalLayoutUI::paintEvent(event);
+    if (m_pictureFile.isEmpty() || width() <= 0 || height() <= 0)
+        return;
+    const qreal dpr = devicePixelRatioF();
+    const QSize pixels = (QSizeF(size()) * dpr).toSize();
+    if (m_picture.size() != pixels) {
+        QImageReader reader(m_pictureFile);
+        reader.setScaledSize(pixels);
+        m_picture = reader.read();
+        m_picture.setDevicePixelRatio(dpr);
+    }
+    QPainter painter(this);
+    painter.setClipRegion(event->region());
+    painter.drawImage(QPoint(0, 0), m_picture);
 }
 
 void CSelectPanelUI::childEvent(QChildEvent* event) {

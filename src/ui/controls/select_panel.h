@@ -1,6 +1,7 @@
 // A vertical layout whose direct "DeviceKeyButton" children can be picked with a rubber band.
 #pragma once
 
+#include <QImage>
 #include <QPoint>
 #include <QRect>
 
@@ -18,11 +19,16 @@ public:
     explicit CSelectPanelUI(QWidget* parent = nullptr);
     QString GetClass() const override { return QStringLiteral("SelectPanel"); }
 
+    // "bkimage" is drawn by the panel itself (see m_picture).
+    void SetAttribute(const QString& name, const QString& value) override;
+    const QString& PictureFile() const { return m_pictureFile; }
+
     bool IsDragging() const { return m_dragging; }
     // Panel coordinates; left()/top()/right()/bottom() are the band's corner points as dragged.
     QRect SelectionRect() const { return m_selection; }
 
 protected:
+    void paintEvent(QPaintEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -43,6 +49,10 @@ private:
     QRect m_selection;
     // Drawn above the children while dragging; owned as a Qt child.
     QWidget* m_band = nullptr;
+    // The device picture, decoded once per size: a style-sheet image is scaled from the file
+    // for every cell that repaints above it, which cost most of a playing effect's time.
+    QString m_pictureFile;
+    QImage m_picture;
 };
 
 }  // namespace morva::ui

@@ -17,7 +17,7 @@ QPointer<CAboutWnd>& OpenWindow() {
 }  // namespace
 
 CAboutWnd::CAboutWnd(QWidget* owner, QString versionText)
-    : WindowImplBase(owner), m_versionText(std::move(versionText)) {
+    : WindowImplBase(owner), versionText_(std::move(versionText)) {
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
 }
 
@@ -36,9 +36,9 @@ void CAboutWnd::InitWindow() {
         label = ui::CPaintManagerUI::ResolveText(&GetPaintManager(),
                                                  QStringLiteral("software_rev_text"));
     }
-    m_versionLine = label + m_versionText;
+    versionLine_ = label + versionText_;
     if (ui::CControlUI* version = FindControl(QStringLiteral("software_ver_label"))) {
-        version->SetText(m_versionLine);
+        version->SetText(versionLine_);
     }
     if (ui::CControlUI* title = FindControl(QStringLiteral("about_title"))) {
         setWindowTitle(title->GetText());

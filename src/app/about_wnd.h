@@ -19,9 +19,9 @@ public:
     // versionText: the version of the program as the caller shows it (e.g. "1.0.3").
     CAboutWnd(QWidget* owner, QString versionText);
 
-    QString GetVersionText() const { return m_versionText; }
+    QString GetVersionText() const { return versionText_; }
     // The translated label text plus the version, as built when the window was created.
-    QString GetVersionLine() const { return m_versionLine; }
+    QString GetVersionLine() const { return versionLine_; }
     // Texts follow the new language; the version line stays as built.
     void OnLanguageChanged();
 
@@ -38,8 +38,8 @@ protected:
 private:
     void SyncMaxRestoreButtons();
 
-    QString m_versionText;
-    QString m_versionLine;
+    QString versionText_;
+    QString versionLine_;
 };
 
 // Shows the about window modal and centred over `owner` and frees it afterwards. Gives 0

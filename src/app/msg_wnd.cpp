@@ -32,22 +32,22 @@ bool HandleCaptionButton(ui::WindowImplBase& wnd, const QString& name) {
 }
 
 void CMsgTextUI::SetText(const QString& text) {
-    if (m_resourceText) {
-        m_plain.clear();
+    if (resourceText_) {
+        plain_.clear();
         CTextUI::SetText(text);
         return;
     }
     // No key stays behind, so a language change cannot replace the text.
     CTextUI::SetText(QString());
-    m_plain = text;
+    plain_ = text;
     ShowText(text);
 }
 
 QString CMsgTextUI::GetText() const {
-    return m_resourceText ? CTextUI::GetText() : m_plain;
+    return resourceText_ ? CTextUI::GetText() : plain_;
 }
 
-CMsgWnd::CMsgWnd(QWidget* owner) : WindowImplBase(owner), m_dpi(ui::CPaintManagerUI::GetDPI()) {
+CMsgWnd::CMsgWnd(QWidget* owner) : WindowImplBase(owner), dpi_(ui::CPaintManagerUI::GetDPI()) {
     // A dialog: no task bar entry of its own, kept with its owner by the window manager.
     setWindowFlags(Qt::Dialog | Qt::FramelessWindowHint);
 }
@@ -90,18 +90,18 @@ void CMsgWnd::SetButtons(int mode) {
 }
 
 int CMsgWnd::SetDPI(int dpi) {
-    if (dpi == m_dpi) {
-        return m_dpi;
+    if (dpi == dpi_) {
+        return dpi_;
     }
     const int taken = ui::CPaintManagerUI::NormalizeDpi(dpi);
     if (taken != dpi) {
         DebugLog("MSG_WND DPI SET ERROR\n");
     }
-    m_dpi = taken;
+    dpi_ = taken;
     if (taken != ui::CPaintManagerUI::GetDPI()) {
         ui::CPaintManagerUI::SetAllDPI(taken);
     }
-    return m_dpi;
+    return dpi_;
 }
 
 void CMsgWnd::Notify(const ui::TNotifyUI& msg) {

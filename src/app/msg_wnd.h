@@ -24,14 +24,14 @@ public:
     QString GetClass() const override { return QStringLiteral("MsgTextUI"); }
 
     // Applies to the texts set afterwards; texts are keys unless told otherwise.
-    void SetResourceText(bool isKey) { m_resourceText = isKey; }
-    bool IsResourceText() const { return m_resourceText; }
+    void SetResourceText(bool isKey) { resourceText_ = isKey; }
+    bool IsResourceText() const { return resourceText_; }
     void SetText(const QString& text) override;
     QString GetText() const override;
 
 private:
-    bool m_resourceText = true;
-    QString m_plain;
+    bool resourceText_ = true;
+    QString plain_;
 };
 
 // Layout "XML_MSG" with "MessageTitle", "MessageText", "confirm_btn", "cancel_btn" and
@@ -53,7 +53,7 @@ public:
     // 48, 72, 96, 120, 144, 168 or 192; anything else becomes 96 (with a debug line). A new
     // value rescales every window of the program. Returns the DPI in use.
     int SetDPI(int dpi);
-    int GetDPI() const { return m_dpi; }
+    int GetDPI() const { return dpi_; }
 
 protected:
     QString GetSkinFile() override { return QStringLiteral("XML_MSG"); }
@@ -64,7 +64,7 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    int m_dpi;
+    int dpi_;
 };
 
 // Shows a message box over `owner` (may be null) and waits for the answer: 1 when the user

@@ -321,18 +321,18 @@ TEST_F(NotifyTest, TabLayoutSelectionIsSilent) {
 // destroyed by a handler.
 class Listener : public INotifyUI {
 public:
-    explicit Listener(QStringList& log, QString tag) : m_log(log), m_tag(std::move(tag)) {}
+    explicit Listener(QStringList& log, QString tag) : log_(log), tag_(std::move(tag)) {}
     std::function<void(const TNotifyUI&)> then;
     void Notify(const TNotifyUI& msg) override {
-        m_log << m_tag + u':' + msg.sType;
+        log_ << tag_ + u':' + msg.sType;
         if (then) {
             then(msg);
         }
     }
 
 private:
-    QStringList& m_log;
-    QString m_tag;
+    QStringList& log_;
+    QString tag_;
 };
 
 TEST_F(NotifyTest, ExtraNotifiersFollowTheWindowAndSurviveChangesDuringDispatch) {

@@ -62,7 +62,7 @@ inline void ProcessFor(int ms) {
 class TestWindow : public WindowImplBase {
 public:
     explicit TestWindow(QString skin, QWidget* owner = nullptr)
-        : WindowImplBase(owner), m_skin(std::move(skin)) {}
+        : WindowImplBase(owner), skin_(std::move(skin)) {}
 
     std::vector<Recorded> notes;
     // Every notification type except these is recorded.
@@ -95,7 +95,7 @@ public:
     }
 
 protected:
-    QString GetSkinFile() override { return m_skin; }
+    QString GetSkinFile() override { return skin_; }
     void InitWindow() override { ++initCount; }
     void Notify(const TNotifyUI& msg) override {
         if (!ignored.contains(msg.sType)) {
@@ -112,7 +112,7 @@ protected:
     }
 
 private:
-    QString m_skin;
+    QString skin_;
 };
 
 // Each test gets a fresh resource root and the toolkit's process-wide state back to its

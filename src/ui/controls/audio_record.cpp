@@ -11,24 +11,24 @@ namespace morva::ui {
 CAudioRecordUI::CAudioRecordUI(QWidget* parent) : CLabelUI(parent) {
     // A faint ramp, so an empty strip still reads as a level display.
     for (int i = 0; i < 256; ++i) {
-        m_samples[static_cast<size_t>(i)] = i;
+        samples_[static_cast<size_t>(i)] = i;
     }
 }
 
 int32_t CAudioRecordUI::GetSample(int index) const {
-    return index >= 0 && index < kSampleCount ? m_samples[static_cast<size_t>(index)] : 0;
+    return index >= 0 && index < kSampleCount ? samples_[static_cast<size_t>(index)] : 0;
 }
 
 void CAudioRecordUI::SetSample(int index, int32_t value) {
     if (index >= 0 && index < kSampleCount) {
-        m_samples[static_cast<size_t>(index)] = value;
+        samples_[static_cast<size_t>(index)] = value;
         update();
     }
 }
 
 void CAudioRecordUI::SetSamples(std::span<const int32_t> samples) {
-    const size_t n = std::min(samples.size(), m_samples.size());
-    std::copy_n(samples.begin(), n, m_samples.begin());
+    const size_t n = std::min(samples.size(), samples_.size());
+    std::copy_n(samples.begin(), n, samples_.begin());
     update();
 }
 

@@ -33,7 +33,7 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    std::array<int32_t, kSampleCount> m_samples{};
+    std::array<int32_t, kSampleCount> samples_{};
 };
 
 }  // namespace morva::ui

@@ -30,18 +30,18 @@ int LeadingInt(const QString& value) {
 }  // namespace
 
 void CChartViewUI::AddItem(const QString& label, double value) {
-    m_items.push_back({label, value});
+    items_.push_back({label, value});
     update();
 }
 
 void CChartViewUI::RemoveAllItems() {
-    m_items.clear();
+    items_.clear();
     update();
 }
 
 void CChartViewUI::SetView(int view) {
     if (view == kPie || view == kHistogram) {
-        m_view = view;
+        view_ = view;
         update();
     }
 }
@@ -57,19 +57,19 @@ void CChartViewUI::SetAttribute(const QString& name, const QString& value) {
             SetView(kHistogram);
         }
     } else if (n == u"shadowimage") {
-        m_shadowImage = value;
+        shadowImage_ = value;
     } else if (n == u"pillarimage") {
-        m_pillarImage = value;
+        pillarImage_ = value;
     } else if (n == u"shadowimageheight") {
-        m_shadowHeight = LeadingInt(value);
+        shadowHeight_ = LeadingInt(value);
     } else if (n == u"pillarimagewidth") {
-        m_pillarWidth = LeadingInt(value);
+        pillarWidth_ = LeadingInt(value);
     } else if (n == u"font") {
-        m_chartFont = LeadingInt(value);
+        chartFont_ = LeadingInt(value);
     } else if (n == u"showhtml") {
-        m_showHtml = value == u"true";
+        showHtml_ = value == u"true";
     } else if (n == u"showtext") {
-        m_showText = value == u"true";
+        showText_ = value == u"true";
     } else {
         return;
     }
@@ -87,9 +87,8 @@ void CChartViewUI::paintEvent(QPaintEvent* event) {
     CPlainControlUI::paintEvent(event);
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setFont(m_chartFont >= 0 ? CPaintManagerUI::FontFor(GetManager(), m_chartFont)
-                                     : font());
-    if (m_view == kPie) {
+    painter.setFont(chartFont_ >= 0 ? CPaintManagerUI::FontFor(GetManager(), chartFont_) : font());
+    if (view_ == kPie) {
         PaintPie(painter);
     } else {
         PaintHistogram(painter);
@@ -98,7 +97,7 @@ void CChartViewUI::paintEvent(QPaintEvent* event) {
 
 void CChartViewUI::PaintPie(QPainter& painter) const {
     double total = 0;
-    for (const Item& item : m_items) {
+    for (const Item& item : items_) {
         total += std::max(0.0, item.value);
     }
     if (total <= 0) {
@@ -109,8 +108,8 @@ void CChartViewUI::PaintPie(QPainter& painter) const {
     painter.setPen(Qt::NoPen);
     // From 12 o'clock, clockwise; Qt counts 1/16 degrees counter-clockwise.
     double start = 90.0;
-    for (size_t i = 0; i < m_items.size(); ++i) {
-        const double span = std::max(0.0, m_items[i].value) / total * 360.0;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        const double span = std::max(0.0, items_[i].value) / total * 360.0;
         painter.setBrush(SliceColour(i));
         painter.drawPie(disc, static_cast<int>(std::lround(start * 16)),
                         -static_cast<int>(std::lround(span * 16)));
@@ -119,32 +118,32 @@ void CChartViewUI::PaintPie(QPainter& painter) const {
 }
 
 void CChartViewUI::PaintHistogram(QPainter& painter) {
-    const int band = m_showText ? CPaintManagerUI::Scale(kTextBand) : 0;
+    const int band = showText_ ? CPaintManagerUI::Scale(kTextBand) : 0;
     const int floor = height() - band;
-    if (!m_shadowImage.isEmpty()) {
-        const int shadow = CPaintManagerUI::Scale(m_shadowHeight);
+    if (!shadowImage_.isEmpty()) {
+        const int shadow = CPaintManagerUI::Scale(shadowHeight_);
         const QRect area(0, floor - shadow, width(), shadow);
         // A picture that cannot be drawn is not tried again on every repaint.
-        if (!DrawImageString(painter, area, m_shadowImage)) {
-            m_shadowImage.clear();
+        if (!DrawImageString(painter, area, shadowImage_)) {
+            shadowImage_.clear();
         }
     }
-    if (m_items.empty()) {
+    if (items_.empty()) {
         return;
     }
     double top = 0;
-    for (const Item& item : m_items) {
+    for (const Item& item : items_) {
         top = std::max(top, item.value);
     }
-    const double slot = double(width()) / double(m_items.size());
+    const double slot = double(width()) / double(items_.size());
     const double pillar =
-        m_pillarWidth > 0 ? CPaintManagerUI::Scale(m_pillarWidth) : std::max(1.0, slot / 2);
-    for (size_t i = 0; i < m_items.size(); ++i) {
+        pillarWidth_ > 0 ? CPaintManagerUI::Scale(pillarWidth_) : std::max(1.0, slot / 2);
+    for (size_t i = 0; i < items_.size(); ++i) {
         const double x = slot * double(i) + (slot - pillar) / 2;
-        if (top > 0 && m_items[i].value > 0) {
-            const double h = m_items[i].value / top * floor;
+        if (top > 0 && items_[i].value > 0) {
+            const double h = items_[i].value / top * floor;
             const QRectF bar(x, floor - h, pillar, h);
-            if (!DrawImageString(painter, bar.toRect(), m_pillarImage)) {
+            if (!DrawImageString(painter, bar.toRect(), pillarImage_)) {
                 painter.fillRect(bar, QColor::fromRgba(theme::kAccent));
             }
         }
@@ -152,17 +151,17 @@ void CChartViewUI::PaintHistogram(QPainter& painter) {
             const QRectF cell(slot * double(i), floor, slot, band);
             painter.setPen(GetTextColor().isValid() ? GetTextColor()
                                                     : QColor::fromRgba(theme::kTextSecondary));
-            if (m_showHtml) {
+            if (showHtml_) {
                 QTextDocument doc;
                 doc.setDefaultFont(painter.font());
-                doc.setHtml(m_items[i].label);
+                doc.setHtml(items_[i].label);
                 doc.setTextWidth(cell.width());
                 painter.save();
                 painter.translate(cell.topLeft());
                 doc.drawContents(&painter, QRectF(QPointF(), cell.size()));
                 painter.restore();
             } else {
-                painter.drawText(cell, Qt::AlignCenter, m_items[i].label);
+                painter.drawText(cell, Qt::AlignCenter, items_[i].label);
             }
         }
     }

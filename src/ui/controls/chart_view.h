@@ -26,17 +26,17 @@ public:
 
     void AddItem(const QString& label, double value);
     void RemoveAllItems();
-    const std::vector<Item>& GetItems() const { return m_items; }
+    const std::vector<Item>& GetItems() const { return items_; }
 
-    int GetView() const { return m_view; }
+    int GetView() const { return view_; }
     void SetView(int view);
-    QString GetShadowImage() const { return m_shadowImage; }
-    int GetShadowImageHeight() const { return m_shadowHeight; }
-    QString GetPillarImage() const { return m_pillarImage; }
-    int GetPillarImageWidth() const { return m_pillarWidth; }
-    bool IsShowHtml() const { return m_showHtml; }
-    bool IsShowText() const { return m_showText; }
-    int GetChartFont() const { return m_chartFont; }
+    QString GetShadowImage() const { return shadowImage_; }
+    int GetShadowImageHeight() const { return shadowHeight_; }
+    QString GetPillarImage() const { return pillarImage_; }
+    int GetPillarImageWidth() const { return pillarWidth_; }
+    bool IsShowHtml() const { return showHtml_; }
+    bool IsShowText() const { return showText_; }
+    int GetChartFont() const { return chartFont_; }
 
     // The plain control reads every attribute first, then the chart its own.
     void SetAttribute(const QString& name, const QString& value) override;
@@ -49,15 +49,15 @@ private:
     void PaintHistogram(QPainter& painter);
     QColor SliceColour(size_t index) const;
 
-    std::vector<Item> m_items;
-    int m_view = kPie;
-    QString m_shadowImage;
-    int m_shadowHeight = 0;
-    QString m_pillarImage;
-    int m_pillarWidth = 0;
-    bool m_showHtml = false;
-    bool m_showText = true;
-    int m_chartFont = -1;
+    std::vector<Item> items_;
+    int view_ = kPie;
+    QString shadowImage_;
+    int shadowHeight_ = 0;
+    QString pillarImage_;
+    int pillarWidth_ = 0;
+    bool showHtml_ = false;
+    bool showText_ = true;
+    int chartFont_ = -1;
 };
 
 }  // namespace morva::ui

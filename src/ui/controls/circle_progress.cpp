@@ -11,13 +11,13 @@
 namespace morva::ui {
 
 CCircleProgressUI::CCircleProgressUI(QWidget* parent)
-    : CProgressUI(parent), m_foreColor(QColor::fromRgba(theme::kAccent)) {
+    : CProgressUI(parent), foreColor_(QColor::fromRgba(theme::kAccent)) {
     // The theme's bar background would show as a rectangle around the ring.
     UpdateStyle();
 }
 
 void CCircleProgressUI::SetForeColor(const QColor& color) {
-    m_foreColor = color.isValid() ? color : QColor::fromRgba(theme::kAccent);
+    foreColor_ = color.isValid() ? color : QColor::fromRgba(theme::kAccent);
     update();
 }
 
@@ -79,7 +79,7 @@ void CCircleProgressUI::paintEvent(QPaintEvent*) {
         if (const int sweep = SweepDegrees(); sweep > 0) {
             // Qt turns counter-clockwise from 3 o'clock: -90° is the bottom, a negative span
             // runs clockwise.
-            p.setBrush(m_foreColor);
+            p.setBrush(foreColor_);
             p.drawPie(area, -90 * 16, -sweep * 16);
         }
         const int inset = RingWidth();

@@ -14,7 +14,7 @@ public:
     explicit CCircleProgressUI(QWidget* parent = nullptr);
     QString GetClass() const override { return QStringLiteral("CircleProgress"); }
 
-    QColor GetForeColor() const { return m_foreColor; }
+    QColor GetForeColor() const { return foreColor_; }
     void SetForeColor(const QColor& color);
     QColor GetTrackColor() const;
 
@@ -31,7 +31,7 @@ protected:
     void CollectStyle(StyleRules& rules) const override;
 
 private:
-    QColor m_foreColor;
+    QColor foreColor_;
 };
 
 }  // namespace morva::ui

@@ -28,12 +28,12 @@ bool CCloudShareListItemUI::event(QEvent* event) {
             return true;
         case QEvent::Enter:
             if (IsEnabled()) {
-                m_hot = true;
+                hot_ = true;
                 update();
             }
             break;
         case QEvent::Leave:
-            m_hot = false;
+            hot_ = false;
             update();
             break;
         default:
@@ -44,7 +44,7 @@ bool CCloudShareListItemUI::event(QEvent* event) {
 
 void CCloudShareListItemUI::paintEvent(QPaintEvent* event) {
     CListContainerElementUI::paintEvent(event);
-    if (!m_hot || IsSelected() || GetOwner() == nullptr) {
+    if (!hot_ || IsSelected() || GetOwner() == nullptr) {
         return;
     }
     QPainter painter(this);

@@ -14,14 +14,14 @@ public:
 
     // "itemactivate" when the item is enabled and visible; false otherwise.
     bool Activate();
-    bool IsHot() const { return m_hot; }
+    bool IsHot() const { return hot_; }
 
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    bool m_hot = false;
+    bool hot_ = false;
 };
 
 }  // namespace morva::ui

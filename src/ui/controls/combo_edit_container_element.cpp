@@ -23,9 +23,9 @@ void CComboEditContainerElementUI::DoInit() {
         Add(row);
     }
     // Looked up below this row: every row of the list has parts of the same names.
-    m_text1 = CPaintManagerUI::FindSubControlByName(this, QStringLiteral("text1"));
-    m_text2 = CPaintManagerUI::FindSubControlByName(this, QStringLiteral("text2"));
-    m_delayEdit = CPaintManagerUI::FindSubControlByName(this, QStringLiteral("delay_edit"));
+    text1_ = CPaintManagerUI::FindSubControlByName(this, QStringLiteral("text1"));
+    text2_ = CPaintManagerUI::FindSubControlByName(this, QStringLiteral("text2"));
+    delayEdit_ = CPaintManagerUI::FindSubControlByName(this, QStringLiteral("delay_edit"));
 }
 
 bool CComboEditContainerElementUI::Activate() {
@@ -75,12 +75,12 @@ bool CComboEditContainerElementUI::event(QEvent* event) {
         }
         case QEvent::Enter:
             if (IsEnabled()) {
-                m_hot = true;
+                hot_ = true;
                 update();
             }
             break;
         case QEvent::Leave:
-            m_hot = false;
+            hot_ = false;
             update();
             break;
         default:

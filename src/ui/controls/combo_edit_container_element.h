@@ -17,13 +17,13 @@ public:
 
     // Replaces the children with the row layout and finds its parts in this row.
     void DoInit() override;
-    CControlUI* GetText1() const { return m_text1; }
-    CControlUI* GetText2() const { return m_text2; }
-    CControlUI* GetDelayEdit() const { return m_delayEdit; }
+    CControlUI* GetText1() const { return text1_; }
+    CControlUI* GetText2() const { return text2_; }
+    CControlUI* GetDelayEdit() const { return delayEdit_; }
 
     // "itemactivate" when the row is enabled and visible; false otherwise.
     bool Activate();
-    bool IsHot() const { return m_hot; }
+    bool IsHot() const { return hot_; }
 
     // The row's pictures come from the list, so its own state images are ignored; everything
     // else is read as by a plain container.
@@ -36,10 +36,10 @@ protected:
 private:
     void Press(const QMouseEvent& event);
 
-    CControlUI* m_text1 = nullptr;
-    CControlUI* m_text2 = nullptr;
-    CControlUI* m_delayEdit = nullptr;
-    bool m_hot = false;
+    CControlUI* text1_ = nullptr;
+    CControlUI* text2_ = nullptr;
+    CControlUI* delayEdit_ = nullptr;
+    bool hot_ = false;
 };
 
 }  // namespace morva::ui

@@ -39,38 +39,38 @@ void CDeviceKeyButtonUI::SetAttribute(const QString& name, const QString& value)
 }
 
 void CDeviceKeyButtonUI::SetLightImage(const QString& image) {
-    m_lightImage = image;
+    lightImage_ = image;
     Invalidate();
 }
 
 void CDeviceKeyButtonUI::SetKeysetImage(const QString& image) {
-    m_keysetImage = image;
+    keysetImage_ = image;
     Invalidate();
 }
 
 void CDeviceKeyButtonUI::SetKeyLight(uint32_t colour, int alpha, bool shown) {
-    if (m_lightColour == colour && m_lightAlpha == alpha && m_lightShown == shown) {
+    if (lightColour_ == colour && lightAlpha_ == alpha && lightShown_ == shown) {
         return;
     }
-    m_lightColour = colour;
-    m_lightAlpha = alpha;
-    m_lightShown = shown;
+    lightColour_ = colour;
+    lightAlpha_ = alpha;
+    lightShown_ = shown;
     Invalidate();
 }
 
 void CDeviceKeyButtonUI::SetKeysetImageHidden(bool hidden) {
-    if (m_keysetHidden == hidden) {
+    if (keysetHidden_ == hidden) {
         return;
     }
-    m_keysetHidden = hidden;
+    keysetHidden_ = hidden;
     Invalidate();
 }
 
 void CDeviceKeyButtonUI::SetKeySelected(int selected) {
-    if (m_keySelected == selected) {
+    if (keySelected_ == selected) {
         return;
     }
-    m_keySelected = selected;
+    keySelected_ = selected;
     Invalidate();
 }
 
@@ -99,7 +99,7 @@ const QImage& CDeviceKeyButtonUI::Decoded(Picture& cache, const QString& file,
 
 void CDeviceKeyButtonUI::paintEvent(QPaintEvent* event) {
     CButtonUI::paintEvent(event);
-    if (!m_lightShown && m_keysetHidden && m_keySelected == 0) {
+    if (!lightShown_ && keysetHidden_ && keySelected_ == 0) {
         return;
     }
     QPainter painter(this);
@@ -107,13 +107,13 @@ void CDeviceKeyButtonUI::paintEvent(QPaintEvent* event) {
     const QRectF cell(rect());
     const qreal radius = std::min<qreal>(CPaintManagerUI::Scale(theme::kRadius) / 2.0,
                                          std::min(cell.width(), cell.height()) / 4.0);
-    if (m_lightShown) {
+    if (lightShown_) {
         PaintLight(painter, cell, radius);
     }
-    if (!m_keysetHidden) {
+    if (!keysetHidden_) {
         PaintKeyset(painter, cell);
     }
-    if (m_keySelected != 0) {
+    if (keySelected_ != 0) {
         // Inset by half the pen so the stroke lands on whole pixels at every scale.
         const qreal pen = CPaintManagerUI::Scale(2);
         painter.setPen(QPen(QColor::fromRgba(theme::kAccent), pen));
@@ -124,11 +124,11 @@ void CDeviceKeyButtonUI::paintEvent(QPaintEvent* event) {
 }
 
 void CDeviceKeyButtonUI::PaintLight(QPainter& painter, const QRectF& cell, qreal radius) {
-    const QColor colour = LightColourToQColor(m_lightColour, m_lightAlpha);
-    const QString file = ImageFile(m_lightImage);
+    const QColor colour = LightColourToQColor(lightColour_, lightAlpha_);
+    const QString file = ImageFile(lightImage_);
     if (!file.isEmpty()) {
         const qreal dpr = devicePixelRatioF();
-        QImage tinted = Decoded(m_lightShape, file, (cell.size() * dpr).toSize());
+        QImage tinted = Decoded(lightShape_, file, (cell.size() * dpr).toSize());
         if (!tinted.isNull()) {
             // The picture gives the LED's shape; the colour replaces its pixels.
             QPainter tint(&tinted);
@@ -143,29 +143,29 @@ void CDeviceKeyButtonUI::PaintLight(QPainter& painter, const QRectF& cell, qreal
     // The body and a one-unit rim inside its edge, as paths kept for the cell's size: a wave
     // repaints every LED many times a second, and stroking a rounded outline each time cost
     // more than everything else the cell draws.
-    if (m_lightPathsFor != cell || m_lightPathsRadius != radius) {
+    if (lightPathsFor_ != cell || lightPathsRadius_ != radius) {
         const qreal pen = CPaintManagerUI::Scale(1);
         const qreal inner = std::max<qreal>(0, radius - pen);
-        m_lightBody = QPainterPath();
-        m_lightBody.addRoundedRect(cell, radius, radius);
-        m_lightRim = QPainterPath();
-        m_lightRim.setFillRule(Qt::OddEvenFill);
-        m_lightRim.addRoundedRect(cell, radius, radius);
-        m_lightRim.addRoundedRect(cell.adjusted(pen, pen, -pen, -pen), inner, inner);
-        m_lightPathsFor = cell;
-        m_lightPathsRadius = radius;
+        lightBody_ = QPainterPath();
+        lightBody_.addRoundedRect(cell, radius, radius);
+        lightRim_ = QPainterPath();
+        lightRim_.setFillRule(Qt::OddEvenFill);
+        lightRim_.addRoundedRect(cell, radius, radius);
+        lightRim_.addRoundedRect(cell.adjusted(pen, pen, -pen, -pen), inner, inner);
+        lightPathsFor_ = cell;
+        lightPathsRadius_ = radius;
     }
     QColor rim = colour.lighter(160);
     rim.setAlpha(colour.alpha() / 2);
-    painter.fillPath(m_lightBody, colour);
-    painter.fillPath(m_lightRim, rim);
+    painter.fillPath(lightBody_, colour);
+    painter.fillPath(lightRim_, rim);
 }
 
 void CDeviceKeyButtonUI::PaintKeyset(QPainter& painter, const QRectF& cell) {
-    const QString file = ImageFile(m_keysetImage);
+    const QString file = ImageFile(keysetImage_);
     if (!file.isEmpty()) {
         const qreal dpr = devicePixelRatioF();
-        QImage image = Decoded(m_keysetPicture, file, (cell.size() * dpr).toSize());
+        QImage image = Decoded(keysetPicture_, file, (cell.size() * dpr).toSize());
         if (!image.isNull()) {
             image.setDevicePixelRatio(dpr);
             painter.drawImage(cell, image);

@@ -26,24 +26,24 @@ public:
 
     void SetAttribute(const QString& name, const QString& value) override;
 
-    QString GetLightImage() const { return m_lightImage; }
+    QString GetLightImage() const { return lightImage_; }
     void SetLightImage(const QString& image);
-    QString GetKeysetImage() const { return m_keysetImage; }
+    QString GetKeysetImage() const { return keysetImage_; }
     void SetKeysetImage(const QString& image);
 
     // Repaints the cell only when the light changed: frames arrive every few milliseconds and
     // most of them leave most cells as they were.
     void SetKeyLight(uint32_t colour, int alpha, bool shown);
-    uint32_t GetKeyLightColour() const { return m_lightColour; }
-    int GetKeyLightAlpha() const { return m_lightAlpha; }
-    bool IsKeyLightShown() const { return m_lightShown; }
+    uint32_t GetKeyLightColour() const { return lightColour_; }
+    int GetKeyLightAlpha() const { return lightAlpha_; }
+    bool IsKeyLightShown() const { return lightShown_; }
 
     void SetKeysetImageHidden(bool hidden);
-    bool IsKeysetImageHidden() const { return m_keysetHidden; }
+    bool IsKeysetImageHidden() const { return keysetHidden_; }
 
     // Non-zero: the cell lies in the last rubber-band selection.
     void SetKeySelected(int selected);
-    int IsKeySelected() const { return m_keySelected; }
+    int IsKeySelected() const { return keySelected_; }
 
     // The device page packs its frame's colour bytes (red, green, blue) as
     // byte0 + byte2 * 256 + byte1 * 65536, so green sits highest and blue in the middle.
@@ -67,19 +67,19 @@ private:
     void PaintLight(QPainter& painter, const QRectF& cell, qreal radius);
     void PaintKeyset(QPainter& painter, const QRectF& cell);
 
-    QString m_lightImage;
-    QString m_keysetImage;
-    bool m_lightShown = false;
-    uint32_t m_lightColour = 0x000000FF;
-    int m_lightAlpha = 200;
-    bool m_keysetHidden = true;
-    int m_keySelected = 0;
-    Picture m_lightShape;
-    QRectF m_lightPathsFor;
-    qreal m_lightPathsRadius = 0;
-    QPainterPath m_lightBody;
-    QPainterPath m_lightRim;
-    Picture m_keysetPicture;
+    QString lightImage_;
+    QString keysetImage_;
+    bool lightShown_ = false;
+    uint32_t lightColour_ = 0x000000FF;
+    int lightAlpha_ = 200;
+    bool keysetHidden_ = true;
+    int keySelected_ = 0;
+    Picture lightShape_;
+    QRectF lightPathsFor_;
+    qreal lightPathsRadius_ = 0;
+    QPainterPath lightBody_;
+    QPainterPath lightRim_;
+    Picture keysetPicture_;
 };
 
 }  // namespace morva::ui

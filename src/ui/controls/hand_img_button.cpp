@@ -16,7 +16,7 @@ CHandImgButtonUI::CHandImgButtonUI(QWidget* parent) : CButtonUI(parent) {
 }
 
 void CHandImgButtonUI::SetHandImage(const QString& image) {
-    m_handImage = image;
+    handImage_ = image;
     update();
 }
 
@@ -31,9 +31,9 @@ void CHandImgButtonUI::SetAttribute(const QString& name, const QString& value) {
     if (n == u"handimage") {
         SetHandImage(value);
     } else if (n == u"deletenormalimage") {
-        m_deleteNormal = value;
+        deleteNormal_ = value;
     } else if (n == u"deletehotimage") {
-        m_deleteHot = value;
+        deleteHot_ = value;
     } else {
         CButtonUI::SetAttribute(name, value);
     }
@@ -41,17 +41,17 @@ void CHandImgButtonUI::SetAttribute(const QString& name, const QString& value) {
 
 void CHandImgButtonUI::paintEvent(QPaintEvent* event) {
     CButtonUI::paintEvent(event);
-    if (m_handImage.isEmpty()) {
+    if (handImage_.isEmpty()) {
         return;
     }
     QPainter painter(this);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    DrawImageString(painter, rect(), m_handImage);
+    DrawImageString(painter, rect(), handImage_);
 }
 
 void CHandImgButtonUI::mouseMoveEvent(QMouseEvent* event) {
     const bool overDelete = DeleteArea().contains(event->position().toPoint());
-    m_deleteCurrent = overDelete ? m_deleteHot : m_deleteNormal;
+    deleteCurrent_ = overDelete ? deleteHot_ : deleteNormal_;
     CButtonUI::mouseMoveEvent(event);
     update();
 }

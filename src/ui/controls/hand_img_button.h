@@ -15,12 +15,12 @@ public:
     explicit CHandImgButtonUI(QWidget* parent = nullptr);
     QString GetClass() const override { return QStringLiteral("HandImgButton"); }
 
-    QString GetHandImage() const { return m_handImage; }
+    QString GetHandImage() const { return handImage_; }
     void SetHandImage(const QString& image);
-    QString GetDeleteNormalImage() const { return m_deleteNormal; }
-    QString GetDeleteHotImage() const { return m_deleteHot; }
-    QString GetCurrentDeleteImage() const { return m_deleteCurrent; }
-    bool IsDeleteHidden() const { return m_deleteHidden; }
+    QString GetDeleteNormalImage() const { return deleteNormal_; }
+    QString GetDeleteHotImage() const { return deleteHot_; }
+    QString GetCurrentDeleteImage() const { return deleteCurrent_; }
+    bool IsDeleteHidden() const { return deleteHidden_; }
     // 20 × 20 layout units near the bottom-right corner.
     QRect DeleteArea() const;
 
@@ -32,11 +32,11 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QString m_handImage;
-    QString m_deleteNormal;
-    QString m_deleteHot;
-    QString m_deleteCurrent;
-    bool m_deleteHidden = true;
+    QString handImage_;
+    QString deleteNormal_;
+    QString deleteHot_;
+    QString deleteCurrent_;
+    bool deleteHidden_ = true;
 };
 
 }  // namespace morva::ui

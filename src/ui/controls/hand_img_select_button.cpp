@@ -40,27 +40,27 @@ void CHandImgSelectButtonUI::SetHandImage(const QString& file) {
     if (!size.isValid() || size.isEmpty()) {
         return;
     }
-    m_file = name;
-    m_imageSize = size;
-    m_source = {0, 0, width(), height()};
+    file_ = name;
+    imageSize_ = size;
+    source_ = {0, 0, width(), height()};
     FitSource();
     update();
 }
 
 void CHandImgSelectButtonUI::FitSource() {
-    if (m_file.isEmpty()) {
+    if (file_.isEmpty()) {
         return;
     }
     // The shown part keeps its corner and takes the button's size; a grown button pulls it
     // back inside the picture where the picture is large enough.
-    m_source.right = m_source.left + width();
-    m_source.bottom = m_source.top + height();
-    const int backX = std::clamp(m_source.right - m_imageSize.width(), 0, m_source.left);
-    const int backY = std::clamp(m_source.bottom - m_imageSize.height(), 0, m_source.top);
-    m_source = {m_source.left - backX, m_source.top - backY, m_source.right - backX,
-                m_source.bottom - backY};
-    const bool larger = width() < m_imageSize.width() || height() < m_imageSize.height();
-    m_drawn = larger ? ImageString::Compose(m_file, m_source) : m_file;
+    source_.right = source_.left + width();
+    source_.bottom = source_.top + height();
+    const int backX = std::clamp(source_.right - imageSize_.width(), 0, source_.left);
+    const int backY = std::clamp(source_.bottom - imageSize_.height(), 0, source_.top);
+    source_ = {source_.left - backX, source_.top - backY, source_.right - backX,
+               source_.bottom - backY};
+    const bool larger = width() < imageSize_.width() || height() < imageSize_.height();
+    drawn_ = larger ? ImageString::Compose(file_, source_) : file_;
 }
 
 bool CHandImgSelectButtonUI::SetCursorName(const QString& name) {
@@ -103,11 +103,11 @@ void CHandImgSelectButtonUI::SetAttribute(const QString& name, const QString& va
 
 void CHandImgSelectButtonUI::paintEvent(QPaintEvent* event) {
     CButtonUI::paintEvent(event);
-    if (m_drawn.isEmpty()) {
+    if (drawn_.isEmpty()) {
         return;
     }
     QPainter painter(this);
-    DrawImageString(painter, rect(), m_drawn);
+    DrawImageString(painter, rect(), drawn_);
 }
 
 void CHandImgSelectButtonUI::resizeEvent(QResizeEvent* event) {
@@ -125,9 +125,9 @@ void CHandImgSelectButtonUI::mousePressEvent(QMouseEvent* event) {
     // A drag needs a known start; a press that was refused has none.
     if (isEnabled() && rect().contains(point)) {
         setDown(true);
-        m_captured = true;
-        m_last = point;
-        m_dragging = true;
+        captured_ = true;
+        last_ = point;
+        dragging_ = true;
     }
     event->accept();
 }
@@ -137,7 +137,7 @@ void CHandImgSelectButtonUI::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void CHandImgSelectButtonUI::mouseMoveEvent(QMouseEvent* event) {
-    if (!m_dragging) {
+    if (!dragging_) {
         event->ignore();
         return;
     }
@@ -146,13 +146,13 @@ void CHandImgSelectButtonUI::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CHandImgSelectButtonUI::Pan(const QPoint& to) {
-    if (!m_file.isEmpty()) {
-        PanAxis(to.x() - m_last.x(), m_source.left, m_source.right, m_imageSize.width());
-        PanAxis(to.y() - m_last.y(), m_source.top, m_source.bottom, m_imageSize.height());
-        m_drawn = ImageString::Compose(m_file, m_source);
+    if (!file_.isEmpty()) {
+        PanAxis(to.x() - last_.x(), source_.left, source_.right, imageSize_.width());
+        PanAxis(to.y() - last_.y(), source_.top, source_.bottom, imageSize_.height());
+        drawn_ = ImageString::Compose(file_, source_);
     }
-    m_last = to;
-    if (m_captured) {
+    last_ = to;
+    if (captured_) {
         setDown(rect().contains(to));
     }
     update();
@@ -163,11 +163,11 @@ void CHandImgSelectButtonUI::mouseReleaseEvent(QMouseEvent* event) {
         event->ignore();
         return;
     }
-    if (m_captured) {
+    if (captured_) {
         setDown(false);
-        m_captured = false;
+        captured_ = false;
     }
-    m_dragging = false;
+    dragging_ = false;
     update();
     event->accept();
 }

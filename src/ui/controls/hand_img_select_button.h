@@ -18,13 +18,13 @@ public:
 
     // A picture that cannot be read changes nothing.
     void SetHandImage(const QString& file);
-    QString GetImageFile() const { return m_file; }
-    QSize GetImageSize() const { return m_imageSize; }
+    QString GetImageFile() const { return file_; }
+    QSize GetImageSize() const { return imageSize_; }
     // The image value painted over the button.
-    QString GetDrawnImage() const { return m_drawn; }
+    QString GetDrawnImage() const { return drawn_; }
     // The shown part, in picture pixels; always the button's size.
-    LayoutRect GetSource() const { return m_source; }
-    bool IsDragging() const { return m_dragging; }
+    LayoutRect GetSource() const { return source_; }
+    bool IsDragging() const { return dragging_; }
 
     // "arrow", "ibeam", "wait", "cross", "uparrow", "size", "icon", "sizenwse", "sizenesw",
     // "sizewe", "sizens", "sizeall", "no", "hand"; false for other names (cursor unchanged).
@@ -45,13 +45,13 @@ private:
     void FitSource();
     void Pan(const QPoint& to);
 
-    QString m_file;
-    QString m_drawn;
-    QSize m_imageSize;
-    LayoutRect m_source;
-    bool m_dragging = false;
-    bool m_captured = false;
-    QPoint m_last;
+    QString file_;
+    QString drawn_;
+    QSize imageSize_;
+    LayoutRect source_;
+    bool dragging_ = false;
+    bool captured_ = false;
+    QPoint last_;
 };
 
 }  // namespace morva::ui

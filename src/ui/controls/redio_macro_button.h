@@ -10,13 +10,13 @@ public:
     explicit CRedioMacroButtonUI(QWidget* parent = nullptr) : CButtonUI(parent) {}
     QString GetClass() const override { return QStringLiteral("RedioMacroButton"); }
 
-    QString GetRedioImage() const { return m_redioImage; }
-    void SetRedioImage(const QString& image) { m_redioImage = image; }
+    QString GetRedioImage() const { return redioImage_; }
+    void SetRedioImage(const QString& image) { redioImage_ = image; }
 
     void SetAttribute(const QString& name, const QString& value) override;
 
 private:
-    QString m_redioImage;
+    QString redioImage_;
 };
 
 }  // namespace morva::ui

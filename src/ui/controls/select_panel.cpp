@@ -3,8 +3,8 @@
 #include <QAbstractButton>
 #include <QChildEvent>
 #include <QImageReader>
-#include <QPaintEvent>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 
 #include <algorithm>
@@ -27,14 +27,14 @@ bool Touches(const QRect& band, const QRect& cell) {
 
 class BandOverlay : public QWidget {
 public:
-    explicit BandOverlay(CSelectPanelUI* panel) : QWidget(panel), m_panel(panel) {
+    explicit BandOverlay(CSelectPanelUI* panel) : QWidget(panel), panel_(panel) {
         setAttribute(Qt::WA_TransparentForMouseEvents);
         hide();
     }
 
 protected:
     void paintEvent(QPaintEvent*) override {
-        const QRect band = m_panel->SelectionRect();
+        const QRect band = panel_->SelectionRect();
         const QRectF area(QPointF(band.left(), band.top()), QPointF(band.right(), band.bottom()));
         QColor fill = QColor::fromRgba(theme::kAccent);
         fill.setAlpha(56);
@@ -50,13 +50,13 @@ protected:
     }
 
 private:
-    CSelectPanelUI* m_panel;
+    CSelectPanelUI* panel_;
 };
 
 }  // namespace
 
 CSelectPanelUI::CSelectPanelUI(QWidget* parent) : CVerticalLayoutUI(parent) {
-    m_band = new BandOverlay(this);
+    band_ = new BandOverlay(this);
 }
 
 void CSelectPanelUI::SetAttribute(const QString& name, const QString& value) {
@@ -64,26 +64,26 @@ void CSelectPanelUI::SetAttribute(const QString& name, const QString& value) {
         CVerticalLayoutUI::SetAttribute(name, value);
         return;
     }
-    m_pictureFile = ImageFile(value);
-    m_picture = QImage();
+    pictureFile_ = ImageFile(value);
+    picture_ = QImage();
     update();
 }
 
 void CSelectPanelUI::paintEvent(QPaintEvent* event) {
     CVerticalLayoutUI::paintEvent(event);
-    if (m_pictureFile.isEmpty() || width() <= 0 || height() <= 0)
+    if (pictureFile_.isEmpty() || width() <= 0 || height() <= 0)
         return;
     const qreal dpr = devicePixelRatioF();
     const QSize pixels = (QSizeF(size()) * dpr).toSize();
-    if (m_picture.size() != pixels) {
-        QImageReader reader(m_pictureFile);
+    if (picture_.size() != pixels) {
+        QImageReader reader(pictureFile_);
         reader.setScaledSize(pixels);
-        m_picture = reader.read();
-        m_picture.setDevicePixelRatio(dpr);
+        picture_ = reader.read();
+        picture_.setDevicePixelRatio(dpr);
     }
     QPainter painter(this);
     painter.setClipRegion(event->region());
-    painter.drawImage(QPoint(0, 0), m_picture);
+    painter.drawImage(QPoint(0, 0), picture_);
 }
 
 void CSelectPanelUI::childEvent(QChildEvent* event) {
@@ -97,7 +97,7 @@ void CSelectPanelUI::childEvent(QChildEvent* event) {
 
 bool CSelectPanelUI::eventFilter(QObject* watched, QEvent* event) {
     auto* child = qobject_cast<QWidget*>(watched);
-    if (child == nullptr || child == m_band || child->parentWidget() != this) {
+    if (child == nullptr || child == band_ || child->parentWidget() != this) {
         return CVerticalLayoutUI::eventFilter(watched, event);
     }
     switch (event->type()) {
@@ -124,7 +124,7 @@ bool CSelectPanelUI::eventFilter(QObject* watched, QEvent* event) {
         default:
             if (mouse->button() == Qt::LeftButton) {
                 // A drag that ends over the pressed cell is a selection, not a click of it.
-                if (auto* button = qobject_cast<QAbstractButton*>(child); button && m_dragging) {
+                if (auto* button = qobject_cast<QAbstractButton*>(child); button && dragging_) {
                     button->setDown(false);
                 }
                 Release();
@@ -160,7 +160,7 @@ void CSelectPanelUI::mouseReleaseEvent(QMouseEvent* event) {
 
 void CSelectPanelUI::resizeEvent(QResizeEvent* event) {
     CVerticalLayoutUI::resizeEvent(event);
-    m_band->setGeometry(rect());
+    band_->setGeometry(rect());
 }
 
 // Events a child ignores travel on to the panel after its filter saw them, so each step must
@@ -169,38 +169,37 @@ void CSelectPanelUI::Press(const QPoint& point) {
     if (!isEnabled()) {
         return;
     }
-    m_mouseDown = 1;
-    m_start = point;
+    mouseDown_ = 1;
+    start_ = point;
 }
 
 void CSelectPanelUI::Move(const QPoint& point) {
-    if (m_mouseDown != 0) {
-        m_dragging = true;
+    if (mouseDown_ != 0) {
+        dragging_ = true;
     }
-    if (!m_dragging) {
+    if (!dragging_) {
         return;
     }
-    m_current = point;
-    m_selection.setCoords(
-        std::min(m_start.x(), m_current.x()), std::min(m_start.y(), m_current.y()),
-        std::max(m_start.x(), m_current.x()), std::max(m_start.y(), m_current.y()));
-    if (!m_band->isVisible()) {
-        m_band->setGeometry(rect());
-        m_band->raise();
-        m_band->show();
+    current_ = point;
+    selection_.setCoords(std::min(start_.x(), current_.x()), std::min(start_.y(), current_.y()),
+                         std::max(start_.x(), current_.x()), std::max(start_.y(), current_.y()));
+    if (!band_->isVisible()) {
+        band_->setGeometry(rect());
+        band_->raise();
+        band_->show();
     }
-    m_band->update();
+    band_->update();
 }
 
 void CSelectPanelUI::Release() {
-    m_mouseDown = 0;
-    if (!m_dragging) {
+    mouseDown_ = 0;
+    if (!dragging_) {
         return;
     }
-    m_dragging = false;
-    m_start = m_current;
+    dragging_ = false;
+    start_ = current_;
     ApplySelection();
-    m_band->hide();
+    band_->hide();
     update();
     // Last: a handler may remove this panel.
     SendNotify(kNotifyClickSelectEnd);
@@ -213,7 +212,7 @@ void CSelectPanelUI::ApplySelection() {
             continue;
         }
         if (auto* key = dynamic_cast<CDeviceKeyButtonUI*>(control)) {
-            key->SetKeySelected(Touches(m_selection, control->GetPos()) ? 1 : 0);
+            key->SetKeySelected(Touches(selection_, control->GetPos()) ? 1 : 0);
         }
     }
 }

@@ -19,13 +19,13 @@ public:
     explicit CSelectPanelUI(QWidget* parent = nullptr);
     QString GetClass() const override { return QStringLiteral("SelectPanel"); }
 
-    // "bkimage" is drawn by the panel itself (see m_picture).
+    // "bkimage" is drawn by the panel itself (see picture_).
     void SetAttribute(const QString& name, const QString& value) override;
-    const QString& PictureFile() const { return m_pictureFile; }
+    const QString& PictureFile() const { return pictureFile_; }
 
-    bool IsDragging() const { return m_dragging; }
+    bool IsDragging() const { return dragging_; }
     // Panel coordinates; left()/top()/right()/bottom() are the band's corner points as dragged.
-    QRect SelectionRect() const { return m_selection; }
+    QRect SelectionRect() const { return selection_; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -42,17 +42,17 @@ private:
     void Release();
     void ApplySelection();
 
-    int m_mouseDown = 0;
-    bool m_dragging = false;
-    QPoint m_start;
-    QPoint m_current;
-    QRect m_selection;
+    int mouseDown_ = 0;
+    bool dragging_ = false;
+    QPoint start_;
+    QPoint current_;
+    QRect selection_;
     // Drawn above the children while dragging; owned as a Qt child.
-    QWidget* m_band = nullptr;
+    QWidget* band_ = nullptr;
     // The device picture, decoded once per size: a style-sheet image is scaled from the file
     // for every cell that repaints above it, which cost most of a playing effect's time.
-    QString m_pictureFile;
-    QImage m_picture;
+    QString pictureFile_;
+    QImage picture_;
 };
 
 }  // namespace morva::ui

@@ -12,7 +12,7 @@ void CWndUI::SetHostedWidget(QWidget* widget) {
     if (widget != nullptr && (widget == this || widget->isAncestorOf(this))) {
         return;
     }
-    m_hosted = widget;
+    hosted_ = widget;
     WatchAncestors();
     Sync();
 }
@@ -57,19 +57,19 @@ void CWndUI::changeEvent(QEvent* event) {
 }
 
 void CWndUI::WatchAncestors() {
-    for (const QPointer<QWidget>& w : m_watched) {
+    for (const QPointer<QWidget>& w : watched_) {
         if (w != nullptr) {
             w->removeEventFilter(this);
         }
     }
-    m_watched.clear();
-    if (m_hosted == nullptr) {
+    watched_.clear();
+    if (hosted_ == nullptr) {
         return;
     }
     // Moving an ancestor moves this control on screen without a move event of its own.
     for (QWidget* w = parentWidget(); w != nullptr; w = w->parentWidget()) {
         w->installEventFilter(this);
-        m_watched.emplace_back(w);
+        watched_.emplace_back(w);
         if (w->isWindow()) {
             break;
         }
@@ -84,7 +84,7 @@ bool CWndUI::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void CWndUI::Sync() {
-    QWidget* hosted = m_hosted;
+    QWidget* hosted = hosted_;
     if (hosted == nullptr) {
         return;
     }

@@ -22,7 +22,7 @@ public:
 
     // Not owned; null stops hosting. The hosted widget is placed at once.
     void SetHostedWidget(QWidget* widget);
-    QWidget* GetHostedWidget() const { return m_hosted; }
+    QWidget* GetHostedWidget() const { return hosted_; }
     // Wraps a foreign window in a container owned by this control and hosts that.
     QWidget* SetHostedWindow(QWindow* window);
 
@@ -40,8 +40,8 @@ private:
     void Sync();
     void WatchAncestors();
 
-    QPointer<QWidget> m_hosted;
-    std::vector<QPointer<QWidget>> m_watched;
+    QPointer<QWidget> hosted_;
+    std::vector<QPointer<QWidget>> watched_;
 };
 
 }  // namespace morva::ui

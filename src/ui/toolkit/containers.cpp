@@ -28,23 +28,23 @@ void InitIfAttached(CControlUI* control) {
 CContainerUI::CContainerUI(QWidget* parent) : CContainerUI(Arrange::Stack, parent) {}
 
 CContainerUI::CContainerUI(Arrange arrange, QWidget* parent)
-    : QWidget(parent), CControlUI(this), m_arrange(arrange) {}
+    : QWidget(parent), CControlUI(this), arrange_(arrange) {}
 
 int CContainerUI::GetCount() const {
-    return static_cast<int>(m_items.size());
+    return static_cast<int>(items_.size());
 }
 
 CControlUI* CContainerUI::GetItemAt(int index) const {
     if (index < 0 || index >= GetCount()) {
         return nullptr;
     }
-    return m_items[static_cast<size_t>(index)].control;
+    return items_[static_cast<size_t>(index)].control;
 }
 
 int CContainerUI::GetItemIndex(const CControlUI* control) const {
-    const auto it = std::find_if(m_items.begin(), m_items.end(),
+    const auto it = std::find_if(items_.begin(), items_.end(),
                                  [&](const Item& item) { return item.control == control; });
-    return it == m_items.end() ? -1 : static_cast<int>(it - m_items.begin());
+    return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
 }
 
 bool CContainerUI::Add(CControlUI* control) {
@@ -61,7 +61,7 @@ bool CContainerUI::AddAt(CControlUI* control, int index) {
         widget->setParent(this);
     }
     widget->setVisible(control->IsVisible());
-    m_items.insert(m_items.begin() + index, Item{control, widget});
+    items_.insert(items_.begin() + index, Item{control, widget});
     InitIfAttached(control);
     Relayout();
     return true;
@@ -76,15 +76,15 @@ bool CContainerUI::RemoveAt(int index, bool doNotDestroy) {
     if (control == nullptr) {
         return false;
     }
-    m_items.erase(m_items.begin() + index);
+    items_.erase(items_.begin() + index);
     control->Detach(doNotDestroy);
     Relayout();
     return true;
 }
 
 void CContainerUI::RemoveAll() {
-    const std::vector<Item> items = std::move(m_items);
-    m_items.clear();
+    const std::vector<Item> items = std::move(items_);
+    items_.clear();
     for (const Item& item : items) {
         if (item.widget) {
             item.control->Detach(false);
@@ -93,12 +93,12 @@ void CContainerUI::RemoveAll() {
 }
 
 void CContainerUI::SetInset(const QMargins& inset) {
-    m_inset = inset;
+    inset_ = inset;
     Relayout();
 }
 
 void CContainerUI::SetChildPadding(int padding) {
-    m_childPadding = std::max(0, padding);
+    childPadding_ = std::max(0, padding);
     Relayout();
 }
 
@@ -127,11 +127,11 @@ void CContainerUI::childEvent(QChildEvent* event) {
     // A child deleted or moved elsewhere behind our back leaves the item list.
     if (event->type() == QEvent::ChildRemoved) {
         const QObject* child = event->child();
-        const auto before = m_items.size();
-        std::erase_if(m_items, [&](const Item& item) {
+        const auto before = items_.size();
+        std::erase_if(items_, [&](const Item& item) {
             return static_cast<const QObject*>(item.widget.data()) == child || !item.widget;
         });
-        if (m_items.size() != before) {
+        if (items_.size() != before) {
             Relayout();
         }
     }
@@ -139,9 +139,9 @@ void CContainerUI::childEvent(QChildEvent* event) {
 }
 
 void CContainerUI::Relayout() {
-    const QRect area = rect().marginsRemoved(Scaled(m_inset));
+    const QRect area = rect().marginsRemoved(Scaled(inset_));
     std::vector<CControlUI*> flow;
-    for (const Item& item : m_items) {
+    for (const Item& item : items_) {
         CControlUI* c = item.control;
         if (!item.widget || !c->IsVisible()) {
             continue;
@@ -161,7 +161,7 @@ void CContainerUI::Relayout() {
         return;
     }
 
-    if (m_arrange == Arrange::Stack) {
+    if (arrange_ == Arrange::Stack) {
         for (CControlUI* c : flow) {
             const QRect r = area.marginsRemoved(Scaled(c->GetPadding()));
             const int w =
@@ -174,8 +174,8 @@ void CContainerUI::Relayout() {
     }
 
     // Written for the vertical flow; the horizontal one swaps the axes.
-    const bool vertical = m_arrange == Arrange::Vertical;
-    const int gap = CPaintManagerUI::Scale(m_childPadding);
+    const bool vertical = arrange_ == Arrange::Vertical;
+    const int gap = CPaintManagerUI::Scale(childPadding_);
     const int along = vertical ? area.height() : area.width();
     const int across = vertical ? area.width() : area.height();
     auto fixedAlong = [&](const CControlUI* c) {
@@ -247,7 +247,7 @@ bool CTabLayoutUI::AddAt(CControlUI* control, int index) {
         return false;
     }
     const int at = insertWidget(std::clamp(index, 0, GetCount()), control->GetWidget());
-    if (at == m_pendingSelect) {
+    if (at == pendingSelect_) {
         setCurrentIndex(at);
     }
     InitIfAttached(control);
@@ -289,11 +289,11 @@ bool CTabLayoutUI::SelectItem(const CControlUI* page) {
 void CTabLayoutUI::SetAttribute(const QString& name, const QString& value) {
     const QString n = name.toLower();
     if (n == u"selectedid") {
-        m_pendingSelect = attr::ParseInt(value, -1);
-        SelectItem(m_pendingSelect);
+        pendingSelect_ = attr::ParseInt(value, -1);
+        SelectItem(pendingSelect_);
     } else if (n == u"inset") {
-        m_inset = attr::ParseMargins(value);
-        setContentsMargins(Scaled(m_inset));
+        inset_ = attr::ParseMargins(value);
+        setContentsMargins(Scaled(inset_));
     } else {
         CControlUI::SetAttribute(name, value);
     }
@@ -301,7 +301,7 @@ void CTabLayoutUI::SetAttribute(const QString& name, const QString& value) {
 
 void CTabLayoutUI::ApplyScale() {
     CControlUI::ApplyScale();
-    setContentsMargins(Scaled(m_inset));
+    setContentsMargins(Scaled(inset_));
 }
 
 }  // namespace morva::ui

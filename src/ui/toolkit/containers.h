@@ -37,9 +37,9 @@ public:
     bool RemoveAt(int index, bool doNotDestroy = false) override;
     void RemoveAll() override;
 
-    QMargins GetInset() const { return m_inset; }
+    QMargins GetInset() const { return inset_; }
     void SetInset(const QMargins& inset);
-    int GetChildPadding() const { return m_childPadding; }
+    int GetChildPadding() const { return childPadding_; }
     void SetChildPadding(int padding);
 
     void SetAttribute(const QString& name, const QString& value) override;
@@ -58,10 +58,10 @@ private:
         QPointer<QWidget> widget;
     };
 
-    Arrange m_arrange;
-    std::vector<Item> m_items;
-    QMargins m_inset;
-    int m_childPadding = 0;
+    Arrange arrange_;
+    std::vector<Item> items_;
+    QMargins inset_;
+    int childPadding_ = 0;
 };
 
 class CVerticalLayoutUI : public CContainerUI {
@@ -102,9 +102,9 @@ public:
     void ApplyScale() override;
 
 private:
-    QMargins m_inset;
+    QMargins inset_;
     // `selectedid` is read before the pages exist.
-    int m_pendingSelect = -1;
+    int pendingSelect_ = -1;
 };
 
 }  // namespace morva::ui

@@ -90,42 +90,42 @@ QString ImageRule(const QString& file) {
 
 }  // namespace
 
-CControlUI::CControlUI(QWidget* self) : m_widget(self) {
-    m_widget->installEventFilter(&SharedFilter());
+CControlUI::CControlUI(QWidget* self) : widget_(self) {
+    widget_->installEventFilter(&SharedFilter());
 }
 
 CControlUI::~CControlUI() {
     // The Qt part outlives this one: keep the filter from seeing a half-destroyed control.
-    m_widget->removeEventFilter(&SharedFilter());
+    widget_->removeEventFilter(&SharedFilter());
 }
 
 void CControlUI::SetName(const QString& name) {
-    m_name = name;
-    m_widget->setObjectName(name);
+    name_ = name;
+    widget_->setObjectName(name);
 }
 
 void CControlUI::SetText(const QString& text) {
-    m_textKey = text;
-    m_shownText = Resolve(text);
-    ShowText(m_shownText);
+    textKey_ = text;
+    shownText_ = Resolve(text);
+    ShowText(shownText_);
 }
 
 void CControlUI::SetToolTip(const QString& text) {
-    m_toolTipKey = text;
-    m_widget->setToolTip(Resolve(text));
+    toolTipKey_ = text;
+    widget_->setToolTip(Resolve(text));
 }
 
 QString CControlUI::GetToolTip() const {
-    return m_widget->toolTip();
+    return widget_->toolTip();
 }
 
 void CControlUI::RefreshText() {
-    if (!m_textKey.isEmpty()) {
-        m_shownText = Resolve(m_textKey);
-        ShowText(m_shownText);
+    if (!textKey_.isEmpty()) {
+        shownText_ = Resolve(textKey_);
+        ShowText(shownText_);
     }
-    if (!m_toolTipKey.isEmpty()) {
-        m_widget->setToolTip(Resolve(m_toolTipKey));
+    if (!toolTipKey_.isEmpty()) {
+        widget_->setToolTip(Resolve(toolTipKey_));
     }
 }
 
@@ -136,121 +136,121 @@ QString CControlUI::Resolve(const QString& key) const {
 }
 
 void CControlUI::SetVisible(bool visible) {
-    if (m_visible == visible) {
+    if (visible_ == visible) {
         return;
     }
-    m_visible = visible;
+    visible_ = visible;
     // A control without a parent is shown when it is added somewhere, never as a window.
-    if (m_widget->parentWidget() != nullptr || !visible) {
-        m_widget->setVisible(visible);
+    if (widget_->parentWidget() != nullptr || !visible) {
+        widget_->setVisible(visible);
     }
     RelayoutParent();
 }
 
 bool CControlUI::IsEnabled() const {
-    return !m_widget->testAttribute(Qt::WA_ForceDisabled);
+    return !widget_->testAttribute(Qt::WA_ForceDisabled);
 }
 
 void CControlUI::SetEnabled(bool enabled) {
-    m_widget->setEnabled(enabled);
+    widget_->setEnabled(enabled);
 }
 
 void CControlUI::SetFocus() {
-    m_widget->setFocus(Qt::OtherFocusReason);
+    widget_->setFocus(Qt::OtherFocusReason);
 }
 
 void CControlUI::SetFixedWidth(int width) {
-    m_fixedWidth = std::max(0, width);
+    fixedWidth_ = std::max(0, width);
     RelayoutParent();
 }
 
 void CControlUI::SetFixedHeight(int height) {
-    m_fixedHeight = std::max(0, height);
+    fixedHeight_ = std::max(0, height);
     RelayoutParent();
 }
 
 void CControlUI::SetPadding(const QMargins& padding) {
-    m_padding = padding;
+    padding_ = padding;
     RelayoutParent();
 }
 
 void CControlUI::SetFloat(bool isFloat) {
-    m_float = isFloat;
+    float_ = isFloat;
     RelayoutParent();
 }
 
 void CControlUI::SetFloatPos(const LayoutRect& pos) {
-    m_floatPos = pos;
+    floatPos_ = pos;
     RelayoutParent();
 }
 
 QRect CControlUI::GetPos() const {
-    return m_widget->geometry();
+    return widget_->geometry();
 }
 
 void CControlUI::SetBkColor(const QColor& color) {
-    m_bkColor = color;
+    bkColor_ = color;
     UpdateStyle();
 }
 
 void CControlUI::SetTextColor(const QColor& color) {
-    m_textColor = color;
+    textColor_ = color;
     UpdateStyle();
 }
 
 void CControlUI::SetBorderColor(const QColor& color) {
-    m_borderColor = color;
+    borderColor_ = color;
     UpdateStyle();
 }
 
 void CControlUI::SetBorderSize(int size) {
-    m_borderSize = size;
+    borderSize_ = size;
     UpdateStyle();
 }
 
 void CControlUI::SetBorderRound(int radius) {
-    m_borderRound = radius;
+    borderRound_ = radius;
     UpdateStyle();
 }
 
 void CControlUI::SetBkImage(const QString& image) {
-    m_bkImage = image;
+    bkImage_ = image;
     UpdateStyle();
 }
 
 void CControlUI::SetNormalImage(const QString& image) {
-    m_normalImage = image;
+    normalImage_ = image;
     UpdateStyle();
 }
 
 void CControlUI::SetHotImage(const QString& image) {
-    m_hotImage = image;
+    hotImage_ = image;
     UpdateStyle();
 }
 
 void CControlUI::SetPushedImage(const QString& image) {
-    m_pushedImage = image;
+    pushedImage_ = image;
     UpdateStyle();
 }
 
 void CControlUI::SetSelectedImage(const QString& image) {
-    m_selectedImage = image;
+    selectedImage_ = image;
     UpdateStyle();
 }
 
 void CControlUI::SetDisabledImage(const QString& image) {
-    m_disabledImage = image;
+    disabledImage_ = image;
     UpdateStyle();
 }
 
 void CControlUI::SetFont(int id) {
-    m_fontId = id;
+    fontId_ = id;
     ApplyFont();
 }
 
 void CControlUI::ApplyFont() {
-    if (m_fontId >= 0) {
-        m_widget->setFont(CPaintManagerUI::FontFor(GetManager(), m_fontId));
+    if (fontId_ >= 0) {
+        widget_->setFont(CPaintManagerUI::FontFor(GetManager(), fontId_));
     }
 }
 
@@ -283,10 +283,10 @@ void CControlUI::SetAttribute(const QString& name, const QString& value) {
     } else if (n == u"textcolor") {
         SetTextColor(attr::ParseColor(value));
     } else if (n == u"hottextcolor") {
-        m_hotTextColor = attr::ParseColor(value);
+        hotTextColor_ = attr::ParseColor(value);
         UpdateStyle();
     } else if (n == u"disabledtextcolor") {
-        m_disabledTextColor = attr::ParseColor(value);
+        disabledTextColor_ = attr::ParseColor(value);
         UpdateStyle();
     } else if (n == u"bordercolor") {
         SetBorderColor(attr::ParseColor(value));
@@ -310,21 +310,21 @@ void CControlUI::SetAttribute(const QString& name, const QString& value) {
         SetFont(attr::ParseInt(value, -1));
     } else if (n == u"align" || n == u"valign") {
         const Qt::Alignment a = attr::ParseAlign(value);
-        const Qt::Alignment keep = n == u"align" ? (m_align & Qt::AlignVertical_Mask)
-                                                 : (m_align & Qt::AlignHorizontal_Mask);
-        m_align = keep | a;
+        const Qt::Alignment keep =
+            n == u"align" ? (align_ & Qt::AlignVertical_Mask) : (align_ & Qt::AlignHorizontal_Mask);
+        align_ = keep | a;
         ApplyTextAlign();
         UpdateStyle();
     } else if (n == u"menu") {
-        m_menuNotify = attr::ParseBool(value);
+        menuNotify_ = attr::ParseBool(value);
     } else if (n == u"mouse") {
-        m_widget->setAttribute(Qt::WA_TransparentForMouseEvents, !attr::ParseBool(value));
+        widget_->setAttribute(Qt::WA_TransparentForMouseEvents, !attr::ParseBool(value));
     }
 }
 
 CPaintManagerUI* CControlUI::GetManager() const {
-    for (QWidget* w = m_widget; w != nullptr; w = w->parentWidget()) {
-        if (auto* c = dynamic_cast<CControlUI*>(w); c != nullptr && c->m_removed) {
+    for (QWidget* w = widget_; w != nullptr; w = w->parentWidget()) {
+        if (auto* c = dynamic_cast<CControlUI*>(w); c != nullptr && c->removed_) {
             return nullptr;
         }
         if (CPaintManagerUI* pm = CPaintManagerUI::FromHost(w)) {
@@ -338,10 +338,10 @@ CPaintManagerUI* CControlUI::GetManager() const {
 }
 
 CControlUI* CControlUI::GetParent() const {
-    if (m_widget->isWindow()) {
+    if (widget_->isWindow()) {
         return nullptr;
     }
-    for (QWidget* w = m_widget->parentWidget(); w != nullptr; w = w->parentWidget()) {
+    for (QWidget* w = widget_->parentWidget(); w != nullptr; w = w->parentWidget()) {
         if (auto* c = dynamic_cast<CControlUI*>(w)) {
             return c;
         }
@@ -360,13 +360,13 @@ void CControlUI::SendNotify(const QString& type, intptr_t wParam, intptr_t lPara
 
 void CControlUI::Detach(bool doNotDestroy) {
     if (doNotDestroy) {
-        m_widget->setParent(nullptr);
+        widget_->setParent(nullptr);
         return;
     }
     CPaintManagerUI::KillTimer(this);
-    m_removed = true;
-    m_widget->hide();
-    m_widget->deleteLater();
+    removed_ = true;
+    widget_->hide();
+    widget_->deleteLater();
 }
 
 void CControlUI::OnTimer(int id) {
@@ -389,32 +389,32 @@ void CControlUI::RelayoutParent() {
 
 void CControlUI::CollectStyle(StyleRules& rules) const {
     QStringList& plain = rules[QString()];
-    if (m_bkColor.isValid()) {
-        plain << QStringLiteral("background-color: ") + Css(m_bkColor);
+    if (bkColor_.isValid()) {
+        plain << QStringLiteral("background-color: ") + Css(bkColor_);
     }
-    if (m_textColor.isValid()) {
-        plain << QStringLiteral("color: ") + Css(m_textColor);
+    if (textColor_.isValid()) {
+        plain << QStringLiteral("color: ") + Css(textColor_);
     }
-    if (m_borderSize > 0 || (m_borderSize < 0 && m_borderColor.isValid())) {
-        const int width = CPaintManagerUI::Scale(m_borderSize > 0 ? m_borderSize : 1);
-        const QColor color = m_borderColor.isValid() ? m_borderColor : QColor(0x34, 0x39, 0x44);
+    if (borderSize_ > 0 || (borderSize_ < 0 && borderColor_.isValid())) {
+        const int width = CPaintManagerUI::Scale(borderSize_ > 0 ? borderSize_ : 1);
+        const QColor color = borderColor_.isValid() ? borderColor_ : QColor(0x34, 0x39, 0x44);
         plain << QStringLiteral("border: %1px solid %2").arg(width).arg(Css(color));
-    } else if (m_borderSize == 0) {
+    } else if (borderSize_ == 0) {
         plain << QStringLiteral("border: none");
     }
-    if (m_borderRound >= 0) {
-        plain << QStringLiteral("border-radius: %1px").arg(CPaintManagerUI::Scale(m_borderRound));
+    if (borderRound_ >= 0) {
+        plain << QStringLiteral("border-radius: %1px").arg(CPaintManagerUI::Scale(borderRound_));
     }
     // A state image replaces the background image: both would draw as the border image.
-    const QString normal = ImageFile(m_normalImage.isEmpty() ? m_bkImage : m_normalImage);
+    const QString normal = ImageFile(normalImage_.isEmpty() ? bkImage_ : normalImage_);
     if (!normal.isEmpty()) {
         plain << ImageRule(normal);
     }
     const std::pair<const char*, const QString*> states[] = {
-        {":hover", &m_hotImage},
-        {":pressed", &m_pushedImage},
-        {":checked", &m_selectedImage},
-        {":disabled", &m_disabledImage},
+        {":hover", &hotImage_},
+        {":pressed", &pushedImage_},
+        {":checked", &selectedImage_},
+        {":disabled", &disabledImage_},
     };
     for (const auto& [state, image] : states) {
         const QString file = ImageFile(*image);
@@ -422,11 +422,11 @@ void CControlUI::CollectStyle(StyleRules& rules) const {
             rules[QString::fromLatin1(state)] << ImageRule(file);
         }
     }
-    if (m_hotTextColor.isValid()) {
-        rules[QStringLiteral(":hover")] << QStringLiteral("color: ") + Css(m_hotTextColor);
+    if (hotTextColor_.isValid()) {
+        rules[QStringLiteral(":hover")] << QStringLiteral("color: ") + Css(hotTextColor_);
     }
-    if (m_disabledTextColor.isValid()) {
-        rules[QStringLiteral(":disabled")] << QStringLiteral("color: ") + Css(m_disabledTextColor);
+    if (disabledTextColor_.isValid()) {
+        rules[QStringLiteral(":disabled")] << QStringLiteral("color: ") + Css(disabledTextColor_);
     }
 }
 
@@ -437,18 +437,18 @@ void CControlUI::UpdateStyle() {
     for (const auto& [state, declarations] : rules) {
         any = any || !declarations.isEmpty();
     }
-    if (!any && !m_styled) {
+    if (!any && !styled_) {
         return;
     }
-    if (!m_styled) {
+    if (!styled_) {
         // Our own rules must not cascade into child widgets: select this widget alone.
         static int nextId = 0;
-        m_widget->setProperty("mvid", ++nextId);
-        m_widget->setAttribute(Qt::WA_StyledBackground);
-        m_styled = true;
+        widget_->setProperty("mvid", ++nextId);
+        widget_->setAttribute(Qt::WA_StyledBackground);
+        styled_ = true;
     }
     const QString selector =
-        QStringLiteral("*[mvid=\"%1\"]").arg(m_widget->property("mvid").toInt());
+        QStringLiteral("*[mvid=\"%1\"]").arg(widget_->property("mvid").toInt());
     // Later rules win: states in the order hover, pressed, checked, disabled.
     static const char* const order[] = {"", ":hover", ":pressed", ":checked", ":disabled"};
     QString sheet;
@@ -467,7 +467,7 @@ void CControlUI::UpdateStyle() {
                      QStringLiteral("; }\n");
         }
     }
-    m_widget->setStyleSheet(sheet);
+    widget_->setStyleSheet(sheet);
 }
 
 QString CControlUI::ImageFile(const QString& value) {

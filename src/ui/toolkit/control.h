@@ -77,56 +77,56 @@ public:
     CControlUI& operator=(const CControlUI&) = delete;
     virtual ~CControlUI();
 
-    QWidget* GetWidget() const { return m_widget; }
+    QWidget* GetWidget() const { return widget_; }
     virtual QString GetClass() const = 0;
 
-    QString GetName() const { return m_name; }
+    QString GetName() const { return name_; }
     void SetName(const QString& name);
-    QString GetUserData() const { return m_userData; }
-    void SetUserData(const QString& data) { m_userData = data; }
-    intptr_t GetTag() const { return m_tag; }
-    void SetTag(intptr_t tag) { m_tag = tag; }
+    QString GetUserData() const { return userData_; }
+    void SetUserData(const QString& data) { userData_ = data; }
+    intptr_t GetTag() const { return tag_; }
+    void SetTag(intptr_t tag) { tag_ = tag; }
 
     // Texts are kept as written (usually a language key) and shown resolved through the
     // window's language resolver. GetText is the text as shown.
     virtual void SetText(const QString& text);
-    virtual QString GetText() const { return m_shownText; }
-    QString GetTextKey() const { return m_textKey; }
+    virtual QString GetText() const { return shownText_; }
+    QString GetTextKey() const { return textKey_; }
     void SetToolTip(const QString& text);
     QString GetToolTip() const;
-    QString GetToolTipKey() const { return m_toolTipKey; }
+    QString GetToolTipKey() const { return toolTipKey_; }
     // Resolves text and tool tip again (after the language changed).
     virtual void RefreshText();
 
     // The control's own flags, independent of its ancestors.
-    bool IsVisible() const { return m_visible; }
+    bool IsVisible() const { return visible_; }
     virtual void SetVisible(bool visible = true);
     bool IsEnabled() const;
     virtual void SetEnabled(bool enabled = true);
     void SetFocus();
 
-    int GetFixedWidth() const { return m_fixedWidth; }
+    int GetFixedWidth() const { return fixedWidth_; }
     void SetFixedWidth(int width);
-    int GetFixedHeight() const { return m_fixedHeight; }
+    int GetFixedHeight() const { return fixedHeight_; }
     void SetFixedHeight(int height);
-    QMargins GetPadding() const { return m_padding; }
+    QMargins GetPadding() const { return padding_; }
     void SetPadding(const QMargins& padding);
-    bool IsFloat() const { return m_float; }
+    bool IsFloat() const { return float_; }
     void SetFloat(bool isFloat);
-    LayoutRect GetFloatPos() const { return m_floatPos; }
+    LayoutRect GetFloatPos() const { return floatPos_; }
     void SetFloatPos(const LayoutRect& pos);
     // Geometry in pixels, relative to the parent widget.
     QRect GetPos() const;
 
-    QColor GetBkColor() const { return m_bkColor; }
+    QColor GetBkColor() const { return bkColor_; }
     void SetBkColor(const QColor& color);
-    QColor GetTextColor() const { return m_textColor; }
+    QColor GetTextColor() const { return textColor_; }
     void SetTextColor(const QColor& color);
     void SetBorderColor(const QColor& color);
     void SetBorderSize(int size);
     void SetBorderRound(int radius);
     // Image names as written; files are looked up under the resource root.
-    QString GetBkImage() const { return m_bkImage; }
+    QString GetBkImage() const { return bkImage_; }
     void SetBkImage(const QString& image);
     void SetNormalImage(const QString& image);
     void SetHotImage(const QString& image);
@@ -134,9 +134,9 @@ public:
     void SetSelectedImage(const QString& image);
     void SetDisabledImage(const QString& image);
     // Font table id; -1 inherits the window's default font.
-    int GetFont() const { return m_fontId; }
+    int GetFont() const { return fontId_; }
     void SetFont(int id);
-    Qt::Alignment GetTextAlign() const { return m_align; }
+    Qt::Alignment GetTextAlign() const { return align_; }
 
     // One layout attribute. Subclasses handle their own names first and pass the rest to
     // their base class; names nobody knows are ignored.
@@ -157,8 +157,8 @@ public:
     virtual void ApplyScale();
 
     // Hover notifications ("msenter"/"msleave") and the context menu notification ("menu").
-    bool SendsHoverNotify() const { return m_hoverNotify; }
-    bool SendsMenuNotify() const { return m_menuNotify; }
+    bool SendsHoverNotify() const { return hoverNotify_; }
+    bool SendsMenuNotify() const { return menuNotify_; }
 
 protected:
     explicit CControlUI(QWidget* self);
@@ -173,7 +173,7 @@ protected:
     void RelayoutParent();
     void ApplyFont();
     QString Resolve(const QString& key) const;
-    void SetHoverNotify(bool on) { m_hoverNotify = on; }
+    void SetHoverNotify(bool on) { hoverNotify_ = on; }
 
     // Absolute file of an image attribute value (plain name or "file='name' ..."), or empty
     // when the file does not exist.
@@ -189,39 +189,39 @@ private:
     friend class CTabLayoutUI;
     friend class CListUI;
 
-    QWidget* m_widget;
-    QString m_name;
-    QString m_userData;
-    intptr_t m_tag = 0;
-    QString m_textKey;
-    QString m_shownText;
-    QString m_toolTipKey;
-    bool m_visible = true;
-    int m_fixedWidth = 0;
-    int m_fixedHeight = 0;
-    QMargins m_padding;
-    bool m_float = false;
-    LayoutRect m_floatPos;
-    QColor m_bkColor;
-    QColor m_textColor;
-    QColor m_hotTextColor;
-    QColor m_disabledTextColor;
-    QColor m_borderColor;
-    int m_borderSize = -1;
-    int m_borderRound = -1;
-    QString m_bkImage;
-    QString m_normalImage;
-    QString m_hotImage;
-    QString m_pushedImage;
-    QString m_selectedImage;
-    QString m_disabledImage;
-    int m_fontId = -1;
-    Qt::Alignment m_align;
-    bool m_styled = false;
-    bool m_hoverNotify = false;
-    bool m_menuNotify = false;
-    bool m_initialised = false;
-    bool m_removed = false;
+    QWidget* widget_;
+    QString name_;
+    QString userData_;
+    intptr_t tag_ = 0;
+    QString textKey_;
+    QString shownText_;
+    QString toolTipKey_;
+    bool visible_ = true;
+    int fixedWidth_ = 0;
+    int fixedHeight_ = 0;
+    QMargins padding_;
+    bool float_ = false;
+    LayoutRect floatPos_;
+    QColor bkColor_;
+    QColor textColor_;
+    QColor hotTextColor_;
+    QColor disabledTextColor_;
+    QColor borderColor_;
+    int borderSize_ = -1;
+    int borderRound_ = -1;
+    QString bkImage_;
+    QString normalImage_;
+    QString hotImage_;
+    QString pushedImage_;
+    QString selectedImage_;
+    QString disabledImage_;
+    int fontId_ = -1;
+    Qt::Alignment align_;
+    bool styled_ = false;
+    bool hoverNotify_ = false;
+    bool menuNotify_ = false;
+    bool initialised_ = false;
+    bool removed_ = false;
 };
 
 // Controls that hold other controls in order. Add takes ownership (Qt parent); Remove

@@ -61,7 +61,7 @@ void CButtonUI::OnClicked() {
 }
 
 void CButtonUI::SetForeImage(const QString& image) {
-    m_foreImage = image;
+    foreImage_ = image;
     const QString file = ImageFile(image);
     setIcon(file.isEmpty() ? QIcon() : QIcon(file));
     setIconSize(size());
@@ -97,7 +97,7 @@ COptionUI::COptionUI(QWidget* parent) : CButtonUI(parent) {
 }
 
 void COptionUI::nextCheckState() {
-    if (!m_group.isEmpty() && isChecked()) {
+    if (!group_.isEmpty() && isChecked()) {
         return;
     }
     QPushButton::nextCheckState();
@@ -107,8 +107,8 @@ void COptionUI::nextCheckState() {
 }
 
 void COptionUI::OnClicked() {
-    const bool changed = isChecked() != m_selected;
-    m_selected = isChecked();
+    const bool changed = isChecked() != selected_;
+    selected_ = isChecked();
     SendNotify(kNotifyClick);
     if (changed) {
         SendNotify(kNotifySelectChanged);
@@ -120,23 +120,23 @@ void COptionUI::Selected(bool selected, bool notify) {
         DeselectGroup();
     }
     setChecked(selected);
-    const bool changed = selected != m_selected;
-    m_selected = selected;
+    const bool changed = selected != selected_;
+    selected_ = selected;
     if (notify && changed) {
         SendNotify(kNotifySelectChanged);
     }
 }
 
 void COptionUI::DeselectGroup() {
-    if (m_group.isEmpty()) {
+    if (group_.isEmpty()) {
         return;
     }
     CPaintManagerUI::ForEachControl(window(), [this](CControlUI* c) {
         auto* other = dynamic_cast<COptionUI*>(c);
         if (other != nullptr && other != this &&
-            other->m_group.compare(m_group, Qt::CaseInsensitive) == 0 && other->m_selected) {
+            other->group_.compare(group_, Qt::CaseInsensitive) == 0 && other->selected_) {
             other->setChecked(false);
-            other->m_selected = false;
+            other->selected_ = false;
         }
         return true;
     });
@@ -182,28 +182,28 @@ CComboUI::CComboUI(QWidget* parent) : QComboBox(parent), CControlUI(this) {
     // The user's choice arrives as an index change followed by "activated"; changes made
     // through our own operations are marked internal and never reported.
     QObject::connect(this, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (m_internal) {
+        if (internal_) {
             return;
         }
-        m_previous = m_known;
-        m_known = index;
-        m_userChanged = true;
+        previous_ = known_;
+        known_ = index;
+        userChanged_ = true;
     });
     QObject::connect(this, &QComboBox::activated, this, [this](int index) {
-        if (!std::exchange(m_userChanged, false)) {
+        if (!std::exchange(userChanged_, false)) {
             return;
         }
-        SendNotify(kNotifyItemSelect, index, m_previous);
+        SendNotify(kNotifyItemSelect, index, previous_);
     });
 }
 
 template <class F>
 void CComboUI::Quietly(F&& change) {
-    m_internal = true;
+    internal_ = true;
     change();
-    m_internal = false;
-    m_known = currentIndex();
-    m_userChanged = false;
+    internal_ = false;
+    known_ = currentIndex();
+    userChanged_ = false;
 }
 
 int CComboUI::AddItem(const QString& text, const QString& userData) {
@@ -260,7 +260,7 @@ bool CComboUI::SelectItem(int index, bool takeFocus, bool notify) {
     if (index < -1 || index >= count()) {
         return false;
     }
-    const int old = m_known;
+    const int old = known_;
     Quietly([&] { setCurrentIndex(index); });
     if (takeFocus) {
         setFocus(Qt::OtherFocusReason);
@@ -306,7 +306,7 @@ void CEditUI::SetAttribute(const QString& name, const QString& value) {
             setValidator(nullptr);
         }
     } else if (n == u"prompttext") {
-        m_promptKey = value;
+        promptKey_ = value;
         setPlaceholderText(Resolve(value));
     } else {
         CControlUI::SetAttribute(name, value);
@@ -315,24 +315,24 @@ void CEditUI::SetAttribute(const QString& name, const QString& value) {
 
 void CEditUI::RefreshText() {
     CControlUI::RefreshText();
-    if (!m_promptKey.isEmpty()) {
-        setPlaceholderText(Resolve(m_promptKey));
+    if (!promptKey_.isEmpty()) {
+        setPlaceholderText(Resolve(promptKey_));
     }
 }
 
 CRichEditUI::CRichEditUI(QWidget* parent) : QTextEdit(parent), CControlUI(this) {
     setAcceptRichText(false);
     QObject::connect(this, &QTextEdit::textChanged, this, [this] {
-        if (!m_internal) {
+        if (!internal_) {
             SendNotify(kNotifyTextChanged);
         }
     });
 }
 
 void CRichEditUI::SetText(const QString& text) {
-    m_internal = true;
+    internal_ = true;
     setPlainText(text);
-    m_internal = false;
+    internal_ = false;
 }
 
 void CRichEditUI::SetAttribute(const QString& name, const QString& value) {

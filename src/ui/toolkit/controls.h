@@ -52,7 +52,7 @@ public:
     QString GetClass() const override { return QStringLiteral("ButtonUI"); }
     // A picture drawn in the button's middle; "" removes it.
     void SetForeImage(const QString& image);
-    QString GetForeImage() const { return m_foreImage; }
+    QString GetForeImage() const { return foreImage_; }
     void SetAttribute(const QString& name, const QString& value) override;
 
 protected:
@@ -63,7 +63,7 @@ protected:
     virtual void OnClicked();
 
 private:
-    QString m_foreImage;
+    QString foreImage_;
 };
 
 // A button with a selected state. Options sharing a `group` name in one window are
@@ -74,11 +74,11 @@ public:
     explicit COptionUI(QWidget* parent = nullptr);
     QString GetClass() const override { return QStringLiteral("OptionUI"); }
 
-    bool IsSelected() const { return m_selected; }
+    bool IsSelected() const { return selected_; }
     // "selectchanged" only when notify is set and the state changes.
     void Selected(bool selected, bool notify = true);
-    QString GetGroup() const { return m_group; }
-    void SetGroup(const QString& group) { m_group = group; }
+    QString GetGroup() const { return group_; }
+    void SetGroup(const QString& group) { group_ = group; }
     void SetAttribute(const QString& name, const QString& value) override;
 
 protected:
@@ -88,8 +88,8 @@ protected:
 private:
     void DeselectGroup();
 
-    QString m_group;
-    bool m_selected = false;
+    QString group_;
+    bool selected_ = false;
 };
 
 // A click sends "click" and then "selectchanged".
@@ -135,10 +135,10 @@ private:
     template <class F>
     void Quietly(F&& change);
 
-    bool m_internal = false;
-    bool m_userChanged = false;
-    int m_known = -1;
-    int m_previous = -1;
+    bool internal_ = false;
+    bool userChanged_ = false;
+    int known_ = -1;
+    int previous_ = -1;
 };
 
 // Single line. "textchanged" per user edit, "return" on Enter; SetText is silent and
@@ -159,7 +159,7 @@ protected:
     void ApplyTextAlign() override;
 
 private:
-    QString m_promptKey;
+    QString promptKey_;
 };
 
 // Multi-line plain text. "textchanged" per user edit; SetText is silent.
@@ -173,7 +173,7 @@ public:
     void SetAttribute(const QString& name, const QString& value) override;
 
 private:
-    bool m_internal = false;
+    bool internal_ = false;
 };
 
 class CProgressUI : public QProgressBar, public CControlUI {

@@ -31,28 +31,28 @@ CControlFactory& CControlFactory::Instance() {
 }
 
 void CControlFactory::RegistControl(const QString& className, Creator creator) {
-    m_creators.insert(Key(className), std::move(creator));
+    creators_.insert(Key(className), std::move(creator));
 }
 
 void CControlFactory::UnregistControl(const QString& className) {
-    m_creators.remove(Key(className));
+    creators_.remove(Key(className));
 }
 
 CControlUI* CControlFactory::CreateControl(const QString& className) const {
-    const auto it = m_creators.constFind(Key(className));
-    return it != m_creators.constEnd() && it.value() ? it.value()() : nullptr;
+    const auto it = creators_.constFind(Key(className));
+    return it != creators_.constEnd() && it.value() ? it.value()() : nullptr;
 }
 
 void CControlFactory::RegistSubLayout(const QString& tag, const QString& file) {
-    m_subLayouts.insert(Key(tag), file);
+    subLayouts_.insert(Key(tag), file);
 }
 
 void CControlFactory::UnregistSubLayout(const QString& tag) {
-    m_subLayouts.remove(Key(tag));
+    subLayouts_.remove(Key(tag));
 }
 
 QString CControlFactory::GetSubLayout(const QString& tag) const {
-    return m_subLayouts.value(Key(tag));
+    return subLayouts_.value(Key(tag));
 }
 
 CControlUI* CDialogBuilder::CreateBuiltin(const QString& tag) {
@@ -86,14 +86,14 @@ CControlUI* CDialogBuilder::CreateBuiltin(const QString& tag) {
 
 CControlUI* CDialogBuilder::Create(const QString& skin, IDialogBuilderCallback* callback,
                                    CPaintManagerUI* manager, IContainerUI* parent) {
-    m_callback = callback;
-    m_manager = manager;
-    m_window = {};
-    m_error.clear();
+    callback_ = callback;
+    manager_ = manager;
+    window_ = {};
+    error_.clear();
     const QString path = CResourceManager::Instance().GetPath(skin);
-    const std::optional<XmlElement> doc = ReadLayoutFile(path, &m_error);
+    const std::optional<XmlElement> doc = ReadLayoutFile(path, &error_);
     if (!doc) {
-        DebugLog("layout %s: %s\n", qUtf8Printable(skin), qUtf8Printable(m_error));
+        DebugLog("layout %s: %s\n", qUtf8Printable(skin), qUtf8Printable(error_));
         return nullptr;
     }
     return BuildDocument(*doc, parent);
@@ -101,13 +101,13 @@ CControlUI* CDialogBuilder::Create(const QString& skin, IDialogBuilderCallback* 
 
 CControlUI* CDialogBuilder::CreateFromText(const QString& xml, IDialogBuilderCallback* callback,
                                            CPaintManagerUI* manager, IContainerUI* parent) {
-    m_callback = callback;
-    m_manager = manager;
-    m_window = {};
-    m_error.clear();
-    const std::optional<XmlElement> doc = ParseLayoutXml(xml.toUtf8(), &m_error);
+    callback_ = callback;
+    manager_ = manager;
+    window_ = {};
+    error_.clear();
+    const std::optional<XmlElement> doc = ParseLayoutXml(xml.toUtf8(), &error_);
     if (!doc) {
-        DebugLog("layout text: %s\n", qUtf8Printable(m_error));
+        DebugLog("layout text: %s\n", qUtf8Printable(error_));
         return nullptr;
     }
     return BuildDocument(*doc, parent);
@@ -116,30 +116,30 @@ CControlUI* CDialogBuilder::CreateFromText(const QString& xml, IDialogBuilderCal
 CControlUI* CDialogBuilder::BuildDocument(const XmlElement& doc, IContainerUI* parent) {
     CControlUI* root = nullptr;
     if (Is(doc.tag, "Window")) {
-        m_window.present = true;
+        window_.present = true;
         for (const auto& [name, value] : doc.attributes) {
             const QString n = name.toLower();
             if (n == u"size") {
-                m_window.size = attr::ParseSize(value);
+                window_.size = attr::ParseSize(value);
             } else if (n == u"mininfo") {
-                m_window.minSize = attr::ParseSize(value);
+                window_.minSize = attr::ParseSize(value);
             } else if (n == u"maxinfo") {
-                m_window.maxSize = attr::ParseSize(value);
+                window_.maxSize = attr::ParseSize(value);
             } else if (n == u"caption") {
                 // "32" or the edge form "0,0,0,32": the strip's height is the last number.
-                m_window.captionHeight = attr::ParseInt(value.split(u',').last());
+                window_.captionHeight = attr::ParseInt(value.split(u',').last());
             } else if (n == u"title" || n == u"text") {
-                m_window.title = value;
+                window_.title = value;
             } else if (n == u"bkcolor") {
-                m_window.bkColor = attr::ParseColor(value);
+                window_.bkColor = attr::ParseColor(value);
             }
         }
         root = BuildWindowRoot(doc, 0);
     } else {
         root = Build(doc, 0);
     }
-    if (root == nullptr && m_error.isEmpty()) {
-        m_error = QStringLiteral("the layout yields no control");
+    if (root == nullptr && error_.isEmpty()) {
+        error_ = QStringLiteral("the layout yields no control");
     }
     if (root != nullptr && parent != nullptr) {
         parent->Add(root);
@@ -168,7 +168,7 @@ void CDialogBuilder::ReadFont(const XmlElement& font) {
     info.underline = attr::ParseBool(font.Attribute(QStringLiteral("underline")));
     info.italic = attr::ParseBool(font.Attribute(QStringLiteral("italic")));
     const bool shared =
-        m_manager == nullptr || attr::ParseBool(font.Attribute(QStringLiteral("shared")));
+        manager_ == nullptr || attr::ParseBool(font.Attribute(QStringLiteral("shared")));
     const bool isDefault = attr::ParseBool(font.Attribute(QStringLiteral("default")));
     const int id = attr::ParseInt(font.Attribute(QStringLiteral("id")), -1);
     if (shared) {
@@ -181,10 +181,10 @@ void CDialogBuilder::ReadFont(const XmlElement& font) {
         return;
     }
     if (isDefault) {
-        m_manager->SetDefaultFont(info);
+        manager_->SetDefaultFont(info);
     }
     if (id >= 0) {
-        m_manager->AddFont(id, info);
+        manager_->AddFont(id, info);
     }
 }
 
@@ -192,8 +192,8 @@ CControlUI* CDialogBuilder::CreateForTag(const QString& tag, int depth) {
     if (CControlUI* c = CreateBuiltin(tag)) {
         return c;
     }
-    if (m_callback != nullptr) {
-        if (CControlUI* c = m_callback->CreateControl(tag)) {
+    if (callback_ != nullptr) {
+        if (CControlUI* c = callback_->CreateControl(tag)) {
             return c;
         }
     }
@@ -203,7 +203,7 @@ CControlUI* CDialogBuilder::CreateForTag(const QString& tag, int depth) {
         const std::optional<XmlElement> doc =
             ReadLayoutFile(CResourceManager::Instance().GetPath(subLayout), &error);
         if (!doc) {
-            m_error = error;
+            error_ = error;
             DebugLog("sub-layout %s: %s\n", qUtf8Printable(tag), qUtf8Printable(error));
             return nullptr;
         }
@@ -214,8 +214,8 @@ CControlUI* CDialogBuilder::CreateForTag(const QString& tag, int depth) {
 
 CControlUI* CDialogBuilder::Build(const XmlElement& element, int depth, IContainerUI* into) {
     if (depth > kMaxDepth) {
-        m_error = QStringLiteral("layout nested too deep at <%1>").arg(element.tag);
-        DebugLog("%s\n", qUtf8Printable(m_error));
+        error_ = QStringLiteral("layout nested too deep at <%1>").arg(element.tag);
+        DebugLog("%s\n", qUtf8Printable(error_));
         return nullptr;
     }
     CControlUI* control = CreateForTag(element.tag, depth);

@@ -45,8 +45,8 @@ public:
     QString GetSubLayout(const QString& tag) const;
 
 private:
-    QHash<QString, Creator> m_creators;
-    QHash<QString, QString> m_subLayouts;
+    QHash<QString, Creator> creators_;
+    QHash<QString, QString> subLayouts_;
 };
 
 // What the Window tag of a layout says about its window.
@@ -74,9 +74,9 @@ public:
     CControlUI* CreateFromText(const QString& xml, IDialogBuilderCallback* callback = nullptr,
                                CPaintManagerUI* manager = nullptr, IContainerUI* parent = nullptr);
 
-    const WindowAttributes& GetWindowAttributes() const { return m_window; }
+    const WindowAttributes& GetWindowAttributes() const { return window_; }
     // Why the last Create gave null, or what it skipped.
-    QString GetLastError() const { return m_error; }
+    QString GetLastError() const { return error_; }
 
     // A toolkit control for one of its own tags, or null.
     static CControlUI* CreateBuiltin(const QString& tag);
@@ -89,10 +89,10 @@ private:
     CControlUI* BuildWindowRoot(const XmlElement& window, int depth);
     void ReadFont(const XmlElement& font);
 
-    IDialogBuilderCallback* m_callback = nullptr;
-    CPaintManagerUI* m_manager = nullptr;
-    WindowAttributes m_window;
-    QString m_error;
+    IDialogBuilderCallback* callback_ = nullptr;
+    CPaintManagerUI* manager_ = nullptr;
+    WindowAttributes window_;
+    QString error_;
 };
 
 }  // namespace morva::ui

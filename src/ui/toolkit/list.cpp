@@ -10,34 +10,34 @@
 
 namespace morva::ui {
 
-CListUI::CListUI(QWidget* parent) : QScrollArea(parent), CControlUI(this), m_body(new QWidget) {
+CListUI::CListUI(QWidget* parent) : QScrollArea(parent), CControlUI(this), body_(new QWidget) {
     setWidgetResizable(true);
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFrameShape(QFrame::NoFrame);
     setFocusPolicy(Qt::StrongFocus);
-    m_body->setObjectName(QStringLiteral("list_body"));
-    setWidget(m_body);
-    m_body->installEventFilter(this);
+    body_->setObjectName(QStringLiteral("list_body"));
+    setWidget(body_);
+    body_->installEventFilter(this);
 }
 
 CListUI::~CListUI() {
     // The elements die after this part of the list; their destroyed hook must not run then.
-    for (CControlUI* item : m_items) {
+    for (CControlUI* item : items_) {
         QObject::disconnect(item->GetWidget(), &QObject::destroyed, this, nullptr);
     }
 }
 
 int CListUI::GetCount() const {
-    return static_cast<int>(m_items.size());
+    return static_cast<int>(items_.size());
 }
 
 CControlUI* CListUI::GetItemAt(int index) const {
-    return index >= 0 && index < GetCount() ? m_items[static_cast<size_t>(index)] : nullptr;
+    return index >= 0 && index < GetCount() ? items_[static_cast<size_t>(index)] : nullptr;
 }
 
 int CListUI::GetItemIndex(const CControlUI* control) const {
-    const auto it = std::find(m_items.begin(), m_items.end(), control);
-    return it == m_items.end() ? -1 : static_cast<int>(it - m_items.begin());
+    const auto it = std::find(items_.begin(), items_.end(), control);
+    return it == items_.end() ? -1 : static_cast<int>(it - items_.begin());
 }
 
 bool CListUI::Add(CControlUI* control) {
@@ -50,17 +50,17 @@ bool CListUI::AddAt(CControlUI* control, int index) {
     }
     index = std::clamp(index, 0, GetCount());
     QWidget* widget = control->GetWidget();
-    widget->setParent(m_body);
+    widget->setParent(body_);
     widget->setVisible(control->IsVisible());
-    m_items.insert(m_items.begin() + index, control);
-    if (m_curSel >= index) {
-        ++m_curSel;
+    items_.insert(items_.begin() + index, control);
+    if (curSel_ >= index) {
+        ++curSel_;
     }
     QObject::connect(widget, &QObject::destroyed, this, [this, control] {
         const int at = GetItemIndex(control);
         if (at >= 0) {
-            m_items.erase(m_items.begin() + at);
-            m_curSel = m_curSel == at ? -1 : (m_curSel > at ? m_curSel - 1 : m_curSel);
+            items_.erase(items_.begin() + at);
+            curSel_ = curSel_ == at ? -1 : (curSel_ > at ? curSel_ - 1 : curSel_);
             UpdateItemHeights();
         }
     });
@@ -84,12 +84,12 @@ bool CListUI::RemoveAt(int index, bool doNotDestroy) {
     if (control == nullptr) {
         return false;
     }
-    m_items.erase(m_items.begin() + index);
+    items_.erase(items_.begin() + index);
     QObject::disconnect(control->GetWidget(), &QObject::destroyed, this, nullptr);
-    if (m_curSel == index) {
-        m_curSel = -1;
-    } else if (m_curSel > index) {
-        --m_curSel;
+    if (curSel_ == index) {
+        curSel_ = -1;
+    } else if (curSel_ > index) {
+        --curSel_;
     }
     ShowSelection(index, false);
     control->Detach(doNotDestroy);
@@ -107,10 +107,10 @@ bool CListUI::SelectItem(int index, bool takeFocus, bool notify) {
     if (index < -1 || index >= GetCount()) {
         return false;
     }
-    const int old = m_curSel;
+    const int old = curSel_;
     if (index != old) {
         ShowSelection(old, false);
-        m_curSel = index;
+        curSel_ = index;
         ShowSelection(index, true);
         if (CControlUI* item = GetItemAt(index)) {
             ensureWidgetVisible(item->GetWidget(), 0, 0);
@@ -140,7 +140,7 @@ void CListUI::ShowSelection(int index, bool selected) {
 
 void CListUI::SetAttribute(const QString& name, const QString& value) {
     if (name.compare(u"itemheight", Qt::CaseInsensitive) == 0) {
-        m_itemHeight = std::max(1, attr::ParseInt(value, m_itemHeight));
+        itemHeight_ = std::max(1, attr::ParseInt(value, itemHeight_));
         UpdateItemHeights();
     } else {
         CControlUI::SetAttribute(name, value);
@@ -154,35 +154,35 @@ void CListUI::ApplyScale() {
 
 void CListUI::UpdateItemHeights() {
     int y = 0;
-    const int width = m_body->width();
-    for (CControlUI* item : m_items) {
+    const int width = body_->width();
+    for (CControlUI* item : items_) {
         if (!item->IsVisible()) {
             continue;
         }
         const int h = CPaintManagerUI::Scale(item->GetFixedHeight() > 0 ? item->GetFixedHeight()
-                                                                        : m_itemHeight);
+                                                                        : itemHeight_);
         item->GetWidget()->setGeometry(0, y, width, h);
         y += h;
     }
-    m_body->setMinimumHeight(y);
+    body_->setMinimumHeight(y);
 }
 
 bool CListUI::eventFilter(QObject* watched, QEvent* event) {
     const bool handled = QScrollArea::eventFilter(watched, event);
-    if (watched == m_body && event->type() == QEvent::Resize) {
+    if (watched == body_ && event->type() == QEvent::Resize) {
         UpdateItemHeights();
     }
     return handled;
 }
 
 void CListUI::keyPressEvent(QKeyEvent* event) {
-    int target = m_curSel;
+    int target = curSel_;
     switch (event->key()) {
         case Qt::Key_Up:
-            target = std::max(0, m_curSel - 1);
+            target = std::max(0, curSel_ - 1);
             break;
         case Qt::Key_Down:
-            target = std::min(GetCount() - 1, m_curSel + 1);
+            target = std::min(GetCount() - 1, curSel_ + 1);
             break;
         case Qt::Key_Home:
             target = 0;
@@ -192,7 +192,7 @@ void CListUI::keyPressEvent(QKeyEvent* event) {
             break;
         case Qt::Key_Return:
         case Qt::Key_Enter:
-            if (CControlUI* item = GetItemAt(m_curSel)) {
+            if (CControlUI* item = GetItemAt(curSel_)) {
                 ElementActivated(item);
             }
             return;
@@ -222,12 +222,12 @@ void CListUI::ElementActivated(CControlUI* element) {
 }
 
 CListUI* CListElementBase::GetOwner() const {
-    return dynamic_cast<CListUI*>(m_self->GetParent());
+    return dynamic_cast<CListUI*>(self_->GetParent());
 }
 
 int CListElementBase::GetIndex() const {
     const CListUI* owner = GetOwner();
-    return owner != nullptr ? owner->GetItemIndex(m_self) : -1;
+    return owner != nullptr ? owner->GetItemIndex(self_) : -1;
 }
 
 bool CListElementBase::IsSelected() const {
@@ -238,7 +238,7 @@ bool CListElementBase::IsSelected() const {
 bool CListElementBase::Select(bool select, bool notify) {
     CListUI* owner = GetOwner();
     if (owner == nullptr) {
-        m_pendingSelect = select;
+        pendingSelect_ = select;
         return true;
     }
     if (select) {
@@ -248,7 +248,7 @@ bool CListElementBase::Select(bool select, bool notify) {
 }
 
 bool CListElementBase::TakePendingSelect() {
-    return std::exchange(m_pendingSelect, false);
+    return std::exchange(pendingSelect_, false);
 }
 
 bool CListElementBase::SetElementAttribute(const QString& name, const QString& value) {
@@ -261,7 +261,7 @@ bool CListElementBase::SetElementAttribute(const QString& name, const QString& v
 
 void CListElementBase::HandleMouse(QEvent* event) {
     CListUI* owner = GetOwner();
-    if (owner == nullptr || !m_self->IsEnabled()) {
+    if (owner == nullptr || !self_->IsEnabled()) {
         return;
     }
     const auto* mouse = static_cast<QMouseEvent*>(event);
@@ -270,17 +270,17 @@ void CListElementBase::HandleMouse(QEvent* event) {
     }
     switch (event->type()) {
         case QEvent::MouseButtonPress:
-            owner->ElementPressed(m_self);
+            owner->ElementPressed(self_);
             event->accept();
             break;
         case QEvent::MouseButtonRelease:
-            if (m_self->GetWidget()->rect().contains(mouse->position().toPoint())) {
-                owner->ElementReleased(m_self);
+            if (self_->GetWidget()->rect().contains(mouse->position().toPoint())) {
+                owner->ElementReleased(self_);
             }
             event->accept();
             break;
         case QEvent::MouseButtonDblClick:
-            owner->ElementActivated(m_self);
+            owner->ElementActivated(self_);
             event->accept();
             break;
         default:

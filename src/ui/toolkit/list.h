@@ -43,10 +43,10 @@ public:
     void RemoveAll() override;
 
     // -1 when nothing is selected.
-    int GetCurSel() const { return m_curSel; }
+    int GetCurSel() const { return curSel_; }
     // index -1 clears the selection; an index out of range changes nothing and gives false.
     bool SelectItem(int index, bool takeFocus = false, bool notify = true);
-    int GetItemHeight() const { return m_itemHeight; }
+    int GetItemHeight() const { return itemHeight_; }
 
     void SetAttribute(const QString& name, const QString& value) override;
     void ApplyScale() override;
@@ -64,10 +64,10 @@ protected:
 private:
     void ShowSelection(int index, bool selected);
 
-    QWidget* m_body;
-    std::vector<CControlUI*> m_items;
-    int m_curSel = -1;
-    int m_itemHeight = 28;
+    QWidget* body_;
+    std::vector<CControlUI*> items_;
+    int curSel_ = -1;
+    int itemHeight_ = 28;
 };
 
 // The element state shared by both element classes.
@@ -81,14 +81,14 @@ public:
     bool TakePendingSelect();
 
 protected:
-    explicit CListElementBase(CControlUI* self) : m_self(self) {}
+    explicit CListElementBase(CControlUI* self) : self_(self) {}
     ~CListElementBase() = default;
     bool SetElementAttribute(const QString& name, const QString& value);
     void HandleMouse(QEvent* event);
 
 private:
-    CControlUI* m_self;
-    bool m_pendingSelect = false;
+    CControlUI* self_;
+    bool pendingSelect_ = false;
 };
 
 class CListLabelElementUI : public CLabelUI, public CListElementBase {

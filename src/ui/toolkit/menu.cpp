@@ -15,7 +15,7 @@ constexpr char kNameProperty[] = "menuName";
 constexpr char kUserDataProperty[] = "menuUserData";
 }  // namespace
 
-CMenuWnd::CMenuWnd(QWidget* owner) : QObject(owner), m_owner(owner) {}
+CMenuWnd::CMenuWnd(QWidget* owner) : QObject(owner), owner_(owner) {}
 
 CMenuWnd::~CMenuWnd() = default;
 
@@ -27,8 +27,8 @@ bool CMenuWnd::LoadLayout(const QString& skin) {
         DebugLog("menu %s: %s\n", qUtf8Printable(skin), qUtf8Printable(error));
         return false;
     }
-    m_menu = std::make_unique<QMenu>();
-    Fill(m_menu.get(), *doc);
+    menu_ = std::make_unique<QMenu>();
+    Fill(menu_.get(), *doc);
     return true;
 }
 
@@ -39,14 +39,14 @@ bool CMenuWnd::LoadLayoutText(const QString& xml) {
         DebugLog("menu text: %s\n", qUtf8Printable(error));
         return false;
     }
-    m_menu = std::make_unique<QMenu>();
-    Fill(m_menu.get(), *doc);
+    menu_ = std::make_unique<QMenu>();
+    Fill(menu_.get(), *doc);
     return true;
 }
 
 void CMenuWnd::Fill(QMenu* menu, const XmlElement& element) {
     const CPaintManagerUI* pm = nullptr;
-    for (QWidget* w = m_owner; w != nullptr && pm == nullptr; w = w->parentWidget()) {
+    for (QWidget* w = owner_; w != nullptr && pm == nullptr; w = w->parentWidget()) {
         pm = CPaintManagerUI::FromHost(w);
     }
     for (const XmlElement& item : element.children) {
@@ -88,16 +88,16 @@ void CMenuWnd::Fill(QMenu* menu, const XmlElement& element) {
 }
 
 void CMenuWnd::Deliver(const MenuCommand& command) {
-    if (m_handler) {
-        m_handler(command);
+    if (handler_) {
+        handler_(command);
     }
 }
 
 void CMenuWnd::Popup(const QPoint& anchor, Qt::Alignment corner) {
-    if (!m_menu) {
+    if (!menu_) {
         return;
     }
-    const QSize size = m_menu->sizeHint();
+    const QSize size = menu_->sizeHint();
     QPoint topLeft = anchor;
     if (corner & Qt::AlignRight) {
         topLeft.rx() -= size.width();
@@ -105,12 +105,12 @@ void CMenuWnd::Popup(const QPoint& anchor, Qt::Alignment corner) {
     if (corner & Qt::AlignBottom) {
         topLeft.ry() -= size.height();
     }
-    m_menu->popup(topLeft);
+    menu_->popup(topLeft);
 }
 
 void CMenuWnd::Close() {
-    if (m_menu) {
-        m_menu->close();
+    if (menu_) {
+        menu_->close();
     }
 }
 
@@ -145,14 +145,14 @@ QAction* Find(const QMenu* menu, const QString& name) {
 
 QStringList CMenuWnd::ItemNames() const {
     QStringList names;
-    if (m_menu) {
-        CollectNames(m_menu.get(), names);
+    if (menu_) {
+        CollectNames(menu_.get(), names);
     }
     return names;
 }
 
 QAction* CMenuWnd::FindItem(const QString& name) const {
-    return m_menu && !name.isEmpty() ? Find(m_menu.get(), name) : nullptr;
+    return menu_ && !name.isEmpty() ? Find(menu_.get(), name) : nullptr;
 }
 
 }  // namespace morva::ui

@@ -41,14 +41,14 @@ public:
     // A res.xml id or a file under the resource root; false when it cannot be read.
     bool LoadLayout(const QString& skin);
     bool LoadLayoutText(const QString& xml);
-    void SetItemHandler(ItemHandler handler) { m_handler = std::move(handler); }
+    void SetItemHandler(ItemHandler handler) { handler_ = std::move(handler); }
 
     // Opens without blocking with the given corner at `anchor` (global pixels):
     // AlignLeft|AlignTop puts the menu's top-left corner there, AlignRight|AlignBottom its
     // bottom-right corner, and so on.
     void Popup(const QPoint& anchor, Qt::Alignment corner = Qt::AlignLeft | Qt::AlignTop);
     void Close();
-    QMenu* GetMenu() const { return m_menu.get(); }
+    QMenu* GetMenu() const { return menu_.get(); }
     // Names of every item, submenus included, in menu order.
     QStringList ItemNames() const;
     // The item's action, or null (name case ignored).
@@ -58,9 +58,9 @@ private:
     void Fill(QMenu* menu, const XmlElement& element);
     void Deliver(const MenuCommand& command);
 
-    QPointer<QWidget> m_owner;
-    std::unique_ptr<QMenu> m_menu;
-    ItemHandler m_handler;
+    QPointer<QWidget> owner_;
+    std::unique_ptr<QMenu> menu_;
+    ItemHandler handler_;
 };
 
 }  // namespace morva::ui

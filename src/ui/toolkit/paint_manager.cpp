@@ -110,7 +110,7 @@ QFont MakeFont(const FontInfo& info) {
 
 }  // namespace
 
-CPaintManagerUI::CPaintManagerUI(QWidget* host) : m_host(host) {
+CPaintManagerUI::CPaintManagerUI(QWidget* host) : host_(host) {
     State().hosts.insert(host, this);
 }
 
@@ -126,19 +126,19 @@ CPaintManagerUI* CPaintManagerUI::FromHost(const QWidget* widget) {
 }
 
 CControlUI* CPaintManagerUI::GetRoot() const {
-    return m_root ? dynamic_cast<CControlUI*>(m_root.data()) : nullptr;
+    return root_ ? dynamic_cast<CControlUI*>(root_.data()) : nullptr;
 }
 
 void CPaintManagerUI::SetRoot(CControlUI* root) {
-    m_root = root != nullptr ? root->GetWidget() : nullptr;
+    root_ = root != nullptr ? root->GetWidget() : nullptr;
 }
 
 CControlUI* CPaintManagerUI::FindControl(const QString& name) const {
-    if (name.isEmpty() || !m_host) {
+    if (name.isEmpty() || !host_) {
         return nullptr;
     }
     CControlUI* found = nullptr;
-    ForEachControl(m_host, [&](CControlUI* c) {
+    ForEachControl(host_, [&](CControlUI* c) {
         if (c->GetName().compare(name, Qt::CaseInsensitive) == 0) {
             found = c;
             return false;
@@ -176,7 +176,7 @@ bool CPaintManagerUI::Walk(QWidget* widget, bool isStart,
         return true;
     }
     if (auto* control = dynamic_cast<CControlUI*>(widget)) {
-        if (control->m_removed) {
+        if (control->removed_) {
             return true;
         }
         if (!visit(control)) {
@@ -202,8 +202,8 @@ void CPaintManagerUI::InitControls(CControlUI* root) {
     ForEachControl(root->GetWidget(), [](CControlUI* c) {
         c->ApplyFont();
         c->RefreshText();
-        if (!c->m_initialised) {
-            c->m_initialised = true;
+        if (!c->initialised_) {
+            c->initialised_ = true;
             c->DoInit();
         }
         return true;
@@ -212,13 +212,13 @@ void CPaintManagerUI::InitControls(CControlUI* root) {
 
 void CPaintManagerUI::AddNotifier(INotifyUI* notifier) {
     if (notifier != nullptr &&
-        std::find(m_notifiers.begin(), m_notifiers.end(), notifier) == m_notifiers.end()) {
-        m_notifiers.push_back(notifier);
+        std::find(notifiers_.begin(), notifiers_.end(), notifier) == notifiers_.end()) {
+        notifiers_.push_back(notifier);
     }
 }
 
 void CPaintManagerUI::RemoveNotifier(INotifyUI* notifier) {
-    std::erase(m_notifiers, notifier);
+    std::erase(notifiers_, notifier);
 }
 
 void CPaintManagerUI::SendNotify(CControlUI* sender, const QString& type, intptr_t wParam,
@@ -228,12 +228,12 @@ void CPaintManagerUI::SendNotify(CControlUI* sender, const QString& type, intptr
     const QPointer<QWidget> senderAlive = sender != nullptr ? sender->GetWidget() : nullptr;
     const QPointer<CPaintManagerUI> self = this;
     // Handlers may add or remove notifiers, or destroy the sender or the window.
-    const std::vector<INotifyUI*> notifiers = m_notifiers;
+    const std::vector<INotifyUI*> notifiers = notifiers_;
     for (INotifyUI* n : notifiers) {
         if (!self || (sender != nullptr && !senderAlive)) {
             return;
         }
-        if (std::find(m_notifiers.begin(), m_notifiers.end(), n) != m_notifiers.end()) {
+        if (std::find(notifiers_.begin(), notifiers_.end(), n) != notifiers_.end()) {
             n->Notify(msg);
         }
     }
@@ -262,14 +262,14 @@ void CPaintManagerUI::KillTimer(CControlUI* control) {
 }
 
 void CPaintManagerUI::AddFont(int id, const FontInfo& font, bool shared) {
-    (shared ? State().sharedFonts : m_fonts)[id] = font;
+    (shared ? State().sharedFonts : fonts_)[id] = font;
 }
 
 void CPaintManagerUI::SetDefaultFont(const FontInfo& font, bool shared) {
     if (shared) {
         State().sharedDefault = font;
     } else {
-        m_defaultFont = font;
+        defaultFont_ = font;
     }
 }
 
@@ -282,8 +282,8 @@ void CPaintManagerUI::SetSharedDefaultFont(const FontInfo& font) {
 }
 
 void CPaintManagerUI::RemoveAllFonts() {
-    m_fonts.clear();
-    m_defaultFont.reset();
+    fonts_.clear();
+    defaultFont_.reset();
 }
 
 void CPaintManagerUI::RemoveAllSharedFonts() {
@@ -295,8 +295,8 @@ QFont CPaintManagerUI::FontFor(const CPaintManagerUI* pm, int id) {
     const ToolkitState& state = State();
     if (id >= 0) {
         if (pm != nullptr) {
-            const auto own = pm->m_fonts.find(id);
-            if (own != pm->m_fonts.end()) {
+            const auto own = pm->fonts_.find(id);
+            if (own != pm->fonts_.end()) {
                 return MakeFont(own->second);
             }
         }
@@ -305,25 +305,25 @@ QFont CPaintManagerUI::FontFor(const CPaintManagerUI* pm, int id) {
             return MakeFont(shared->second);
         }
     }
-    if (pm != nullptr && pm->m_defaultFont) {
-        return MakeFont(*pm->m_defaultFont);
+    if (pm != nullptr && pm->defaultFont_) {
+        return MakeFont(*pm->defaultFont_);
     }
     return MakeFont(state.sharedDefault);
 }
 
 void CPaintManagerUI::ApplyFonts() {
-    if (!m_host) {
+    if (!host_) {
         return;
     }
-    m_host->setFont(GetDefaultFont());
-    ForEachControl(m_host, [](CControlUI* c) {
+    host_->setFont(GetDefaultFont());
+    ForEachControl(host_, [](CControlUI* c) {
         c->ApplyFont();
         return true;
     });
 }
 
 void CPaintManagerUI::SetLanguageResolver(LanguageResolver resolver) {
-    m_resolver = std::move(resolver);
+    resolver_ = std::move(resolver);
 }
 
 void CPaintManagerUI::SetDefaultLanguageResolver(LanguageResolver resolver) {
@@ -335,7 +335,7 @@ QString CPaintManagerUI::ResolveText(const CPaintManagerUI* pm, const QString& k
         return key;
     }
     const LanguageResolver& resolver =
-        pm != nullptr && pm->m_resolver ? pm->m_resolver : State().defaultResolver;
+        pm != nullptr && pm->resolver_ ? pm->resolver_ : State().defaultResolver;
     if (!resolver) {
         return key;
     }
@@ -344,7 +344,7 @@ QString CPaintManagerUI::ResolveText(const CPaintManagerUI* pm, const QString& k
 }
 
 void CPaintManagerUI::ReloadText() {
-    ForEachControl(m_host, [](CControlUI* c) {
+    ForEachControl(host_, [](CControlUI* c) {
         c->RefreshText();
         return true;
     });
@@ -392,11 +392,11 @@ int CPaintManagerUI::Scale(int value) {
 }
 
 void CPaintManagerUI::ApplyScale(double oldScale) {
-    if (!m_host) {
+    if (!host_) {
         return;
     }
-    m_host->setFont(GetDefaultFont());
-    ForEachControl(m_host, [](CControlUI* c) {
+    host_->setFont(GetDefaultFont());
+    ForEachControl(host_, [](CControlUI* c) {
         c->ApplyScale();
         return true;
     });

@@ -42,7 +42,7 @@ public:
 
     // The manager serving exactly this widget, or null.
     static CPaintManagerUI* FromHost(const QWidget* widget);
-    QWidget* GetPaintWindow() const { return m_host; }
+    QWidget* GetPaintWindow() const { return host_; }
     CControlUI* GetRoot() const;
     void SetRoot(CControlUI* root);
 
@@ -109,12 +109,12 @@ private:
     static bool Walk(QWidget* widget, bool isStart, const std::function<bool(CControlUI*)>& visit);
     void ApplyScale(double oldScale);
 
-    QPointer<QWidget> m_host;
-    QPointer<QWidget> m_root;
-    std::vector<INotifyUI*> m_notifiers;
-    std::map<int, FontInfo> m_fonts;
-    std::optional<FontInfo> m_defaultFont;
-    LanguageResolver m_resolver;
+    QPointer<QWidget> host_;
+    QPointer<QWidget> root_;
+    std::vector<INotifyUI*> notifiers_;
+    std::map<int, FontInfo> fonts_;
+    std::optional<FontInfo> defaultFont_;
+    LanguageResolver resolver_;
 };
 
 }  // namespace morva::ui

@@ -13,12 +13,12 @@ CResourceManager& CResourceManager::Instance() {
 }
 
 void CResourceManager::SetResourcePath(const QString& root) {
-    m_root = root;
-    m_ids.clear();
+    root_ = root;
+    ids_.clear();
 }
 
 bool CResourceManager::LoadResource(const QString& mapFile) {
-    m_ids.clear();
+    ids_.clear();
     QString error;
     const std::optional<XmlElement> doc = ReadLayoutFile(FilePath(mapFile), &error);
     if (!doc) {
@@ -29,26 +29,26 @@ bool CResourceManager::LoadResource(const QString& mapFile) {
         const QString id = item.Attribute(QStringLiteral("id"));
         const QString path = item.Attribute(QStringLiteral("path"));
         if (!id.isEmpty() && !path.isEmpty()) {
-            m_ids.insert(id, path);
+            ids_.insert(id, path);
         }
     }
     return true;
 }
 
 void CResourceManager::Release() {
-    m_ids.clear();
+    ids_.clear();
 }
 
 QString CResourceManager::GetPath(const QString& idOrFile) const {
-    const auto it = m_ids.constFind(idOrFile);
-    return FilePath(it != m_ids.constEnd() ? it.value() : idOrFile);
+    const auto it = ids_.constFind(idOrFile);
+    return FilePath(it != ids_.constEnd() ? it.value() : idOrFile);
 }
 
 QString CResourceManager::FilePath(const QString& name) const {
     if (name.isEmpty() || QDir::isAbsolutePath(name)) {
         return name;
     }
-    return QDir(m_root).filePath(name);
+    return QDir(root_).filePath(name);
 }
 
 }  // namespace morva::ui

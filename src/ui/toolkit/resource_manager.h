@@ -17,7 +17,7 @@ public:
 
     // Forgets the id map.
     void SetResourcePath(const QString& root);
-    QString GetResourcePath() const { return m_root; }
+    QString GetResourcePath() const { return root_; }
     // Reads the id map from a file under the root; false when it is missing or malformed
     // (the map is then empty).
     bool LoadResource(const QString& mapFile = QStringLiteral("res.xml"));
@@ -28,11 +28,11 @@ public:
     QString GetPath(const QString& idOrFile) const;
     // A file name under the root (ids not looked up).
     QString FilePath(const QString& name) const;
-    bool HasId(const QString& id) const { return m_ids.contains(id); }
+    bool HasId(const QString& id) const { return ids_.contains(id); }
 
 private:
-    QString m_root;
-    QHash<QString, QString> m_ids;
+    QString root_;
+    QHash<QString, QString> ids_;
 };
 
 }  // namespace morva::ui

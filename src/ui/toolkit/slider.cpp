@@ -13,7 +13,7 @@ CSliderUI::CSliderUI(QWidget* parent) : QSlider(Qt::Horizontal, parent), CContro
     setRange(0, 100);
     UpdatePageStep();
     QObject::connect(this, &QSlider::valueChanged, this, [this](int v) {
-        if (m_internal) {
+        if (internal_) {
             return;
         }
         SendNotify(isSliderDown() ? kNotifyMoveValueChanged : kNotifyValueChanged, v);
@@ -24,9 +24,9 @@ CSliderUI::CSliderUI(QWidget* parent) : QSlider(Qt::Horizontal, parent), CContro
 
 template <class F>
 void CSliderUI::Quietly(F&& change) {
-    m_internal = true;
+    internal_ = true;
     change();
-    m_internal = false;
+    internal_ = false;
 }
 
 void CSliderUI::SetValue(int v) {
@@ -59,7 +59,7 @@ void CSliderUI::SetAttribute(const QString& name, const QString& value) {
     } else if (n == u"showvalue") {
         SetValueShown(attr::ParseBool(value));
     } else if (n == u"valueformat") {
-        m_formatKey = value;
+        formatKey_ = value;
         RefreshText();
     } else {
         CControlUI::SetAttribute(name, value);
@@ -68,22 +68,22 @@ void CSliderUI::SetAttribute(const QString& name, const QString& value) {
 
 void CSliderUI::RefreshText() {
     CControlUI::RefreshText();
-    m_format = m_formatKey.isEmpty() ? QString() : Resolve(m_formatKey);
+    format_ = formatKey_.isEmpty() ? QString() : Resolve(formatKey_);
     updateGeometry();
     update();
 }
 
 void CSliderUI::SetValueShown(bool shown) {
-    if (shown == m_showValue) {
+    if (shown == showValue_) {
         return;
     }
-    m_showValue = shown;
+    showValue_ = shown;
     updateGeometry();
     update();
 }
 
 QString CSliderUI::ValueText(int v) const {
-    return m_format.contains(u"%1") ? m_format.arg(v) : QString::number(v);
+    return format_.contains(u"%1") ? format_.arg(v) : QString::number(v);
 }
 
 QString CSliderUI::GetValueText() const {
@@ -91,7 +91,7 @@ QString CSliderUI::GetValueText() const {
 }
 
 int CSliderUI::ValueWidth() const {
-    if (!m_showValue) {
+    if (!showValue_) {
         return 0;
     }
     const QFontMetrics metrics = fontMetrics();
@@ -124,7 +124,7 @@ QSize CSliderUI::minimumSizeHint() const {
 
 void CSliderUI::paintEvent(QPaintEvent* event) {
     QSlider::paintEvent(event);
-    if (!m_showValue) {
+    if (!showValue_) {
         return;
     }
     QPainter painter(this);
@@ -158,7 +158,7 @@ void CSliderUI::mousePressEvent(QMouseEvent* event) {
         const QRect handle =
             style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
         if (!handle.contains(event->position().toPoint())) {
-            m_trackDrag = true;
+            trackDrag_ = true;
             setSliderDown(true);
             setSliderPosition(ValueAt(event->position().toPoint()));
             event->accept();
@@ -169,7 +169,7 @@ void CSliderUI::mousePressEvent(QMouseEvent* event) {
 }
 
 void CSliderUI::mouseMoveEvent(QMouseEvent* event) {
-    if (m_trackDrag) {
+    if (trackDrag_) {
         setSliderPosition(ValueAt(event->position().toPoint()));
         event->accept();
         return;
@@ -178,8 +178,8 @@ void CSliderUI::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void CSliderUI::mouseReleaseEvent(QMouseEvent* event) {
-    if (m_trackDrag && event->button() == Qt::LeftButton) {
-        m_trackDrag = false;
+    if (trackDrag_ && event->button() == Qt::LeftButton) {
+        trackDrag_ = false;
         setSliderPosition(ValueAt(event->position().toPoint()));
         setSliderDown(false);
         event->accept();

@@ -27,7 +27,7 @@ public:
     void SetMaxValue(int value);
     void SetAttribute(const QString& name, const QString& value) override;
 
-    bool IsValueShown() const { return m_showValue; }
+    bool IsValueShown() const { return showValue_; }
     void SetValueShown(bool shown);
     // The value as drawn beside the track (also when it is not shown).
     QString GetValueText() const;
@@ -54,11 +54,11 @@ private:
     int ValueAt(const QPoint& pos) const;
     void UpdatePageStep();
 
-    bool m_internal = false;
-    bool m_showValue = true;
-    bool m_trackDrag = false;
-    QString m_formatKey;
-    QString m_format;
+    bool internal_ = false;
+    bool showValue_ = true;
+    bool trackDrag_ = false;
+    QString formatKey_;
+    QString format_;
 };
 
 }  // namespace morva::ui

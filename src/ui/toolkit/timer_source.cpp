@@ -7,10 +7,10 @@
 
 namespace morva::ui {
 
-CManualTimerSource::CManualTimerSource() : m_previous(CPaintManagerUI::SetTimerSource(this)) {}
+CManualTimerSource::CManualTimerSource() : previous_(CPaintManagerUI::SetTimerSource(this)) {}
 
 CManualTimerSource::~CManualTimerSource() {
-    CPaintManagerUI::SetTimerSource(m_previous);
+    CPaintManagerUI::SetTimerSource(previous_);
 }
 
 namespace {
@@ -27,24 +27,24 @@ auto FindIn(Timers& timers, const CControlUI* control, int id) -> decltype(&time
 }  // namespace
 
 CManualTimerSource::Timer* CManualTimerSource::Find(const CControlUI* control, int id) {
-    return FindIn(m_timers, control, id);
+    return FindIn(timers_, control, id);
 }
 
 const CManualTimerSource::Timer* CManualTimerSource::Find(const CControlUI* control, int id) const {
-    return FindIn(m_timers, control, id);
+    return FindIn(timers_, control, id);
 }
 
 void CManualTimerSource::Start(CControlUI* control, int id, int ms) {
     // A widget at the address of a destroyed one must not inherit its timers.
-    std::erase_if(m_timers, [](const Timer& t) { return t.widget == nullptr; });
+    std::erase_if(timers_, [](const Timer& t) { return t.widget == nullptr; });
     Timer* timer = Find(control, id);
     if (timer == nullptr) {
-        m_timers.push_back(Timer{control->GetWidget(), control, id, 0, 0, 0, false});
-        timer = &m_timers.back();
+        timers_.push_back(Timer{control->GetWidget(), control, id, 0, 0, 0, false});
+        timer = &timers_.back();
     }
     timer->interval = ms;
-    timer->due = m_now + ms;
-    timer->order = ++m_order;
+    timer->due = now_ + ms;
+    timer->order = ++order_;
     timer->active = true;
 }
 
@@ -57,14 +57,14 @@ bool CManualTimerSource::Stop(CControlUI* control, int id) {
 }
 
 void CManualTimerSource::StopAll(CControlUI* control) {
-    std::erase_if(m_timers, [control](const Timer& t) { return t.control == control; });
+    std::erase_if(timers_, [control](const Timer& t) { return t.control == control; });
 }
 
 void CManualTimerSource::Advance(int ms) {
-    const std::int64_t target = m_now + std::max(ms, 0);
+    const std::int64_t target = now_ + std::max(ms, 0);
     for (;;) {
         Timer* next = nullptr;
-        for (Timer& t : m_timers) {
+        for (Timer& t : timers_) {
             if (!t.active || t.widget == nullptr || t.due > target)
                 continue;
             if (next == nullptr || t.due < next->due ||
@@ -73,15 +73,15 @@ void CManualTimerSource::Advance(int ms) {
         }
         if (next == nullptr)
             break;
-        m_now = next->due;
-        next->due = m_now + std::max(next->interval, 1);
-        next->order = ++m_order;
+        now_ = next->due;
+        next->due = now_ + std::max(next->interval, 1);
+        next->order = ++order_;
         // The handler may start, stop or destroy timers and controls: nothing is held across.
         CControlUI* control = next->control;
         const int id = next->id;
         control->OnTimer(id);
     }
-    m_now = target;
+    now_ = target;
 }
 
 bool CManualTimerSource::IsActive(const CControlUI* control, int id) const {
@@ -91,7 +91,7 @@ bool CManualTimerSource::IsActive(const CControlUI* control, int id) const {
 
 int CManualTimerSource::DueIn(const CControlUI* control, int id) const {
     const Timer* timer = Find(control, id);
-    return timer != nullptr && timer->active ? static_cast<int>(timer->due - m_now) : -1;
+    return timer != nullptr && timer->active ? static_cast<int>(timer->due - now_) : -1;
 }
 
 }  // namespace morva::ui

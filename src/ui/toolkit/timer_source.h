@@ -43,7 +43,7 @@ public:
     // millisecond.
     void Advance(int ms);
     // Milliseconds since the source was made.
-    std::int64_t Now() const { return m_now; }
+    std::int64_t Now() const { return now_; }
     bool IsActive(const CControlUI* control, int id) const;
     // Milliseconds until the timer fires next; -1 when it is not running.
     int DueIn(const CControlUI* control, int id) const;
@@ -61,10 +61,10 @@ private:
     Timer* Find(const CControlUI* control, int id);
     const Timer* Find(const CControlUI* control, int id) const;
 
-    ITimerSource* m_previous;
-    std::vector<Timer> m_timers;
-    std::int64_t m_now = 0;
-    std::uint64_t m_order = 0;
+    ITimerSource* previous_;
+    std::vector<Timer> timers_;
+    std::int64_t now_ = 0;
+    std::uint64_t order_ = 0;
 };
 
 }  // namespace morva::ui

@@ -3,7 +3,7 @@
 namespace morva::ui {
 
 CTrayIcon::CTrayIcon(QObject* parent) : QObject(parent) {
-    connect(&m_icon, &QSystemTrayIcon::activated, this, &CTrayIcon::OnActivated);
+    connect(&icon_, &QSystemTrayIcon::activated, this, &CTrayIcon::OnActivated);
 }
 
 bool CTrayIcon::IsAvailable() {
@@ -11,24 +11,24 @@ bool CTrayIcon::IsAvailable() {
 }
 
 void CTrayIcon::Create(const QIcon& icon, const QString& toolTip) {
-    m_icon.setIcon(icon);
-    m_icon.setToolTip(toolTip);
+    icon_.setIcon(icon);
+    icon_.setToolTip(toolTip);
     if (IsAvailable()) {
-        m_icon.show();
+        icon_.show();
     }
 }
 
 void CTrayIcon::Remove() {
-    m_icon.hide();
+    icon_.hide();
 }
 
 // Trigger is the left button; Context the right one (no context menu is attached, so the
 // owner opens its own).
 void CTrayIcon::OnActivated(QSystemTrayIcon::ActivationReason reason) {
-    if (reason == QSystemTrayIcon::Trigger && m_onLeft) {
-        m_onLeft();
-    } else if (reason == QSystemTrayIcon::Context && m_onRight) {
-        m_onRight();
+    if (reason == QSystemTrayIcon::Trigger && onLeft_) {
+        onLeft_();
+    } else if (reason == QSystemTrayIcon::Context && onRight_) {
+        onRight_();
     }
 }
 

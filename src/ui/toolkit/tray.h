@@ -21,19 +21,19 @@ public:
 
     void Create(const QIcon& icon, const QString& toolTip);
     void Remove();
-    bool IsVisible() const { return m_icon.isVisible(); }
-    void SetToolTip(const QString& text) { m_icon.setToolTip(text); }
+    bool IsVisible() const { return icon_.isVisible(); }
+    void SetToolTip(const QString& text) { icon_.setToolTip(text); }
 
-    void SetOnLeftClick(std::function<void()> handler) { m_onLeft = std::move(handler); }
-    void SetOnRightClick(std::function<void()> handler) { m_onRight = std::move(handler); }
-    QSystemTrayIcon& GetIcon() { return m_icon; }
+    void SetOnLeftClick(std::function<void()> handler) { onLeft_ = std::move(handler); }
+    void SetOnRightClick(std::function<void()> handler) { onRight_ = std::move(handler); }
+    QSystemTrayIcon& GetIcon() { return icon_; }
 
 private:
     void OnActivated(QSystemTrayIcon::ActivationReason reason);
 
-    QSystemTrayIcon m_icon;
-    std::function<void()> m_onLeft;
-    std::function<void()> m_onRight;
+    QSystemTrayIcon icon_;
+    std::function<void()> onLeft_;
+    std::function<void()> onRight_;
 };
 
 }  // namespace morva::ui

@@ -24,22 +24,22 @@ QSize ScaledSize(const QSize& design) {
 }  // namespace
 
 WindowImplBase::WindowImplBase(QWidget* owner)
-    : QWidget(owner, Qt::Window | Qt::FramelessWindowHint), m_pm(this) {
+    : QWidget(owner, Qt::Window | Qt::FramelessWindowHint), pm_(this) {
     setAttribute(Qt::WA_StyledBackground);
     setProperty("morvaWindow", true);
-    m_pm.AddNotifier(this);
-    connect(&m_pm, &CPaintManagerUI::scaleChanged, this, &WindowImplBase::OnScaleChanged);
+    pm_.AddNotifier(this);
+    connect(&pm_, &CPaintManagerUI::scaleChanged, this, &WindowImplBase::OnScaleChanged);
 }
 
 WindowImplBase::~WindowImplBase() {
-    if (m_modalLoop != nullptr) {
-        m_modalLoop->exit(kIdCancel);
+    if (modalLoop_ != nullptr) {
+        modalLoop_->exit(kIdCancel);
     }
     // Senders still waiting get their answer: the window is gone.
     std::deque<Call> pending;
     {
-        std::lock_guard lock(m_queueMutex);
-        pending.swap(m_queue);
+        std::lock_guard lock(queueMutex_);
+        pending.swap(queue_);
     }
     for (Call& call : pending) {
         if (call.reply) {
@@ -50,55 +50,55 @@ WindowImplBase::~WindowImplBase() {
     }
     // The controls go now, while the manager they may still notify exists; the window part
     // that listened is already gone.
-    m_pm.RemoveNotifier(this);
-    if (QWidget* root = m_pm.GetRoot() != nullptr ? m_pm.GetRoot()->GetWidget() : nullptr) {
+    pm_.RemoveNotifier(this);
+    if (QWidget* root = pm_.GetRoot() != nullptr ? pm_.GetRoot()->GetWidget() : nullptr) {
         delete root;
     }
 }
 
 bool WindowImplBase::Create() {
-    if (m_created) {
+    if (created_) {
         return GetRoot() != nullptr;
     }
-    m_created = true;
+    created_ = true;
     theme::EnsureApplied();
-    setFont(m_pm.GetDefaultFont());
+    setFont(pm_.GetDefaultFont());
 
     CDialogBuilder builder;
-    CControlUI* root = builder.Create(GetSkinFile(), this, &m_pm);
-    m_design = builder.GetWindowAttributes();
-    m_captionHeight = m_design.captionHeight;
-    if (!m_design.title.isEmpty()) {
-        setWindowTitle(m_design.title);
+    CControlUI* root = builder.Create(GetSkinFile(), this, &pm_);
+    design_ = builder.GetWindowAttributes();
+    captionHeight_ = design_.captionHeight;
+    if (!design_.title.isEmpty()) {
+        setWindowTitle(design_.title);
     }
-    if (m_design.bkColor.isValid()) {
+    if (design_.bkColor.isValid()) {
         setStyleSheet(QStringLiteral("*[morvaWindow=\"true\"] { background-color: %1; }")
-                          .arg(m_design.bkColor.name(QColor::HexArgb)));
+                          .arg(design_.bkColor.name(QColor::HexArgb)));
     }
     ApplySizeLimits();
-    if (m_design.size.isValid() && !m_design.size.isEmpty()) {
-        resize(ScaledSize(m_design.size));
+    if (design_.size.isValid() && !design_.size.isEmpty()) {
+        resize(ScaledSize(design_.size));
     }
     // Fonts of the window's own font table take effect from here on.
-    setFont(m_pm.GetDefaultFont());
+    setFont(pm_.GetDefaultFont());
     if (root != nullptr) {
         QWidget* w = root->GetWidget();
         w->setParent(this);
         w->setGeometry(rect());
         w->setVisible(root->IsVisible());
-        m_pm.SetRoot(root);
-        m_pm.InitControls(root);
+        pm_.SetRoot(root);
+        pm_.InitControls(root);
     }
     InitWindow();
     return root != nullptr;
 }
 
 void WindowImplBase::ApplySizeLimits() {
-    if (m_design.minSize.isValid() && !m_design.minSize.isEmpty()) {
-        setMinimumSize(ScaledSize(m_design.minSize));
+    if (design_.minSize.isValid() && !design_.minSize.isEmpty()) {
+        setMinimumSize(ScaledSize(design_.minSize));
     }
-    if (m_design.maxSize.isValid() && !m_design.maxSize.isEmpty()) {
-        setMaximumSize(ScaledSize(m_design.maxSize));
+    if (design_.maxSize.isValid() && !design_.maxSize.isEmpty()) {
+        setMaximumSize(ScaledSize(design_.maxSize));
     }
 }
 
@@ -112,12 +112,12 @@ void WindowImplBase::ShowWindow(bool show) {
 }
 
 int WindowImplBase::ShowModal() {
-    m_closedEarly = false;
-    m_modalResult = kIdCancel;
+    closedEarly_ = false;
+    modalResult_ = kIdCancel;
     // Close() may already come from InitWindow: then the window is not shown at all.
     Create();
-    if (m_closedEarly) {
-        return m_modalResult;
+    if (closedEarly_) {
+        return modalResult_;
     }
     if (isVisible()) {
         hide();  // modality only takes effect when the window is shown
@@ -126,16 +126,16 @@ int WindowImplBase::ShowModal() {
     show();
     raise();
     activateWindow();
-    int result = m_modalResult;
-    if (!m_closedEarly) {
+    int result = modalResult_;
+    if (!closedEarly_) {
         QEventLoop loop;
-        m_modalLoop = &loop;
+        modalLoop_ = &loop;
         const QPointer<WindowImplBase> self = this;
         result = loop.exec(QEventLoop::DialogExec);
         if (!self) {
             return result;
         }
-        m_modalLoop = nullptr;
+        modalLoop_ = nullptr;
     }
     hide();
     setWindowModality(Qt::NonModal);
@@ -143,28 +143,28 @@ int WindowImplBase::ShowModal() {
 }
 
 void WindowImplBase::Close(int result) {
-    m_modalResult = result;
-    m_closedEarly = true;
-    m_closing = true;
+    modalResult_ = result;
+    closedEarly_ = true;
+    closing_ = true;
     close();
-    m_closing = false;
-    if (m_modalLoop != nullptr) {
-        m_modalLoop->exit(result);
+    closing_ = false;
+    if (modalLoop_ != nullptr) {
+        modalLoop_->exit(result);
     }
 }
 
 void WindowImplBase::closeEvent(QCloseEvent* event) {
-    if (!m_closing) {
+    if (!closing_) {
         bool handled = false;
         HandleCustomMessage(kMsgClose, 0, 0, handled);
         if (handled) {
             event->ignore();
             return;
         }
-        m_modalResult = kIdCancel;
-        m_closedEarly = true;
-        if (m_modalLoop != nullptr) {
-            m_modalLoop->exit(kIdCancel);
+        modalResult_ = kIdCancel;
+        closedEarly_ = true;
+        if (modalLoop_ != nullptr) {
+            modalLoop_->exit(kIdCancel);
         }
     }
     event->accept();
@@ -186,7 +186,7 @@ void WindowImplBase::CenterWindow() {
 }
 
 void WindowImplBase::SetLanguageResolver(CPaintManagerUI::LanguageResolver resolver) {
-    m_pm.SetLanguageResolver(std::move(resolver));
+    pm_.SetLanguageResolver(std::move(resolver));
 }
 
 void WindowImplBase::Notify(const TNotifyUI&) {}
@@ -202,26 +202,26 @@ CControlUI* WindowImplBase::CreateControl(const QString&) {
 
 void WindowImplBase::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
-    if (!m_initSent) {
-        m_initSent = true;
-        QTimer::singleShot(0, this, [this] { m_pm.SendNotify(GetRoot(), kNotifyWindowInit); });
+    if (!initSent_) {
+        initSent_ = true;
+        QTimer::singleShot(0, this, [this] { pm_.SendNotify(GetRoot(), kNotifyWindowInit); });
     }
 }
 
 void WindowImplBase::SendWindowInit() {
     Create();
-    if (m_initSent) {
+    if (initSent_) {
         return;
     }
-    m_initSent = true;
-    m_pm.SendNotify(GetRoot(), kNotifyWindowInit);
+    initSent_ = true;
+    pm_.SendNotify(GetRoot(), kNotifyWindowInit);
 }
 
 void WindowImplBase::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     if (CControlUI* root = GetRoot()) {
         root->GetWidget()->setGeometry(rect());
-        m_pm.SendNotify(root, kNotifyWindowSize, width(), height());
+        pm_.SendNotify(root, kNotifyWindowSize, width(), height());
     }
 }
 
@@ -240,14 +240,14 @@ void WindowImplBase::OnScaleChanged(double oldScale, double newScale) {
 // Presses reach the window only when no control took them, so buttons in the caption
 // strip keep working.
 void WindowImplBase::mousePressEvent(QMouseEvent* event) {
-    const int strip = CPaintManagerUI::Scale(m_captionHeight);
+    const int strip = CPaintManagerUI::Scale(captionHeight_);
     if (event->button() == Qt::LeftButton && strip > 0 && event->position().y() < strip) {
         QWindow* handle = windowHandle();
         if (handle != nullptr && handle->startSystemMove()) {
             event->accept();
             return;
         }
-        m_dragOffset = event->globalPosition().toPoint() - frameGeometry().topLeft();
+        dragOffset_ = event->globalPosition().toPoint() - frameGeometry().topLeft();
         event->accept();
         return;
     }
@@ -255,8 +255,8 @@ void WindowImplBase::mousePressEvent(QMouseEvent* event) {
 }
 
 void WindowImplBase::mouseMoveEvent(QMouseEvent* event) {
-    if (m_dragOffset && (event->buttons() & Qt::LeftButton)) {
-        move(event->globalPosition().toPoint() - *m_dragOffset);
+    if (dragOffset_ && (event->buttons() & Qt::LeftButton)) {
+        move(event->globalPosition().toPoint() - *dragOffset_);
         event->accept();
         return;
     }
@@ -264,7 +264,7 @@ void WindowImplBase::mouseMoveEvent(QMouseEvent* event) {
 }
 
 void WindowImplBase::mouseReleaseEvent(QMouseEvent* event) {
-    m_dragOffset.reset();
+    dragOffset_.reset();
     QWidget::mouseReleaseEvent(event);
 }
 
@@ -277,11 +277,11 @@ std::shared_ptr<WindowImplBase::Reply> WindowImplBase::Enqueue(int msg, intptr_t
                                                                intptr_t lParam, bool wantReply) {
     auto reply = wantReply ? std::make_shared<Reply>() : nullptr;
     {
-        std::lock_guard lock(m_queueMutex);
-        m_queue.push_back(Call{msg, wParam, lParam, reply});
+        std::lock_guard lock(queueMutex_);
+        queue_.push_back(Call{msg, wParam, lParam, reply});
     }
     // Invoked by name: the call crosses threads with no data of ours in it; the data goes
-    // through m_queue under our own lock.
+    // through queue_ under our own lock.
     QMetaObject::invokeMethod(this, "DrainMessages", Qt::QueuedConnection);
     return reply;
 }
@@ -290,12 +290,12 @@ void WindowImplBase::DrainMessages() {
     for (;;) {
         Call call;
         {
-            std::lock_guard lock(m_queueMutex);
-            if (m_queue.empty()) {
+            std::lock_guard lock(queueMutex_);
+            if (queue_.empty()) {
                 return;
             }
-            call = std::move(m_queue.front());
-            m_queue.pop_front();
+            call = std::move(queue_.front());
+            queue_.pop_front();
         }
         const QPointer<WindowImplBase> self = this;
         const intptr_t result = Dispatch(call.msg, call.wParam, call.lParam);
@@ -312,8 +312,8 @@ void WindowImplBase::DrainMessages() {
 }
 
 int WindowImplBase::PendingMessages() {
-    std::lock_guard lock(m_queueMutex);
-    return static_cast<int>(m_queue.size());
+    std::lock_guard lock(queueMutex_);
+    return static_cast<int>(queue_.size());
 }
 
 void WindowImplBase::PostMessage(int msg, intptr_t wParam, intptr_t lParam) {

@@ -47,19 +47,19 @@ public:
     int ShowModal();
     // Hides the window and ends ShowModal with `result`.
     void Close(int result = kIdOk);
-    bool IsModalRunning() const { return m_modalLoop != nullptr; }
+    bool IsModalRunning() const { return modalLoop_ != nullptr; }
     // Over the owner when it is visible, else over the screen's free area.
     void CenterWindow();
     // Sends "windowinit" now, once: for a window that starts hidden, or that finishes its
     // start-up before it is first shown.
     void SendWindowInit();
 
-    CPaintManagerUI& GetPaintManager() { return m_pm; }
-    CControlUI* GetRoot() const { return m_pm.GetRoot(); }
-    CControlUI* FindControl(const QString& name) const { return m_pm.FindControl(name); }
+    CPaintManagerUI& GetPaintManager() { return pm_; }
+    CControlUI* GetRoot() const { return pm_.GetRoot(); }
+    CControlUI* FindControl(const QString& name) const { return pm_.FindControl(name); }
     // Presses in this top strip (layout units) move the window.
-    int GetCaptionHeight() const { return m_captionHeight; }
-    void SetCaptionHeight(int height) { m_captionHeight = height; }
+    int GetCaptionHeight() const { return captionHeight_; }
+    void SetCaptionHeight(int height) { captionHeight_ = height; }
 
     // Messages to HandleCustomMessage on the UI thread, from any thread. Post queues it;
     // Send runs it at once on the UI thread and otherwise waits until the UI thread ran it
@@ -74,7 +74,7 @@ public:
 
     void SetLanguageResolver(CPaintManagerUI::LanguageResolver resolver);
     // Every text and tool tip of the window through the resolver again.
-    void ReloadText() { m_pm.ReloadText(); }
+    void ReloadText() { pm_.ReloadText(); }
 
 protected:
     // A res.xml id or a layout file under the resource root.
@@ -112,19 +112,19 @@ private:
     void OnScaleChanged(double oldScale, double newScale);
     void ApplySizeLimits();
 
-    CPaintManagerUI m_pm;
-    bool m_created = false;
-    bool m_initSent = false;
-    bool m_closing = false;
-    WindowAttributes m_design;
-    int m_captionHeight = 0;
-    std::optional<QPoint> m_dragOffset;
-    QEventLoop* m_modalLoop = nullptr;
-    bool m_closedEarly = false;
-    int m_modalResult = kIdCancel;
+    CPaintManagerUI pm_;
+    bool created_ = false;
+    bool initSent_ = false;
+    bool closing_ = false;
+    WindowAttributes design_;
+    int captionHeight_ = 0;
+    std::optional<QPoint> dragOffset_;
+    QEventLoop* modalLoop_ = nullptr;
+    bool closedEarly_ = false;
+    int modalResult_ = kIdCancel;
 
-    std::mutex m_queueMutex;
-    std::deque<Call> m_queue;
+    std::mutex queueMutex_;
+    std::deque<Call> queue_;
 };
 
 }  // namespace morva::ui

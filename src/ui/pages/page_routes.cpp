@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "ui/pages/desktop_settings.h"
 #include "ui/pages/device_page.h"
 #include "ui/pages/mouse_page.h"
 #include "ui/panels/key_set_control.h"
@@ -127,6 +128,9 @@ void AddMousePageRoutes(PageRouter& router, const CurrentPage& current) {
                     OnPage(current, [](CDevicePageUI& p, const TNotifyUI& msg, int) {
                         p.OnLedSelectionEnd(msg.pSender);
                     }));
+    // The desktop's own settings need no device.
+    router.AddPrefix(kClick, "windowdeviceset_",
+                     [](const TNotifyUI&, int n) { OpenDesktopSettings(n); });
     router.AddLateExact(kClick, "default_btn", OnMouse(current, [](Page& p, const TNotifyUI&, int) {
                             p.OnRestoreDefaults();
                         }));

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include "app/sim_window.h"
 #include "support/temp_dir.h"
 #include "ui/language/language_manager.h"
 #include "ui/toolkit/menu.h"
@@ -15,22 +16,11 @@
 namespace morva::app {
 namespace {
 
-QString ResDir() {
-    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("../../res"));
-}
-
 // The real main layout and language files, a settings file of the test's own.
 class MainWndTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ui::CResourceManager::Instance().SetResourcePath(ResDir() + "/skin");
-        ASSERT_TRUE(ui::CResourceManager::Instance().LoadResource());
-        settings_ = std::make_unique<QSettings>(QString::fromStdString(dir_.File("s.ini")),
-                                                QSettings::IniFormat);
-        language_ = std::make_unique<ui::CLanguageManager>(ResDir() + "/DefaultData",
-                                                           ResDir() + "/skin", *settings_);
-        window_ = std::make_unique<CMainWnd>(*language_, nullptr);
-        ASSERT_TRUE(window_->Create());
+        ASSERT_TRUE(test::BuildMainWindow(dir_, settings_, language_, window_));
         window_->ApplyLanguage(0);
     }
 

@@ -30,6 +30,22 @@ inline QString ResDir() {
     return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("../../res"));
 }
 
+// The program's resources, a language manager on a settings file of the test's own and the
+// main window, built as main.cpp builds them; false when the layouts could not be built.
+inline bool BuildMainWindow(const TempDir& dir, std::unique_ptr<QSettings>& settings,
+                            std::unique_ptr<ui::CLanguageManager>& language,
+                            std::unique_ptr<app::CMainWnd>& window, app::DeviceSetup setup = {}) {
+    ui::CResourceManager::Instance().SetResourcePath(ResDir() + "/skin");
+    if (!ui::CResourceManager::Instance().LoadResource())
+        return false;
+    settings = std::make_unique<QSettings>(QString::fromStdString(dir.File("s.ini")),
+                                           QSettings::IniFormat);
+    language = std::make_unique<ui::CLanguageManager>(ResDir() + "/DefaultData", ResDir() + "/skin",
+                                                      *settings);
+    window = std::make_unique<app::CMainWnd>(*language, nullptr, std::move(setup));
+    return window->Create();
+}
+
 struct SimWindow {
     using CMainWnd = app::CMainWnd;
     using CDeviceManager = app::CDeviceManager;
@@ -40,13 +56,6 @@ struct SimWindow {
     // temporary folder, or the folder itself.
     bool Start(std::vector<sim::Link> plugged, hid::IHidBackend* backend = nullptr,
                ModelMaker makeModel = {}, const std::string& dataDir = {}) {
-        ui::CResourceManager::Instance().SetResourcePath(ResDir() + "/skin");
-        if (!ui::CResourceManager::Instance().LoadResource())
-            return false;
-        settings = std::make_unique<QSettings>(QString::fromStdString(dir.File("s.ini")),
-                                               QSettings::IniFormat);
-        language = std::make_unique<ui::CLanguageManager>(ResDir() + "/DefaultData",
-                                                          ResDir() + "/skin", *settings);
         sim::SimBusOptions options;
         options.plugged = std::move(plugged);
         bus = std::make_unique<sim::SimBus>(options);
@@ -56,8 +65,7 @@ struct SimWindow {
         setup.localAppData = dataDir.empty() ? dir.path().string() : dir.File(dataDir);
         setup.resourceFolder = (ResDir() + "/").toStdString();
         setup.makeModel = std::move(makeModel);
-        window = std::make_unique<CMainWnd>(*language, nullptr, std::move(setup));
-        if (!window->Create())
+        if (!BuildMainWindow(dir, settings, language, window, std::move(setup)))
             return false;
         window->ApplyLanguage(0);
         devices = window->Devices();

@@ -16,6 +16,7 @@
 #include "app/about_wnd.h"
 #include "app/main_wnd.h"
 #include "app/msg_wnd.h"
+#include "app/sim_window.h"
 #include "support/temp_dir.h"
 #include "ui/language/language_manager.h"
 #include "ui/toolkit/resource_manager.h"
@@ -23,16 +24,12 @@
 namespace morva::app {
 namespace {
 
-QString ResDir() {
-    return QFileInfo(QStringLiteral(__FILE__)).absoluteDir().filePath(QStringLiteral("../../res"));
-}
-
 // Every key of every language file.
 QSet<QString> AllLanguageKeys() {
     QSet<QString> keys;
     for (const char* file : {"lan_en.xml", "lan_cn.xml"}) {
         ui::CLanguageTable table;
-        EXPECT_TRUE(table.Load(ResDir() + "/skin/" + file)) << file;
+        EXPECT_TRUE(table.Load(test::ResDir() + "/skin/" + file)) << file;
         for (auto it = table.Texts().cbegin(); it != table.Texts().cend(); ++it)
             keys.insert(it.key());
     }
@@ -64,14 +61,7 @@ QStringList RawKeysShown(ui::WindowImplBase& wnd) {
 class WindowTextsTest : public ::testing::TestWithParam<int> {
 protected:
     void SetUp() override {
-        ui::CResourceManager::Instance().SetResourcePath(ResDir() + "/skin");
-        ASSERT_TRUE(ui::CResourceManager::Instance().LoadResource());
-        settings_ = std::make_unique<QSettings>(QString::fromStdString(dir_.File("s.ini")),
-                                                QSettings::IniFormat);
-        language_ = std::make_unique<ui::CLanguageManager>(ResDir() + "/DefaultData",
-                                                           ResDir() + "/skin", *settings_);
-        window_ = std::make_unique<CMainWnd>(*language_, nullptr);
-        ASSERT_TRUE(window_->Create());
+        ASSERT_TRUE(test::BuildMainWindow(dir_, settings_, language_, window_));
         window_->ApplyLanguage(GetParam());
         window_->resize(1000, 640);
         window_->ShowWindow(true);

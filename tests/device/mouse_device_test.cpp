@@ -429,13 +429,18 @@ public:
     using CTessaronMouseDevice::PlayCustomEffects;
 };
 
-TEST_F(MouseDeviceTest, CustomEffectEntriesWithoutTimeGiveWayAtEveryTick) {
-    PlayerProbe player(*bus_, clock_);
-    player.SetDataRoots(dir_.path().string(), MORVA_RES_DIR);
+// The player set up as the mouse page sets its model up, its data folder below `root`.
+void PlaceAsTheMouse(PlayerProbe& player, const std::string& root) {
+    player.SetDataRoots(root, MORVA_RES_DIR);
     player.SetModelName("mouse");
     player.SetDeviceKind(kKindMouse);
     player.SetLedCount(kMouseLeds);
     player.SetLightConfigName("kaldo_light");
+}
+
+TEST_F(MouseDeviceTest, CustomEffectEntriesWithoutTimeGiveWayAtEveryTick) {
+    PlayerProbe player(*bus_, clock_);
+    PlaceAsTheMouse(player, dir_.path().string());
     const std::string folder = player.GetUserDataFolder();
     ASSERT_EQ(WriteJsonFile(folder + "kaldo_light.config", ReadJsonText(R"({"LightInfo": [[],
         [{"LightName": "fx", "Guid": "fx"}, {"LightName": "slow", "Guid": "slow"}]]})")),
@@ -476,11 +481,7 @@ TEST_F(MouseDeviceTest, CustomEffectEntriesWithoutTimeGiveWayAtEveryTick) {
 
 TEST_F(MouseDeviceTest, CustomEffectStepsCountOneMillisecondPasses) {
     PlayerProbe player(*bus_);
-    player.SetDataRoots(dir_.path().string(), MORVA_RES_DIR);
-    player.SetModelName("mouse");
-    player.SetDeviceKind(kKindMouse);
-    player.SetLedCount(kMouseLeds);
-    player.SetLightConfigName("kaldo_light");
+    PlaceAsTheMouse(player, dir_.path().string());
     const std::string folder = player.GetUserDataFolder();
     ASSERT_EQ(WriteJsonFile(folder + "kaldo_light.config", ReadJsonText(R"({"LightInfo": [[],
         [{"LightName": "fx", "Guid": "fx"}]]})")),

@@ -555,7 +555,6 @@ bool CMousePageUI::OnLedSelectionEnd(CControlUI* container) {
         return false;
     mouse.LoadProfile();
     mouse.RefreshPage();
-    SyncScreen();
     const QSize screen = Services() != nullptr ? Services()->ScreenPixels() : QSize(1920, 1080);
     mouse.DownloadSettings(0, 0, 1, screen.width(), screen.height());
     mouse.ApplyLightSettings();

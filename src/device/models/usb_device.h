@@ -210,6 +210,8 @@ public:
     // macros the keys use first.
     enum class KeySend { KeyTable, MacrosAndKeyTable };
     virtual OpResult AssignKey(int key, const KeyListEntry& entry, KeySend send);
+    // The key assignment panel edits the Fn-layer part of an entry (a keyboard's Fn view).
+    virtual bool EditsFnLayer() const { return false; }
     // The families' profile data object and preset lists; null where a family has none.
     virtual CBasicProfiledata* ProfileData() { return nullptr; }
     virtual const CDeviceDefaultData* PresetData() const { return nullptr; }

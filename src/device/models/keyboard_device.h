@@ -1,0 +1,172 @@
+// The keyboard: reads its information, factory key table and LED index table, finds the
+// on-screen keys among its key positions, keeps the profile, and writes the setting record,
+// both key tables (normal and Fn layer) and the macros back; reacts to the keyboard's event
+// words. Its lighting keeps the base behaviour for now.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "device/models/default_data.h"
+#include "device/models/keyboard_keys.h"
+#include "device/models/usb_device.h"
+#include "profile/keyboard_profiledata.h"
+
+namespace morva {
+
+inline constexpr std::size_t kKeyboardRecordSize = 29;
+// A UI key the keyboard does not have, or that lights no LED.
+inline constexpr int kKeyAbsent = 255;
+inline constexpr int kKeyboardPollingRates = 4;
+inline constexpr int kKeyboardRepeatDelays = 4;
+inline constexpr int kKeyboardDebounceMax = 5;
+// What "repeat_rate_slider" offers.
+inline constexpr int kKeyboardRepeatRateMin = 0;
+inline constexpr int kKeyboardRepeatRateMax = 20;
+
+// Bytes of the setting record.
+namespace krec {
+inline constexpr std::size_t kProfile = 0;
+inline constexpr std::size_t kMode = 1;
+inline constexpr std::size_t kBrightness = 2;
+inline constexpr std::size_t kSpeed = 3;
+inline constexpr std::size_t kDirection = 4;
+inline constexpr std::size_t kMultiColour = 5;
+inline constexpr std::size_t kRed = 6;
+inline constexpr std::size_t kGreen = 7;
+inline constexpr std::size_t kBlue = 8;
+inline constexpr std::size_t kOther = 17;
+inline constexpr std::size_t kLedMode = 18;
+inline constexpr std::size_t kWFlag = 19;
+inline constexpr std::size_t kRollover = 20;
+inline constexpr std::size_t kWinLock = 21;
+inline constexpr std::size_t kPollingRate = 22;
+inline constexpr std::size_t kCustomGroup = 25;
+inline constexpr std::size_t kDebounce = 28;
+}  // namespace krec
+
+using KeyboardRecord = std::array<std::uint8_t, kKeyboardRecordSize>;
+
+// The repeat delay an option stands for: 250, 500, 750 or 1000 ms (option 0 when outside).
+int RepeatDelayMs(int option);
+
+class CTessaronKeyboardDevice : public CTessaronUSBDevice {
+public:
+    explicit CTessaronKeyboardDevice(hid::IHidBackend& backend, IClock& clock = SteadyClock());
+    ~CTessaronKeyboardDevice() override;
+
+    // Event word: the keyboard's profile list changed (another program, or the keyboard).
+    static constexpr std::uint16_t kEventProfileListChanged = 0x0402;
+    // Set by any keyboard's 0x0402; the next active-profile read reloads the profile list.
+    static bool ProfileListChanged();
+    static void ClearProfileListChanged();
+
+    // ---- Device operations ----
+    void ApplyLightSettings() override;
+    void ReadFromDevice() override;
+    void ReadActiveProfile() override;
+    void RefreshPowerStatus() override;
+    bool IsWirelessReachable() override;
+    int LoadProfile() override;
+    void RefreshPage() override;
+    void RepairMacroBindings() override;
+    void LoadDefaultProfile() override;
+    std::vector<int> GetUsedMacros() override;
+    // 1 written, else the first failing exchange's code (0 when nothing was sent).
+    int DownloadKeyTable(int page, const std::vector<KeyListEntry>& keys) override;
+    int DownloadCurrentKeyTable(int page) override;
+    // 0 written or nothing to write, n > 0 the image is about n events too large, negative:
+    // not written (the first failing exchange's code).
+    int DownloadMacros(const std::vector<int>& macros) override;
+    // The record to the profile the keyboard is using; 1 written, else the failing code.
+    int DownloadSettings(int profile, int value0, int value59, int width, int height) override;
+    void LoadDefaultData() override;
+    void SetFunctionType(int type) override;
+    void SetProfilePaths() override;
+    std::string GetProfilePath() const override;
+    int SaveProfile() override;
+    void SetDeviceKind(int kind) override;
+    void SetLightInfo(const LightInfo& info) override;
+    void OnEventWord(std::uint16_t word, EventLink link) override;
+
+    // ---- Use-case operations (see the base) ----
+    OpResult ChangePollingRate(int option);  // 0..3, sent
+    OpResult ChangeRepeatDelay(int option);  // 0..3, profile only
+    OpResult ChangeRepeatRate(int rate);     // profile only
+    OpResult ChangeWinLock(bool on);
+    OpResult ChangeWFlag(bool on);
+    OpResult ChangeRollover(bool on);  // 6-key rollover flag
+    OpResult ChangeDebounce(int step);  // 0..5
+    // The page shows and edits the Fn layer ("FnKeysetFlag").
+    OpResult ChangeFnLayerView(bool on);
+    // Only keys the keyboard has; on the Fn layer not the Fn key nor the reserved keys.
+    OpResult CanAssignKey(int key) const override;
+    OpResult AssignKey(int key, const KeyListEntry& entry, KeySend send) override;
+    // One layer's code of one key (morvactl): the rest of the entry stays.
+    OpResult AssignKeyCode(int key, KeyCode code, bool fnLayer, KeySend send);
+    // The factory profile into the current one, and all of it to the keyboard.
+    OpResult RestoreDefaults();
+
+    // ---- Data the page shows ----
+    CKeyboardProfiledata& Profile() { return profile_; }
+    const CDeviceDefaultData& DefaultData() const { return defaults_; }
+    CBasicProfiledata* ProfileData() override { return &profile_; }
+    const CDeviceDefaultData* PresetData() const override { return &defaults_; }
+    std::vector<KeyListEntry> KeyList() const override;
+    void SetKeyList(const std::vector<KeyListEntry>& list);
+    KeyboardSystemStages GetSystemStages() const;
+    void SetSystemStages(const KeyboardSystemStages& stages);
+    bool FnLayerView() const;
+    // The key assignment panel edits the Fn layer.
+    bool EditsFnLayer() const override { return FnLayerView(); }
+    // Whether key `key`'s cell takes clicks on the current function tab.
+    bool KeyEnabled(int key) const;
+    // Key position and LED index of a UI key, kKeyAbsent when the keyboard has none.
+    int KeyPosition(int key) const;
+    int KeyLight(int key) const;
+    // Key positions the keyboard reported at the last read (0 before).
+    int KeyPositions() const;
+    int ActiveProfile() const;
+    KeyboardRecord RecordCopy() const;
+    // The record DownloadSettings writes for profile `profile`.
+    KeyboardRecord BuildRecord(int profile) const;
+    // Device code of a page light mode (29 and 30 are the program's own: 0xFE), and back.
+    int LightModeCode(int mode) const;
+    int LightModeOfCode(int code) const;
+
+private:
+    // Over the receiver a sequence runs only when the keyboard answers.
+    bool Reachable();
+    int MacroCount() const;
+    // Reads the active profile and its record; false (nothing changed) when a read failed.
+    bool ReadRecord(KeyboardRecord& record, int& active);
+    // Macro codes of `keys` numbered by their slot among the used macros (appended in key
+    // order, normal layer before Fn layer); codes of missing macros fall back.
+    void NumberMacros(std::vector<KeyListEntry>& keys, int macroCount,
+                      std::vector<int>& used) const;
+    OpResult ChangeStages(KeyboardSystemStages stages, bool send);
+    OpResult StoreKeys(std::vector<KeyListEntry> keys, KeySend send);
+
+    CKeyboardProfiledata profile_;
+    CDeviceDefaultData defaults_;
+
+    mutable std::mutex stateLock_;  // what the event readers change
+    std::array<std::uint8_t, 512> defaultKeyTable_{};
+    std::array<std::uint8_t, 512> lightIndexTable_{};
+    std::array<int, kKeyboardUiKeys> keyToPosition_{};
+    std::array<int, kKeyboardUiKeys> keyToLight_{};
+    int keyPositions_ = 0;
+    int activeProfile_ = 0;
+    KeyboardRecord recordCopy_{};
+    std::vector<KeyListEntry> keyList_;
+    KeyboardSystemStages stages_;
+    bool fnLayerView_ = false;
+
+    static std::atomic<bool> profileListChanged_;
+};
+
+}  // namespace morva

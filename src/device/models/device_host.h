@@ -28,6 +28,9 @@ public:
     virtual void ShowPowerStatus(std::span<const std::uint8_t> status) = 0;
     // The model's data changed: the page shows it again (queued from device threads).
     virtual void RefreshPage() = 0;
+    // The device's profile list changed on disk: the profile panel reads it again and the
+    // model takes the selected profile's name (UI thread).
+    virtual void ReloadProfileList() {}
 
 protected:
     ~IDeviceHost() = default;

@@ -69,6 +69,13 @@ bool CTessaronKeyboardDevice::Reachable() {
 }
 
 void CTessaronKeyboardDevice::ReadFromDevice() {
+    ReadKeyLayout();
+    LoadProfile();
+    ReadActiveProfile();
+    StartLightThread();
+}
+
+void CTessaronKeyboardDevice::ReadKeyLayout() {
     CDeviceChannel& channel = CommandChannel();
     if (Reachable()) {
         std::array<std::uint8_t, kInfoBlockSize> info{};
@@ -105,9 +112,6 @@ void CTessaronKeyboardDevice::ReadFromDevice() {
             DebugLog("keyboard: reading the device failed\n");
         }
     }
-    LoadProfile();
-    ReadActiveProfile();
-    StartLightThread();
 }
 
 bool CTessaronKeyboardDevice::ReadRecord(KeyboardRecord& record, int& active) {

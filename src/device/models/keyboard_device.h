@@ -69,6 +69,9 @@ public:
     // ---- Device operations ----
     void ApplyLightSettings() override;
     void ReadFromDevice() override;
+    // The first half of the connection read: information block, key and LED index tables,
+    // the key matching. The settings record is left alone (a profile about to be sent).
+    void ReadKeyLayout();
     void ReadActiveProfile() override;
     void RefreshPowerStatus() override;
     bool IsWirelessReachable() override;

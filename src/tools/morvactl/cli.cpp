@@ -19,6 +19,7 @@
 #include "tools/morvactl/cli_common.h"
 #include "tools/morvactl/device_names.h"
 #include "tools/morvactl/interface_scan.h"
+#include "tools/morvactl/keyboard_commands.h"
 #include "tools/morvactl/mouse_commands.h"
 #include "tools/morvactl/profile_commands.h"
 
@@ -71,9 +72,11 @@ const char* kHelpTail = R"(
 Each mouse command prints what the mouse holds afterwards, one line per item: "stage N
 on|off dpi D colour RRGGBB [active]", "rate N", "light N NAME brightness B speed S direction
 D colour RRGGBB [multicolour]", "button N CODE position P" (with "unverified" on a real
-mouse, which cannot report its key table) or "macros N image B of C bytes". The resource
-folder holding the factory profile is $MORVA_RES_DIR, else ../share/morva-tr510 beside
-morvactl, else the source tree's res/. Without --simulate the mouse and profile commands
+mouse, which cannot report its key table) or "macros N image B of C bytes". Each keyboard
+command does the same: "rate N", "winlock on|off", "debounce N", "key N [fn] CODE position
+P", … (repeat and delay come from the profile). The resource folder holding the factory
+profile is $MORVA_RES_DIR, else ../share/morva-tr510 beside morvactl, else the source
+tree's res/. Without --simulate the mouse, keyboard and profile commands
 refuse to run while the program runs: close it first, or use the app commands.
 
 The app commands ignore --simulate: they talk to the running program over its socket,
@@ -98,8 +101,8 @@ struct Options {
 };
 
 std::string HelpText() {
-    std::string text =
-        std::string(kHelpHead) + MouseCommandUsage() + ProfileCommandUsage() + kHelpApp;
+    std::string text = std::string(kHelpHead) + MouseCommandUsage() + KeyboardCommandUsage() +
+                       ProfileCommandUsage() + kHelpApp;
     std::istringstream usage(sim::SimCommandUsage());
     for (std::string line; std::getline(usage, line);)
         text += "      " + line + "\n";
@@ -244,6 +247,16 @@ public:
                                            options_.screenWidth,
                                            options_.screenHeight};
         return RunMouseCommand(request, environment, out_, err_);
+    }
+
+    int Keyboard(const KeyboardRequest& request) {
+        const KeyboardEnvironment environment{*backend_,
+                                              simBus_,
+                                              options_.dataDir,
+                                              ResourceFolder(),
+                                              options_.screenWidth,
+                                              options_.screenHeight};
+        return RunKeyboardCommand(request, environment, out_, err_);
     }
 
     int Profile(const ProfileRequest& request) {
@@ -473,11 +486,13 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
         return AppCommands(app, out, err).Run(rest);
 
     MouseRequest mouse;
+    KeyboardRequest keyboard;
     ProfileRequest profile;
-    if (name == "mouse" || name == "profile") {
+    if (name == "mouse" || name == "keyboard" || name == "profile") {
         std::string error;
-        const bool parsed = name == "mouse" ? ParseMouseCommand(rest, mouse, error)
-                                            : ParseProfileCommand(rest, profile, error);
+        const bool parsed = name == "mouse"      ? ParseMouseCommand(rest, mouse, error)
+                            : name == "keyboard" ? ParseKeyboardCommand(rest, keyboard, error)
+                                                 : ParseProfileCommand(rest, profile, error);
         if (!parsed) {
             err << "morvactl: " << error << '\n';
             return kExitUsage;
@@ -493,6 +508,8 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
     Session session(options, out, err);
     if (name == "mouse")
         return session.Mouse(mouse);
+    if (name == "keyboard")
+        return session.Keyboard(keyboard);
     if (name == "profile")
         return session.Profile(profile);
     if (name == "list" && rest.empty())

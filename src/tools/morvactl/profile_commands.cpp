@@ -5,11 +5,13 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <memory>
 
 #include "base/parse_int.h"
 #include "device/device_folders.h"
 #include "device/device_tables.h"
+#include "device/models/keyboard_device.h"
 #include "device/models/mouse_device.h"
 #include "profile/json_access.h"
 #include "profile/json_file.h"
@@ -166,12 +168,23 @@ private:
 
     // The selected profile goes to the device the way the program's profile switch sends it.
     int Download() {
-        if (device_.deviceType != kDeviceTypeMouse) {
-            err_ << "morvactl: note: only the files changed; the " << device_.name
-                 << " is not sent profiles yet (its device class is not built)\n";
-            return kExitOk;
+        if (device_.deviceType == kDeviceTypeMouse) {
+            CTessaronMouseDevice mouse(env_.backend);
+            return DownloadTo(mouse, [&] { mouse.ReadFromDevice(); });
         }
-        const int typeRow = DeviceTypeRowFor(kDeviceTypeMouse);
+        if (device_.deviceType == kDeviceTypeKeyboard) {
+            CTessaronKeyboardDevice keyboard(env_.backend);
+            // The keyboard's own record would overwrite the profile about to be sent.
+            return DownloadTo(keyboard, [&] { keyboard.ReadKeyLayout(); });
+        }
+        err_ << "morvactl: note: only the files changed; the " << device_.name
+             << " is not sent profiles yet (its device class is not built)\n";
+        return kExitOk;
+    }
+
+    // `read` learns what the key table needs (key positions) without touching the profile.
+    int DownloadTo(CTessaronUSBDevice& model, const std::function<void()>& read) {
+        const int typeRow = DeviceTypeRowFor(static_cast<std::uint16_t>(device_.deviceType));
         const DeviceTypeInfo& type = DeviceTypes()[static_cast<std::size_t>(typeRow)];
         const int cableRow =
             FindInterfaceRow(type.vendorId, type.productId, type.deviceType, kRoleCommand);
@@ -184,37 +197,38 @@ private:
                 return f.row == cableRow || (receiverRow >= 0 && f.row == receiverRow);
             });
         if (!present) {
-            err_ << "morvactl: note: the mouse is not connected; it gets the profile when the "
-                    "program next sends it\n";
+            err_ << "morvactl: note: the " << device_.name
+                 << " is not connected; it gets the profile when the program next sends it\n";
             return kExitOk;
         }
 
-        CTessaronMouseDevice mouse(env_.backend);
-        mouse.SetDataRoots(env_.dataDir, env_.resourceFolder);
-        mouse.ApplyTypeRow(typeRow);
-        mouse.SetSlotRecord(cable);
-        mouse.SetProfileName(store_->GetCurrentProfileId());
-        if (OpenCommandLink(env_.backend, {cableRow, receiverRow}, "mouse", mouse.Links(), err_) !=
-            kExitOk) {
+        model.SetDataRoots(env_.dataDir, env_.resourceFolder);
+        model.ApplyTypeRow(typeRow);
+        model.SetSlotRecord(cable);
+        model.SetProfileName(store_->GetCurrentProfileId());
+        if (OpenCommandLink(env_.backend, {cableRow, receiverRow}, device_.name, model.Links(),
+                            err_) != kExitOk) {
             return kExitFailed;
         }
-        // Reads the key positions the key table needs, then loads the profile.
-        mouse.ReadFromDevice();
-        mouse.StopLightThread();
-        const auto info = mouse.Info();
-        if (std::all_of(info.begin(), info.end(), [](std::uint8_t b) { return b == 0; }))
-            return Fail("the mouse could not be read: " + ResultText(kResultNoAnswer));
+        read();
+        model.StopLightThread();
+        const auto info = model.Info();
+        if (std::all_of(info.begin(), info.end(), [](std::uint8_t b) { return b == 0; })) {
+            return Fail(std::string("the ") + device_.name +
+                        " could not be read: " + ResultText(kResultNoAnswer));
+        }
 
-        mouse.SetScreenPixels(env_.screenWidth, env_.screenHeight);
-        // The program's profile switch: settings, the macros the buttons use, the key table.
-        if (const OpResult r = mouse.ApplyProfile(); !r.Ok()) {
+        model.SetScreenPixels(env_.screenWidth, env_.screenHeight);
+        // The program's profile switch: settings, the macros the keys use, the key table.
+        if (const OpResult r = model.ApplyProfile(); !r.Ok()) {
             if (r.messageKey == kMsgMacrosTooLarge) {
                 return Fail("the macros do not fit: about " + std::to_string(r.detail) +
                             " events too many");
             }
             return Fail("sending the profile failed: " + ResultText(r.code));
         }
-        err_ << "morvactl: the mouse holds profile " << store_->GetCurrentProfileId() << '\n';
+        err_ << "morvactl: the " << device_.name << " holds profile "
+             << store_->GetCurrentProfileId() << '\n';
         return kExitOk;
     }
 

@@ -178,7 +178,7 @@ void CTessaronKeyboardDevice::ReadActiveProfile() {
 
 void CTessaronKeyboardDevice::RefreshPowerStatus() {
     CDeviceChannel& channel = CommandChannel();
-    if (!channel.IsOpen() || !WindowActive() || !CmdQueryWireless(channel))
+    if (!channel.IsOpen() || !CmdQueryWireless(channel))
         return;
     std::array<std::uint8_t, kStatusBlockSize> status{};
     if (CmdReadStatus(channel, status.data(), kStatusBlockSize, 0) != kResultOk)

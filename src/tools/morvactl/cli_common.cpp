@@ -4,7 +4,9 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "device/device_folders.h"
 #include "device/device_tables.h"
+#include "device/models/usb_device.h"
 #include "device/protocol/command_report.h"
 #include "tools/morvactl/interface_scan.h"
 
@@ -64,6 +66,39 @@ int OpenCommandLink(hid::IHidBackend& backend, std::initializer_list<int> rows,
     if (scan.errors.empty())
         err << "morvactl: " << name << " is not connected\n";
     return kExitFailed;
+}
+
+ProductRows RowsOf(std::uint16_t deviceType) {
+    ProductRows rows;
+    rows.typeRow = DeviceTypeRowFor(deviceType);
+    const DeviceTypeInfo& type = DeviceTypes()[static_cast<std::size_t>(rows.typeRow)];
+    rows.cableRow = FindInterfaceRow(type.vendorId, type.productId, type.deviceType, kRoleCommand);
+    const SupportedInterface& cable =
+        SupportedInterfaces()[static_cast<std::size_t>(rows.cableRow)];
+    rows.receiverRow = cable.hasPartner ? cable.partnerIndex : -1;
+    return rows;
+}
+
+int OpenModel(CTessaronUSBDevice& model, std::uint16_t deviceType, const std::string& name,
+              hid::IHidBackend& backend, const std::string& dataDir,
+              const std::string& resourceFolder, std::ostream& err) {
+    const ProductRows rows = RowsOf(deviceType);
+    model.SetDataRoots(dataDir, resourceFolder);
+    model.ApplyTypeRow(rows.typeRow);
+    model.SetSlotRecord(SupportedInterfaces()[static_cast<std::size_t>(rows.cableRow)]);
+    // Without these the profile would land in the working directory, or be empty.
+    if (model.GetUserDataFolder().empty()) {
+        err << "morvactl: " << name << ": cannot create the data folder under "
+            << LocalAppDataFolder(dataDir) << '\n';
+        return kExitFailed;
+    }
+    std::error_code ec;
+    if (!std::filesystem::exists(model.GetDefaultProfilePath(), ec)) {
+        err << "morvactl: " << name << ": no factory profile at " << model.GetDefaultProfilePath()
+            << " (set MORVA_RES_DIR to the folder holding DefaultData/)\n";
+        return kExitFailed;
+    }
+    return OpenCommandLink(backend, {rows.cableRow, rows.receiverRow}, name, model.Links(), err);
 }
 
 std::string ResourceFolder() {

@@ -10,6 +10,10 @@
 #include "device/hid/hid_backend.h"
 #include "device/links/product_links.h"
 
+namespace morva {
+class CTessaronUSBDevice;
+}
+
 namespace morva::cli {
 
 inline constexpr int kExitOk = 0;
@@ -26,6 +30,21 @@ std::string ResultText(int result);
 // `err`; `name` is the device as the user named it.
 int OpenCommandLink(hid::IHidBackend& backend, std::initializer_list<int> rows,
                     const std::string& name, CProductLinks& links, std::ostream& err);
+
+// The rows of a product's cable and receiver command interfaces (-1: none).
+struct ProductRows {
+    int typeRow = -1;
+    int cableRow = -1;
+    int receiverRow = -1;
+};
+ProductRows RowsOf(std::uint16_t deviceType);
+
+// Sets `model` up as the program's device page does (data folders, type row, slot record)
+// and opens its cable, else its receiver. kExitOk, else kExitFailed after one line per
+// reason on `err`.
+int OpenModel(CTessaronUSBDevice& model, std::uint16_t deviceType, const std::string& name,
+              hid::IHidBackend& backend, const std::string& dataDir,
+              const std::string& resourceFolder, std::ostream& err);
 
 // The folder holding DefaultData/: $MORVA_RES_DIR, else ../share/morva-tr510 beside the
 // executable when installed there, else the source tree's res/.

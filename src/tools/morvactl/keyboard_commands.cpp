@@ -93,24 +93,8 @@ public:
 
 private:
     int Connect() {
-        const int typeRow = DeviceTypeRowFor(kDeviceTypeKeyboard);
-        const DeviceTypeInfo& type = DeviceTypes()[static_cast<std::size_t>(typeRow)];
-        const int cableRow =
-            FindInterfaceRow(type.vendorId, type.productId, type.deviceType, kRoleCommand);
-        const SupportedInterface& cable = SupportedInterfaces()[static_cast<std::size_t>(cableRow)];
-        const int receiverRow = cable.hasPartner ? cable.partnerIndex : -1;
-        kb_.SetDataRoots(env_.dataDir, env_.resourceFolder);
-        kb_.ApplyTypeRow(typeRow);
-        kb_.SetSlotRecord(cable);
-        if (kb_.GetUserDataFolder().empty())
-            return Fail("cannot create the data folder under " + LocalAppDataFolder(env_.dataDir));
-        std::error_code ec;
-        if (!std::filesystem::exists(kb_.GetDefaultProfilePath(), ec)) {
-            return Fail("no factory profile at " + kb_.GetDefaultProfilePath() +
-                        " (set MORVA_RES_DIR to the folder holding DefaultData/)");
-        }
-        if (OpenCommandLink(env_.backend, {cableRow, receiverRow}, "keyboard", kb_.Links(), err_) !=
-            kExitOk) {
+        if (OpenModel(kb_, kDeviceTypeKeyboard, "keyboard", env_.backend, env_.dataDir,
+                      env_.resourceFolder, err_) != kExitOk) {
             return kExitFailed;
         }
         kb_.ReadFromDevice();

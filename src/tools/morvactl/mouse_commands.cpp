@@ -132,31 +132,12 @@ public:
 private:
     // Sets the model up as the program's device page does, opens the link and reads the mouse.
     int Connect() {
-        const int typeRow = DeviceTypeRowFor(kDeviceTypeMouse);
-        const DeviceTypeInfo& type = DeviceTypes()[static_cast<std::size_t>(typeRow)];
-        const int cableRow =
-            FindInterfaceRow(type.vendorId, type.productId, type.deviceType, kRoleCommand);
-        const SupportedInterface& cable = SupportedInterfaces()[static_cast<std::size_t>(cableRow)];
-        const int receiverRow = cable.hasPartner ? cable.partnerIndex : -1;
-
-        mouse_.SetDataRoots(env_.dataDir, env_.resourceFolder);
         mouse_.SetScreenPixels(env_.screenWidth, env_.screenHeight);
-        mouse_.ApplyTypeRow(typeRow);
-        mouse_.SetSlotRecord(cable);
-        // Without these the profile would land in the working directory, or be empty.
-        if (mouse_.GetUserDataFolder().empty())
-            return Fail("cannot create the data folder under " + LocalAppDataFolder(env_.dataDir));
-        std::error_code ec;
-        if (!std::filesystem::exists(mouse_.GetDefaultProfilePath(), ec)) {
-            return Fail("no factory profile at " + mouse_.GetDefaultProfilePath() +
-                        " (set MORVA_RES_DIR to the folder holding DefaultData/)");
-        }
-
-        CDeviceChannel& channel = mouse_.CommandChannel();
-        if (OpenCommandLink(env_.backend, {cableRow, receiverRow}, "mouse", mouse_.Links(), err_) !=
-            kExitOk) {
+        if (OpenModel(mouse_, kDeviceTypeMouse, "mouse", env_.backend, env_.dataDir,
+                      env_.resourceFolder, err_) != kExitOk) {
             return kExitFailed;
         }
+        CDeviceChannel& channel = mouse_.CommandChannel();
         mouse_.ReadFromDevice();
         // Only the program's preview needs the light thread.
         mouse_.StopLightThread();

@@ -184,30 +184,21 @@ private:
 
     // `read` learns what the key table needs (key positions) without touching the profile.
     int DownloadTo(CTessaronUSBDevice& model, const std::function<void()>& read) {
-        const int typeRow = DeviceTypeRowFor(static_cast<std::uint16_t>(device_.deviceType));
-        const DeviceTypeInfo& type = DeviceTypes()[static_cast<std::size_t>(typeRow)];
-        const int cableRow =
-            FindInterfaceRow(type.vendorId, type.productId, type.deviceType, kRoleCommand);
-        const SupportedInterface& cable = SupportedInterfaces()[static_cast<std::size_t>(cableRow)];
-        const int receiverRow = cable.hasPartner ? cable.partnerIndex : -1;
-
+        const ProductRows rows = RowsOf(static_cast<std::uint16_t>(device_.deviceType));
         const ScanResult scan = ScanSupportedInterfaces(env_.backend);
         const bool present =
             std::any_of(scan.interfaces.begin(), scan.interfaces.end(), [&](const auto& f) {
-                return f.row == cableRow || (receiverRow >= 0 && f.row == receiverRow);
+                return f.row == rows.cableRow ||
+                       (rows.receiverRow >= 0 && f.row == rows.receiverRow);
             });
         if (!present) {
             err_ << "morvactl: note: the " << device_.name
                  << " is not connected; it gets the profile when the program next sends it\n";
             return kExitOk;
         }
-
-        model.SetDataRoots(env_.dataDir, env_.resourceFolder);
-        model.ApplyTypeRow(typeRow);
-        model.SetSlotRecord(cable);
         model.SetProfileName(store_->GetCurrentProfileId());
-        if (OpenCommandLink(env_.backend, {cableRow, receiverRow}, device_.name, model.Links(),
-                            err_) != kExitOk) {
+        if (OpenModel(model, static_cast<std::uint16_t>(device_.deviceType), device_.name,
+                      env_.backend, env_.dataDir, env_.resourceFolder, err_) != kExitOk) {
             return kExitFailed;
         }
         read();

@@ -8,6 +8,8 @@
 #include "device/device_tables.h"
 #include "device/models/usb_device.h"
 #include "device/protocol/command_report.h"
+#include "device/protocol/macro_image.h"
+#include "macro/macro_store.h"
 #include "tools/morvactl/interface_scan.h"
 
 namespace morva::cli {
@@ -99,6 +101,41 @@ int OpenModel(CTessaronUSBDevice& model, std::uint16_t deviceType, const std::st
         return kExitFailed;
     }
     return OpenCommandLink(backend, {rows.cableRow, rows.receiverRow}, name, model.Links(), err);
+}
+
+std::string ExplainShared(const OpResult& r, const CTessaronUSBDevice& model,
+                          const std::string& name) {
+    const std::string n = std::to_string(r.detail);
+    const std::string& key = r.messageKey;
+    if (key == kMsgValueOutOfRange)
+        return "value out of range";
+    if (key == kMsgUnknownMacro) {
+        return "there is no macro " + n + " (the list has " +
+               std::to_string(ReadMacroNames(model.GetUserDataFolder()).size()) + ")";
+    }
+    if (key == kMsgMacrosTooLarge)
+        return "the macros do not fit: about " + n + " events too many";
+    if (key == kMsgProfileNotSaved)
+        return "the " + name + " has the change, but the profile file could not be written";
+    return {};
+}
+
+int WriteUsedMacros(CTessaronUSBDevice& model, const std::string& name, std::ostream& out,
+                    std::string& problem) {
+    const std::vector<int> used = model.GetUsedMacros();
+    const std::size_t size =
+        used.empty() ? 0 : MacroImageLength(LoadMacroEvents(model.GetUserDataFolder(), used));
+    const std::size_t capacity = model.Info()[6] * 128u;
+    if (const OpResult r = model.DownloadUsedMacros(); !r.Ok()) {
+        problem = ExplainShared(r, model, name);
+        if (problem.empty())
+            problem = ResultText(r.code);
+        if (r.messageKey == kMsgMacrosTooLarge)
+            problem += " (" + std::to_string(size) + " of " + std::to_string(capacity) + " bytes)";
+        return kExitFailed;
+    }
+    out << "macros " << used.size() << " image " << size << " of " << capacity << " bytes\n";
+    return kExitOk;
 }
 
 std::string ResourceFolder() {

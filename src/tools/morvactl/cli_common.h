@@ -9,6 +9,7 @@
 
 #include "device/hid/hid_backend.h"
 #include "device/links/product_links.h"
+#include "device/models/op_result.h"
 
 namespace morva {
 class CTessaronUSBDevice;
@@ -45,6 +46,16 @@ ProductRows RowsOf(std::uint16_t deviceType);
 int OpenModel(CTessaronUSBDevice& model, std::uint16_t deviceType, const std::string& name,
               hid::IHidBackend& backend, const std::string& dataDir,
               const std::string& resourceFolder, std::ostream& err);
+
+// The words for what the device families' operations share (out of range, macros, the
+// profile file); empty for a message that is the family's own.
+std::string ExplainShared(const OpResult& result, const CTessaronUSBDevice& model,
+                          const std::string& name);
+
+// Writes the macros the keys use: "macros N image B of C bytes" on `out`, else the reason
+// in `problem` (with the image size when it does not fit). kExitOk or kExitFailed.
+int WriteUsedMacros(CTessaronUSBDevice& model, const std::string& name, std::ostream& out,
+                    std::string& problem);
 
 // The folder holding DefaultData/: $MORVA_RES_DIR, else ../share/morva-tr510 beside the
 // executable when installed there, else the source tree's res/.

@@ -213,43 +213,25 @@ private:
     }
 
     int Macros() {
-        const std::vector<int> used = kb_.GetUsedMacros();
-        const std::size_t size =
-            used.empty() ? 0 : MacroImageLength(LoadMacroEvents(kb_.GetUserDataFolder(), used));
-        if (const OpResult r = kb_.DownloadUsedMacros(); !r.Ok()) {
-            if (r.messageKey == kMsgMacrosTooLarge) {
-                return Fail(Explain(r) + " (" + std::to_string(size) + " of " +
-                            std::to_string(MacroCapacity()) + " bytes)");
-            }
-            return Fail(Explain(r));
-        }
-        out_ << "macros " << used.size() << " image " << size << " of " << MacroCapacity()
-             << " bytes\n";
-        return kExitOk;
+        std::string problem;
+        const int status = WriteUsedMacros(kb_, "keyboard", out_, problem);
+        return status == kExitOk ? status : Fail(problem);
     }
 
     std::size_t MacroCapacity() const { return kb_.Info()[6] * 128u; }
 
     std::string Explain(const OpResult& r) const {
+        if (std::string shared = ExplainShared(r, kb_, "keyboard"); !shared.empty())
+            return shared;
         const std::string n = std::to_string(r.detail);
         const std::string& key = r.messageKey;
-        if (key == kMsgValueOutOfRange)
-            return "value out of range";
         if (key == kMsgButtonWithoutKey)
             return "key " + n + " is not on this keyboard";
         if (key == kMsgKeyKeptByKeyboard)
             return "key " + n + " is kept by the keyboard on this layer";
-        if (key == kMsgUnknownMacro) {
-            return "there is no macro " + n + " (the list has " +
-                   std::to_string(ReadMacroNames(kb_.GetUserDataFolder()).size()) + ")";
-        }
-        if (key == kMsgMacrosTooLarge)
-            return "the macros do not fit: about " + n + " events too many";
         if (key == kMsgMacroKeysReset)
             return "the macros could not be written; the keys bound to them keep their factory "
                    "function";
-        if (key == kMsgProfileNotSaved)
-            return "the keyboard has the change, but the profile file could not be written";
         if (r.code == kResultRefused)
             return "refused (" + key + ")";
         return ResultText(r.code);

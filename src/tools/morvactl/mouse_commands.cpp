@@ -249,31 +249,9 @@ private:
     }
 
     int Macros() {
-        std::size_t size = 0;
-        const int status = DownloadUsedMacros(&size);
-        if (status == kExitOk) {
-            out_ << "macros " << mouse_.GetUsedMacros().size() << " image " << size << " of "
-                 << MacroCapacity() << " bytes\n";
-        }
-        return status;
-    }
-
-    // The macros the buttons use, checked against the capacity and written.
-    int DownloadUsedMacros(std::size_t* imageSize) {
-        const std::vector<int> used = mouse_.GetUsedMacros();
-        std::size_t size = 0;
-        if (!used.empty())
-            size = MacroImageLength(LoadMacroEvents(mouse_.GetUserDataFolder(), used));
-        if (imageSize != nullptr)
-            *imageSize = size;
-        if (const OpResult r = mouse_.DownloadUsedMacros(); !r.Ok()) {
-            if (r.messageKey == kMsgMacrosTooLarge) {
-                return Fail(Explain(r) + " (" + std::to_string(size) + " of " +
-                            std::to_string(MacroCapacity()) + " bytes)");
-            }
-            return Fail(Explain(r));
-        }
-        return kExitOk;
+        std::string problem;
+        const int status = WriteUsedMacros(mouse_, "mouse", out_, problem);
+        return status == kExitOk ? status : Fail(problem);
     }
 
     // What an operation came to, in words: the result, else the setting block read back
@@ -353,10 +331,10 @@ private:
 
     // The operations' messages as the command line says them.
     std::string Explain(const OpResult& r) const {
+        if (std::string shared = ExplainShared(r, mouse_, "mouse"); !shared.empty())
+            return shared;
         const std::string n = std::to_string(r.detail);
         const std::string& key = r.messageKey;
-        if (key == kMsgValueOutOfRange)
-            return "value out of range";
         if (key == kMsgStageIsActive)
             return "stage " + n + " is the active one: select another stage first";
         if (key == kMsgLastStageOn)
@@ -367,16 +345,8 @@ private:
             return "light mode " + n + " is not offered by this mouse";
         if (key == kMsgButtonWithoutKey)
             return "button " + n + " has no key on this mouse";
-        if (key == kMsgUnknownMacro) {
-            return "there is no macro " + n + " (the list has " +
-                   std::to_string(mouse_.DefaultData().macroNames.size()) + ")";
-        }
         if (key == kMsgLastLeftButton)
             return "button " + n + " is the last left button: it keeps its function";
-        if (key == kMsgMacrosTooLarge)
-            return "the macros do not fit: about " + n + " events too many";
-        if (key == kMsgProfileNotSaved)
-            return "the mouse has the change, but the profile file could not be written";
         if (key == kMsgNotSupported)
             return "the mouse has not been read (no DPI scale)";
         if (r.code == kResultRefused)

@@ -129,6 +129,19 @@ OpResult CTessaronUSBDevice::ApplyProfile(bool afterReset) {
     return Finish(0, settings != kResultOk ? settings : keys);
 }
 
+OpResult CTessaronUSBDevice::RestoreDefaults() {
+    LoadDefaultProfile();
+    const int saved = SaveProfile();
+    const OpResult macros = DownloadUsedMacros();
+    const int keys = DownloadCurrentKeyTable(0);
+    const int settings = SendSettings();
+    AnnounceChange();
+    // The defaults are in the profile either way; the user learns the device missed them.
+    if (!macros.Ok())
+        return macros;
+    return Finish(saved, keys != kResultOk ? keys : settings);
+}
+
 OpResult CTessaronUSBDevice::CanAssignKey(int key) const {
     return key >= 0 && static_cast<std::size_t>(key) < KeyList().size()
                ? OpResult::Done()

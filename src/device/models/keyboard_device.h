@@ -111,8 +111,6 @@ public:
     OpResult AssignKey(int key, const KeyListEntry& entry, KeySend send) override;
     // One layer's code of one key (morvactl): the rest of the entry stays.
     OpResult AssignKeyCode(int key, KeyCode code, bool fnLayer, KeySend send);
-    // The factory profile into the current one, and all of it to the keyboard.
-    OpResult RestoreDefaults();
 
     // ---- Data the page shows ----
     CKeyboardProfiledata& Profile() { return profile_; }

@@ -142,16 +142,4 @@ OpResult CTessaronKeyboardDevice::AssignKeyCode(int key, KeyCode code, bool fnLa
     return AssignKey(key, entry, send);
 }
 
-OpResult CTessaronKeyboardDevice::RestoreDefaults() {
-    LoadDefaultProfile();
-    const int saved = SaveProfile();
-    const OpResult macros = DownloadUsedMacros();
-    const int keys = DownloadCurrentKeyTable(0);
-    const int settings = SendSettings();
-    AnnounceChange();
-    if (!macros.Ok())
-        return macros;
-    return Finish(saved, keys != kResultOk ? keys : settings);
-}
-
 }  // namespace morva

@@ -101,8 +101,6 @@ public:
     // The last left button keeps its function; a macro must be on the list.
     OpResult CanAssignKey(int key) const override;
     OpResult AssignKey(int key, const KeyListEntry& entry, KeySend send) override;
-    // The factory profile into the current one, and all of it to the mouse.
-    OpResult RestoreDefaults();
     bool CanDisableStage(int stage) const;
 
     // ---- Data the page shows ----

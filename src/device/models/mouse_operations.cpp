@@ -148,17 +148,4 @@ OpResult CTessaronMouseDevice::AssignKey(int key, const KeyListEntry& entry, Key
     return result;
 }
 
-OpResult CTessaronMouseDevice::RestoreDefaults() {
-    LoadDefaultProfile();
-    const int saved = SaveProfile();
-    const OpResult macros = DownloadUsedMacros();
-    const int keys = DownloadCurrentKeyTable(0);
-    const int settings = SendSettings();
-    AnnounceChange();
-    // The defaults are in the profile either way; the user learns the mouse missed them.
-    if (!macros.Ok())
-        return macros;
-    return Finish(saved, keys != kResultOk ? keys : settings);
-}
-
 }  // namespace morva

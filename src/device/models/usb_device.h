@@ -198,6 +198,8 @@ public:
     // The current profile file again, all of it to the device: settings, macros, key table.
     // After a reset the factory order is kept and the macro repair left out.
     OpResult ApplyProfile(bool afterReset = false);
+    // The factory profile into the current one, and all of it to the device.
+    OpResult RestoreDefaults();
     // The macros the keys use, checked against the device's memory and written.
     OpResult DownloadUsedMacros();
     // The key assignments to the device for good: the macros they use, the key table, the

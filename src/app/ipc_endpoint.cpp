@@ -1,21 +1,40 @@
 #include "app/ipc_endpoint.h"
 
+#include <fcntl.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
 #include <QLocalSocket>
+#include <QSocketNotifier>
+
+#include <cerrno>
 
 namespace morva::app {
 
 namespace {
 constexpr int kConnectTimeoutMs = 1000;
 constexpr qint64 kMaxReadPerEvent = 256 * 1024;  // keep one chatty client from starving the UI
+constexpr int kMaxAcceptsPerEvent = 64;          // the same for a flood of connections
 }  // namespace
 
-CIpcEndpoint::CIpcEndpoint(QString socketPath, QObject* parent)
-    : QObject(parent), path_(std::move(socketPath)) {
+CIpcEndpoint::CIpcEndpoint(QString socketPath, QObject* parent,
+                           std::chrono::milliseconds idleTimeout)
+    : QObject(parent), path_(std::move(socketPath)), idleTimeout_(idleTimeout) {
     server_.setSocketOptions(QLocalServer::UserAccessOption);
-    connect(&server_, &QLocalServer::newConnection, this, &CIpcEndpoint::OnNewConnection);
+    // QLocalServer closes its socket and deletes the file when an accept fails (as it does
+    // once descriptors run out), which would hand the single instance to the next start. So
+    // it only listens, and this class accepts: with no pending slots it never accepts itself.
+    server_.setMaxPendingConnections(0);
+    acceptRetry_.setSingleShot(true);
+    acceptRetry_.setInterval(kAcceptRetry);
+    connect(&acceptRetry_, &QTimer::timeout, this, [this] {
+        if (acceptNotifier_)
+            acceptNotifier_->setEnabled(true);
+    });
 }
 
 CIpcEndpoint::~CIpcEndpoint() {
+    acceptNotifier_.reset();  // before the descriptor it watches is closed
     if (server_.isListening()) {
         server_.close();
         QLocalServer::removeServer(path_);
@@ -46,19 +65,60 @@ CIpcEndpoint::Claim CIpcEndpoint::ClaimInstance() {
         error_ = server_.errorString();
         return Claim::Failed;
     }
+    const auto listener = static_cast<int>(server_.socketDescriptor());
+    // A wake-up without a connection (the client gave up) must not block the UI in accept.
+    ::fcntl(listener, F_SETFL, ::fcntl(listener, F_GETFL) | O_NONBLOCK);
+    acceptNotifier_ = std::make_unique<QSocketNotifier>(listener, QSocketNotifier::Read);
+    connect(acceptNotifier_.get(), &QSocketNotifier::activated, this, &CIpcEndpoint::OnAcceptReady);
     return Claim::First;
 }
 
-void CIpcEndpoint::OnNewConnection() {
-    while (QLocalSocket* socket = server_.nextPendingConnection()) {
-        socket->setParent(this);
-        clients_.emplace(socket, ipc::LineSplitter());
-        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnReadyRead(socket); });
-        connect(socket, &QLocalSocket::disconnected, this, [this, socket] {
-            clients_.erase(socket);
-            socket->deleteLater();
-        });
+void CIpcEndpoint::OnAcceptReady() {
+    const auto listener = static_cast<int>(server_.socketDescriptor());
+    for (int n = 0; n < kMaxAcceptsPerEvent; ++n) {
+        const int fd = ::accept4(listener, nullptr, nullptr, SOCK_CLOEXEC | SOCK_NONBLOCK);
+        if (fd < 0) {
+            if (errno == EINTR || errno == ECONNABORTED)
+                continue;
+            if (errno != EAGAIN && errno != EWOULDBLOCK) {
+                // Out of descriptors or memory: the socket stays readable, so wait rather
+                // than spin; the waiting connections stay queued.
+                acceptNotifier_->setEnabled(false);
+                acceptRetry_.start();
+            }
+            return;
+        }
+        if (ClientCount() >= kMaxClients) {
+            ::close(fd);
+            continue;
+        }
+        AddClient(fd);
     }
+}
+
+void CIpcEndpoint::AddClient(int fd) {
+    auto* socket = new QLocalSocket(this);
+    if (!socket->setSocketDescriptor(fd)) {
+        ::close(fd);
+        delete socket;
+        return;
+    }
+    auto* idle = new QTimer(socket);
+    idle->setSingleShot(true);
+    idle->setInterval(idleTimeout_);
+    connect(idle, &QTimer::timeout, this, [this, socket] { DropClient(socket); });
+    idle->start();
+    clients_.emplace(socket, Client{ipc::LineSplitter(), idle});
+    connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnReadyRead(socket); });
+    connect(socket, &QLocalSocket::disconnected, this, [this, socket] { DropClient(socket); });
+}
+
+void CIpcEndpoint::DropClient(QLocalSocket* socket) {
+    if (clients_.erase(socket) == 0)
+        return;
+    socket->disconnect(this);
+    socket->abort();
+    socket->deleteLater();
 }
 
 void CIpcEndpoint::OnReadyRead(QLocalSocket* socket) {
@@ -67,11 +127,14 @@ void CIpcEndpoint::OnReadyRead(QLocalSocket* socket) {
         return;
     const QByteArray bytes = socket->read(kMaxReadPerEvent);
     std::vector<ipc::Message> messages;
-    it->second.Feed(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
-                    [&](std::string_view line) {
-                        if (auto m = ipc::Decode(line))
-                            messages.push_back(std::move(*m));
-                    });
+    it->second.splitter.Feed(
+        std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())),
+        [&](std::string_view line) {
+            if (auto m = ipc::Decode(line))
+                messages.push_back(std::move(*m));
+        });
+    if (!messages.empty())
+        it->second.idle->start();
     const QPointer<QLocalSocket> alive(socket);
     for (const ipc::Message& m : messages)
         emit MessageReceived(m, alive);
@@ -88,7 +151,7 @@ void CIpcEndpoint::OnReadyRead(QLocalSocket* socket) {
 
 void CIpcEndpoint::Broadcast(const ipc::Message& message) {
     const std::string line = ipc::Encode(message);
-    for (auto& [socket, splitter] : clients_) {
+    for (auto& [socket, client] : clients_) {
         socket->write(line.data(), static_cast<qint64>(line.size()));
     }
 }

@@ -5,13 +5,16 @@
 #include <QLocalServer>
 #include <QObject>
 #include <QPointer>
+#include <QTimer>
 
+#include <chrono>
 #include <map>
 #include <memory>
 
 #include "base/ipc_protocol.h"
 
 class QLocalSocket;
+class QSocketNotifier;
 
 namespace morva::app {
 
@@ -24,7 +27,16 @@ public:
         Failed,          // no socket could be had; see Error()
     };
 
-    explicit CIpcEndpoint(QString socketPath, QObject* parent = nullptr);
+    // Connections beyond this are accepted and closed at once, so stuck or runaway clients
+    // cannot use up the process's file descriptors.
+    static constexpr int kMaxClients = 32;
+    // A client that sends no message for this long is dropped.
+    static constexpr std::chrono::milliseconds kIdleTimeout{30000};
+    // After an accept failed for want of descriptors, the pause before the next try.
+    static constexpr std::chrono::milliseconds kAcceptRetry{200};
+
+    explicit CIpcEndpoint(QString socketPath, QObject* parent = nullptr,
+                          std::chrono::milliseconds idleTimeout = kIdleTimeout);
     ~CIpcEndpoint() override;
 
     // Connects to a running instance first: if one answers, sends it `MsgActivateInstance`
@@ -32,6 +44,7 @@ public:
     // reachable by this user alone.
     Claim ClaimInstance();
     const QString& Error() const { return error_; }
+    bool IsListening() const { return server_.isListening(); }
 
     // Sends a message to every connected client.
     void Broadcast(const ipc::Message& message);
@@ -44,13 +57,24 @@ signals:
     void MessageReceived(const morva::ipc::Message& message, QLocalSocket* connection);
 
 private:
-    void OnNewConnection();
+    struct Client {
+        ipc::LineSplitter splitter;
+        QTimer* idle = nullptr;  // owned by the socket
+    };
+
+    void OnAcceptReady();
+    void AddClient(int fd);
+    void DropClient(QLocalSocket* socket);
     void OnReadyRead(QLocalSocket* socket);
 
     QString path_;
     QString error_;
+    std::chrono::milliseconds idleTimeout_;
+    // Owns the listening socket and its file; its own accepting stays off (see ClaimInstance).
     QLocalServer server_;
-    std::map<QLocalSocket*, ipc::LineSplitter> clients_;
+    std::unique_ptr<QSocketNotifier> acceptNotifier_;
+    QTimer acceptRetry_;
+    std::map<QLocalSocket*, Client> clients_;
 };
 
 }  // namespace morva::app

@@ -134,10 +134,8 @@ std::vector<MacroEvent> CMacroStore::GetMacroEvents(int index) const {
 }
 
 std::string CMacroStore::MacroFilePath(const std::string& guid) const {
-    // Guids come from a file anyone can edit; only a bare stem may become a path.
-    if (folder_.empty() || !IsPlainName(guid))
-        return {};
-    return folder_ + guid + kFileExtension;
+    // Guids come from a file anyone can edit.
+    return FileInFolder(folder_, guid, kFileExtension);
 }
 
 MacroResult CMacroStore::AddMacro(std::string* name) {

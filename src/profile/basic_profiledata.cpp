@@ -200,10 +200,11 @@ std::vector<LightEffect> CBasicProfiledata::ReadEffectList() {
     const Json::Value& entry = Get(Get(Get(lightConfig_, "LightInfo"), lightConfigIndex_),
                                    lightInfo_.selectItem - kFirstCustomEffectMode);
     const std::string guid = json::ToString(Get(entry, "Guid"));
-    // Effect files live beside the light configuration; a Guid is only ever a bare name.
-    if (IsPlainName(guid)) {
-        const fs::path folder = fs::path(lightConfigPath_).parent_path();
-        const Json::Value file = ReadJsonFile((folder / (guid + ".light")).string());
+    // Effect files live beside the light configuration.
+    const std::string path =
+        FileInFolder(fs::path(lightConfigPath_).parent_path().string(), guid, ".light");
+    if (!path.empty()) {
+        const Json::Value file = ReadJsonFile(path);
         const Json::Value& steps = Get(file, "LEDEffectList");
         for (Json::ArrayIndex i = 0; i < json::Size(steps); ++i) {
             const Json::Value& s = steps[i];

@@ -7,6 +7,7 @@
 #include <json/reader.h>
 #include <json/writer.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -20,6 +21,7 @@
 #include <sstream>
 
 #include "base/debug_log.h"
+#include "base/folder_path.h"
 
 namespace morva {
 
@@ -206,10 +208,23 @@ std::string NewTimeStampId(const std::string& folder, std::chrono::system_clock:
     return id;
 }
 
-bool IsPlainName(const std::string& name) {
-    return !name.empty() && name != "." && name.find("..") == std::string::npos &&
-           name.find('/') == std::string::npos && name.find('\\') == std::string::npos &&
-           name.find('\0') == std::string::npos;
+bool IsPlainName(std::string_view name) {
+    if (name.empty() || name == "." || name.find("..") != std::string_view::npos)
+        return false;
+    // Control characters never occur in our own names and make a file no one can type.
+    return std::none_of(name.begin(), name.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return c == '/' || c == '\\' || u < 0x20 || u == 0x7F;
+    });
+}
+
+std::string FileInFolder(const std::string& folder, std::string_view name,
+                         std::string_view extension) {
+    if (folder.empty() || !IsPlainName(name))
+        return {};
+    std::string path = WithSlash(folder);
+    path.append(name).append(extension);
+    return path;
 }
 
 }  // namespace morva

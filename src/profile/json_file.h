@@ -6,6 +6,7 @@
 #include <chrono>
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 namespace morva {
 
@@ -40,7 +41,14 @@ std::string FormatTimeStampId(std::chrono::system_clock::time_point when);
 std::string NewTimeStampId(const std::string& folder = {});
 std::string NewTimeStampId(const std::string& folder, std::chrono::system_clock::time_point now);
 
-// True for a bare file name stem: not empty, no folder separators, not "." or "..".
-bool IsPlainName(const std::string& name);
+// True for a bare file name stem: not empty, not ".", no "..", no folder separator ('/' or
+// '\\') and no NUL or other control character.
+bool IsPlainName(std::string_view name);
+
+// The one way a name taken from a data file or a caller becomes a path: folder + name +
+// extension. Empty (refused) when the folder is empty or the name is not a plain name, so
+// no such name can reach outside the folder.
+std::string FileInFolder(const std::string& folder, std::string_view name,
+                         std::string_view extension);
 
 }  // namespace morva

@@ -43,8 +43,8 @@ CProfileListStore::CProfileListStore(int deviceType, std::string userDataFolder,
 }
 
 std::string CProfileListStore::ProfilePath(const std::string& id) const {
-    // Ids come from a file anyone can edit; only a bare stem may become a path.
-    return IsPlainName(id) ? folder_ + id + ".Json" : std::string();
+    // Ids come from a file anyone can edit.
+    return FileInFolder(folder_, id, ".Json");
 }
 
 int CProfileListStore::InitProfileList() {

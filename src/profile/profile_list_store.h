@@ -37,6 +37,8 @@ public:
 
     // Every operation below returns -1 when it does nothing or a write failed; a failed
     // operation leaves the list, the set of profile files and the selection as they were.
+    // A profile whose id names no file (ProfilePath) is never read or written: export and
+    // reset refuse it, rename and delete change only its entry, a copy starts empty.
 
     // Returns index.
     int SelectProfile(int index);

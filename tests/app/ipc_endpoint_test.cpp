@@ -1,10 +1,15 @@
 #include "app/ipc_endpoint.h"
 
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <filesystem>
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -27,9 +32,98 @@ bool Pump(Done done, int limitMs = 2000) {
     return done();
 }
 
+// A client descriptor of our own, closed when it goes.
+class ClientFd {
+public:
+    explicit ClientFd(int fd) : fd_(fd) {}
+    ClientFd(ClientFd&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
+    ClientFd& operator=(ClientFd&&) = delete;
+    ~ClientFd() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    int Get() const { return fd_; }
+
+private:
+    int fd_;
+};
+
+// A non-blocking connection attempt; the descriptor is kept even when the server's queue is
+// full. Invalid once the process has no descriptor left.
+ClientFd ConnectRaw(const std::string& path) {
+    ClientFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0));
+    if (fd.Get() >= 0) {
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::snprintf(address.sun_path, sizeof address.sun_path, "%s", path.c_str());
+        ::connect(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address);
+    }
+    return fd;
+}
+
+bool ClosedByPeer(const ClientFd& fd) {
+    pollfd p{fd.Get(), POLLIN, 0};
+    char byte = 0;
+    return ::poll(&p, 1, 0) == 1 && ::recv(fd.Get(), &byte, 1, MSG_DONTWAIT) == 0;
+}
+
+int OpenDescriptors() {
+    return static_cast<int>(std::distance(std::filesystem::directory_iterator("/proc/self/fd"),
+                                          std::filesystem::directory_iterator()));
+}
+
+// Lowers the soft descriptor limit for as long as it lives.
+class DescriptorLimit {
+public:
+    explicit DescriptorLimit(rlim_t soft) {
+        ::getrlimit(RLIMIT_NOFILE, &saved_);
+        rlimit lowered = saved_;
+        lowered.rlim_cur = soft;
+        ::setrlimit(RLIMIT_NOFILE, &lowered);
+    }
+    ~DescriptorLimit() { ::setrlimit(RLIMIT_NOFILE, &saved_); }
+    DescriptorLimit(const DescriptorLimit&) = delete;
+    DescriptorLimit& operator=(const DescriptorLimit&) = delete;
+
+private:
+    rlimit saved_{};
+};
+
 class IpcEndpointTest : public ::testing::Test {
 protected:
     QString Path() const { return QString::fromStdString(dir_.File("app.sock")); }
+
+    // Answers status queries as the main window does.
+    static void AnswerStatus(CIpcEndpoint& endpoint) {
+        QObject::connect(&endpoint, &CIpcEndpoint::MessageReceived,
+                         [&endpoint](const ipc::Message& m, QLocalSocket* connection) {
+                             if (m.msg != ipc::kMsgAppStatusQuery)
+                                 return;
+                             ipc::Message report;
+                             report.msg = ipc::kMsgAppStatusReport;
+                             endpoint.Reply(connection, report);
+                         });
+    }
+
+    // What `morvactl app status` asks, on a fresh connection.
+    bool StatusAnswered() const {
+        QLocalSocket client;
+        client.connectToServer(Path());
+        if (!client.waitForConnected(1000))
+            return false;
+        ipc::Message query;
+        query.msg = ipc::kMsgAppStatusQuery;
+        const std::string line = ipc::Encode(query);
+        client.write(line.data(), static_cast<qint64>(line.size()));
+        QByteArray got;
+        Pump([&] {
+            got += client.readAll();
+            return got.contains('\n') || client.state() != QLocalSocket::ConnectedState;
+        });
+        const auto answer = ipc::Decode(got.left(got.indexOf('\n')).toStdString());
+        return answer && answer->msg == ipc::kMsgAppStatusReport;
+    }
+
     test::TempDir dir_;
 };
 
@@ -109,6 +203,61 @@ TEST_F(IpcEndpointTest, MalformedInputIsIgnoredAndTheConnectionGoesOn) {
     const QList<QByteArray> lines = got.split('\n');
     EXPECT_EQ(ipc::Decode(lines[0].toStdString())->msg, "status");
     EXPECT_EQ(ipc::Decode(lines[1].toStdString())->msg, ipc::kMsgLightControlNotice);
+}
+
+TEST_F(IpcEndpointTest, ManyClientsAndNoDescriptorsLeftNeverCostTheSocket) {
+    CIpcEndpoint endpoint(Path());
+    ASSERT_EQ(endpoint.ClaimInstance(), CIpcEndpoint::Claim::First);
+    AnswerStatus(endpoint);
+    const std::string path = dir_.File("app.sock");
+
+    // Far more clients than are served at once: each one beyond the limit is closed.
+    std::vector<ClientFd> clients;
+    for (int i = 0; i < 3 * CIpcEndpoint::kMaxClients; ++i) {
+        clients.push_back(ConnectRaw(path));
+        const bool served = i < CIpcEndpoint::kMaxClients;
+        ASSERT_TRUE(Pump([&] {
+            return served ? endpoint.ClientCount() == i + 1 : ClosedByPeer(clients.back());
+        })) << "client "
+            << i;
+    }
+    EXPECT_EQ(endpoint.ClientCount(), CIpcEndpoint::kMaxClients);
+
+    {
+        // Every descriptor used up while connections wait: accepting them has to fail.
+        const DescriptorLimit limit(static_cast<rlim_t>(OpenDescriptors() + 40));
+        std::vector<ClientFd> filler;
+        for (;;) {
+            ClientFd fd = ConnectRaw(path);
+            if (fd.Get() < 0)
+                break;
+            filler.push_back(std::move(fd));
+        }
+        ASSERT_EQ(errno, EMFILE);
+        for (int i = 0; i < 10; ++i)
+            QCoreApplication::processEvents();
+    }
+    clients.clear();
+
+    EXPECT_TRUE(endpoint.IsListening());
+    struct stat st {};
+    ASSERT_EQ(stat(path.c_str(), &st), 0) << "the socket file stays";
+    EXPECT_TRUE(S_ISSOCK(st.st_mode));
+    // Connections still queued from the flood may take the places first; a later try is served.
+    EXPECT_TRUE(Pump([&] { return StatusAnswered(); }, 5000));
+    CIpcEndpoint second(Path());
+    EXPECT_EQ(second.ClaimInstance(), CIpcEndpoint::Claim::AlreadyRunning);
+}
+
+TEST_F(IpcEndpointTest, AQuietClientIsDropped) {
+    CIpcEndpoint endpoint(Path(), nullptr, std::chrono::milliseconds(50));
+    ASSERT_EQ(endpoint.ClaimInstance(), CIpcEndpoint::Claim::First);
+    QLocalSocket quiet;
+    quiet.connectToServer(Path());
+    ASSERT_TRUE(quiet.waitForConnected(1000));
+    ASSERT_TRUE(Pump([&] { return endpoint.ClientCount() == 1; }));
+    EXPECT_TRUE(Pump([&] { return quiet.state() == QLocalSocket::UnconnectedState; }));
+    EXPECT_EQ(endpoint.ClientCount(), 0);
 }
 
 }  // namespace

@@ -228,9 +228,7 @@ void CTessaronMouseDevice::SetProfilePaths() {
     else
         profile_.SetDocumentPath(path);
     profile_.SetDefaultDocumentPath(GetDefaultProfilePath());
-    profile_.SetLightConfigPath(folder.empty() || !IsPlainName(LightConfigName())
-                                    ? std::string()
-                                    : folder + LightConfigName() + ".config");
+    profile_.SetLightConfigPath(FileInFolder(folder, LightConfigName(), ".config"));
 }
 
 std::string CTessaronMouseDevice::GetProfilePath() const {
@@ -518,8 +516,8 @@ int CTessaronMouseDevice::DownloadShootPatterns() {
     std::vector<std::vector<ImageEvent>> entries;
     for (int i = 0; i < 4; ++i) {
         std::vector<ImageEvent>& events = entries.emplace_back();
-        for (const MacroEvent& e :
-             ReadMacroFileEvents(GetUserDataFolder() + "ShootData_" + std::to_string(i) + ".Shoot"))
+        for (const MacroEvent& e : ReadMacroFileEvents(
+                 FileInFolder(GetUserDataFolder(), "ShootData_" + std::to_string(i), ".Shoot")))
             events.push_back(ToDeviceMacroEvent(e));
     }
     const std::optional<std::vector<std::uint8_t>> image = BuildMacroImage(entries);

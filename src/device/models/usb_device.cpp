@@ -63,9 +63,7 @@ std::string CTessaronUSBDevice::GetDefaultProfilePath() const {
 }
 
 std::string CTessaronUSBDevice::ProfileFilePath() const {
-    const std::string folder = GetUserDataFolder();
-    return folder.empty() || !IsPlainName(profileName_) ? std::string()
-                                                        : folder + profileName_ + ".Json";
+    return FileInFolder(GetUserDataFolder(), profileName_, ".Json");
 }
 
 void CTessaronUSBDevice::ApplyTypeRow(int typeRow) {

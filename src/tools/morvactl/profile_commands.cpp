@@ -70,6 +70,11 @@ public:
             return Fail("cannot write the profile list " + store_->ListFilePath());
 
         using Op = ProfileRequest::Op;
+        const bool needsFile = r.op == Op::Export || r.op == Op::Reset;
+        if (needsFile && store_->GetCurrentProfilePath().empty()) {
+            return Fail("the selected profile's id cannot name a file in " + folder +
+                        "; select another profile or delete this one");
+        }
         int status = kExitOk;
         bool download = false;
         switch (r.op) {

@@ -16,7 +16,6 @@ constexpr std::uint8_t kMacroRepeatType = 0x71;
 constexpr std::uint8_t kHostDrivenCode = 0xFE;
 constexpr int kMusicMode = 29;
 constexpr int kExternalMode = 30;
-constexpr int kMsgDeviceStatusByte = 0x0D01;
 constexpr std::size_t kTableSize = 512;
 
 bool IsMacro(const KeyCode& code) {
@@ -62,11 +61,6 @@ void CTessaronKeyboardDevice::ClearProfileListChanged() {
 }
 
 // ---- Reading ----
-
-bool CTessaronKeyboardDevice::Reachable() {
-    CDeviceChannel& channel = CommandChannel();
-    return channel.IsOpen() && (!channel.ViaReceiver() || CmdQueryWireless(channel));
-}
 
 void CTessaronKeyboardDevice::ReadFromDevice() {
     ReadKeyLayout();
@@ -177,41 +171,17 @@ void CTessaronKeyboardDevice::ReadActiveProfile() {
 }
 
 void CTessaronKeyboardDevice::RefreshPowerStatus() {
-    CDeviceChannel& channel = CommandChannel();
-    if (!channel.IsOpen() || !CmdQueryWireless(channel))
-        return;
-    std::array<std::uint8_t, kStatusBlockSize> status{};
-    if (CmdReadStatus(channel, status.data(), kStatusBlockSize, 0) != kResultOk)
-        return;
-    status[3] = channel.ViaReceiver() ? 1 : 0;
-    if (Host() != nullptr) {
-        Host()->ShowPowerStatus(status);
-        Host()->SendOwnerMessage(kMsgDeviceStatusByte, status[4], 0);
-    }
+    PollPowerStatus();
 }
 
 bool CTessaronKeyboardDevice::IsWirelessReachable() {
-    CDeviceChannel& channel = CommandChannel();
-    return channel.IsOpen() && channel.ViaReceiver() && CmdQueryWireless(channel);
+    return ReceiverAnswers();
 }
 
 // ---- Profile ----
 
 void CTessaronKeyboardDevice::SetProfilePaths() {
-    const std::string folder = GetUserDataFolder();
-    if (ProfileName().empty()) {
-        CProfileListStore store(kDeviceTypeKeyboard, folder, GetDefaultProfilePath());
-        store.InitProfileList();
-        SetProfileName(store.GetCurrentProfileId());
-    }
-    if (const std::string path = ProfileFilePath(); path.empty())
-        profile_.ClearDocumentPath();
-    else
-        profile_.SetDocumentPath(path);
-    profile_.SetDefaultDocumentPath(GetDefaultProfilePath());
-    profile_.SetLightConfigPath(folder.empty() || !IsPlainName(LightConfigName())
-                                    ? std::string()
-                                    : folder + LightConfigName() + ".config");
+    PointProfileAt(profile_, kDeviceTypeKeyboard);
 }
 
 std::string CTessaronKeyboardDevice::GetProfilePath() const {
@@ -482,38 +452,13 @@ int CTessaronKeyboardDevice::DownloadCurrentKeyTable(int page) {
 }
 
 int CTessaronKeyboardDevice::DownloadMacros(const std::vector<int>& macros) {
-    CDeviceChannel& channel = CommandChannel();
-    if (channel.IsOpen() && channel.ViaReceiver() && !CmdQueryWireless(channel))
-        return kResultWriteFailed;
-    std::array<std::uint8_t, kInfoBlockSize> info = Info();
-    if (channel.IsOpen()) {
-        if (const int r = CmdReadInfo(channel, info); r != kResultOk)
-            return r == kResultNoAnswer ? kResultWriteFailed : r;
+    bool sent = false;
+    const int result = WriteMacroImage(macros, sent);
+    if (sent) {
+        std::lock_guard lock(stateLock_);
+        writtenMacros_ = macros;
     }
-    if (MacroCount() == 0 || macros.empty())
-        return 0;
-    const std::vector<std::vector<ImageEvent>> entries =
-        LoadMacroEvents(GetUserDataFolder(), macros);
-    const std::size_t length = MacroImageLength(entries);
-    const std::size_t capacity = info[6] * 128u;
-    if (length > capacity)
-        return static_cast<int>((length - capacity) / 4 + 1);
-    const std::optional<std::vector<std::uint8_t>> image = BuildMacroImage(entries);
-    if (!image)
-        return kResultWriteFailed;
-    // Without a keyboard nothing is sent; the key table sent next reports it.
-    if (!channel.IsOpen())
-        return 0;
-    const int begin = CmdBegin(channel);
-    const int write =
-        begin == kResultOk ? CmdWriteMacro(channel, image->data(), image->size()) : begin;
-    const int end = CmdEnd(channel);
-    const int result = FirstFailure({begin, write, end});
-    if (result != kResultOk)
-        return result == kResultNoAnswer ? kResultWriteFailed : result;
-    std::lock_guard lock(stateLock_);
-    writtenMacros_ = macros;
-    return 0;
+    return result;
 }
 
 KeyboardRecord CTessaronKeyboardDevice::BuildRecord(int profile) const {
@@ -563,24 +508,6 @@ int CTessaronKeyboardDevice::DownloadSettings(int /*profile*/, int /*value0*/, i
         recordCopy_ = record;
     }
     return result;
-}
-
-void CTessaronKeyboardDevice::RepairMacroBindings() {
-    LoadDefaultData();
-    const int macroCount = static_cast<int>(DefaultData().macroNames.size());
-    std::vector<KeyListEntry> keys = KeyList();
-    bool changed = false;
-    for (KeyListEntry& entry : keys) {
-        if (IsMacro(entry.assignment.code) && entry.assignment.code.value1 >= macroCount) {
-            entry.assignment = entry.defaultAssignment;
-            changed = true;
-        }
-    }
-    if (changed)
-        SetKeyList(keys);
-    LoadDefaultData();
-    if (changed && Host() != nullptr)
-        Host()->RefreshPage();
 }
 
 // ---- Events ----

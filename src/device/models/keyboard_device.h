@@ -77,7 +77,6 @@ public:
     bool IsWirelessReachable() override;
     int LoadProfile() override;
     void RefreshPage() override;
-    void RepairMacroBindings() override;
     void LoadDefaultProfile() override;
     std::vector<int> GetUsedMacros() override;
     // 1 written, else the first failing exchange's code (0 when nothing was sent).
@@ -139,9 +138,10 @@ public:
     int LightModeCode(int mode) const;
     int LightModeOfCode(int code) const;
 
+protected:
+    void StoreKeyList(const std::vector<KeyListEntry>& keys) override { SetKeyList(keys); }
+
 private:
-    // Over the receiver a sequence runs only when the keyboard answers.
-    bool Reachable();
     int MacroCount() const;
     // Reads the active profile and its record; false (nothing changed) when a read failed.
     bool ReadRecord(KeyboardRecord& record, int& active);

@@ -20,8 +20,6 @@ constexpr std::array<int, 5> kPlayerSpectrum = {5, 4, 3, 2, 1};
 // of the modes with their own steps).
 constexpr std::chrono::milliseconds kPlayerPass{1};
 constexpr std::uint16_t kEventReactive = 0x0403;
-// Status byte the mouse sends its owner window.
-constexpr int kMsgDeviceStatusByte = 0x0D01;
 
 bool IsMacro(const KeyCode& code) {
     return code.type == kMacroType || code.type == kMacroRepeatType;
@@ -117,11 +115,6 @@ CTessaronMouseDevice::~CTessaronMouseDevice() {
 
 // ---- Reading ----
 
-bool CTessaronMouseDevice::Reachable() {
-    CDeviceChannel& channel = CommandChannel();
-    return channel.IsOpen() && (!channel.ViaReceiver() || CmdQueryWireless(channel));
-}
-
 void CTessaronMouseDevice::ReadFromDevice() {
     CDeviceChannel& channel = CommandChannel();
     if (Reachable()) {
@@ -194,41 +187,17 @@ void CTessaronMouseDevice::ReadActiveProfile() {
 }
 
 void CTessaronMouseDevice::RefreshPowerStatus() {
-    CDeviceChannel& channel = CommandChannel();
-    if (!channel.IsOpen() || !CmdQueryWireless(channel))
-        return;
-    std::array<std::uint8_t, kStatusBlockSize> status{};
-    if (CmdReadStatus(channel, status.data(), kStatusBlockSize, 0) != kResultOk)
-        return;
-    status[3] = channel.ViaReceiver() ? 1 : 0;
-    if (Host() != nullptr) {
-        Host()->ShowPowerStatus(status);
-        Host()->SendOwnerMessage(kMsgDeviceStatusByte, status[4], 0);
-    }
+    PollPowerStatus();
 }
 
 bool CTessaronMouseDevice::IsWirelessReachable() {
-    CDeviceChannel& channel = CommandChannel();
-    return channel.IsOpen() && channel.ViaReceiver() && CmdQueryWireless(channel);
+    return ReceiverAnswers();
 }
 
 // ---- Profile ----
 
 void CTessaronMouseDevice::SetProfilePaths() {
-    const std::string folder = GetUserDataFolder();
-    if (ProfileName().empty()) {
-        // Until a profile panel names one, the list's selected profile is the current one.
-        CProfileListStore store(kDeviceTypeMouse, folder, GetDefaultProfilePath());
-        store.InitProfileList();
-        SetProfileName(store.GetCurrentProfileId());
-    }
-    // An unsafe profile id names no file at all: not even the previous profile's.
-    if (const std::string path = ProfileFilePath(); path.empty())
-        profile_.ClearDocumentPath();
-    else
-        profile_.SetDocumentPath(path);
-    profile_.SetDefaultDocumentPath(GetDefaultProfilePath());
-    profile_.SetLightConfigPath(FileInFolder(folder, LightConfigName(), ".config"));
+    PointProfileAt(profile_, kDeviceTypeMouse);
 }
 
 std::string CTessaronMouseDevice::GetProfilePath() const {
@@ -473,37 +442,8 @@ int CTessaronMouseDevice::DownloadCurrentKeyTable(int page) {
 }
 
 int CTessaronMouseDevice::DownloadMacros(const std::vector<int>& macros) {
-    CDeviceChannel& channel = CommandChannel();
-    if (channel.IsOpen() && channel.ViaReceiver() && !CmdQueryWireless(channel))
-        return kResultWriteFailed;
-    std::array<std::uint8_t, kInfoBlockSize> info = Info();
-    if (channel.IsOpen()) {
-        if (const int r = CmdReadInfo(channel, info); r != kResultOk)
-            return r == kResultNoAnswer ? kResultWriteFailed : r;
-    }
-    // An unreadable list, or no macro to write: nothing to do.
-    if (MacroCount() == 0 || macros.empty())
-        return 0;
-    const std::vector<std::vector<ImageEvent>> entries =
-        LoadMacroEvents(GetUserDataFolder(), macros);
-    const std::size_t length = MacroImageLength(entries);
-    const std::size_t capacity = info[6] * 128u;
-    if (length > capacity)
-        return static_cast<int>((length - capacity) / 4 + 1);
-    const std::optional<std::vector<std::uint8_t>> image = BuildMacroImage(entries);
-    if (!image)
-        return kResultWriteFailed;
-    // Without a mouse nothing is sent; every caller sends the key table next, and that
-    // reports the missing mouse.
-    if (!channel.IsOpen())
-        return 0;
-    const int begin = CmdBegin(channel);
-    const int write =
-        begin == kResultOk ? CmdWriteMacro(channel, image->data(), image->size()) : begin;
-    const int end = CmdEnd(channel);
-    const int result = FirstFailure({begin, write, end});
-    // Macro results count 0 as done: a failed exchange is reported as not written.
-    return result == kResultOk ? 0 : (result == kResultNoAnswer ? kResultWriteFailed : result);
+    bool sent = false;
+    return WriteMacroImage(macros, sent);
 }
 
 int CTessaronMouseDevice::DownloadShootPatterns() {
@@ -588,24 +528,6 @@ int CTessaronMouseDevice::DownloadSettings(int profile, int value0, int value59,
         std::copy(block.begin(), block.end(), settingCopy_.begin());
     }
     return result;
-}
-
-void CTessaronMouseDevice::RepairMacroBindings() {
-    LoadDefaultData();
-    const int macroCount = static_cast<int>(DefaultData().macroNames.size());
-    std::vector<KeyListEntry> keys = KeyList();
-    bool changed = false;
-    for (KeyListEntry& entry : keys) {
-        if (IsMacro(entry.assignment.code) && entry.assignment.code.value1 >= macroCount) {
-            entry.assignment = entry.defaultAssignment;
-            changed = true;
-        }
-    }
-    if (changed)
-        SetKeyList(keys);
-    LoadDefaultData();
-    if (changed && Host() != nullptr)
-        Host()->RefreshPage();
 }
 
 // ---- Events ----

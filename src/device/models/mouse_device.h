@@ -65,7 +65,6 @@ public:
     bool IsWirelessReachable() override;
     int LoadProfile() override;
     void RefreshPage() override;
-    void RepairMacroBindings() override;
     void LoadDefaultProfile() override;
     std::vector<int> GetUsedMacros() override;
     // Results: 1 written, else the first failing exchange's code (0 when nothing was sent).
@@ -137,6 +136,7 @@ public:
     void SetRandomSource(RandomSource random) { random_ = std::move(random); }
 
 protected:
+    void StoreKeyList(const std::vector<KeyListEntry>& keys) override { SetKeyList(keys); }
     EffectStep LightModeStep(int mode) const override;
     std::chrono::milliseconds PlayCustomEffects() override;
 
@@ -144,8 +144,6 @@ private:
     void EffectWave();
     void EffectMusic();
     void EffectReactive();
-    // Over the receiver a sequence runs only when the mouse answers.
-    bool Reachable();
     int MacroCount() const;
     void WalkMacroButtons(const std::vector<KeyListEntry>& keys, int macroCount,
                           std::vector<int>& used, std::vector<std::uint8_t>* table) const;

@@ -151,7 +151,8 @@ public:
     virtual bool IsWirelessReachable() { return true; }
     virtual int LoadProfile() { return 0; }
     virtual void RefreshPage() {}
-    virtual void RepairMacroBindings() {}
+    // Keys bound to macros the list no longer has get their factory function back.
+    virtual void RepairMacroBindings();
     virtual void LoadDefaultProfile() {}
     virtual std::vector<int> GetUsedMacros() { return {}; }
     virtual int DownloadKeyTable(int /*page*/, const std::vector<KeyListEntry>& /*keys*/) {
@@ -230,6 +231,21 @@ public:
     static constexpr std::chrono::milliseconds kFrameRefresh{1000};
 
 protected:
+    // Over the receiver a sequence runs only when the device answers.
+    bool Reachable();
+    // The device answers over its receiver (false on a cable).
+    bool ReceiverAnswers();
+    // The battery block to the power panel and the owner window.
+    void PollPowerStatus();
+    // The profile file, the factory profile and the light configuration the profile data
+    // object works on; the list's selected profile when none is named yet.
+    void PointProfileAt(CBasicProfiledata& profile, std::uint16_t deviceType);
+    // The macro image of `macros` (list indexes, in slot order) checked against the device's
+    // memory and written: 0 done or nothing to do (`sent` says which), n > 0 about n events
+    // too large, negative the failing exchange's code.
+    int WriteMacroImage(const std::vector<int>& macros, bool& sent);
+    // The family's key list replaced (and stored in the profile).
+    virtual void StoreKeyList(const std::vector<KeyListEntry>& /*keys*/) {}
     // The effect step of a light mode, or null when the mode plays the custom effect list.
     virtual EffectStep LightModeStep(int /*mode*/) const { return nullptr; }
     // One pass of the custom effect list player; returns the wait before the next pass.

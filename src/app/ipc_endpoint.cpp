@@ -8,6 +8,7 @@
 #include <QSocketNotifier>
 
 #include <cerrno>
+#include <limits>
 
 namespace morva::app {
 
@@ -88,10 +89,10 @@ void CIpcEndpoint::OnAcceptReady() {
             }
             return;
         }
-        if (ClientCount() >= kMaxClients) {
-            ::close(fd);
-            continue;
-        }
+        // A full house makes room: the client quiet the longest goes, so a new query (a
+        // status check) is always served.
+        if (ClientCount() >= kMaxClients)
+            DropClient(QuietestClient());
         AddClient(fd);
     }
 }
@@ -111,6 +112,19 @@ void CIpcEndpoint::AddClient(int fd) {
     clients_.emplace(socket, Client{ipc::LineSplitter(), idle});
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnReadyRead(socket); });
     connect(socket, &QLocalSocket::disconnected, this, [this, socket] { DropClient(socket); });
+}
+
+QLocalSocket* CIpcEndpoint::QuietestClient() const {
+    QLocalSocket* quietest = nullptr;
+    int least = std::numeric_limits<int>::max();
+    for (const auto& [socket, client] : clients_) {
+        // The idle timer restarts with every message: the least time left is the longest quiet.
+        if (const int left = client.idle->remainingTime(); left < least) {
+            least = left;
+            quietest = socket;
+        }
+    }
+    return quietest;
 }
 
 void CIpcEndpoint::DropClient(QLocalSocket* socket) {

@@ -65,6 +65,7 @@ private:
     void OnAcceptReady();
     void AddClient(int fd);
     void DropClient(QLocalSocket* socket);
+    QLocalSocket* QuietestClient() const;
     void OnReadyRead(QLocalSocket* socket);
 
     QString path_;

@@ -153,20 +153,183 @@ protected:
     }
 };
 
+// A full-size keyboard: its switch matrix row by row, five macro keys, a Fn key.
+namespace keyboard {
+
+using Code = std::array<std::uint8_t, 3>;
+constexpr Code Key(std::uint8_t usage) {
+    return {0x20, 0x00, usage};
+}
+constexpr Code Mod(std::uint8_t bits) {
+    return {0x20, bits, 0x00};
+}
+
+// Matrix order: function row, number row, three letter rows, bottom row, macro keys. Each
+// position drives the LED of the same number.
+constexpr auto kMatrix = std::to_array<Code>({
+    // Esc, F1..F12, PrtSc, ScrLk, Pause, the two keys above the keypad
+    Key(0x29),
+    Key(0x3A),
+    Key(0x3B),
+    Key(0x3C),
+    Key(0x3D),
+    Key(0x3E),
+    Key(0x3F),
+    Key(0x40),
+    Key(0x41),
+    Key(0x42),
+    Key(0x43),
+    Key(0x44),
+    Key(0x45),
+    Key(0x46),
+    Key(0x47),
+    Key(0x48),
+    {0xA0, 0x24, 0x00},
+    {0xA0, 0x1B, 0x00},
+    // grave, 1..0, minus, equal, backspace, Ins, Home, PgUp, NumLock, keypad / * -
+    Key(0x35),
+    Key(0x1E),
+    Key(0x1F),
+    Key(0x20),
+    Key(0x21),
+    Key(0x22),
+    Key(0x23),
+    Key(0x24),
+    Key(0x25),
+    Key(0x26),
+    Key(0x27),
+    Key(0x2D),
+    Key(0x2E),
+    Key(0x2A),
+    Key(0x49),
+    Key(0x4A),
+    Key(0x4B),
+    Key(0x53),
+    Key(0x54),
+    Key(0x55),
+    Key(0x56),
+    // Tab, Q..P, brackets, backslash, Del, End, PgDn, keypad 7 8 9 +
+    Key(0x2B),
+    Key(0x14),
+    Key(0x1A),
+    Key(0x08),
+    Key(0x15),
+    Key(0x17),
+    Key(0x1C),
+    Key(0x18),
+    Key(0x0C),
+    Key(0x12),
+    Key(0x13),
+    Key(0x2F),
+    Key(0x30),
+    Key(0x31),
+    Key(0x4C),
+    Key(0x4D),
+    Key(0x4E),
+    Key(0x5F),
+    Key(0x60),
+    Key(0x61),
+    Key(0x57),
+    // Caps, A..L, semicolon, quote, Enter, keypad 4 5 6
+    Key(0x39),
+    Key(0x04),
+    Key(0x16),
+    Key(0x07),
+    Key(0x09),
+    Key(0x0A),
+    Key(0x0B),
+    Key(0x0D),
+    Key(0x0E),
+    Key(0x0F),
+    Key(0x33),
+    Key(0x34),
+    Key(0x28),
+    Key(0x5C),
+    Key(0x5D),
+    Key(0x5E),
+    // left Shift, Z..M, comma, dot, slash, right Shift, Up, keypad 1 2 3 Enter
+    Mod(0x02),
+    Key(0x1D),
+    Key(0x1B),
+    Key(0x06),
+    Key(0x19),
+    Key(0x05),
+    Key(0x11),
+    Key(0x10),
+    Key(0x36),
+    Key(0x37),
+    Key(0x38),
+    Mod(0x20),
+    Key(0x52),
+    Key(0x59),
+    Key(0x5A),
+    Key(0x5B),
+    Key(0x58),
+    // left Ctrl, Win, Alt, space, right Alt, Fn, Menu, right Ctrl, arrows, keypad 0 and dot
+    Mod(0x01),
+    Mod(0x08),
+    Mod(0x04),
+    Key(0x2C),
+    Mod(0x40),
+    {0xA0, 0x01, 0x00},
+    Key(0x65),
+    Mod(0x10),
+    Key(0x50),
+    Key(0x51),
+    Key(0x4F),
+    Key(0x62),
+    Key(0x63),
+    // M1..M5
+    {0xD0, 0xA2, 0x01},
+    {0xD0, 0xA2, 0x02},
+    {0xD0, 0xA2, 0x03},
+    {0xD0, 0xA2, 0x04},
+    {0xD0, 0xA2, 0x05},
+});
+constexpr std::uint8_t kMacroUnits = 64;  // 8 KiB of macro memory
+constexpr std::size_t kRecordSize = 29;
+constexpr std::size_t kProfiles = 3;
+
+// The factory record of every on-board profile: wave, full brightness, speed 2, multicolour,
+// 1000 Hz, debounce step 1; the same as the program's factory profile.
+std::array<std::uint8_t, kRecordSize> FactoryRecord(std::uint8_t profile) {
+    std::array<std::uint8_t, kRecordSize> r{};
+    r[0] = profile;
+    r[1] = 0x01;   // wave
+    r[2] = 4;      // brightness
+    r[3] = 4 - 2;  // 4 - speed
+    r[4] = 1;      // direction
+    r[5] = 1;      // multicolour
+    r[6] = 0;
+    r[7] = 153;
+    r[8] = 255;
+    r[22] = 3;  // 1000 Hz
+    r[28] = 1;  // debounce 3 ms
+    return r;
+}
+
+}  // namespace keyboard
+
 class KeyboardFirmware final : public ProductFirmware {
 public:
     KeyboardFirmware() : ProductFirmware(Product::Keyboard) {}
 
 protected:
     void FillFactory() override {
-        constexpr std::size_t kKeys = 117;
-        FillShared(kKeys, 64);
-        // Keyboard usages from 'A' (0x04) on; each key drives the LED of its own position.
+        FillShared(static_cast<std::uint8_t>(keyboard::kMatrix.size()), keyboard::kMacroUnits);
         std::vector<std::uint8_t>& lightIndex = Memory(Area::LightIndex);
-        for (std::size_t i = 0; i < kKeys; ++i) {
-            SetFactoryKey(i, {0x20, 0x00, static_cast<std::uint8_t>(0x04 + i)});
-            lightIndex[i] = static_cast<std::uint8_t>(i);
+        for (std::size_t p = 0; p < keyboard::kMatrix.size(); ++p) {
+            SetFactoryKey(p, keyboard::kMatrix[p]);
+            lightIndex[p] = static_cast<std::uint8_t>(p);
         }
+        std::vector<std::uint8_t>& setting = Memory(Area::Setting);
+        // Address 0 is the active profile, which is also byte 0 of profile 0's record.
+        for (std::size_t k = keyboard::kProfiles; k-- > 0;) {
+            const auto record = keyboard::FactoryRecord(static_cast<std::uint8_t>(k));
+            std::copy(record.begin(), record.end(),
+                      setting.begin() + static_cast<std::ptrdiff_t>(k * keyboard::kRecordSize));
+        }
+        setting[0] = 0;
         SetBattery(80, kOnBattery);
     }
 };

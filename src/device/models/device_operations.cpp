@@ -21,11 +21,13 @@ bool OffersLightMode(const CDeviceDefaultData* presets, int mode) {
     if (presets == nullptr || presets->lightModeNames.empty())
         return InRange(mode, 0, 255);
     const auto m = static_cast<std::size_t>(mode);
-    if (mode >= 0 && m < presets->lightModeNames.size() && mode < kFirstCustomEffectMode)
+    // The user's effects follow the presets (a family with more presets starts them later).
+    const int firstCustom =
+        std::max(kFirstCustomEffectMode, static_cast<int>(presets->lightModeNames.size()));
+    if (mode >= 0 && m < presets->lightModeNames.size())
         return m >= presets->lightModeVisible.size() || presets->lightModeVisible[m] != 0;
-    return mode >= kFirstCustomEffectMode &&
-           static_cast<std::size_t>(mode - kFirstCustomEffectMode) <
-               presets->customEffectNames.size();
+    return mode >= firstCustom &&
+           static_cast<std::size_t>(mode - firstCustom) < presets->customEffectNames.size();
 }
 
 }  // namespace

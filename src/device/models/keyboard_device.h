@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -85,7 +86,6 @@ public:
     // The record to the profile the keyboard is using; 1 written, else the failing code.
     int DownloadSettings(int profile, int value0, int value59, int width, int height) override;
     void LoadDefaultData() override;
-    void SetFunctionType(int type) override;
     void SetProfilePaths() override;
     std::string GetProfilePath() const override;
     int SaveProfile() override;
@@ -99,7 +99,7 @@ public:
     OpResult ChangeRepeatRate(int rate);     // profile only
     OpResult ChangeWinLock(bool on);
     OpResult ChangeWFlag(bool on);
-    OpResult ChangeRollover(bool on);  // 6-key rollover flag
+    OpResult ChangeRollover(bool on);   // 6-key rollover flag
     OpResult ChangeDebounce(int step);  // 0..5
     // The page shows and edits the Fn layer ("FnKeysetFlag").
     OpResult ChangeFnLayerView(bool on);
@@ -148,8 +148,10 @@ private:
     // order, normal layer before Fn layer); codes of missing macros fall back.
     void NumberMacros(std::vector<KeyListEntry>& keys, int macroCount,
                       std::vector<int>& used) const;
-    OpResult ChangeStages(KeyboardSystemStages stages, bool send);
-    OpResult StoreKeys(std::vector<KeyListEntry> keys, KeySend send);
+    OpResult ChangeStages(const KeyboardSystemStages& stages, bool send);
+    OpResult CanAssign(int key, bool fnLayer) const;
+    // What the user is told after a key table write whose macro keys fell back.
+    OpResult MacroFallbackResult() const;
 
     CKeyboardProfiledata profile_;
     CDeviceDefaultData defaults_;
@@ -165,6 +167,11 @@ private:
     std::vector<KeyListEntry> keyList_;
     KeyboardSystemStages stages_;
     bool fnLayerView_ = false;
+    // The macros the keyboard was given this session, in slot order; none known at first.
+    std::optional<std::vector<int>> writtenMacros_;
+    // Why the last key table write put macro keys back to their factory codes (a macro
+    // download result), 0 when it did not.
+    int macroFallback_ = 0;
 
     static std::atomic<bool> profileListChanged_;
 };

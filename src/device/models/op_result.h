@@ -39,5 +39,8 @@ inline constexpr char kMsgUnknownLightMode[] = "op_unknown_light_mode";
 inline constexpr char kMsgButtonWithoutKey[] = "op_button_without_key";
 inline constexpr char kMsgUnknownMacro[] = "op_unknown_macro";
 inline constexpr char kMsgNotSupported[] = "op_not_supported";
+inline constexpr char kMsgKeyKeptByKeyboard[] = "op_key_kept_by_keyboard";
+// Keys bound to macros the device could not take were given their factory function.
+inline constexpr char kMsgMacroKeysReset[] = "op_macro_keys_reset";
 
 }  // namespace morva

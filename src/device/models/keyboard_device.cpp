@@ -1,0 +1,607 @@
+#include "device/models/keyboard_device.h"
+
+#include <algorithm>
+
+#include "base/debug_log.h"
+#include "device/protocol/macro_image.h"
+#include "macro/macro_store.h"
+#include "profile/json_file.h"
+#include "profile/profile_list_store.h"
+
+namespace morva {
+namespace {
+
+constexpr std::uint8_t kMacroType = 0x70;
+constexpr std::uint8_t kMacroRepeatType = 0x71;
+constexpr std::uint8_t kHostDrivenCode = 0xFE;
+constexpr int kMusicMode = 29;
+constexpr int kExternalMode = 30;
+constexpr int kMsgDeviceStatusByte = 0x0D01;
+constexpr std::size_t kTableSize = 512;
+
+bool IsMacro(const KeyCode& code) {
+    return code.type == kMacroType || code.type == kMacroRepeatType;
+}
+
+int FirstFailure(std::initializer_list<int> results) {
+    for (int r : results) {
+        if (r != kResultOk)
+            return r;
+    }
+    return kResultOk;
+}
+
+}  // namespace
+
+std::atomic<bool> CTessaronKeyboardDevice::profileListChanged_{false};
+
+int RepeatDelayMs(int option) {
+    if (option < 0 || option >= kKeyboardRepeatDelays)
+        option = 0;
+    return option * 250 + 250;
+}
+
+CTessaronKeyboardDevice::CTessaronKeyboardDevice(hid::IHidBackend& backend, IClock& clock)
+    : CTessaronUSBDevice(backend, clock) {
+    keyToPosition_.fill(kKeyAbsent);
+    keyToLight_.fill(kKeyAbsent);
+    keyList_ = FactoryKeyboardKeyList();
+    profile_.SetLightConfigIndex(kKindKeyboard);
+}
+
+CTessaronKeyboardDevice::~CTessaronKeyboardDevice() {
+    StopThreads();
+}
+
+bool CTessaronKeyboardDevice::ProfileListChanged() {
+    return profileListChanged_.load();
+}
+
+void CTessaronKeyboardDevice::ClearProfileListChanged() {
+    profileListChanged_.store(false);
+}
+
+// ---- Reading ----
+
+bool CTessaronKeyboardDevice::Reachable() {
+    CDeviceChannel& channel = CommandChannel();
+    return channel.IsOpen() && (!channel.ViaReceiver() || CmdQueryWireless(channel));
+}
+
+void CTessaronKeyboardDevice::ReadFromDevice() {
+    CDeviceChannel& channel = CommandChannel();
+    if (Reachable()) {
+        std::array<std::uint8_t, kInfoBlockSize> info{};
+        std::array<std::uint8_t, kTableSize> keys{};
+        std::array<std::uint8_t, kTableSize> lights{};
+        bool read = CmdBegin(channel) == kResultOk && CmdReadInfo(channel, info) == kResultOk;
+        // A key count the link cannot carry ends the read; the sequence is still closed.
+        read = read && channel.SetTransferSize(static_cast<std::uint16_t>(info[5] * 3)) == 1;
+        read = read && CmdReadKeyTable(channel, keys.data()) == kResultOk &&
+               CmdReadLightIndex(channel, lights.data()) == kResultOk;
+        CmdEnd(channel);
+        if (read) {
+            SetInfo(info);
+            const int n = info[5];
+            std::lock_guard lock(stateLock_);
+            defaultKeyTable_ = keys;
+            lightIndexTable_ = lights;
+            keyPositions_ = n;
+            keyToPosition_.fill(kKeyAbsent);
+            keyToLight_.fill(kKeyAbsent);
+            for (int j = 0; j < kKeyboardUiKeys; ++j) {
+                const KeyCode ref = KeyboardFactoryCode(j);
+                for (int p = 0; p < n && 3 * p + 2 < static_cast<int>(kTableSize); ++p) {
+                    const auto at = static_cast<std::size_t>(3 * p);
+                    if (KeyCode{keys[at], keys[at + 1], keys[at + 2]} == ref) {
+                        keyToPosition_[static_cast<std::size_t>(j)] = p;
+                        keyToLight_[static_cast<std::size_t>(j)] =
+                            lights[static_cast<std::size_t>(p)];
+                        break;
+                    }
+                }
+            }
+        } else {
+            DebugLog("keyboard: reading the device failed\n");
+        }
+    }
+    LoadProfile();
+    ReadActiveProfile();
+    StartLightThread();
+}
+
+bool CTessaronKeyboardDevice::ReadRecord(KeyboardRecord& record, int& active) {
+    CDeviceChannel& channel = CommandChannel();
+    if (!Reachable())
+        return false;
+    std::uint8_t index = 0;
+    if (CmdReadSetting(channel, &index, 1, 0) != kResultOk)
+        return false;
+    record.fill(0);
+    if (CmdReadSetting(channel, record.data(), record.size(),
+                       static_cast<std::uint16_t>(index * kKeyboardRecordSize)) != kResultOk)
+        return false;
+    active = index;
+    return true;
+}
+
+void CTessaronKeyboardDevice::ReadActiveProfile() {
+    if (profileListChanged_.load()) {
+        if (Host() != nullptr)
+            Host()->ReloadProfileList();
+        LoadProfile();
+        ClearProfileListChanged();
+    }
+    CommandChannel().externalColour = false;
+    KeyboardRecord record{};
+    int active = 0;
+    // A read that failed leaves the stored profile alone: its zeros were never the device's.
+    if (ReadRecord(record, active)) {
+        record[krec::kProfile] = static_cast<std::uint8_t>(active);
+        record[16] = 0;
+        if (const int mode = LightModeOfCode(record[krec::kMode]); mode >= 0)
+            record[krec::kMode] = static_cast<std::uint8_t>(mode);
+        LightInfo light = LightState();
+        if (record[krec::kMode] == kHostDrivenCode)
+            record[krec::kMode] = light.selectItem;
+        light.selectItem = record[krec::kMode];
+        light.light = record[krec::kBrightness];
+        light.speed = static_cast<std::uint8_t>(std::clamp(4 - record[krec::kSpeed], 0, 4));
+        light.fx = record[krec::kDirection];
+        light.multiColor = record[krec::kMultiColour];
+        light.red = record[krec::kRed];
+        light.green = record[krec::kGreen];
+        light.blue = record[krec::kBlue];
+        light.zzccLedMode = record[krec::kLedMode];
+        light.customGroup = record[krec::kCustomGroup];
+        KeyboardSystemStages stages = GetSystemStages();
+        stages.key6Flag = record[krec::kRollover];
+        stages.winFlag = record[krec::kWinLock];
+        stages.wFlag = record[krec::kWFlag];
+        stages.keyShake = record[krec::kDebounce];
+        {
+            std::lock_guard lock(stateLock_);
+            activeProfile_ = active;
+            recordCopy_ = record;
+        }
+        profile_.WriteLightInfo(light);
+        SetLightInfo(light);
+        SetSystemStages(stages);
+        SaveProfile();
+    }
+    RefreshPage();
+}
+
+void CTessaronKeyboardDevice::RefreshPowerStatus() {
+    CDeviceChannel& channel = CommandChannel();
+    if (!channel.IsOpen() || !WindowActive() || !CmdQueryWireless(channel))
+        return;
+    std::array<std::uint8_t, kStatusBlockSize> status{};
+    if (CmdReadStatus(channel, status.data(), kStatusBlockSize, 0) != kResultOk)
+        return;
+    status[3] = channel.ViaReceiver() ? 1 : 0;
+    if (Host() != nullptr) {
+        Host()->ShowPowerStatus(status);
+        Host()->SendOwnerMessage(kMsgDeviceStatusByte, status[4], 0);
+    }
+}
+
+bool CTessaronKeyboardDevice::IsWirelessReachable() {
+    CDeviceChannel& channel = CommandChannel();
+    return channel.IsOpen() && channel.ViaReceiver() && CmdQueryWireless(channel);
+}
+
+// ---- Profile ----
+
+void CTessaronKeyboardDevice::SetProfilePaths() {
+    const std::string folder = GetUserDataFolder();
+    if (ProfileName().empty()) {
+        CProfileListStore store(kDeviceTypeKeyboard, folder, GetDefaultProfilePath());
+        store.InitProfileList();
+        SetProfileName(store.GetCurrentProfileId());
+    }
+    if (const std::string path = ProfileFilePath(); path.empty())
+        profile_.ClearDocumentPath();
+    else
+        profile_.SetDocumentPath(path);
+    profile_.SetDefaultDocumentPath(GetDefaultProfilePath());
+    profile_.SetLightConfigPath(folder.empty() || !IsPlainName(LightConfigName())
+                                    ? std::string()
+                                    : folder + LightConfigName() + ".config");
+}
+
+std::string CTessaronKeyboardDevice::GetProfilePath() const {
+    return profile_.GetDocumentPath();
+}
+
+int CTessaronKeyboardDevice::LoadProfile() {
+    SetProfilePaths();
+    const std::string path = profile_.GetDocumentPath();
+    const Json::Value document =
+        profile_.LoadDocument(path.empty() ? GetDefaultProfilePath() : path);
+    profile_.LoadLightConfig(profile_.GetLightConfigPath());
+    {
+        std::lock_guard lock(stateLock_);
+        keyList_ = CompleteKeyboardKeyList(profile_.ReadKeyList());
+    }
+    ApplyLightSettings();
+    const KeyboardSystemStages stages = profile_.ReadKeyboardStages();
+    const bool fn = profile_.ReadFnKeysetFlag();
+    std::lock_guard lock(stateLock_);
+    stages_ = stages;
+    fnLayerView_ = fn;
+    return 1;
+}
+
+void CTessaronKeyboardDevice::LoadDefaultProfile() {
+    SetProfilePaths();
+    profile_.LoadDocument(GetDefaultProfilePath());
+    profile_.LoadLightConfig(profile_.GetLightConfigPath());
+    const std::vector<KeyListEntry> keys = CompleteKeyboardKeyList(profile_.ReadKeyList());
+    const KeyboardSystemStages stages = profile_.ReadKeyboardStages();
+    const bool fn = profile_.ReadFnKeysetFlag();
+    {
+        std::lock_guard lock(stateLock_);
+        keyList_ = keys;
+        stages_ = stages;
+        fnLayerView_ = fn;
+    }
+    ApplyLightSettings();
+    SaveProfile();
+    RefreshPage();
+}
+
+int CTessaronKeyboardDevice::SaveProfile() {
+    return profile_.Save();
+}
+
+void CTessaronKeyboardDevice::ApplyLightSettings() {
+    SetLightInfo(profile_.ReadLightInfo());
+}
+
+void CTessaronKeyboardDevice::SetLightInfo(const LightInfo& info) {
+    CTessaronUSBDevice::SetLightInfo(info);
+}
+
+void CTessaronKeyboardDevice::SetDeviceKind(int kind) {
+    CTessaronUSBDevice::SetDeviceKind(kind);
+    profile_.SetDeviceIndex(0);
+}
+
+void CTessaronKeyboardDevice::RefreshPage() {
+    LoadDefaultData();
+    if (Host() != nullptr)
+        Host()->RefreshPage();
+}
+
+void CTessaronKeyboardDevice::LoadDefaultData() {
+    defaults_.LoadDefaultData(GetUserDataFolder(), GetDefaultDataFolder(), GetDeviceKind(),
+                              kMacroListFileName);
+}
+
+std::vector<KeyListEntry> CTessaronKeyboardDevice::KeyList() const {
+    std::lock_guard lock(stateLock_);
+    return keyList_;
+}
+
+void CTessaronKeyboardDevice::SetKeyList(const std::vector<KeyListEntry>& list) {
+    const std::vector<KeyListEntry> complete = CompleteKeyboardKeyList(list);
+    {
+        std::lock_guard lock(stateLock_);
+        keyList_ = complete;
+    }
+    profile_.WriteKeyList(complete);
+}
+
+KeyboardSystemStages CTessaronKeyboardDevice::GetSystemStages() const {
+    std::lock_guard lock(stateLock_);
+    return stages_;
+}
+
+void CTessaronKeyboardDevice::SetSystemStages(const KeyboardSystemStages& stages) {
+    {
+        std::lock_guard lock(stateLock_);
+        stages_ = stages;
+    }
+    profile_.WriteKeyboardStages(stages);
+}
+
+bool CTessaronKeyboardDevice::FnLayerView() const {
+    std::lock_guard lock(stateLock_);
+    return fnLayerView_;
+}
+
+bool CTessaronKeyboardDevice::KeyEnabled(int key) const {
+    if (key < 0 || key >= kKeyboardUiKeys)
+        return false;
+    if (GetFunctionType() != 2)
+        return true;
+    if (key == kKeyboardFnKey)
+        return false;
+    if (!FnLayerView())
+        return true;
+    const std::vector<int>& reserved = FnReservedUiKeys();
+    return std::find(reserved.begin(), reserved.end(), key) == reserved.end();
+}
+
+int CTessaronKeyboardDevice::KeyPosition(int key) const {
+    std::lock_guard lock(stateLock_);
+    return key >= 0 && key < kKeyboardUiKeys ? keyToPosition_[static_cast<std::size_t>(key)]
+                                             : kKeyAbsent;
+}
+
+int CTessaronKeyboardDevice::KeyLight(int key) const {
+    std::lock_guard lock(stateLock_);
+    return key >= 0 && key < kKeyboardUiKeys ? keyToLight_[static_cast<std::size_t>(key)]
+                                             : kKeyAbsent;
+}
+
+int CTessaronKeyboardDevice::KeyPositions() const {
+    std::lock_guard lock(stateLock_);
+    return keyPositions_;
+}
+
+int CTessaronKeyboardDevice::ActiveProfile() const {
+    std::lock_guard lock(stateLock_);
+    return activeProfile_;
+}
+
+KeyboardRecord CTessaronKeyboardDevice::RecordCopy() const {
+    std::lock_guard lock(stateLock_);
+    return recordCopy_;
+}
+
+int CTessaronKeyboardDevice::LightModeCode(int mode) const {
+    if (mode == kMusicMode || mode == kExternalMode)
+        return kHostDrivenCode;
+    const std::vector<std::int32_t>& codes = defaults_.lightModeCodes;
+    if (mode >= 0 && static_cast<std::size_t>(mode) < codes.size())
+        return codes[static_cast<std::size_t>(mode)] & 0xFF;
+    // The user's own effects are the program's to play; without a mode table the index is
+    // the code.
+    if (!codes.empty())
+        return kHostDrivenCode;
+    return mode >= 0 && mode < kHostDrivenCode ? mode : 0;
+}
+
+int CTessaronKeyboardDevice::LightModeOfCode(int code) const {
+    const std::vector<std::int32_t>& codes = defaults_.lightModeCodes;
+    const auto it = std::find(codes.begin(), codes.end(), code);
+    return it == codes.end() ? -1 : static_cast<int>(it - codes.begin());
+}
+
+// ---- Writing ----
+
+int CTessaronKeyboardDevice::MacroCount() const {
+    return static_cast<int>(ReadMacroNames(GetUserDataFolder()).size());
+}
+
+void CTessaronKeyboardDevice::NumberMacros(std::vector<KeyListEntry>& keys, int macroCount,
+                                           std::vector<int>& used) const {
+    auto slot = [&](KeyCode& code) {
+        auto it = std::find(used.begin(), used.end(), code.value1);
+        if (it == used.end())
+            it = used.insert(used.end(), code.value1);
+        code.value1 = static_cast<std::uint8_t>(it - used.begin());
+    };
+    for (std::size_t j = 0; j < keys.size() && j < kKeyboardUiKeys; ++j) {
+        if (keyToPosition_[j] == kKeyAbsent)
+            continue;
+        KeyListEntry& e = keys[j];
+        if (IsMacro(e.assignment.code)) {
+            if (e.assignment.code.value1 < macroCount)
+                slot(e.assignment.code);
+            else
+                e.assignment = e.defaultAssignment;
+        }
+        if (IsMacro(e.fnAssignment.code)) {
+            if (e.fnAssignment.code.value1 < macroCount) {
+                slot(e.fnAssignment.code);
+            } else {
+                e.fnAssignment.code = {};
+                e.fnAssignment.index = e.defaultAssignment.index;
+            }
+        }
+    }
+}
+
+std::vector<int> CTessaronKeyboardDevice::GetUsedMacros() {
+    std::vector<int> used;
+    const int macroCount = MacroCount();
+    std::lock_guard lock(stateLock_);
+    std::vector<KeyListEntry> keys = keyList_;
+    NumberMacros(keys, macroCount, used);
+    return used;
+}
+
+int CTessaronKeyboardDevice::DownloadKeyTable(int page, const std::vector<KeyListEntry>& list) {
+    CDeviceChannel& channel = CommandChannel();
+    if (!Reachable())
+        return kResultNoAnswer;
+    std::array<std::uint8_t, kInfoBlockSize> info{};
+    if (const int r = CmdReadInfo(channel, info); r != kResultOk)
+        return r;
+    const int macroCount = MacroCount();
+    std::vector<std::uint8_t> normal(kTableSize, 0);
+    std::vector<std::uint8_t> fn(kTableSize, 0);
+    {
+        std::unique_lock lock(stateLock_);
+        const std::size_t n = std::min<std::size_t>(info[5] * 3u, kTableSize);
+        std::copy_n(defaultKeyTable_.begin(), n, normal.begin());
+        std::copy_n(defaultKeyTable_.begin(), n, fn.begin());
+        std::vector<KeyListEntry> keys = CompleteKeyboardKeyList(list);
+        std::vector<int> used;
+        NumberMacros(keys, macroCount, used);
+        // A key must never fire a macro slot the keyboard was not given: write the macros
+        // first when they are not the ones written, and fall back when that fails.
+        macroFallback_ = 0;
+        if (!used.empty() && writtenMacros_ != used) {
+            lock.unlock();
+            const int r = DownloadMacros(used);
+            lock.lock();
+            if (r != 0) {
+                macroFallback_ = r;
+                for (KeyListEntry& e : keys) {
+                    if (IsMacro(e.assignment.code))
+                        e.assignment = e.defaultAssignment;
+                    if (IsMacro(e.fnAssignment.code))
+                        e.fnAssignment.code = {};
+                }
+            }
+        }
+        for (std::size_t j = 0; j < kKeyboardUiKeys; ++j) {
+            const int p = keyToPosition_[j];
+            const auto at = static_cast<std::size_t>(3 * p);
+            if (p == kKeyAbsent || p >= info[5] || at + 2 >= kTableSize)
+                continue;
+            const KeyListEntry& e = keys[j];
+            const KeyCode fnCode =
+                e.fnAssignment.code == e.defaultAssignment.code ? KeyCode{} : e.fnAssignment.code;
+            const KeyCode code = e.assignment.code;
+            fn[at] = fnCode.type;
+            fn[at + 1] = fnCode.value1;
+            fn[at + 2] = fnCode.value2;
+            normal[at] = code.type;
+            normal[at + 1] = code.value1;
+            normal[at + 2] = code.value2;
+        }
+    }
+    const int begin = CmdBegin(channel);
+    const int a = begin == kResultOk ? CmdWriteKeyTable(channel, normal.data(), page) : begin;
+    const int b = a == kResultOk ? CmdWriteFnKeyTable(channel, fn.data(), page) : a;
+    const int end = CmdEnd(channel);
+    return FirstFailure({begin, a, b, end});
+}
+
+int CTessaronKeyboardDevice::DownloadCurrentKeyTable(int page) {
+    return DownloadKeyTable(page, KeyList());
+}
+
+int CTessaronKeyboardDevice::DownloadMacros(const std::vector<int>& macros) {
+    CDeviceChannel& channel = CommandChannel();
+    if (channel.IsOpen() && channel.ViaReceiver() && !CmdQueryWireless(channel))
+        return kResultWriteFailed;
+    std::array<std::uint8_t, kInfoBlockSize> info = Info();
+    if (channel.IsOpen()) {
+        if (const int r = CmdReadInfo(channel, info); r != kResultOk)
+            return r == kResultNoAnswer ? kResultWriteFailed : r;
+    }
+    if (MacroCount() == 0 || macros.empty())
+        return 0;
+    const std::vector<std::vector<ImageEvent>> entries =
+        LoadMacroEvents(GetUserDataFolder(), macros);
+    const std::size_t length = MacroImageLength(entries);
+    const std::size_t capacity = info[6] * 128u;
+    if (length > capacity)
+        return static_cast<int>((length - capacity) / 4 + 1);
+    const std::optional<std::vector<std::uint8_t>> image = BuildMacroImage(entries);
+    if (!image)
+        return kResultWriteFailed;
+    // Without a keyboard nothing is sent; the key table sent next reports it.
+    if (!channel.IsOpen())
+        return 0;
+    const int begin = CmdBegin(channel);
+    const int write =
+        begin == kResultOk ? CmdWriteMacro(channel, image->data(), image->size()) : begin;
+    const int end = CmdEnd(channel);
+    const int result = FirstFailure({begin, write, end});
+    if (result != kResultOk)
+        return result == kResultNoAnswer ? kResultWriteFailed : result;
+    std::lock_guard lock(stateLock_);
+    writtenMacros_ = macros;
+    return 0;
+}
+
+KeyboardRecord CTessaronKeyboardDevice::BuildRecord(int profile) const {
+    KeyboardRecord r{};
+    const LightInfo light = LightState();
+    r[krec::kProfile] = static_cast<std::uint8_t>(profile);
+    r[krec::kMode] = static_cast<std::uint8_t>(LightModeCode(light.selectItem));
+    r[krec::kBrightness] = light.light;
+    r[krec::kSpeed] = static_cast<std::uint8_t>(4 - std::min<int>(light.speed, 4));
+    r[krec::kDirection] = light.fx;
+    r[krec::kMultiColour] = light.multiColor;
+    r[krec::kRed] = light.red;
+    r[krec::kGreen] = light.green;
+    r[krec::kBlue] = light.blue;
+    r[krec::kLedMode] = light.zzccLedMode;
+    r[krec::kCustomGroup] = light.customGroup;
+    std::lock_guard lock(stateLock_);
+    r[krec::kOther] = recordCopy_[krec::kOther];
+    r[krec::kWFlag] = static_cast<std::uint8_t>(stages_.wFlag != 0);
+    r[krec::kRollover] = static_cast<std::uint8_t>(stages_.key6Flag != 0);
+    r[krec::kWinLock] = static_cast<std::uint8_t>(stages_.winFlag != 0);
+    r[krec::kPollingRate] = static_cast<std::uint8_t>(
+        stages_.pollingRate < kKeyboardPollingRates ? stages_.pollingRate : 0);
+    r[krec::kDebounce] =
+        static_cast<std::uint8_t>(std::min<int>(stages_.keyShake, kKeyboardDebounceMax));
+    return r;
+}
+
+int CTessaronKeyboardDevice::DownloadSettings(int /*profile*/, int /*value0*/, int /*value59*/,
+                                              int /*width*/, int /*height*/) {
+    CDeviceChannel& channel = CommandChannel();
+    if (!Reachable())
+        return kResultNoAnswer;
+    // The record goes to the profile the keyboard is using, so the keyboard stays on it.
+    const int active = ActiveProfile();
+    const KeyboardRecord record = BuildRecord(active);
+    const int begin = CmdBegin(channel);
+    const int write =
+        begin == kResultOk
+            ? CmdWriteSetting(channel, record.data(), record.size(),
+                              static_cast<std::uint16_t>(active * kKeyboardRecordSize))
+            : begin;
+    const int end = CmdEnd(channel);
+    const int result = FirstFailure({begin, write, end});
+    if (result == kResultOk) {
+        std::lock_guard lock(stateLock_);
+        recordCopy_ = record;
+    }
+    return result;
+}
+
+void CTessaronKeyboardDevice::RepairMacroBindings() {
+    LoadDefaultData();
+    const int macroCount = static_cast<int>(DefaultData().macroNames.size());
+    std::vector<KeyListEntry> keys = KeyList();
+    bool changed = false;
+    for (KeyListEntry& entry : keys) {
+        if (IsMacro(entry.assignment.code) && entry.assignment.code.value1 >= macroCount) {
+            entry.assignment = entry.defaultAssignment;
+            changed = true;
+        }
+    }
+    if (changed)
+        SetKeyList(keys);
+    LoadDefaultData();
+    if (changed && Host() != nullptr)
+        Host()->RefreshPage();
+}
+
+// ---- Events ----
+
+void CTessaronKeyboardDevice::OnEventWord(std::uint16_t word, EventLink link) {
+    if (word == kEventActiveProfile) {
+        CTessaronUSBDevice::OnEventWord(word, link);
+        return;
+    }
+    if (word == kEventProfileListChanged) {
+        profileListChanged_.store(true);
+        CTessaronUSBDevice::OnEventWord(kEventActiveProfile, link);
+        return;
+    }
+    const int high = word >> 8;
+    if ((high == 0x10 || high == 0x11) && CommandChannel().IsOpen()) {
+        {
+            std::lock_guard lock(stateLock_);
+            activeProfile_ = word & 0x0F;
+            if (high == 0x11)
+                recordCopy_[krec::kOther] = static_cast<std::uint8_t>((word & 0xF0) >> 4);
+        }
+        if (Host() != nullptr)
+            Host()->RefreshPage();
+    }
+}
+
+}  // namespace morva

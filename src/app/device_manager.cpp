@@ -7,10 +7,12 @@
 #include "base/debug_log.h"
 #include "device/device_tables.h"
 #include "device/links/product_links.h"
+#include "device/models/keyboard_device.h"
 #include "device/models/mouse_device.h"
 #include "device/protocol/commands.h"
 #include "ui/pages/device_option.h"
 #include "ui/pages/device_page.h"
+#include "ui/pages/keyboard_page.h"
 #include "ui/pages/mouse_page.h"
 #include "ui/pages/power_panel.h"
 #include "ui/toolkit/containers.h"
@@ -85,9 +87,19 @@ ui::CControlUI* CDeviceManager::CreatePageControl(const QString& tag) {
         // A test's own model that is no mouse gets the plain page.
         return new ui::CDevicePageUI(std::move(model), QStringLiteral("TessaronUSBDevice"));
     }
+    if (tag.compare(QLatin1String("TessaronKeyboardDevice"), Qt::CaseInsensitive) == 0) {
+        std::unique_ptr<CTessaronUSBDevice> model =
+            options_.makeModel ? options_.makeModel(backend_)
+                               : std::make_unique<CTessaronKeyboardDevice>(backend_);
+        if (auto* keyboard = dynamic_cast<CTessaronKeyboardDevice*>(model.get())) {
+            std::unique_ptr<CTessaronKeyboardDevice> owned(keyboard);
+            model.release();
+            return new ui::CKeyboardPageUI(std::move(owned));
+        }
+        return new ui::CDevicePageUI(std::move(model), QStringLiteral("TessaronKeyboardDevice"));
+    }
     static const char* const kPageClasses[][2] = {
         {"TessaronUSBDevice", "TessaronUSBDevice"},
-        {"TessaronKeyboardDevice", "TessaronKeyboardDevice"},
         {"TessaronMousePadDevice", "TessaronMousePadDevice"},
         {"TessaronVU6533Device", "TessaronVU6533Device"},
     };

@@ -220,33 +220,19 @@ void CMainWnd::BuildRouter() {
     // Entries of panels and device pages that arrive with later work.
     router_.AddPrefix(kClick, "DPI_color_option_", later("palette dialog", "DPI_color_option_"));
     const std::pair<const char*, const char*> lateClicks[] = {
-        {"reset_repeat_btn", "keyboard page"},
-        {"macro_btn_starredio", "macro recording"},
-        {"macro_btn_stopredio", "macro recording"},
-        {"macro_btn_name_add", "macro panel"},
-        {"macro_btn_name_sub", "macro panel"},
-        {"macro_btn_name_edit", "macro panel"},
-        {"macro_btn_save", "macro panel"},
-        {"macro_btn_cancel", "macro panel"},
-        {"macro_btn_export", "macro panel"},
-        {"macro_btn_import", "macro panel"},
-        {"macro_btn_up", "macro panel"},
-        {"macro_btn_down", "macro panel"},
-        {"macro_btn_uptop", "macro panel"},
-        {"macro_btn_downbottom", "macro panel"},
-        {"macro_btn_delete", "macro panel"},
-        {"macro_btn_deleteall", "macro panel"},
-        {"shootdate_save_btn", "shoot panel"},
-        {"shootdate_reset_btn", "shoot panel"},
-        {"shootdate_import_btn", "shoot panel"},
-        {"shootdate_export_btn", "shoot panel"},
-        {"bullet_selected_prev", "shoot panel"},
-        {"bullet_selected_next", "shoot panel"},
-        {"custom_bright_color_btn", "lighting panel"},
-        {"custom_off_color_btn", "lighting panel"},
-        {"deng_same_mode", "synchronised lighting"},
-        {"hs_EQ_btn_save", "headset sound panels"},
-        {"hs_EQ_btn_delete", "headset sound panels"},
+        {"macro_btn_starredio", "macro recording"}, {"macro_btn_stopredio", "macro recording"},
+        {"macro_btn_name_add", "macro panel"},      {"macro_btn_name_sub", "macro panel"},
+        {"macro_btn_name_edit", "macro panel"},     {"macro_btn_save", "macro panel"},
+        {"macro_btn_cancel", "macro panel"},        {"macro_btn_export", "macro panel"},
+        {"macro_btn_import", "macro panel"},        {"macro_btn_up", "macro panel"},
+        {"macro_btn_down", "macro panel"},          {"macro_btn_uptop", "macro panel"},
+        {"macro_btn_downbottom", "macro panel"},    {"macro_btn_delete", "macro panel"},
+        {"macro_btn_deleteall", "macro panel"},     {"shootdate_save_btn", "shoot panel"},
+        {"shootdate_reset_btn", "shoot panel"},     {"shootdate_import_btn", "shoot panel"},
+        {"shootdate_export_btn", "shoot panel"},    {"bullet_selected_prev", "shoot panel"},
+        {"bullet_selected_next", "shoot panel"},    {"custom_bright_color_btn", "lighting panel"},
+        {"custom_off_color_btn", "lighting panel"}, {"deng_same_mode", "synchronised lighting"},
+        {"hs_EQ_btn_save", "headset sound panels"}, {"hs_EQ_btn_delete", "headset sound panels"},
         {"music_setting_btn", "music window"},
     };
     for (const auto& [name, feature] : lateClicks)
@@ -264,7 +250,6 @@ void CMainWnd::BuildRouter() {
                      later("headset sound panels", "custom_eq_name_combo"));
 
     const std::pair<const char*, const char*> selectPrefixes[] = {
-        {"repeat_delay_check_", "keyboard page"},
         {"shoot_gun_op_", "shoot panel"},
         {"bullet_op_", "shoot panel"},
         {"magic_option_", "headset sound panels"},
@@ -273,9 +258,8 @@ void CMainWnd::BuildRouter() {
     for (const auto& [prefix, feature] : selectPrefixes) {
         router_.AddPrefix(kSelectChanged, prefix, later(feature, prefix));
     }
-    for (const char* name :
-         {"winlockflag_option", "wflag_option", "6flag_option", "bullet_x_check", "bullet_y_check",
-          "magic_enable_option", "6533_MicIn_option", "6533_MicMoniter_option", "keyset_fn"}) {
+    for (const char* name : {"bullet_x_check", "bullet_y_check", "magic_enable_option",
+                             "6533_MicIn_option", "6533_MicMoniter_option"}) {
         router_.AddLateExact(kSelectChanged, name,
                              later(std::string("device page: ") + name, name));
     }
@@ -283,9 +267,8 @@ void CMainWnd::BuildRouter() {
 
     router_.AddPrefix(kValueChanged, "6533_eq_hz_slider_",
                       later("headset sound panels", "6533_eq_hz_slider_"));
-    for (const char* name :
-         {"repeat_rate_slider", "6533_MicIn_slider", "6533_MicMoniter_slider", "R_light_slider",
-          "G_light_slider", "B_light_slider", "key_shake_slider"}) {
+    for (const char* name : {"6533_MicIn_slider", "6533_MicMoniter_slider", "R_light_slider",
+                             "G_light_slider", "B_light_slider"}) {
         router_.AddLateExact(kValueChanged, name, later(std::string("device page: ") + name, name));
     }
     for (const char* name :
@@ -299,6 +282,7 @@ void CMainWnd::BuildRouter() {
     };
     ui::AddProfileRoutes(router_, current);
     ui::AddMousePageRoutes(router_, current);
+    ui::AddKeyboardPageRoutes(router_, current);
     ui::AddLightRoutes(router_, current);
     ui::AddKeySetRoutes(router_, current);
 }

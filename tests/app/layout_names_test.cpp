@@ -9,6 +9,7 @@
 #include <set>
 
 #include "app/sim_window.h"
+#include "ui/pages/keyboard_page.h"
 #include "ui/pages/mouse_page.h"
 
 namespace morva::app {
@@ -57,6 +58,9 @@ TEST(LayoutNamesTest, EveryNameCodeBindsOrRoutesIsInALayout) {
     for (const std::string& name : ui::CMousePageUI::BoundControlNames())
         EXPECT_TRUE(HasName(names, name, false))
             << "bound by the mouse page, in no layout: " << name;
+    for (const std::string& name : ui::CKeyboardPageUI::BoundControlNames())
+        EXPECT_TRUE(HasName(names, name, false))
+            << "bound by the keyboard page, in no layout: " << name;
 }
 
 }  // namespace

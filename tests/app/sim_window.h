@@ -20,6 +20,7 @@
 #include "support/temp_dir.h"
 #include "ui/language/language_manager.h"
 #include "ui/pages/device_option.h"
+#include "ui/pages/keyboard_page.h"
 #include "ui/pages/mouse_page.h"
 #include "ui/toolkit/resource_manager.h"
 #include "ui/toolkit/timer_source.h"
@@ -84,6 +85,17 @@ struct SimWindow {
             return false;
         QCoreApplication::processEvents();
         return page->Mouse().Sensor().maxSlider > 0 && devices->CurrentDevice() == page;
+    }
+    // The same for the keyboard: true when its page has read the key positions and is the
+    // current device.
+    bool ConnectKeyboard() {
+        devices->PollDevicesOnce();
+        QCoreApplication::processEvents();
+        auto* page = dynamic_cast<ui::CKeyboardPageUI*>(devices->PageOfKind(kKindKeyboard));
+        if (page == nullptr || !FireEntryTimer(page->TabEntry(), kEntryTimerStartup))
+            return false;
+        QCoreApplication::processEvents();
+        return page->Keyboard().KeyPositions() > 0 && devices->CurrentDevice() == page;
     }
     // Moves time on until the entry's timer `id` fires; false when it is not running.
     bool FireEntryTimer(ui::CDeviceOptionUI* entry, int id) {

@@ -1,7 +1,9 @@
 #include "ui/controls/device_key_button.h"
 
+#include <QFontMetricsF>
 #include <QImage>
 #include <QImageReader>
+#include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -31,6 +33,8 @@ void CDeviceKeyButtonUI::SetAttribute(const QString& name, const QString& value)
         SetLightImage(value);
     } else if (name.compare(u"keysetimage", Qt::CaseInsensitive) == 0) {
         SetKeysetImage(value);
+    } else if (name.compare(u"legend", Qt::CaseInsensitive) == 0) {
+        SetLegend(value);
     } else if (name.compare(u"gmnametextcolor", Qt::CaseInsensitive) == 0) {
         // Layouts may set it; this cell draws no name text, so the value is not needed.
     } else {
@@ -40,6 +44,13 @@ void CDeviceKeyButtonUI::SetAttribute(const QString& name, const QString& value)
 
 void CDeviceKeyButtonUI::SetLightImage(const QString& image) {
     lightImage_ = image;
+    Invalidate();
+}
+
+void CDeviceKeyButtonUI::SetLegend(const QString& legend) {
+    keycap_ = true;
+    legend_ = legend;
+    legendFor_ = QSizeF();
     Invalidate();
 }
 
@@ -98,8 +109,10 @@ const QImage& CDeviceKeyButtonUI::Decoded(Picture& cache, const QString& file,
 }
 
 void CDeviceKeyButtonUI::paintEvent(QPaintEvent* event) {
-    CButtonUI::paintEvent(event);
-    if (!lightShown_ && keysetHidden_ && keySelected_ == 0) {
+    // A keycap draws all of itself: the style's box and text would sit under the light.
+    if (!keycap_)
+        CButtonUI::paintEvent(event);
+    if (!keycap_ && !lightShown_ && keysetHidden_ && keySelected_ == 0) {
         return;
     }
     QPainter painter(this);
@@ -107,7 +120,9 @@ void CDeviceKeyButtonUI::paintEvent(QPaintEvent* event) {
     const QRectF cell(rect());
     const qreal radius = std::min<qreal>(CPaintManagerUI::Scale(theme::kRadius) / 2.0,
                                          std::min(cell.width(), cell.height()) / 4.0);
-    if (lightShown_) {
+    if (keycap_) {
+        PaintKeycap(painter, cell, radius);
+    } else if (lightShown_) {
         PaintLight(painter, cell, radius);
     }
     if (!keysetHidden_) {
@@ -159,6 +174,72 @@ void CDeviceKeyButtonUI::PaintLight(QPainter& painter, const QRectF& cell, qreal
     rim.setAlpha(colour.alpha() / 2);
     painter.fillPath(lightBody_, colour);
     painter.fillPath(lightRim_, rim);
+}
+
+void CDeviceKeyButtonUI::PaintKeycap(QPainter& painter, const QRectF& cell, qreal radius) {
+    const qreal scale = CPaintManagerUI::GetScale();
+    const bool lit = lightShown_ && lightAlpha_ > 0 && (lightColour_ & 0x00FFFFFF) != 0;
+    const bool enabled = isEnabled();
+    // The light shows as the cap's lit edge: the legend stays on the dark cap whatever the
+    // colour, so it reads on white as well as on blue.
+    QColor edge =
+        lit ? LightColourToQColor(lightColour_, lightAlpha_) : QColor::fromRgba(theme::kBorder);
+    if (!enabled)
+        edge.setAlpha(edge.alpha() / 3);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(edge);
+    painter.drawRoundedRect(cell, radius, radius);
+
+    const qreal rim = std::max<qreal>(1.0, 1.5 * scale);
+    const QRectF cap = cell.adjusted(rim, rim, -rim, -rim * 2);
+    const qreal capRadius = std::max<qreal>(0, radius - rim / 2);
+    QColor top(0x2c, 0x30, 0x3a);
+    QColor bottom(0x1d, 0x20, 0x27);
+    if (!enabled) {
+        top = bottom = QColor(0x19, 0x1b, 0x20);
+    } else if (isDown()) {
+        top = bottom;
+    } else if (underMouse()) {
+        top = top.lighter(125);
+        bottom = bottom.lighter(125);
+    }
+    QLinearGradient face(cap.topLeft(), cap.bottomLeft());
+    face.setColorAt(0, top);
+    face.setColorAt(1, bottom);
+    painter.setBrush(face);
+    painter.drawRoundedRect(cap, capRadius, capRadius);
+    if (lit && enabled) {
+        QColor wash = edge;
+        wash.setAlpha(edge.alpha() * 30 / 255);
+        painter.setBrush(wash);
+        painter.drawRoundedRect(cap, capRadius, capRadius);
+    }
+    if (legend_.isEmpty())
+        return;
+
+    // Laid out again only when the cap or the scale changed: frames repaint lit keys often.
+    if (legendFor_ != cap.size() || legendScale_ != scale) {
+        QFont font = this->font();
+        const qreal room = cap.width() - 4 * scale;
+        qreal pixels = cap.height() * (legend_.size() == 1 ? 0.5 : 0.4);
+        font.setPixelSize(std::max(6, qRound(pixels)));
+        while (font.pixelSize() > 6 && QFontMetricsF(font).horizontalAdvance(legend_) > room)
+            font.setPixelSize(font.pixelSize() - 1);
+        font.setWeight(legend_.size() == 1 ? QFont::DemiBold : QFont::Medium);
+        legendText_ = QStaticText(legend_);
+        legendText_.setTextFormat(Qt::PlainText);
+        legendText_.prepare(QTransform(), font);
+        legendFont_ = font;
+        legendFor_ = cap.size();
+        legendScale_ = scale;
+    }
+    const QSizeF size = legendText_.size();
+    const QPointF at(cap.center().x() - size.width() / 2, cap.center().y() - size.height() / 2);
+    painter.setFont(legendFont_);
+    painter.setPen(QColor(0, 0, 0, 170));
+    painter.drawStaticText(at + QPointF(0, std::max<qreal>(1.0, scale)), legendText_);
+    painter.setPen(enabled ? QColor::fromRgba(theme::kText) : QColor(0x5a, 0x60, 0x6c));
+    painter.drawStaticText(at, legendText_);
 }
 
 void CDeviceKeyButtonUI::PaintKeyset(QPainter& painter, const QRectF& cell) {

@@ -1,12 +1,15 @@
 // A key or LED cell on a device picture: a button that previews the cell's light colour,
-// marks keys that carry an assignment and shows the rubber-band selection.
+// marks keys that carry an assignment and shows the rubber-band selection. A keycap cell
+// ("legend" attribute) draws a dark cap lit at its edge, with its legend on top.
 #pragma once
 
 #include <QColor>
+#include <QFont>
 #include <QImage>
 #include <QPainterPath>
 #include <QRectF>
 #include <QSize>
+#include <QStaticText>
 #include <QString>
 
 #include <cstdint>
@@ -38,6 +41,11 @@ public:
     int GetKeyLightAlpha() const { return lightAlpha_; }
     bool IsKeyLightShown() const { return lightShown_; }
 
+    // The text printed on a keycap cell; an empty legend keeps the plain light cell.
+    QString GetLegend() const { return legend_; }
+    void SetLegend(const QString& legend);
+    bool IsKeycap() const { return keycap_; }
+
     void SetKeysetImageHidden(bool hidden);
     bool IsKeysetImageHidden() const { return keysetHidden_; }
 
@@ -66,6 +74,7 @@ private:
 
     void PaintLight(QPainter& painter, const QRectF& cell, qreal radius);
     void PaintKeyset(QPainter& painter, const QRectF& cell);
+    void PaintKeycap(QPainter& painter, const QRectF& cell, qreal radius);
 
     QString lightImage_;
     QString keysetImage_;
@@ -80,6 +89,13 @@ private:
     QPainterPath lightBody_;
     QPainterPath lightRim_;
     Picture keysetPicture_;
+    bool keycap_ = false;
+    QString legend_;
+    // The legend laid out for one cell size and scale, so frames only blit it.
+    QStaticText legendText_;
+    QFont legendFont_;
+    QSizeF legendFor_;
+    qreal legendScale_ = 0;
 };
 
 }  // namespace morva::ui

@@ -23,6 +23,28 @@ bool OnUiThread(const QObject* object) {
 
 constexpr std::uint32_t kWhite = 0x00FFFFFF;
 
+// The first "SelectPanel" below `root`, nearer levels first: a page may hold its drawn device
+// inside a row of its own.
+CControlUI* FindSelectPanel(IContainerUI* root) {
+    std::vector<IContainerUI*> level{root};
+    while (!level.empty()) {
+        std::vector<IContainerUI*> next;
+        for (IContainerUI* container : level) {
+            for (int i = 0; i < container->GetCount(); ++i) {
+                CControlUI* child = container->GetItemAt(i);
+                if (child == nullptr)
+                    continue;
+                if (child->GetClass() == QLatin1String("SelectPanel"))
+                    return child;
+                if (auto* inner = dynamic_cast<IContainerUI*>(child))
+                    next.push_back(inner);
+            }
+        }
+        level = std::move(next);
+    }
+    return nullptr;
+}
+
 }  // namespace
 
 CDevicePageUI::CDevicePageUI(std::unique_ptr<CTessaronUSBDevice> model, QString className)
@@ -49,8 +71,7 @@ CControlUI* CDevicePageUI::FindOnPage(const QString& name) const {
 void CDevicePageUI::InitPage() {
     selectPanel_ = nullptr;
     lightPanel_ = dynamic_cast<CLightControlUI*>(FindOnPage(QStringLiteral("LightControlItem")));
-    keySetPanel_ =
-        dynamic_cast<CKeySetControlUI*>(FindOnPage(QStringLiteral("KeySetControlItem")));
+    keySetPanel_ = dynamic_cast<CKeySetControlUI*>(FindOnPage(QStringLiteral("KeySetControlItem")));
     profilePanel_ =
         dynamic_cast<CDeviceProfileUI*>(FindOnPage(QStringLiteral("DeviceProfileItem")));
     if (model_->DeviceXmlPath().empty()) {
@@ -62,13 +83,7 @@ void CDevicePageUI::InitPage() {
     }
     keyButtons_.assign(static_cast<std::size_t>(model_->KeyCount()), nullptr);
     ledControls_.assign(static_cast<std::size_t>(model_->LedCount()), nullptr);
-    for (int i = 0; i < GetCount(); ++i) {
-        CControlUI* child = GetItemAt(i);
-        if (child != nullptr && child->GetClass() == QLatin1String("SelectPanel")) {
-            selectPanel_ = child;
-            break;
-        }
-    }
+    selectPanel_ = FindSelectPanel(this);
     auto* panel = dynamic_cast<IContainerUI*>(selectPanel_);
     if (panel == nullptr)
         return;

@@ -69,7 +69,7 @@ void CDevicePageUI::SelectKey(int n) {
     keySetPanel_->SetVisible(true);
     const std::vector<KeyListEntry> keys = model_->KeyList();
     if (n >= 0 && static_cast<std::size_t>(n) < keys.size())
-        keySetPanel_->SetKeyEntryParts(keys[static_cast<std::size_t>(n)]);
+        keySetPanel_->SetKeyEntryParts(keys[static_cast<std::size_t>(n)], model_->EditsFnLayer());
 }
 
 void CDevicePageUI::MarkSelectedKey(int n) {
@@ -86,8 +86,8 @@ void CDevicePageUI::ApplyKeyAssignment(bool cancel) {
     if (key < 0)
         return;
     // Cancel puts back what the key had when it was chosen, on the device too.
-    const KeyListEntry entry =
-        cancel ? keySetPanel_->RestoreChosenEntry() : keySetPanel_->ReadKeyEntry(false);
+    const KeyListEntry entry = cancel ? keySetPanel_->RestoreChosenEntry()
+                                      : keySetPanel_->ReadKeyEntry(model_->EditsFnLayer());
     SyncScreen();
     const OpResult result = model_->AssignKey(key, entry, CTessaronUSBDevice::KeySend::KeyTable);
     if (services_ == nullptr)

@@ -4,6 +4,7 @@
 
 #include "ui/pages/desktop_settings.h"
 #include "ui/pages/device_page.h"
+#include "ui/pages/keyboard_page.h"
 #include "ui/pages/mouse_page.h"
 #include "ui/panels/key_set_control.h"
 #include "ui/panels/light_control.h"
@@ -41,6 +42,15 @@ template <typename F>
 PageRouter::Handler OnMouse(const CurrentPage& current, F f) {
     return [current, f](const TNotifyUI& msg, int n) {
         if (auto* page = dynamic_cast<CMousePageUI*>(current()))
+            f(*page, msg, n);
+    };
+}
+
+// The same for the keyboard page's own controls.
+template <typename F>
+PageRouter::Handler OnKeyboard(const CurrentPage& current, F f) {
+    return [current, f](const TNotifyUI& msg, int n) {
+        if (auto* page = dynamic_cast<CKeyboardPageUI*>(current()))
             f(*page, msg, n);
     };
 }
@@ -116,7 +126,14 @@ void AddMousePageRoutes(PageRouter& router, const CurrentPage& current) {
     router.AddPrefix(kReturn, "DPI_edit_", indexed(&Page::OnStageEditCommitted));
     router.AddPrefix(kMoveValueChanged, "kaldo_DPI_slider_", moved(&Page::OnKaldoSliderMoved));
     router.AddPrefix(kKillFocus, "kaldo_DPI_edit_", indexed(&Page::OnKaldoEditCommitted));
-    router.AddPrefix(kSelectChanged, "polling_rate_option_", indexed(&Page::OnReportRateChosen));
+    // Shared with the keyboard page: one entry that asks the page on screen.
+    router.AddPrefix(kSelectChanged, "polling_rate_option_",
+                     OnPage(current, [](CDevicePageUI& p, const TNotifyUI&, int n) {
+                         if (auto* mouse = dynamic_cast<Page*>(&p))
+                             mouse->OnReportRateChosen(n);
+                         else if (auto* keyboard = dynamic_cast<CKeyboardPageUI*>(&p))
+                             keyboard->OnPollingRateChosen(n);
+                     }));
     router.AddLateExact(kSelectChanged, "pointer_precision_check", system);
     router.AddLateExact(kSelectChanged, "scrolls_page_check", system);
     router.AddLateExact(kValueChanged, "pointer_speed_slider", system);
@@ -131,9 +148,31 @@ void AddMousePageRoutes(PageRouter& router, const CurrentPage& current) {
     // The desktop's own settings need no device.
     router.AddPrefix(kClick, "windowdeviceset_",
                      [](const TNotifyUI&, int n) { OpenDesktopSettings(n); });
-    router.AddLateExact(kClick, "default_btn", OnMouse(current, [](Page& p, const TNotifyUI&, int) {
-                            p.OnRestoreDefaults();
+    router.AddLateExact(kClick, "default_btn",
+                        OnPage(current, [](CDevicePageUI& p, const TNotifyUI&, int) {
+                            if (auto* mouse = dynamic_cast<Page*>(&p))
+                                mouse->OnRestoreDefaults();
+                            else if (auto* keyboard = dynamic_cast<CKeyboardPageUI*>(&p))
+                                keyboard->OnRestoreDefaults();
                         }));
+}
+
+// "polling_rate_option_" and "default_btn" are the mouse table's entries (they ask the page).
+void AddKeyboardPageRoutes(PageRouter& router, const CurrentPage& current) {
+    using Page = CKeyboardPageUI;
+    auto plain = [&current](void (Page::*handler)()) {
+        return OnKeyboard(current, [handler](Page& p, const TNotifyUI&, int) { (p.*handler)(); });
+    };
+    router.AddPrefix(
+        kSelectChanged, "repeat_delay_check_",
+        OnKeyboard(current, [](Page& p, const TNotifyUI&, int n) { p.OnRepeatDelayChosen(n); }));
+    router.AddLateExact(kSelectChanged, "winlockflag_option", plain(&Page::OnWinLockChanged));
+    router.AddLateExact(kSelectChanged, "wflag_option", plain(&Page::OnWFlagChanged));
+    router.AddLateExact(kSelectChanged, "6flag_option", plain(&Page::OnRolloverChanged));
+    router.AddLateExact(kValueChanged, "repeat_rate_slider", plain(&Page::OnRepeatRateChanged));
+    router.AddLateExact(kValueChanged, "key_shake_slider", plain(&Page::OnDebounceChanged));
+    router.AddLateExact(kClick, "keyset_fn", plain(&Page::OnFnLayerToggled));
+    router.AddLateExact(kClick, "reset_repeat_btn", plain(&Page::OnRepeatTestReset));
 }
 
 void AddLightRoutes(PageRouter& router, const CurrentPage& current) {

@@ -20,6 +20,8 @@ using CurrentPage = std::function<CDevicePageUI*()>;
 void AddProfileRoutes(PageRouter& router, const CurrentPage& current);
 // The mouse page's own controls: DPI stages, report rate, pointer values, its tabs.
 void AddMousePageRoutes(PageRouter& router, const CurrentPage& current);
+// The keyboard page's own controls: polling rate, repeat, flags, debounce, the Fn layer.
+void AddKeyboardPageRoutes(PageRouter& router, const CurrentPage& current);
 // Lighting panel, of whichever device is current.
 void AddLightRoutes(PageRouter& router, const CurrentPage& current);
 // Key cells and the key assignment panel, of whichever device is current.

@@ -30,6 +30,11 @@ void RegisterPanelControls() {
                             QStringLiteral("XML/CustomControlXML/LightControl.xml"));
     factory.RegistSubLayout(QStringLiteral("KeySetControl"),
                             QStringLiteral("XML/CustomControlXML/KeySetControl.xml"));
+    // The same panels laid out wide and short, under a device picture that takes the top.
+    factory.RegistSubLayout(QStringLiteral("LightControlWide"),
+                            QStringLiteral("XML/CustomControlXML/LightControlWide.xml"));
+    factory.RegistSubLayout(QStringLiteral("KeySetControlWide"),
+                            QStringLiteral("XML/CustomControlXML/KeySetControlWide.xml"));
 }
 
 }  // namespace morva::ui

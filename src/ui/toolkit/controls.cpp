@@ -2,6 +2,7 @@
 
 #include <QIcon>
 #include <QRegularExpressionValidator>
+#include <QStackedWidget>
 
 #include <utility>
 
@@ -131,7 +132,13 @@ void COptionUI::DeselectGroup() {
     if (group_.isEmpty()) {
         return;
     }
-    CPaintManagerUI::ForEachControl(window(), [this](CControlUI* c) {
+    // A group reaches as far as the page of a tab layout it sits in: two device pages built
+    // from the same panels carry the same group names, and one must not clear the other's.
+    QWidget* scope = this;
+    while (scope->parentWidget() != nullptr && !scope->isWindow() &&
+           qobject_cast<QStackedWidget*>(scope->parentWidget()) == nullptr)
+        scope = scope->parentWidget();
+    CPaintManagerUI::ForEachControl(scope, [this](CControlUI* c) {
         auto* other = dynamic_cast<COptionUI*>(c);
         if (other != nullptr && other != this &&
             other->group_.compare(group_, Qt::CaseInsensitive) == 0 && other->selected_) {

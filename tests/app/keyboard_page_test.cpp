@@ -13,6 +13,7 @@
 #include "app/sim_window.h"
 #include "device/models/keyboard_device.h"
 #include "profile/keyboard_profiledata.h"
+#include "profile/profile_list_store.h"
 #include "sim/sim_bus.h"
 #include "ui/controls/device_key_button.h"
 #include "ui/pages/keyboard_page.h"
@@ -30,8 +31,9 @@ using ui::CControlUI;
 
 class KeyboardPageTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        ASSERT_TRUE(sim_.Start({Link::Keyboard}));
+    void SetUp() override { StartOn(Link::Keyboard); }
+    void StartOn(Link link) {
+        ASSERT_TRUE(sim_.Start({link}));
         page_ = dynamic_cast<ui::CKeyboardPageUI*>(sim_.devices->PageOfKind(kKindKeyboard));
         ASSERT_NE(page_, nullptr);
         ASSERT_TRUE(sim_.ConnectKeyboard());
@@ -81,7 +83,18 @@ protected:
     ui::CKeyboardPageUI* page_ = nullptr;
 };
 
-TEST_F(KeyboardPageTest, EachSettingEndsInTheRecordOrOnlyInTheProfile) {
+class KeyboardPageLinkTest : public KeyboardPageTest, public ::testing::WithParamInterface<Link> {
+protected:
+    void SetUp() override { StartOn(GetParam()); }
+};
+
+INSTANTIATE_TEST_SUITE_P(Links, KeyboardPageLinkTest,
+                         ::testing::Values(Link::Keyboard, Link::KeyboardReceiver),
+                         [](const auto& info) {
+                             return info.param == Link::Keyboard ? "Cable" : "Receiver";
+                         });
+
+TEST_P(KeyboardPageLinkTest, EachSettingEndsInTheRecordOrOnlyInTheProfile) {
     ChooseTab("system_Op_tab");
     using Stage = std::uint16_t KeyboardSystemStages::*;
     struct Case {
@@ -201,6 +214,36 @@ TEST_F(KeyboardPageTest, AssignmentOnTheFnLayerLandsInTheFnPart) {
     EXPECT_EQ(saved.ReadKeyList()[kKey].fnAssignment.code, play);
     EXPECT_EQ(page_->KeyToolText(kKey), sim_.window->Translate(QStringLiteral("Key_Set")) +
                                             sim_.window->Translate(QStringLiteral("media_play")));
+}
+
+TEST_F(KeyboardPageTest, OnBoardProfileSwitchAndListChangeReachThePage) {
+    ChooseTab("system_Op_tab");
+    sim::VirtualFirmware& firmware = sim_.bus->Firmware(Product::Keyboard);
+    // The keyboard's own profile key: on-board profile 2, whose record has debounce 5.
+    firmware.WriteArea(sim::Area::Setting, 2 * kKeyboardRecordSize + krec::kDebounce,
+                       std::vector<std::uint8_t>{5});
+    firmware.WriteArea(sim::Area::Setting, 0, std::vector<std::uint8_t>{2});
+    ASSERT_TRUE(sim_.bus->SendEvent(Link::Keyboard, CTessaronUSBDevice::kEventActiveProfile));
+    ASSERT_TRUE(sim_.FireEntryTimerOnceStarted(page_->TabEntry(), kEntryTimerActiveProfile));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(Keyboard().ActiveProfile(), 2);
+    EXPECT_EQ(Find<ui::CSliderUI>("key_shake_slider")->GetValue(), 5);
+    EXPECT_EQ(Find("key_shake_text")->GetText(), QLatin1String("15 ms"));
+
+    // Another program adds a profile to the list; the keyboard says the list changed.
+    auto* combo = Find<ui::CComboUI>("device_profile_combo");
+    ASSERT_NE(combo, nullptr);
+    const int before = combo->GetCount();
+    CProfileListStore store(kDeviceTypeKeyboard, Keyboard().GetUserDataFolder(),
+                            Keyboard().GetDefaultProfilePath());
+    ASSERT_GE(store.InitProfileList(), 0);
+    ASSERT_GE(store.AddProfile(), 0);
+    ASSERT_TRUE(
+        sim_.bus->SendEvent(Link::Keyboard, CTessaronKeyboardDevice::kEventProfileListChanged));
+    ASSERT_TRUE(sim_.FireEntryTimerOnceStarted(page_->TabEntry(), kEntryTimerActiveProfile));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(combo->GetCount(), before + 1);
+    EXPECT_EQ(Keyboard().ProfileName(), store.GetCurrentProfileId());
 }
 
 }  // namespace

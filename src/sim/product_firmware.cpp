@@ -279,12 +279,13 @@ constexpr auto kMatrix = std::to_array<Code>({
     Key(0x4F),
     Key(0x62),
     Key(0x63),
-    // M1..M5
+    // M1..M5, and the right Windows key, wired last
     {0xD0, 0xA2, 0x01},
     {0xD0, 0xA2, 0x02},
     {0xD0, 0xA2, 0x03},
     {0xD0, 0xA2, 0x04},
     {0xD0, 0xA2, 0x05},
+    Mod(0x80),
 });
 constexpr std::uint8_t kMacroUnits = 64;  // 8 KiB of macro memory
 constexpr std::size_t kRecordSize = 29;

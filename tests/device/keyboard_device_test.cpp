@@ -121,15 +121,15 @@ INSTANTIATE_TEST_SUITE_P(Links, KeyboardDeviceTest,
 
 TEST_P(KeyboardDeviceTest, ReadMatchesKeysToPositionsAndLeds) {
     Read(GetParam());
-    EXPECT_EQ(kb_->KeyPositions(), 111);
-    EXPECT_EQ(kb_->CommandChannel().TransferSize(), 333);
+    EXPECT_EQ(kb_->KeyPositions(), 112);
+    EXPECT_EQ(kb_->CommandChannel().TransferSize(), 336);
     // The matrix runs row by row: Esc first, 'A' after Caps on the home row.
     EXPECT_EQ(kb_->KeyPosition(kKeyEsc), 0);
     EXPECT_EQ(kb_->KeyPosition(kKeyA), 61);
     EXPECT_EQ(kb_->KeyLight(kKeyA), 61);
     EXPECT_EQ(kb_->KeyPosition(kKeyboardFnKey), 98);
-    // Blanks, the ISO/JIS extras and the right Windows key are not on this keyboard.
-    for (int absent : {18, 62, 79, 102, 125})
+    // Blanks and the ISO/JIS extras are not on this keyboard.
+    for (int absent : {18, 62, 79, 102})
         EXPECT_EQ(kb_->KeyPosition(absent), kKeyAbsent) << absent;
     // The factory profile came in, and the record's values with it.
     EXPECT_EQ(kb_->KeyList().size(), 126u);
@@ -209,7 +209,7 @@ TEST_P(KeyboardDeviceTest, AssignmentsLandAtTheKeyPositionOfEachLayer) {
     // The Fn layer keeps its reserved keys and the Fn key for the keyboard.
     EXPECT_FALSE(kb_->AssignKeyCode(kKeyQ, media, true, Send::KeyTable).Ok());
     EXPECT_FALSE(kb_->AssignKeyCode(kKeyboardFnKey, media, false, Send::KeyTable).Ok());
-    EXPECT_FALSE(kb_->AssignKeyCode(125, media, false, Send::KeyTable).Ok()) << "absent key";
+    EXPECT_FALSE(kb_->AssignKeyCode(62, media, false, Send::KeyTable).Ok()) << "absent key";
 }
 
 TEST_F(KeyboardDeviceTest, MacroKeysFallBackWhenTheMacrosCannotBeWritten) {

@@ -343,12 +343,12 @@ TEST_F(MouseCable, FactoryKeyTableHoldsEachButtonCodeOnceAndStaysWhileTheActiveO
 
     SimBus other(Options({Link::Keyboard}));
     const std::vector<std::uint8_t> kb = other.Firmware(Product::Keyboard).ReadArea(Area::Info);
-    EXPECT_EQ(kb[5], 117);
+    EXPECT_EQ(kb[5], 112);
     EXPECT_EQ(kb[6], 64);
     const std::vector<std::uint8_t> keys =
         other.Firmware(Product::Keyboard).ReadArea(Area::DefaultKeyTable);
-    EXPECT_EQ(keys[3 * 116], 0x20);
-    EXPECT_EQ(keys[3 * 117], 0x00);
+    EXPECT_EQ(keys[3 * 111], 0x20);
+    EXPECT_EQ(keys[3 * 112], 0x00);
 }
 
 TEST_F(MouseCable, MalformedAndOutOfRangeRequestsFailWithoutEffect) {

@@ -7,8 +7,8 @@
 #include <QLocalSocket>
 #include <QSocketNotifier>
 
+#include <algorithm>
 #include <cerrno>
-#include <limits>
 
 namespace morva::app {
 
@@ -109,22 +109,16 @@ void CIpcEndpoint::AddClient(int fd) {
     idle->setInterval(idleTimeout_);
     connect(idle, &QTimer::timeout, this, [this, socket] { DropClient(socket); });
     idle->start();
-    clients_.emplace(socket, Client{ipc::LineSplitter(), idle});
+    clients_.emplace(socket, Client{ipc::LineSplitter(), idle, ++heardCount_});
     connect(socket, &QLocalSocket::readyRead, this, [this, socket] { OnReadyRead(socket); });
     connect(socket, &QLocalSocket::disconnected, this, [this, socket] { DropClient(socket); });
 }
 
 QLocalSocket* CIpcEndpoint::QuietestClient() const {
-    QLocalSocket* quietest = nullptr;
-    int least = std::numeric_limits<int>::max();
-    for (const auto& [socket, client] : clients_) {
-        // The idle timer restarts with every message: the least time left is the longest quiet.
-        if (const int left = client.idle->remainingTime(); left < least) {
-            least = left;
-            quietest = socket;
-        }
-    }
-    return quietest;
+    const auto quietest = std::min_element(
+        clients_.begin(), clients_.end(),
+        [](const auto& a, const auto& b) { return a.second.heard < b.second.heard; });
+    return quietest == clients_.end() ? nullptr : quietest->first;
 }
 
 void CIpcEndpoint::DropClient(QLocalSocket* socket) {
@@ -147,8 +141,10 @@ void CIpcEndpoint::OnReadyRead(QLocalSocket* socket) {
             if (auto m = ipc::Decode(line))
                 messages.push_back(std::move(*m));
         });
-    if (!messages.empty())
+    if (!messages.empty()) {
         it->second.idle->start();
+        it->second.heard = ++heardCount_;
+    }
     const QPointer<QLocalSocket> alive(socket);
     for (const ipc::Message& m : messages)
         emit MessageReceived(m, alive);

@@ -8,6 +8,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <cstdint>
 #include <map>
 #include <memory>
 
@@ -59,7 +60,8 @@ signals:
 private:
     struct Client {
         ipc::LineSplitter splitter;
-        QTimer* idle = nullptr;  // owned by the socket
+        QTimer* idle = nullptr;   // owned by the socket
+        std::uint64_t heard = 0;  // when the client last arrived or sent a message, in order
     };
 
     void OnAcceptReady();
@@ -76,6 +78,7 @@ private:
     std::unique_ptr<QSocketNotifier> acceptNotifier_;
     QTimer acceptRetry_;
     std::map<QLocalSocket*, Client> clients_;
+    std::uint64_t heardCount_ = 0;
 };
 
 }  // namespace morva::app

@@ -5,6 +5,7 @@
 
 #include "base/name_index.h"
 #include "device/device_folders.h"
+#include "device/models/default_data.h"
 #include "ui/controls/device_key_button.h"
 #include "ui/pages/device_option.h"
 #include "ui/pages/power_panel.h"
@@ -178,6 +179,33 @@ void CDevicePageUI::RefreshPage() {
     }
     QMetaObject::invokeMethod(
         this, [this] { ShowModel(); }, Qt::QueuedConnection);
+}
+
+void CDevicePageUI::SetUpPanels(int lightLevels) {
+    CTessaronUSBDevice& model = *model_;
+    model.LoadDefaultData();
+    const CDeviceDefaultData* data = model.PresetData();
+    if (keySetPanel_ != nullptr && data != nullptr) {
+        keySetPanel_->SetPanelDeviceType(model.DeviceType());
+        QStringList macros;
+        for (const std::string& name : data->macroNames)
+            macros << QString::fromStdString(name);
+        keySetPanel_->FillMacroList(macros);
+        keySetPanel_->SetVisible(false);
+    }
+    if (lightPanel_ != nullptr && data != nullptr) {
+        lightPanel_->SetPanelKind(model.DeviceType());
+        lightPanel_->FillModeList(data->lightModeNames, data->lightModeVisible, lightLevels,
+                                  lightLevels);
+    }
+    if (profilePanel_ != nullptr) {
+        profilePanel_->SetDeviceType(model.DeviceType());
+        profilePanel_->SetFolders(model.GetUserDataFolder(), model.GetDefaultProfilePath());
+        profilePanel_->InitProfileList();
+        // The panel's choice wins over whatever the model would pick by itself.
+        if (!profilePanel_->GetCurrentProfileId().empty())
+            model.SetProfileName(profilePanel_->GetCurrentProfileId());
+    }
 }
 
 }  // namespace morva::ui

@@ -105,6 +105,10 @@ protected:
     // Marks the chosen key's cell; families with a key list mark its row too.
     virtual void MarkSelectedKey(int n);
     CControlUI* FindOnPage(const QString& name) const;
+    // Gives the key assignment, lighting and profile panels the device type, the macro and
+    // light mode lists and the profile folders; the profile panel's choice becomes the
+    // model's profile.
+    void SetUpPanels(int lightLevels);
     // Shows the model's data on the page's controls (UI thread); families override it.
     virtual void ShowModel() {}
 

@@ -128,31 +128,9 @@ void CKeyboardPageUI::BuildPage() {
         if (!known && at < KeyButtons().size() && KeyButtons()[at] != nullptr)
             sharedCells_.emplace_back(room.neighbour, KeyButtons()[at]->GetFloatPos());
     }
-    CTessaronKeyboardDevice& keyboard = Keyboard();
-    keyboard.LoadDefaultData();
-    const CDeviceDefaultData& data = keyboard.DefaultData();
-    if (CKeySetControlUI* keys = KeySetPanel()) {
-        keys->SetPanelDeviceType(kDeviceTypeKeyboard);
-        QStringList macros;
-        for (const std::string& name : data.macroNames)
-            macros << QString::fromStdString(name);
-        keys->FillMacroList(macros);
-        keys->SetVisible(false);
-    }
-    if (CLightControlUI* light = LightPanel()) {
-        light->SetPanelKind(keyboard.DeviceType());
-        light->FillModeList(data.lightModeNames, data.lightModeVisible, kLightLevels, kLightLevels);
-    }
-    if (CDeviceProfileUI* profiles = ProfilePanel()) {
-        profiles->SetDeviceType(keyboard.DeviceType());
-        profiles->SetFolders(keyboard.GetUserDataFolder(), keyboard.GetDefaultProfilePath());
-        profiles->InitProfileList();
-        // The panel's choice wins over whatever the model would pick by itself.
-        if (!profiles->GetCurrentProfileId().empty())
-            keyboard.SetProfileName(profiles->GetCurrentProfileId());
-    }
+    SetUpPanels(kLightLevels);
     ShowKeys();
-    OnFunctionTab(keyboard.GetFunctionType());
+    OnFunctionTab(Keyboard().GetFunctionType());
 }
 
 void CKeyboardPageUI::ReloadProfileList() {

@@ -165,32 +165,10 @@ void CMousePageUI::BuildPage() {
                 logoLed_ = cell;
         }
     }
-    CTessaronMouseDevice& mouse = Mouse();
-    mouse.LoadDefaultData();
-    const CDeviceDefaultData& data = mouse.DefaultData();
     // The macro and shoot panels arrive with their own work; their places stay empty.
-    if (CKeySetControlUI* keys = KeySetPanel()) {
-        keys->SetPanelDeviceType(kDeviceTypeMouse);
-        QStringList macros;
-        for (const std::string& name : data.macroNames)
-            macros << QString::fromStdString(name);
-        keys->FillMacroList(macros);
-        keys->SetVisible(false);
-    }
-    if (CLightControlUI* light = LightPanel()) {
-        light->SetPanelKind(mouse.DeviceType());
-        light->FillModeList(data.lightModeNames, data.lightModeVisible, kLightLevels, kLightLevels);
-    }
-    if (CDeviceProfileUI* profiles = ProfilePanel()) {
-        profiles->SetDeviceType(mouse.DeviceType());
-        profiles->SetFolders(mouse.GetUserDataFolder(), mouse.GetDefaultProfilePath());
-        profiles->InitProfileList();
-        // The panel's choice wins over whatever the model would pick by itself.
-        if (!profiles->GetCurrentProfileId().empty())
-            mouse.SetProfileName(profiles->GetCurrentProfileId());
-    }
+    SetUpPanels(kLightLevels);
     // The page opens on the function the model starts with.
-    OnFunctionTab(mouse.GetFunctionType());
+    OnFunctionTab(Mouse().GetFunctionType());
 }
 
 void CMousePageUI::PresentLightFrame() {

@@ -157,13 +157,17 @@ void CTessaronKeyboardDevice::ReadActiveProfile() {
         stages.winFlag = record[krec::kWinLock];
         stages.wFlag = record[krec::kWFlag];
         stages.keyShake = record[krec::kDebounce];
+        int before = 0;
         {
             std::lock_guard lock(stateLock_);
+            before = recordCopy_[krec::kMode];
             activeProfile_ = active;
             recordCopy_ = record;
         }
         profile_.WriteLightInfo(light);
         SetLightInfo(light);
+        if (light.selectItem != before)
+            StartLightMode(light.selectItem);
         SetSystemStages(stages);
         SaveProfile();
     }
@@ -230,7 +234,132 @@ int CTessaronKeyboardDevice::SaveProfile() {
 }
 
 void CTessaronKeyboardDevice::ApplyLightSettings() {
-    SetLightInfo(profile_.ReadLightInfo());
+    const LightInfo light = profile_.ReadLightInfo();
+    const AudioLightInfo audio = profile_.ReadAudioLightInfo();
+    int before = 0;
+    {
+        std::lock_guard lock(stateLock_);
+        before = recordCopy_[krec::kMode];
+        recordCopy_[krec::kMode] = light.selectItem;
+        recordCopy_[krec::kBrightness] = light.light;
+        recordCopy_[krec::kSpeed] = static_cast<std::uint8_t>(4 - std::min<int>(light.speed, 4));
+        recordCopy_[krec::kMultiColour] = light.multiColor;
+        recordCopy_[krec::kRed] = light.red;
+        recordCopy_[krec::kGreen] = light.green;
+        recordCopy_[krec::kBlue] = light.blue;
+        recordCopy_[krec::kCustomGroup] = light.customGroup;
+    }
+    SetLightInfo(light);
+    {
+        std::lock_guard lock(lightLock_);
+        audioLight_ = audio;
+    }
+    if (light.selectItem != before || light.selectItem == 19)
+        StartLightMode(light.selectItem);
+    std::vector<LightInfo> list = profile_.ReadLightList();
+    WithLedLightList([&](std::vector<LightInfo>& leds) {
+        for (std::size_t i = 0; i < leds.size(); ++i)
+            leds[i] = i < list.size() ? list[i] : LightInfo{};
+        std::lock_guard lock(lightLock_);
+        light_.RestartOverlay();
+    });
+    {
+        std::lock_guard lock(lightLock_);
+        if (light.selectItem == 24)
+            light_.State().wheel.fill(0);
+        light_.State().frame = 0;
+    }
+}
+
+void CTessaronKeyboardDevice::StartLightMode(int mode) {
+    if (mode == 19)
+        LoadCustomGroup();
+    std::lock_guard lock(lightLock_);
+    light_.StartMode(mode);
+}
+
+// ---- Lighting preview ----
+
+CTessaronUSBDevice::EffectStep CTessaronKeyboardDevice::LightModeStep(int mode) const {
+    using Self = CTessaronKeyboardDevice;
+    switch (mode) {
+        case 5:
+            return &CTessaronUSBDevice::EffectBreathCycle;
+        case 6:
+            return &CTessaronUSBDevice::EffectStatic;
+        case 19:
+            return static_cast<EffectStep>(&Self::EffectCustom);
+        case 29:
+            return static_cast<EffectStep>(&Self::EffectAudio);
+        case 30:
+            return static_cast<EffectStep>(&Self::EffectExternalColour);
+        default:
+            return CKeyboardLight::HasStep(mode) ? static_cast<EffectStep>(&Self::EffectModeStep)
+                                                 : nullptr;
+    }
+}
+
+int CTessaronKeyboardDevice::LightStepTicks(int mode, int speed) const {
+    return CKeyboardLight::StepThreshold(mode, speed);
+}
+
+void CTessaronKeyboardDevice::EffectModeStep() {
+    const LightInfo light = LightState();
+    std::lock_guard lock(lightLock_);
+    light_.Step(Engine().Light().mode, light.zzccLedMode);
+}
+
+void CTessaronKeyboardDevice::EffectBreathCycle() {
+    std::lock_guard lock(lightLock_);
+    light_.Step(5);
+}
+
+void CTessaronKeyboardDevice::EffectStatic() {
+    std::lock_guard lock(lightLock_);
+    light_.Step(6);
+}
+
+void CTessaronKeyboardDevice::AfterLightPass() {
+    const IClock::TimePoint now = TimeSource().Now();
+    WithLedLightList([&](const std::vector<LightInfo>& list) {
+        std::lock_guard lock(lightLock_);
+        light_.ApplyOverlay(list, now);
+    });
+}
+
+void CTessaronKeyboardDevice::OnKeyPosition(int position, int action) {
+    if (action != 1 && action != 2)
+        return;
+    int key = -1;
+    {
+        std::lock_guard lock(stateLock_);
+        const auto found = std::find(keyToPosition_.begin(), keyToPosition_.end(), position);
+        if (position == kKeyAbsent || found == keyToPosition_.end())
+            return;
+        key = static_cast<int>(found - keyToPosition_.begin());
+    }
+    OnKeyAction(key, action);
+}
+
+void CTessaronKeyboardDevice::OnKeyAction(int key, int action) {
+    const int mode = Engine().Light().mode;
+    std::lock_guard lock(lightLock_);
+    light_.OnKeyAction(mode, key, action);
+}
+
+void CTessaronKeyboardDevice::SetRandomSource(CKeyboardLight::RandomSource random) {
+    std::lock_guard lock(lightLock_);
+    light_.SetRandomSource(std::move(random));
+}
+
+AudioLightInfo CTessaronKeyboardDevice::AudioLight() const {
+    std::lock_guard lock(lightLock_);
+    return audioLight_;
+}
+
+KeyboardEffectState CTessaronKeyboardDevice::EffectState() const {
+    std::lock_guard lock(lightLock_);
+    return light_.State();
 }
 
 void CTessaronKeyboardDevice::SetLightInfo(const LightInfo& info) {

@@ -1,7 +1,7 @@
 // The keyboard: reads its information, factory key table and LED index table, finds the
 // on-screen keys among its key positions, keeps the profile, and writes the setting record,
 // both key tables (normal and Fn layer) and the macros back; reacts to the keyboard's event
-// words. Its lighting keeps the base behaviour for now.
+// words; previews the keyboard's light modes on the page.
 #pragma once
 
 #include <array>
@@ -14,6 +14,7 @@
 
 #include "device/models/default_data.h"
 #include "device/models/keyboard_keys.h"
+#include "device/models/keyboard_light.h"
 #include "device/models/usb_device.h"
 #include "profile/keyboard_profiledata.h"
 
@@ -138,11 +139,35 @@ public:
     int LightModeCode(int mode) const;
     int LightModeOfCode(int code) const;
 
+    // ---- Lighting preview ----
+    void EffectBreathCycle() override;
+    void EffectStatic() override;
+    // A key at key position `position` pressed (1) or released (2).
+    void OnKeyPosition(int position, int action);
+    void OnKeyAction(int key, int action);
+    void SetRandomSource(CKeyboardLight::RandomSource random);
+    // A copy of the preview's effect state.
+    KeyboardEffectState EffectState() const;
+    // Music lighting's colours and sub-mode, as the profile last gave them.
+    AudioLightInfo AudioLight() const;
+
 protected:
     void StoreKeyList(const std::vector<KeyListEntry>& keys) override { SetKeyList(keys); }
+    EffectStep LightModeStep(int mode) const override;
+    int LightStepTicks(int mode, int speed) const override;
+    void AfterLightPass() override;
+    // Mode 19's custom colours and the host-driven modes 29 and 30 paint elsewhere; these
+    // keep their place in the mode table so the effect list player does not take over.
+    virtual void EffectCustom() {}
+    virtual void EffectAudio() {}
+    virtual void EffectExternalColour() {}
+    // Mode 19's colour group, loaded and sent when the mode starts.
+    virtual void LoadCustomGroup() {}
 
 private:
     int MacroCount() const;
+    void EffectModeStep();
+    void StartLightMode(int mode);
     // Reads the active profile and its record; false (nothing changed) when a read failed.
     bool ReadRecord(KeyboardRecord& record, int& active);
     // Macro codes of `keys` numbered by their slot among the used macros (appended in key
@@ -175,6 +200,12 @@ private:
     int macroFallback_ = 0;
 
     static std::atomic<bool> profileListChanged_;
+
+    // The light thread steps the preview while the UI thread starts modes and the event
+    // readers deliver key presses.
+    mutable std::mutex lightLock_;
+    CKeyboardLight light_{Engine()};
+    AudioLightInfo audioLight_;
 };
 
 }  // namespace morva

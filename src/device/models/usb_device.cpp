@@ -224,8 +224,13 @@ std::chrono::milliseconds CTessaronUSBDevice::LightStepPeriod() const {
     const PreviewLight light = engine_.Light();
     if (LightModeStep(light.mode) == nullptr)
         return std::chrono::milliseconds(0);
-    const int speed = std::min<int>(light.speed, 4);
-    return kLightTick * kLightThreshold[static_cast<std::size_t>(speed)];
+    const int ticks = LightStepTicks(light.mode, std::min<int>(light.speed, 4));
+    // A mode stepped at every pass still waits a little, so the loop never spins.
+    return ticks > 0 ? kLightTick * ticks : std::chrono::milliseconds(1);
+}
+
+int CTessaronUSBDevice::LightStepTicks(int /*mode*/, int speed) const {
+    return kLightThreshold[static_cast<std::size_t>(std::clamp(speed, 0, 4))];
 }
 
 void CTessaronUSBDevice::LightLoop(std::stop_token stop) {
@@ -239,13 +244,16 @@ void CTessaronUSBDevice::LightLoop(std::stop_token stop) {
         const PreviewLight light = engine_.Light();
         const EffectStep step = LightModeStep(light.mode);
         if (step == nullptr) {
-            if (!clock_.WaitFor(stop, PlayCustomEffects()))
+            const std::chrono::milliseconds wait = PlayCustomEffects();
+            AfterLightPass();
+            if (!clock_.WaitFor(stop, wait))
                 break;
             continue;
         }
         if (!clock_.WaitFor(stop, LightStepPeriod()))
             break;
         (this->*step)();
+        AfterLightPass();
     }
     DebugLog("light thread: exit\n");
 }

@@ -250,6 +250,16 @@ protected:
     virtual EffectStep LightModeStep(int /*mode*/) const { return nullptr; }
     // One pass of the custom effect list player; returns the wait before the next pass.
     virtual std::chrono::milliseconds PlayCustomEffects() { return std::chrono::milliseconds(100); }
+    // 2 ms ticks between two steps of `mode` at `speed`; 0 steps at every pass of the loop.
+    virtual int LightStepTicks(int mode, int speed) const;
+    // After every step or player pass of the light thread (per-key overlays).
+    virtual void AfterLightPass() {}
+    // The per-LED light list, replaced and read under its lock.
+    template <class F>
+    void WithLedLightList(F&& use) {
+        std::lock_guard lock(ledListLock_);
+        use(ledLightList_);
+    }
     // The delay of timer 1002 after a sync request.
     int ActiveProfileTimerMs() const;
     // Waits until the time passed or stop is requested; false on stop.

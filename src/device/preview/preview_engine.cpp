@@ -350,10 +350,7 @@ void CPreviewEngine::MusicDecay(int index, int mode) {
     DecayLocked(index, mode);
 }
 
-void CPreviewEngine::DecayLocked(int index, int mode) {
-    if (index < 0 || index >= kMusicLevels)
-        return;
-    std::uint8_t& l = levels_[static_cast<std::size_t>(index)];
+std::uint8_t DecayedLevel(std::uint8_t l, int mode) {
     int minus = 0;
     if (mode == 29) {
         if (l & 0x90) {
@@ -374,7 +371,14 @@ void CPreviewEngine::DecayLocked(int index, int mode) {
     } else if (l > 0) {
         minus = 1;
     }
-    l = static_cast<std::uint8_t>(l - minus);  // byte arithmetic, as the bars always had
+    return static_cast<std::uint8_t>(l - minus);  // byte arithmetic, as the bars always had
+}
+
+void CPreviewEngine::DecayLocked(int index, int mode) {
+    if (index < 0 || index >= kMusicLevels)
+        return;
+    std::uint8_t& l = levels_[static_cast<std::size_t>(index)];
+    l = DecayedLevel(l, mode);
 }
 
 void CPreviewEngine::MusicPeaks() {

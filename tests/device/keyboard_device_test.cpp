@@ -3,6 +3,7 @@
 // must survive, and the event words.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <condition_variable>
 
 #include "base/clock.h"
@@ -302,6 +303,34 @@ TEST_F(KeyboardDeviceTest, EventWordsSwitchProfilesAndReloadTheList) {
     kb_->ReadActiveProfile();
     EXPECT_EQ(host_.listReloads, 1);
     EXPECT_FALSE(CTessaronKeyboardDevice::ProfileListChanged());
+}
+
+TEST_F(KeyboardDeviceTest, OnlyTheProgramsModesSendFramesEachKeyAtItsLed) {
+    // The keyboard names an LED index beyond any frame for 'S': it is left out.
+    constexpr int kKeyS = 65;
+    Firmware().WriteArea(Area::LightIndex, 62, std::vector<std::uint8_t>{200});
+    Read();
+    ASSERT_EQ(kb_->KeyLight(kKeyS), 200);
+    kb_->SetExternalLightControl(true);
+    kb_->StopLightThread();
+    auto paint = [&](int mode) {
+        LightInfo light = kb_->LightState();
+        light.selectItem = static_cast<std::uint8_t>(mode);
+        kb_->SetLightInfo(light);
+        kb_->SetLedColour(kKeyA, LedColour{200, 100, 50, 128}.Pack());
+        kb_->SetLedColour(kKeyS, LedColour{255, 255, 255, 255}.Pack());
+        return kb_->PresentLightFrame();
+    };
+    EXPECT_TRUE(paint(1));
+    EXPECT_EQ(Sent(0x12), 0u) << "the keyboard plays its own modes";
+    EXPECT_TRUE(paint(30));
+    EXPECT_GT(Sent(0x12), 0u);
+    const auto frame = Firmware().ReadArea(Area::LightFrame);
+    const auto at = static_cast<std::size_t>(3 * kb_->KeyLight(kKeyA));
+    EXPECT_EQ(std::vector<std::uint8_t>(frame.begin() + at, frame.begin() + at + 3),
+              (std::vector<std::uint8_t>{100, 50, 25}));
+    EXPECT_TRUE(std::all_of(frame.begin() + 3 * 112, frame.end(), [](auto b) { return b == 0; }))
+        << "only the keyboard's N x 3 bytes";
 }
 
 TEST_F(KeyboardDeviceTest, FnLayerViewDisablesTheReservedKeysOnTheKeyTab) {

@@ -639,6 +639,43 @@ int CTessaronKeyboardDevice::DownloadSettings(int /*profile*/, int /*value0*/, i
     return result;
 }
 
+// ---- Frames ----
+
+bool CTessaronKeyboardDevice::FramesGoToDevice() const {
+    const int mode = LightState().selectItem;
+    return HostLighting() && (mode == kMusicMode || mode == kExternalMode);
+}
+
+bool CTessaronKeyboardDevice::PresentLightFrame() {
+    if (!HostLighting())
+        return false;
+    if (!FramesGoToDevice())
+        return true;
+    frameBuffer_.fill(0);
+    const std::vector<LedColour> frame = Engine().Frame();
+    int positions = 0;
+    {
+        std::lock_guard lock(stateLock_);
+        positions = keyPositions_;
+        // Only the UI keys have LED indexes; each index must land inside the buffer.
+        const std::size_t keys = std::min<std::size_t>(frame.size(), kKeyboardUiKeys);
+        for (std::size_t i = 0; i < keys; ++i) {
+            const int led = keyToLight_[i];
+            const auto at = static_cast<std::size_t>(3 * led);
+            if (led == kKeyAbsent || at + 2 >= frameBuffer_.size())
+                continue;
+            const LedColour& c = frame[i];
+            frameBuffer_[at] = static_cast<std::uint8_t>(c.c0 * c.alpha / 256);
+            frameBuffer_[at + 1] = static_cast<std::uint8_t>(c.c1 * c.alpha / 256);
+            frameBuffer_[at + 2] = static_cast<std::uint8_t>(c.c2 * c.alpha / 256);
+        }
+    }
+    const std::size_t length =
+        std::min<std::size_t>(3u * static_cast<std::size_t>(positions), frameBuffer_.size());
+    SendLightFrame(std::span<const std::uint8_t>(frameBuffer_.data(), length));
+    return true;
+}
+
 // ---- Events ----
 
 void CTessaronKeyboardDevice::OnEventWord(std::uint16_t word, EventLink link) {

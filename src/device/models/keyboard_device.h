@@ -140,6 +140,10 @@ public:
     int LightModeOfCode(int code) const;
 
     // ---- Lighting preview ----
+    // The keyboard plays its own modes: only the program's modes 29 and 30 send the frame,
+    // each key's colour at its LED index.
+    bool PresentLightFrame() override;
+    bool FramesGoToDevice() const override;
     void EffectBreathCycle() override;
     void EffectStatic() override;
     // A key at key position `position` pressed (1) or released (2).
@@ -198,6 +202,8 @@ private:
     // Why the last key table write put macro keys back to their factory codes (a macro
     // download result), 0 when it did not.
     int macroFallback_ = 0;
+    // The frame as the keyboard takes it: 3 bytes per LED index (UI thread only).
+    std::array<std::uint8_t, 512> frameBuffer_{};
 
     static std::atomic<bool> profileListChanged_;
 

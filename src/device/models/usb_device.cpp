@@ -115,25 +115,30 @@ void CTessaronUSBDevice::SetLightInfo(const LightInfo& info) {
 bool CTessaronUSBDevice::PresentLightFrame() {
     if (!hostLighting_)
         return false;
-    if (commandChannel_.ViaReceiver() || !commandChannel_.IsOpen())
-        return true;
+    std::vector<std::uint8_t> frame = engine_.FrameBytes();
+    frame.resize(static_cast<std::size_t>(3 * engine_.LedCount()));
+    SendLightFrame(frame);
+    return true;
+}
+
+void CTessaronUSBDevice::SendLightFrame(std::span<const std::uint8_t> frame) {
+    if (commandChannel_.ViaReceiver() || !commandChannel_.IsOpen() || frame.empty())
+        return;
     // The frame stream only writes what changed (and refreshes now and then); after a failed
     // send the device is left alone for a while instead of blocking the UI thread.
     const IClock::TimePoint now = clock_.Now();
     if (now < quietUntil_)
-        return true;
-    std::vector<std::uint8_t> frame = engine_.FrameBytes();
-    frame.resize(static_cast<std::size_t>(3 * engine_.LedCount()));
-    if (frame.empty() || (frame == lastFrame_ && now - lastSent_ < kFrameRefresh))
-        return true;
+        return;
+    const bool same = std::equal(frame.begin(), frame.end(), lastFrame_.begin(), lastFrame_.end());
+    if (same && now - lastSent_ < kFrameRefresh)
+        return;
     if (CmdWriteLightFrame(commandChannel_, frame.data(), frame.size()) != 1) {
         quietUntil_ = now + kFrameBackoff;
         lastFrame_.clear();
-        return true;
+        return;
     }
-    lastFrame_ = std::move(frame);
+    lastFrame_.assign(frame.begin(), frame.end());
     lastSent_ = now;
-    return true;
 }
 
 void CTessaronUSBDevice::OnEventWord(std::uint16_t word, EventLink /*link*/) {

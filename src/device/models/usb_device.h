@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <span>
 #include <stop_token>
 #include <string>
 #include <thread>
@@ -138,6 +139,9 @@ public:
     // Sends the current frame to the device (not through the receiver). False when the
     // program does not drive the LEDs, so the page paints nothing either.
     virtual bool PresentLightFrame();
+    // Whether the current frames go to the device; when they do not, they are only the
+    // page's preview and need no more than the eye does.
+    virtual bool FramesGoToDevice() const { return hostLighting_; }
     virtual void SetLedColour(int index, std::uint32_t packed) {
         engine_.SetLedColour(index, packed);
     }
@@ -260,6 +264,9 @@ protected:
         std::lock_guard lock(ledListLock_);
         use(ledLightList_);
     }
+    // Sends `frame` with the frame stream's rules: only what changed (and an unchanged frame
+    // now and then), nothing for a while after a failure, never through the receiver.
+    void SendLightFrame(std::span<const std::uint8_t> frame);
     // The delay of timer 1002 after a sync request.
     int ActiveProfileTimerMs() const;
     // Waits until the time passed or stop is requested; false on stop.

@@ -50,7 +50,7 @@ void CDeviceKeyButtonUI::SetLightImage(const QString& image) {
 void CDeviceKeyButtonUI::SetLegend(const QString& legend) {
     keycap_ = true;
     legend_ = legend;
-    legendFor_ = QSizeF();
+    capFor_ = QSizeF();
     Invalidate();
 }
 
@@ -192,54 +192,69 @@ void CDeviceKeyButtonUI::PaintKeycap(QPainter& painter, const QRectF& cell, qrea
 
     const qreal rim = std::max<qreal>(1.0, 1.5 * scale);
     const QRectF cap = cell.adjusted(rim, rim, -rim, -rim * 2);
-    const qreal capRadius = std::max<qreal>(0, radius - rim / 2);
+    // Frames change only the edge: the cap with its legend is drawn once per look and size.
+    const int look = (enabled ? 1 : 0) | (isDown() ? 2 : 0) | (underMouse() ? 4 : 0);
+    const qreal dpr = devicePixelRatioF();
+    if (capFor_ != cell.size() || capLook_ != look || capScale_ != scale || capDpr_ != dpr) {
+        capImage_ = RenderCap(cap.translated(-cell.topLeft()), cell.size(), radius - rim / 2, look,
+                              scale, dpr);
+        capFor_ = cell.size();
+        capLook_ = look;
+        capScale_ = scale;
+        capDpr_ = dpr;
+    }
+    painter.drawPixmap(cell.topLeft(), capImage_);
+    if (lit && enabled) {
+        // A faint wash of the light over the cap, square inside its rounded corners.
+        QColor wash = edge;
+        wash.setAlpha(edge.alpha() * 30 / 255);
+        const qreal inset = std::max<qreal>(0, radius - rim / 2);
+        painter.fillRect(cap.adjusted(inset / 2, inset / 2, -inset / 2, -inset / 2), wash);
+    }
+}
+
+QPixmap CDeviceKeyButtonUI::RenderCap(const QRectF& cap, const QSizeF& cell, qreal radius, int look,
+                                      qreal scale, qreal dpr) {
+    QPixmap image((cell * dpr).toSize());
+    image.setDevicePixelRatio(dpr);
+    image.fill(Qt::transparent);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    const bool enabled = (look & 1) != 0;
     QColor top(0x2c, 0x30, 0x3a);
     QColor bottom(0x1d, 0x20, 0x27);
     if (!enabled) {
         top = bottom = QColor(0x19, 0x1b, 0x20);
-    } else if (isDown()) {
+    } else if ((look & 2) != 0) {
         top = bottom;
-    } else if (underMouse()) {
+    } else if ((look & 4) != 0) {
         top = top.lighter(125);
         bottom = bottom.lighter(125);
     }
     QLinearGradient face(cap.topLeft(), cap.bottomLeft());
     face.setColorAt(0, top);
     face.setColorAt(1, bottom);
+    painter.setPen(Qt::NoPen);
     painter.setBrush(face);
+    const qreal capRadius = std::max<qreal>(0, radius);
     painter.drawRoundedRect(cap, capRadius, capRadius);
-    if (lit && enabled) {
-        QColor wash = edge;
-        wash.setAlpha(edge.alpha() * 30 / 255);
-        painter.setBrush(wash);
-        painter.drawRoundedRect(cap, capRadius, capRadius);
-    }
     if (legend_.isEmpty())
-        return;
+        return image;
 
-    // Laid out again only when the cap or the scale changed: frames repaint lit keys often.
-    if (legendFor_ != cap.size() || legendScale_ != scale) {
-        QFont font = this->font();
-        const qreal room = cap.width() - 4 * scale;
-        qreal pixels = cap.height() * (legend_.size() == 1 ? 0.5 : 0.4);
-        font.setPixelSize(std::max(6, qRound(pixels)));
-        while (font.pixelSize() > 6 && QFontMetricsF(font).horizontalAdvance(legend_) > room)
-            font.setPixelSize(font.pixelSize() - 1);
-        font.setWeight(legend_.size() == 1 ? QFont::DemiBold : QFont::Medium);
-        legendText_ = QStaticText(legend_);
-        legendText_.setTextFormat(Qt::PlainText);
-        legendText_.prepare(QTransform(), font);
-        legendFont_ = font;
-        legendFor_ = cap.size();
-        legendScale_ = scale;
-    }
-    const QSizeF size = legendText_.size();
-    const QPointF at(cap.center().x() - size.width() / 2, cap.center().y() - size.height() / 2);
-    painter.setFont(legendFont_);
+    QFont font = this->font();
+    const qreal room = cap.width() - 4 * scale;
+    const qreal pixels = cap.height() * (legend_.size() == 1 ? 0.5 : 0.4);
+    font.setPixelSize(std::max(6, qRound(pixels)));
+    while (font.pixelSize() > 6 && QFontMetricsF(font).horizontalAdvance(legend_) > room)
+        font.setPixelSize(font.pixelSize() - 1);
+    font.setWeight(legend_.size() == 1 ? QFont::DemiBold : QFont::Medium);
+    painter.setFont(font);
+    const QRectF shadow = cap.translated(0, std::max<qreal>(1.0, scale));
     painter.setPen(QColor(0, 0, 0, 170));
-    painter.drawStaticText(at + QPointF(0, std::max<qreal>(1.0, scale)), legendText_);
+    painter.drawText(shadow, Qt::AlignCenter, legend_);
     painter.setPen(enabled ? QColor::fromRgba(theme::kText) : QColor(0x5a, 0x60, 0x6c));
-    painter.drawStaticText(at, legendText_);
+    painter.drawText(cap, Qt::AlignCenter, legend_);
+    return image;
 }
 
 void CDeviceKeyButtonUI::PaintKeyset(QPainter& painter, const QRectF& cell) {

@@ -7,9 +7,9 @@
 #include <QFont>
 #include <QImage>
 #include <QPainterPath>
+#include <QPixmap>
 #include <QRectF>
 #include <QSize>
-#include <QStaticText>
 #include <QString>
 
 #include <cstdint>
@@ -74,6 +74,8 @@ private:
 
     void PaintLight(QPainter& painter, const QRectF& cell, qreal radius);
     void PaintKeyset(QPainter& painter, const QRectF& cell);
+    QPixmap RenderCap(const QRectF& cap, const QSizeF& cell, qreal radius, int look, qreal scale,
+                      qreal dpr);
     void PaintKeycap(QPainter& painter, const QRectF& cell, qreal radius);
 
     QString lightImage_;
@@ -91,11 +93,13 @@ private:
     Picture keysetPicture_;
     bool keycap_ = false;
     QString legend_;
-    // The legend laid out for one cell size and scale, so frames only blit it.
-    QStaticText legendText_;
-    QFont legendFont_;
-    QSizeF legendFor_;
-    qreal legendScale_ = 0;
+    // The cap and its legend drawn for one cell size, look (enabled, pressed, hovered),
+    // scale and pixel ratio, so frames only blit it.
+    QPixmap capImage_;
+    QSizeF capFor_;
+    int capLook_ = -1;
+    qreal capScale_ = 0;
+    qreal capDpr_ = 0;
 };
 
 }  // namespace morva::ui

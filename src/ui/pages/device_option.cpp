@@ -27,6 +27,8 @@ constexpr int kFrameCableMs = 5;
 constexpr int kFrameReceiverMs = 50;
 constexpr int kFrameIdleMs = 250;
 constexpr int kFrameWatchedIdleMs = 50;
+// A frame only the page shows (the device plays the effect itself): 25 a second is smooth.
+constexpr int kFramePreviewMs = 40;
 constexpr int kFirstStatusMs = 50;
 constexpr int kStatusMs = 5000;
 constexpr int kUnreachableRetryMs = 3000;
@@ -301,6 +303,8 @@ void CDeviceOptionUI::OnFrameTimer() {
         ms = std::max(ms, model.WindowActive() ? kFrameWatchedIdleMs : kFrameIdleMs);
     else if (step > 0)
         ms = std::max(ms, step);
+    if (!model.FramesGoToDevice())
+        ms = std::max(ms, kFramePreviewMs);
     lastFrameGeneration_ = generation;
     SetEntryTimer(kEntryTimerFrame, ms);
 }

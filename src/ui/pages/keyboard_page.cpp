@@ -152,6 +152,18 @@ void CKeyboardPageUI::SetFunctionType(int type) {
     ShowKeys();
 }
 
+void CKeyboardPageUI::PresentLightFrame() {
+    if (Model().GetFunctionType() != kKeyFunctionType || !Model().HostLighting()) {
+        CDevicePageUI::PresentLightFrame();
+        return;
+    }
+    for (CDeviceKeyButtonUI* cell : LedControls()) {
+        if (cell != nullptr && cell->IsVisible())
+            cell->SetKeyLight(0, 0, true);
+    }
+    Model().PresentLightFrame();
+}
+
 void CKeyboardPageUI::Report(const OpResult& result) {
     if (Services() != nullptr)
         Services()->Report(result);

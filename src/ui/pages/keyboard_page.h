@@ -32,6 +32,8 @@ public:
     void InitPage() override { BuildPage(); }
     void BuildPage();
     void SetFunctionType(int type) override;
+    // On the key tab the keycaps stay unlit so their legends and marks read clearly.
+    void PresentLightFrame() override;
     // The names of the controls the page binds when it is built (its layout must have them).
     static std::vector<std::string> BoundControlNames();
 

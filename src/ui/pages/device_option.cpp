@@ -27,7 +27,8 @@ constexpr int kFrameCableMs = 5;
 constexpr int kFrameReceiverMs = 50;
 constexpr int kFrameIdleMs = 250;
 constexpr int kFrameWatchedIdleMs = 50;
-// A frame only the page shows (the device plays the effect itself): 25 a second is smooth.
+// A frame only the page shows (the device plays the effect itself): 25 a second is smooth,
+// and nobody needs them while the window is away.
 constexpr int kFramePreviewMs = 40;
 constexpr int kFirstStatusMs = 50;
 constexpr int kStatusMs = 5000;
@@ -304,7 +305,7 @@ void CDeviceOptionUI::OnFrameTimer() {
     else if (step > 0)
         ms = std::max(ms, step);
     if (!model.FramesGoToDevice())
-        ms = std::max(ms, kFramePreviewMs);
+        ms = std::max(ms, model.WindowActive() ? kFramePreviewMs : kFrameIdleMs);
     lastFrameGeneration_ = generation;
     SetEntryTimer(kEntryTimerFrame, ms);
 }

@@ -304,9 +304,8 @@ int CTessaronKeyboardDevice::LightStepTicks(int mode, int speed) const {
 }
 
 void CTessaronKeyboardDevice::EffectModeStep() {
-    const LightInfo light = LightState();
     std::lock_guard lock(lightLock_);
-    light_.Step(Engine().Light().mode, light.zzccLedMode);
+    light_.Step(Engine().Light().mode, ledModeFlag_);
 }
 
 void CTessaronKeyboardDevice::EffectBreathCycle() {
@@ -364,6 +363,9 @@ KeyboardEffectState CTessaronKeyboardDevice::EffectState() const {
 
 void CTessaronKeyboardDevice::SetLightInfo(const LightInfo& info) {
     CTessaronUSBDevice::SetLightInfo(info);
+    // The light thread's copy: the light state itself belongs to the UI thread.
+    std::lock_guard lock(lightLock_);
+    ledModeFlag_ = info.zzccLedMode;
 }
 
 void CTessaronKeyboardDevice::SetDeviceKind(int kind) {

@@ -212,6 +212,7 @@ private:
     mutable std::mutex lightLock_;
     CKeyboardLight light_{Engine()};
     AudioLightInfo audioLight_;
+    std::uint8_t ledModeFlag_ = 0;  // the light state's LED mode flag, for the light thread
 };
 
 }  // namespace morva

@@ -190,15 +190,15 @@ std::vector<LightInfo> CBasicProfiledata::ReadLightList() {
     return result;
 }
 
-std::vector<LightEffect> CBasicProfiledata::ReadEffectList() {
+std::vector<LightEffect> CBasicProfiledata::ReadEffectList(int firstCustomMode) {
     std::vector<LightEffect> result;
-    // Modes from 10 on are the custom effects, named by the same entry the page lists.
-    if (lightInfo_.selectItem < kFirstCustomEffectMode) {
+    // The user effects are named by the same entry the page lists.
+    if (lightInfo_.selectItem < firstCustomMode) {
         effectList_.clear();
         return result;
     }
     const Json::Value& entry = Get(Get(Get(lightConfig_, "LightInfo"), lightConfigIndex_),
-                                   lightInfo_.selectItem - kFirstCustomEffectMode);
+                                   lightInfo_.selectItem - firstCustomMode);
     const std::string guid = json::ToString(Get(entry, "Guid"));
     // Effect files live beside the light configuration.
     const std::string path =

@@ -53,7 +53,8 @@ public:
     void WriteAudioLightInfo(const AudioLightInfo& info);
     std::vector<LightInfo> ReadLightList();
     // Custom effect of the current LightInfo's "SelectItem", from the light configuration.
-    std::vector<LightEffect> ReadEffectList();
+    // `firstCustomMode` is the family's first user effect mode.
+    std::vector<LightEffect> ReadEffectList(int firstCustomMode = kFirstCustomEffectMode);
     std::vector<KeyListEntry> ReadKeyList();
     void WriteKeyList(const std::vector<KeyListEntry>& list);
     std::vector<KeyListEntry> ReadOtherKeyList();

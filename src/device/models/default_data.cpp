@@ -1,8 +1,11 @@
 #include "device/models/default_data.h"
 
+#include <algorithm>
+
 #include <json/value.h>
 
 #include "profile/json_access.h"
+#include "profile/basic_profiledata.h"
 #include "profile/json_file.h"
 
 namespace morva {
@@ -62,6 +65,10 @@ void CDeviceDefaultData::LoadDefaultData(const std::string& userFolder,
     const Json::Value effects = ReadFrom(userFolder, kLightConfigFileName);
     if (const Json::Value& list = KindList(effects, "LightInfo", kind); !list.isNull())
         customEffectNames = Names(list, "LightName");
+}
+
+int CDeviceDefaultData::FirstCustomEffectMode() const {
+    return std::max(kFirstCustomEffectMode, static_cast<int>(lightModeNames.size()));
 }
 
 }  // namespace morva

@@ -23,6 +23,10 @@ struct CDeviceDefaultData {
     std::vector<std::string> areaLightNames;
     std::vector<std::string> customEffectNames;
 
+    // The light mode of the first user effect: they follow the presets, and never start
+    // before mode 10 (a family with more presets starts them later).
+    int FirstCustomEffectMode() const;
+
     // Refills the lists of device kind `kind` (kKindKeyboard.., device_tables.h) from the user data
     // folder (macro list, custom effects) and the default data folder ("default_light.json"). A
     // list whose source is missing keeps what it had, except macroNames, which always reflects the

@@ -21,9 +21,7 @@ bool OffersLightMode(const CDeviceDefaultData* presets, int mode) {
     if (presets == nullptr || presets->lightModeNames.empty())
         return InRange(mode, 0, 255);
     const auto m = static_cast<std::size_t>(mode);
-    // The user's effects follow the presets (a family with more presets starts them later).
-    const int firstCustom =
-        std::max(kFirstCustomEffectMode, static_cast<int>(presets->lightModeNames.size()));
+    const int firstCustom = presets->FirstCustomEffectMode();
     if (mode >= 0 && m < presets->lightModeNames.size())
         return m >= presets->lightModeVisible.size() || presets->lightModeVisible[m] != 0;
     return mode >= firstCustom &&
@@ -146,6 +144,18 @@ OpResult CTessaronUSBDevice::CanAssignKey(int key) const {
     return key >= 0 && static_cast<std::size_t>(key) < KeyList().size()
                ? OpResult::Done()
                : OpResult::Refused(kMsgNotSupported);
+}
+
+OpResult CTessaronUSBDevice::ChangeCustomGroup(int /*group*/) {
+    return OpResult::Refused(kMsgNotSupported);
+}
+
+OpResult CTessaronUSBDevice::FillCustomGroup(bool /*on*/, int /*panelGroup*/) {
+    return OpResult::Refused(kMsgNotSupported);
+}
+
+OpResult CTessaronUSBDevice::SetCustomKeyColour(int /*key*/, int /*panelGroup*/) {
+    return OpResult::Refused(kMsgNotSupported);
 }
 
 OpResult CTessaronUSBDevice::AssignKey(int /*key*/, const KeyListEntry& /*entry*/,

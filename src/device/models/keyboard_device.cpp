@@ -269,11 +269,13 @@ void CTessaronKeyboardDevice::ApplyLightSettings() {
             light_.State().wheel.fill(0);
         light_.State().frame = 0;
     }
+    EffectPlayer().Load(profile_.ReadEffectList(
+        std::max(kKeyboardLightModes, defaults_.FirstCustomEffectMode())));
 }
 
 void CTessaronKeyboardDevice::StartLightMode(int mode) {
-    if (mode == 19)
-        LoadCustomGroup();
+    if (mode == kCustomColourMode)
+        (void)LoadCustomGroup();
     std::lock_guard lock(lightLock_);
     light_.StartMode(mode);
 }
@@ -287,7 +289,7 @@ CTessaronUSBDevice::EffectStep CTessaronKeyboardDevice::LightModeStep(int mode) 
             return &CTessaronUSBDevice::EffectBreathCycle;
         case 6:
             return &CTessaronUSBDevice::EffectStatic;
-        case 19:
+        case kCustomColourMode:
             return static_cast<EffectStep>(&Self::EffectCustom);
         case 29:
             return static_cast<EffectStep>(&Self::EffectAudio);
@@ -654,19 +656,19 @@ bool CTessaronKeyboardDevice::PresentLightFrame() {
     if (!FramesGoToDevice())
         return true;
     frameBuffer_.fill(0);
-    const std::vector<LedColour> frame = Engine().Frame();
+    const std::size_t frameLeds = Engine().CopyFrame(frameColours_);
     int positions = 0;
     {
         std::lock_guard lock(stateLock_);
         positions = keyPositions_;
         // Only the UI keys have LED indexes; each index must land inside the buffer.
-        const std::size_t keys = std::min<std::size_t>(frame.size(), kKeyboardUiKeys);
+        const std::size_t keys = std::min<std::size_t>(frameLeds, kKeyboardUiKeys);
         for (std::size_t i = 0; i < keys; ++i) {
             const int led = keyToLight_[i];
             const auto at = static_cast<std::size_t>(3 * led);
             if (led == kKeyAbsent || at + 2 >= frameBuffer_.size())
                 continue;
-            const LedColour& c = frame[i];
+            const LedColour& c = frameColours_[i];
             frameBuffer_[at] = static_cast<std::uint8_t>(c.c0 * c.alpha / 256);
             frameBuffer_[at + 1] = static_cast<std::uint8_t>(c.c1 * c.alpha / 256);
             frameBuffer_[at + 2] = static_cast<std::uint8_t>(c.c2 * c.alpha / 256);

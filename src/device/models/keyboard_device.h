@@ -29,6 +29,13 @@ inline constexpr int kKeyboardDebounceMax = 5;
 // What "repeat_rate_slider" offers.
 inline constexpr int kKeyboardRepeatRateMin = 0;
 inline constexpr int kKeyboardRepeatRateMax = 20;
+// Light modes: the presets 0..30, then the user's effects.
+inline constexpr int kKeyboardLightModes = 31;
+// Mode 19 shows one of the custom colour groups; each takes this much of the keyboard's
+// custom colour memory, 3 bytes per LED index.
+inline constexpr int kCustomColourMode = 19;
+inline constexpr int kKeyboardCustomGroups = 3;
+inline constexpr std::size_t kCustomGroupStride = 384;
 
 // Bytes of the setting record.
 namespace krec {
@@ -150,6 +157,13 @@ public:
     void OnKeyPosition(int position, int action);
     void OnKeyAction(int key, int action);
     void SetRandomSource(CKeyboardLight::RandomSource random);
+    // Mode 19's colour groups: the group shown (saved, sent, its colours loaded and sent);
+    // every key filled with the light's colour (on) or black; one key given the light's
+    // colour. `panelGroup` is the group the lighting panel shows, -1 none: with none the
+    // colours are only previewed, not kept.
+    OpResult ChangeCustomGroup(int group) override;
+    OpResult FillCustomGroup(bool on, int panelGroup) override;
+    OpResult SetCustomKeyColour(int key, int panelGroup) override;
     // A copy of the preview's effect state.
     KeyboardEffectState EffectState() const;
     // Music lighting's colours and sub-mode, as the profile last gave them.
@@ -160,15 +174,18 @@ protected:
     EffectStep LightModeStep(int mode) const override;
     int LightStepTicks(int mode, int speed) const override;
     void AfterLightPass() override;
-    // Mode 19's custom colours and the host-driven modes 29 and 30 paint elsewhere; these
-    // keep their place in the mode table so the effect list player does not take over.
-    virtual void EffectCustom() {}
+    // The host-driven modes 29 and 30 keep their place in the mode table so the effect list
+    // player does not take over.
     virtual void EffectAudio() {}
     virtual void EffectExternalColour() {}
-    // Mode 19's colour group, loaded and sent when the mode starts.
-    virtual void LoadCustomGroup() {}
 
 private:
+    // Mode 19: every key at the light's brightness, colours as the group has them.
+    void EffectCustom();
+    // The profile's group into the frame, and sent; the send's result.
+    int LoadCustomGroup();
+    int SendCustomGroup();
+    void StoreFrameInGroup(int group);
     int MacroCount() const;
     void EffectModeStep();
     void StartLightMode(int mode);
@@ -204,6 +221,7 @@ private:
     int macroFallback_ = 0;
     // The frame as the keyboard takes it: 3 bytes per LED index (UI thread only).
     std::array<std::uint8_t, 512> frameBuffer_{};
+    std::array<LedColour, kblight::kLeds> frameColours_{};
 
     static std::atomic<bool> profileListChanged_;
 

@@ -14,11 +14,6 @@ namespace {
 
 constexpr std::uint8_t kMacroType = 0x70;
 constexpr std::uint8_t kMacroRepeatType = 0x71;
-constexpr std::array<int, 5> kPlayerPeriod = {28, 23, 18, 13, 7};
-constexpr std::array<int, 5> kPlayerSpectrum = {5, 4, 3, 2, 1};
-// The player counts passes of the light loop, one every millisecond (not the 2 ms ticks
-// of the modes with their own steps).
-constexpr std::chrono::milliseconds kPlayerPass{1};
 constexpr std::uint16_t kEventReactive = 0x0403;
 
 bool IsMacro(const KeyCode& code) {
@@ -263,9 +258,7 @@ void CTessaronMouseDevice::ApplyLightSettings() {
         MusicReset();
         Engine().SetPeak(0, true);
     }
-    std::lock_guard lock(effectListLock_);
-    effectList_ = profile_.ReadEffectList();
-    effectPosition_ = 0;
+    EffectPlayer().Load(profile_.ReadEffectList());
 }
 
 void CTessaronMouseDevice::SetLightInfo(const LightInfo& info) {
@@ -555,11 +548,6 @@ void CTessaronMouseDevice::OnEventWord(std::uint16_t word, EventLink link) {
     }
 }
 
-int CTessaronMouseDevice::EffectPosition() {
-    std::lock_guard lock(effectListLock_);
-    return effectPosition_;
-}
-
 void CTessaronMouseDevice::TriggerReactive() {
     if (LightState().selectItem == 6)
         Engine().TriggerReactive(random_);
@@ -605,122 +593,6 @@ void CTessaronMouseDevice::EffectMusic() {
 
 void CTessaronMouseDevice::EffectReactive() {
     Engine().EffectReactive();
-}
-
-std::chrono::milliseconds CTessaronMouseDevice::PlayCustomEffects() {
-    const IClock::TimePoint now = TimeSource().Now();
-    if (!player_.started) {
-        player_.started = true;
-        player_.lastSwitch = now;
-        player_.lastToggle = now;
-    }
-    LightEffect entry;
-    {
-        std::lock_guard lock(effectListLock_);
-        if (effectPosition_ >= static_cast<int>(effectList_.size()))
-            effectPosition_ = 0;
-        if (effectList_.empty()) {
-            EffectOff();
-            return kPlayerPass;
-        }
-        entry = effectList_[static_cast<std::size_t>(effectPosition_)];
-    }
-    PlayerState& p = player_;
-    ++p.passCount;
-    const std::size_t speed = std::min<std::size_t>(entry.ledSpeed, 4);
-    const std::uint32_t period = static_cast<std::uint32_t>(kPlayerPeriod[speed]);
-    const std::uint8_t scale =
-        preview::kBrightnessScale[std::min<std::size_t>(entry.ledBrightness, 4)];
-    const Rgb own{entry.red, entry.green, entry.blue};
-    CPreviewEngine& engine = Engine();
-    switch (entry.ledRegMode) {
-        case 0:  // breathing
-            if (p.passCount >= period) {
-                p.step = (p.step + 1) % 128;
-                p.passCount = 0;
-                engine.FillAll(
-                    entry.ledMultiColor ? preview::ColourWheel()[0] : own,
-                    static_cast<std::uint8_t>(preview::BreathingCurve()[p.step] * scale / 256));
-            }
-            break;
-        case 1:  // static
-            if (p.passCount >= period) {
-                p.step = (p.step + 1) % 9;
-                p.passCount = 0;
-                engine.FillAll(own, scale);
-            }
-            break;
-        case 2: {  // flashing, at the device's own speed
-            p.step = (p.step + 1) % 128;
-            if (p.passCount >= period)
-                p.passCount = 0;
-            const std::size_t ownSpeed = std::min<std::size_t>(LightState().speed, 4);
-            const auto flashPeriod = std::chrono::milliseconds(preview::kFlashBase[ownSpeed] * 200);
-            if (now - p.lastToggle >= flashPeriod) {
-                p.flashOn = !p.flashOn;
-                p.lastToggle = now;
-                p.flashColour =
-                    static_cast<int>(p.step) + 14 >= 192 ? 0 : static_cast<int>(p.step) + 14;
-            }
-            if (p.flashOn) {
-                engine.FillAll(entry.ledMultiColor
-                                   ? preview::ColourWheel()[static_cast<std::size_t>(p.flashColour)]
-                                   : own,
-                               scale);
-            } else {
-                engine.FillAll({0, 0, 0}, 0);
-            }
-            break;
-        }
-        case 4:  // wave
-            if (p.passCount >= period) {
-                p.step = (p.step + 1) % 192;
-                p.passCount = 0;
-                int d = entry.ledDirection ? (p.step == 0 ? 191 : 192 - static_cast<int>(p.step))
-                                           : (p.step + 1 == 192 ? 0 : static_cast<int>(p.step) + 1);
-                for (int led = 0; led < LedCount(); ++led) {
-                    if (entry.ledMultiColor) {
-                        SetLedColour(
-                            led,
-                            LedColour{preview::ColourWheel()[static_cast<std::size_t>(d)][0],
-                                      preview::ColourWheel()[static_cast<std::size_t>(d)][1],
-                                      preview::ColourWheel()[static_cast<std::size_t>(d)][2], scale}
-                                .Pack());
-                        d = (d + 12) % 192;
-                    } else {
-                        const int index = (d + 12) % 96;
-                        SetLedColour(
-                            led,
-                            LedColour{
-                                own[0], own[1], own[2],
-                                static_cast<std::uint8_t>(
-                                    scale * preview::WaveCurve()[static_cast<std::size_t>(index)] /
-                                    256)}
-                                .Pack());
-                        d = index;
-                    }
-                }
-            }
-            break;
-        case 5:  // spectrum
-            if (p.passCount >= static_cast<std::uint32_t>(kPlayerSpectrum[speed])) {
-                p.step = (p.step + 1) % 192;
-                p.passCount = 0;
-                engine.FillAll(preview::ColourWheel()[p.step], scale);
-            }
-            break;
-        default:  // 3 and unknown modes draw nothing
-            break;
-    }
-    if (p.passCount == 255)
-        p.passCount = 0;
-    if (now - p.lastSwitch > std::chrono::milliseconds(std::max(entry.time, 0))) {
-        std::lock_guard lock(effectListLock_);
-        if (!effectList_.empty())
-            effectPosition_ = (effectPosition_ + 1) % static_cast<int>(effectList_.size());
-        p.lastSwitch = now;
-    }
-    return kPlayerPass;
 }
 
 }  // namespace morva

@@ -130,7 +130,7 @@ public:
     int LightModeOfCode(int code) const;
 
     // Entry of the custom effect list being played.
-    int EffectPosition();
+    int EffectPosition() { return EffectPlayer().Position(); }
 
     void TriggerReactive();
     void SetRandomSource(RandomSource random) { random_ = std::move(random); }
@@ -138,7 +138,6 @@ public:
 protected:
     void StoreKeyList(const std::vector<KeyListEntry>& keys) override { SetKeyList(keys); }
     EffectStep LightModeStep(int mode) const override;
-    std::chrono::milliseconds PlayCustomEffects() override;
 
 private:
     void EffectWave();
@@ -161,19 +160,6 @@ private:
     std::vector<DpiStage> dpiStages_;
     MouseSystemStages systemValues_;
 
-    // Custom effect list (guarded by effectListLock_) and its player's working values.
-    std::mutex effectListLock_;
-    std::vector<LightEffect> effectList_;
-    int effectPosition_ = 0;
-    struct PlayerState {
-        std::uint32_t passCount = 0;
-        std::uint32_t step = 0;
-        IClock::TimePoint lastSwitch{};
-        bool started = false;
-        bool flashOn = false;
-        IClock::TimePoint lastToggle{};
-        int flashColour = 0;
-    } player_;
 };
 
 }  // namespace morva

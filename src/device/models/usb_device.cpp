@@ -234,6 +234,10 @@ std::chrono::milliseconds CTessaronUSBDevice::LightStepPeriod() const {
     return ticks > 0 ? kLightTick * ticks : std::chrono::milliseconds(1);
 }
 
+std::chrono::milliseconds CTessaronUSBDevice::PlayCustomEffects() {
+    return effectPlayer_.Pass(engine_, clock_.Now(), engine_.Light().speed);
+}
+
 int CTessaronUSBDevice::LightStepTicks(int /*mode*/, int speed) const {
     return kLightThreshold[static_cast<std::size_t>(std::clamp(speed, 0, 4))];
 }

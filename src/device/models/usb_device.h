@@ -22,6 +22,7 @@
 #include "device/device_tables.h"
 #include "device/links/product_links.h"
 #include "device/models/device_host.h"
+#include "device/models/effect_list_player.h"
 #include "device/models/op_result.h"
 #include "device/preview/preview_engine.h"
 #include "device/protocol/commands.h"
@@ -217,6 +218,10 @@ public:
     // macros the keys use first.
     enum class KeySend { KeyTable, MacrosAndKeyTable };
     virtual OpResult AssignKey(int key, const KeyListEntry& entry, KeySend send);
+    // Custom colour groups of the families that keep colours per key (others refuse).
+    virtual OpResult ChangeCustomGroup(int group);
+    virtual OpResult FillCustomGroup(bool on, int panelGroup);
+    virtual OpResult SetCustomKeyColour(int key, int panelGroup);
     // The key assignment panel edits the Fn-layer part of an entry (a keyboard's Fn view).
     virtual bool EditsFnLayer() const { return false; }
     // The families' profile data object and preset lists; null where a family has none.
@@ -252,8 +257,10 @@ protected:
     virtual void StoreKeyList(const std::vector<KeyListEntry>& /*keys*/) {}
     // The effect step of a light mode, or null when the mode plays the custom effect list.
     virtual EffectStep LightModeStep(int /*mode*/) const { return nullptr; }
-    // One pass of the custom effect list player; returns the wait before the next pass.
-    virtual std::chrono::milliseconds PlayCustomEffects() { return std::chrono::milliseconds(100); }
+    // One pass of the user effect list player; returns the wait before the next pass.
+    virtual std::chrono::milliseconds PlayCustomEffects();
+    // The user effect list of the current mode, played where a mode has no step.
+    CEffectListPlayer& EffectPlayer() { return effectPlayer_; }
     // 2 ms ticks between two steps of `mode` at `speed`; 0 steps at every pass of the loop.
     virtual int LightStepTicks(int mode, int speed) const;
     // After every step or player pass of the light thread (per-key overlays).
@@ -304,6 +311,7 @@ private:
     CProductLinks links_{commandChannel_};
     std::array<std::unique_ptr<EventReader>, 2> readers_;
     CPreviewEngine engine_;
+    CEffectListPlayer effectPlayer_;
 
     mutable std::mutex infoLock_;
     std::array<std::uint8_t, kInfoBlockSize> info_{};

@@ -135,6 +135,13 @@ std::vector<LedColour> CPreviewEngine::Frame() const {
     return leds_;
 }
 
+std::size_t CPreviewEngine::CopyFrame(std::span<LedColour> out) const {
+    std::lock_guard lock(mutex_);
+    const std::size_t n = std::min(out.size(), leds_.size());
+    std::copy_n(leds_.begin(), n, out.begin());
+    return n;
+}
+
 std::vector<std::uint8_t> CPreviewEngine::FrameBytes() const {
     std::lock_guard lock(mutex_);
     std::vector<std::uint8_t> bytes(3 * leds_.size(), 0);

@@ -80,6 +80,8 @@ public:
     std::uint32_t Generation() const;
     // A consistent copy of the frame.
     std::vector<LedColour> Frame() const;
+    // The frame into `out` without allocating; the LEDs copied.
+    std::size_t CopyFrame(std::span<LedColour> out) const;
     // 3 bytes an LED, each colour byte scaled by its alpha; LED 170 is never written.
     std::vector<std::uint8_t> FrameBytes() const;
 

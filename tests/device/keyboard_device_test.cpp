@@ -333,6 +333,54 @@ TEST_F(KeyboardDeviceTest, OnlyTheProgramsModesSendFramesEachKeyAtItsLed) {
         << "only the keyboard's N x 3 bytes";
 }
 
+TEST_F(KeyboardDeviceTest, CustomGroupsAreKeptAndSentPlainWithinTheirOwnBytes) {
+    // 'S' names an LED index inside the frame but beyond a group: it must not spill into the next group.
+    constexpr int kKeyS = 65;
+    Firmware().WriteArea(Area::LightIndex, 62, std::vector<std::uint8_t>{150});
+    Read();
+    LightInfo light = kb_->LightState();
+    light.selectItem = kCustomColourMode;
+    light.light = 0;  // alpha 30: a scaled colour would differ from the plain one
+    light.red = 200;
+    light.green = 100;
+    light.blue = 50;
+    ASSERT_TRUE(kb_->ChangeLight(light, true).Ok());
+    ASSERT_TRUE(kb_->ChangeCustomGroup(1).Ok());
+    EXPECT_EQ(RecordByte(kb_->ActiveProfile(), krec::kCustomGroup), 1);
+    EXPECT_FALSE(kb_->ChangeCustomGroup(kKeyboardCustomGroups).Ok());
+
+    auto groupBytes = [&](int group, int led) {
+        return Firmware().ReadArea(Area::Colours, group * kCustomGroupStride + 3 * led, 3);
+    };
+    const int ledA = kb_->KeyLight(kKeyA);
+    // No group chosen on the panel: only the preview changes.
+    ASSERT_TRUE(kb_->SetCustomKeyColour(kKeyA, -1).Ok());
+    EXPECT_EQ(LedColour::Unpack(kb_->GetLedColour(kKeyA)).c0, 200);
+    EXPECT_EQ(groupBytes(1, ledA), (std::vector<std::uint8_t>{0, 0, 0}));
+
+    ASSERT_TRUE(kb_->SetCustomKeyColour(kKeyA, 1).Ok());
+    ASSERT_TRUE(kb_->SetCustomKeyColour(kKeyS, 1).Ok());
+    EXPECT_EQ(groupBytes(1, ledA), (std::vector<std::uint8_t>{200, 100, 50}));
+    EXPECT_EQ(SavedProfile()["Device"][0]["CustomLightMode"]["LightColorInfo"][1][kKeyA]["Red"],
+              200);
+    const auto next = Firmware().ReadArea(Area::Colours, 2 * kCustomGroupStride, kCustomGroupStride);
+    EXPECT_TRUE(std::all_of(next.begin(), next.end(), [](auto b) { return b == 0; }));
+
+    // Filling black sends the whole group; the preview keeps its brightness.
+    ASSERT_TRUE(kb_->FillCustomGroup(false, 1).Ok());
+    EXPECT_EQ(groupBytes(1, ledA), (std::vector<std::uint8_t>{0, 0, 0}));
+    ASSERT_TRUE(kb_->FillCustomGroup(true, 1).Ok());
+    EXPECT_EQ(groupBytes(1, kb_->KeyLight(kKeyEsc)), (std::vector<std::uint8_t>{200, 100, 50}));
+
+    // Each group keeps its own colours.
+    ASSERT_TRUE(kb_->ChangeCustomGroup(0).Ok());
+    EXPECT_EQ(LedColour::Unpack(kb_->GetLedColour(kKeyA)).c0, 0) << "group 0 was never coloured";
+
+    light.selectItem = 1;
+    ASSERT_TRUE(kb_->ChangeLight(light, true).Ok());
+    EXPECT_FALSE(kb_->SetCustomKeyColour(kKeyA, 1).Ok()) << "only mode 19 colours keys";
+}
+
 TEST_F(KeyboardDeviceTest, FnLayerViewDisablesTheReservedKeysOnTheKeyTab) {
     Read();
     kb_->SetFunctionType(2);

@@ -230,8 +230,7 @@ void CMainWnd::BuildRouter() {
         {"macro_btn_deleteall", "macro panel"},     {"shootdate_save_btn", "shoot panel"},
         {"shootdate_reset_btn", "shoot panel"},     {"shootdate_import_btn", "shoot panel"},
         {"shootdate_export_btn", "shoot panel"},    {"bullet_selected_prev", "shoot panel"},
-        {"bullet_selected_next", "shoot panel"},    {"custom_bright_color_btn", "lighting panel"},
-        {"custom_off_color_btn", "lighting panel"}, {"deng_same_mode", "synchronised lighting"},
+        {"bullet_selected_next", "shoot panel"},    {"deng_same_mode", "synchronised lighting"},
         {"hs_EQ_btn_save", "headset sound panels"}, {"hs_EQ_btn_delete", "headset sound panels"},
         {"music_setting_btn", "music window"},
     };
@@ -242,9 +241,6 @@ void CMainWnd::BuildRouter() {
         router_.AddLateExact(kClick, name, later("macro panel", name), true);
     }
 
-    // The keyboard's lighting combos come with the keyboard page.
-    for (const char* name : {"light_combo_custommodeSelect", "light_combo_ZZCCmodeSelect"})
-        router_.AddExact(kItemSelect, name, later("lighting panel", name));
     router_.AddExact(kItemSelect, "macro_name_list", later("macro panel", "macro_name_list"));
     router_.AddExact(kItemSelect, "custom_eq_name_combo",
                      later("headset sound panels", "custom_eq_name_combo"));

@@ -5,6 +5,9 @@
 #include <gtest/gtest.h>
 
 #include <QCoreApplication>
+#include <QKeyEvent>
+#include <QWidget>
+#include <QWindow>
 
 #include <algorithm>
 #include <string>
@@ -144,6 +147,44 @@ TEST_P(KeyboardPageLinkTest, EachSettingEndsInTheRecordOrOnlyInTheProfile) {
     Route("click", Find("reset_repeat_btn"));
     EXPECT_TRUE(test->GetText().isEmpty());
     EXPECT_FALSE(test->placeholderText().isEmpty());
+}
+
+TEST_F(KeyboardPageTest, KeysTypedInTheWindowLightTheReactivePreviewAndColourMode19Keys) {
+    constexpr int kKeyA = 64;
+    constexpr int kX11KeycodeA = 38;
+    Keyboard().StopLightThread();  // the steps would fade the key before it is looked at
+    LightInfo light = Keyboard().LightState();
+    light.selectItem = 7;
+    ASSERT_TRUE(Keyboard().ChangeLight(light, true).Ok());
+    QWidget* window = page_->GetWidget()->window();
+    window->show();
+    ASSERT_TRUE(page_->GetWidget()->isVisible());
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, kX11KeycodeA, 0, 0);
+    QCoreApplication::sendEvent(window->windowHandle(), &press);
+    EXPECT_EQ(Keyboard().EffectState().level[kKeyA], 255);
+    EXPECT_EQ(Keyboard().EffectState().hit[kKeyA], 1);
+    QKeyEvent release(QEvent::KeyRelease, Qt::Key_A, Qt::NoModifier, kX11KeycodeA, 0, 0);
+    QCoreApplication::sendEvent(window->windowHandle(), &release);
+    EXPECT_EQ(Keyboard().EffectState().hit[kKeyA], 2);
+
+    // Mode 19: the panel's group and its fill button, then a click on a key.
+    light.selectItem = kCustomColourMode;
+    light.red = 10, light.green = 20, light.blue = 30;
+    ASSERT_TRUE(Keyboard().ChangeLight(light, true).Ok());
+    auto* groups = Find<ui::CComboUI>("light_combo_custommodeSelect");
+    ASSERT_NE(groups, nullptr);
+    groups->SelectItem(2, false, false);
+    Route("itemselect", groups);
+    EXPECT_EQ(RecordByte(krec::kCustomGroup), 2);
+    Route("click", Find("custom_off_color_btn"));
+    ChooseTab("deng_Op_tab");
+    page_->OnKeyClicked(kKeyA);
+    const auto colours = sim_.bus->Firmware(Product::Keyboard).ReadArea(sim::Area::Colours);
+    const auto at = 2 * kCustomGroupStride + 3 * static_cast<std::size_t>(Keyboard().KeyLight(kKeyA));
+    EXPECT_EQ(std::vector<std::uint8_t>(colours.begin() + at, colours.begin() + at + 3),
+              (std::vector<std::uint8_t>{10, 20, 30}));
+    const auto esc = 2 * kCustomGroupStride;  // Esc is LED 0, filled black
+    EXPECT_EQ(colours[esc] + colours[esc + 1] + colours[esc + 2], 0);
 }
 
 TEST_F(KeyboardPageTest, FnLayerSwitchShowsTheFnPartAndKeepsTheReservedKeys) {

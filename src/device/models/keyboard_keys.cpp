@@ -74,6 +74,14 @@ const std::array<KeyCode, kKeyboardKeyTableRows>& KeyboardKeyTable() {
     return kTable;
 }
 
+int KeyboardUiKeyOfCode(KeyCode code) {
+    for (int key = 0; key < kKeyboardUiKeys; ++key) {
+        if (KeyboardFactoryCode(key) == code)
+            return key;
+    }
+    return -1;
+}
+
 KeyCode KeyboardFactoryCode(int key) {
     if (key < 0 || key >= kKeyboardUiKeys)
         return {};

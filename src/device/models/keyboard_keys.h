@@ -25,6 +25,8 @@ inline constexpr int kKeyboardFnKey = 110;
 const std::array<KeyCode, kKeyboardKeyTableRows>& KeyboardKeyTable();
 // The factory code of UI key `key` (0..125); a key outside gives {}.
 KeyCode KeyboardFactoryCode(int key);
+// The UI key whose factory code is `code`, -1 when none (how a typed key finds its cap).
+int KeyboardUiKeyOfCode(KeyCode code);
 // The UI keys the Fn layer reserves (each reserved row's first match among rows 32..201).
 const std::vector<int>& FnReservedUiKeys();
 

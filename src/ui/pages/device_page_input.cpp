@@ -12,12 +12,14 @@
 #include "ui/pages/device_page.h"
 #include "ui/panels/device_profile.h"
 #include "ui/panels/key_set_control.h"
+#include "ui/panels/light_control.h"
 #include "ui/panels/page_services.h"
 
 namespace morva::ui {
 
 namespace {
 
+constexpr int kLightFunctionType = 1;
 constexpr int kKeyFunctionType = 2;
 const QString kProfileFilter = QStringLiteral("Profile Files(*.json)");
 const QString kProfilePattern = QStringLiteral("*.json;");
@@ -32,11 +34,15 @@ void CDevicePageUI::SyncScreen() {
 }
 
 void CDevicePageUI::OnKeyClicked(int key) {
-    // Only the key page assigns keys; the keyboard's lighting page colours them instead.
+    // Only the key page assigns keys; on the lighting page a click colours the key where
+    // the mode keeps colours per key.
     if (model_->GetFunctionType() != kKeyFunctionType) {
-        if (model_->GetFunctionType() == 1 && model_->DeviceType() == kDeviceTypeKeyboard &&
-            services_ != nullptr)
-            services_->NotBuiltYet("keyboard custom key colours");
+        if (model_->GetFunctionType() == kLightFunctionType && lightPanel_ != nullptr) {
+            const OpResult result = model_->SetCustomKeyColour(key, lightPanel_->GetCustomMode());
+            // Modes without per-key colours just ignore the click.
+            if (services_ != nullptr && result.code != kResultRefused)
+                services_->Report(result);
+        }
         return;
     }
     if (const OpResult allowed = model_->CanAssignKey(key); !allowed.Ok()) {

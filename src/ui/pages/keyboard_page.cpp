@@ -7,6 +7,7 @@
 #include "device/device_tables.h"
 #include "ui/controls/device_key_button.h"
 #include "ui/pages/power_panel.h"
+#include "ui/pages/window_key_feed.h"
 #include "ui/panels/device_profile.h"
 #include "ui/panels/key_set_control.h"
 #include "ui/panels/light_control.h"
@@ -131,6 +132,13 @@ void CKeyboardPageUI::BuildPage() {
     SetUpPanels(kLightLevels);
     ShowKeys();
     OnFunctionTab(Keyboard().GetFunctionType());
+    // Keys typed in the program light the preview's reactive modes while the page is seen.
+    if (keyFeed_ == nullptr && GetWidget() != nullptr) {
+        keyFeed_ = new CWindowKeyFeed(GetWidget(), [this](int key, int action) {
+            if (GetWidget()->isVisible())
+                Keyboard().OnKeyAction(key, action);
+        });
+    }
 }
 
 void CKeyboardPageUI::ReloadProfileList() {
@@ -198,6 +206,7 @@ void CKeyboardPageUI::ShowModel() {
     SetOn(fnLayer_, keyboard.FnLayerView());
     if (CLightControlUI* light = LightPanel()) {
         light->ShowLightInfo(Keyboard().LightState());
+        light->SelectCustomMode(Keyboard().Profile().ReadCustomLightGroup());
         light->ShowAudioLightInfo(Keyboard().Profile().ReadAudioLightInfo());
     }
     ShowKeys();

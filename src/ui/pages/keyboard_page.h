@@ -19,6 +19,7 @@ namespace morva::ui {
 
 class CRichEditUI;
 class CSliderUI;
+class CWindowKeyFeed;
 
 class CKeyboardPageUI : public CDevicePageUI {
 public:
@@ -78,6 +79,7 @@ private:
     CControlUI* fnLayer_ = nullptr;
     CControlUI* fnLayout_ = nullptr;
     CSliderUI* repeatRate_ = nullptr;
+    CWindowKeyFeed* keyFeed_ = nullptr;  // owned by the page's widget
     CSliderUI* debounce_ = nullptr;
     CControlUI* delayLabel_ = nullptr;
     CControlUI* debounceLabel_ = nullptr;

@@ -205,6 +205,11 @@ void AddLightRoutes(PageRouter& router, const CurrentPage& current) {
     router.AddLateExact(kSelectChanged, "deng_FXR_check", fixed(&Light::OnDirectionChosen, 0));
     router.AddExact(kColorChanged, "deng_Color_Pallet", plain(&Light::OnPaletteColour));
     router.AddPrefix(kClick, "color_option_", indexed(&Light::OnSwatch));
+    router.AddExact(kItemSelect, "light_combo_ZZCCmodeSelect", plain(&Light::OnZoneModeChosen));
+    router.AddExact(kItemSelect, "light_combo_custommodeSelect",
+                    plain(&Light::OnCustomGroupChosen));
+    router.AddExact(kClick, "custom_bright_color_btn", fixed(&Light::OnCustomFill, 1));
+    router.AddExact(kClick, "custom_off_color_btn", fixed(&Light::OnCustomFill, 0));
     const char* const colourEdits[] = {"deng_edit_R", "deng_edit_G", "deng_edit_B"};
     for (int channel = 0; channel < 3; ++channel)
         router.AddLateExact(kKillFocus, colourEdits[channel],

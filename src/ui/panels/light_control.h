@@ -42,6 +42,10 @@ public:
     void OnDirectionChosen(int direction, CTessaronUSBDevice& model, IPageServices& services);
     // A swatch keeps the synchronised lighting going; the palette and the edits end it.
     void OnPaletteColour(CTessaronUSBDevice& model, IPageServices& services);
+    // The keyboard's second zone and mode 19's colour groups.
+    void OnZoneModeChosen(CTessaronUSBDevice& model, IPageServices& services);
+    void OnCustomGroupChosen(CTessaronUSBDevice& model, IPageServices& services);
+    void OnCustomFill(int on, CTessaronUSBDevice& model, IPageServices& services);
     void OnSwatch(int n, CTessaronUSBDevice& model, IPageServices& services);
     void OnColourEdited(int channel, CTessaronUSBDevice& model, IPageServices& services);
     // Music lighting: the record as the controls show it (with the picked colour or not).

@@ -46,6 +46,23 @@ void CLightControlUI::OnModeChosen(CTessaronUSBDevice& model, IPageServices& ser
     ChangeLight(model, services, [&](LightInfo& l) { l.selectItem = Byte(n); });
 }
 
+void CLightControlUI::OnZoneModeChosen(CTessaronUSBDevice& model, IPageServices& services) {
+    const int n = GetZoneMode();
+    if (n < 0)
+        return;
+    ChangeLight(model, services, [&](LightInfo& l) { l.zzccLedMode = Byte(n); });
+}
+
+void CLightControlUI::OnCustomGroupChosen(CTessaronUSBDevice& model, IPageServices& services) {
+    const int n = GetCustomMode();
+    if (n >= 0)
+        services.Report(model.ChangeCustomGroup(n));
+}
+
+void CLightControlUI::OnCustomFill(int on, CTessaronUSBDevice& model, IPageServices& services) {
+    services.Report(model.FillCustomGroup(on != 0, GetCustomMode()));
+}
+
 void CLightControlUI::OnBrightnessChanged(CTessaronUSBDevice& model, IPageServices& services) {
     const int v = GetBrightness();
     ChangeLight(model, services, [&](LightInfo& l) { l.light = Byte(v); });

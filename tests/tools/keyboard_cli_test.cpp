@@ -2,9 +2,11 @@
 // invocations, over its cable and over its receiver.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <sstream>
 
 #include "device/device_folders.h"
+#include "device/device_tables.h"
 #include "device/models/keyboard_device.h"
 #include "profile/json_file.h"
 #include "sim/sim_bus.h"
@@ -105,6 +107,81 @@ TEST_P(KeyboardCli, SettingsLandInTheRecordAndTheProfile) {
                                                 {"keyboard", "key", "126", "30E900"}}) {
         EXPECT_EQ(Run(bad).status, 2) << bad[1];
     }
+}
+
+TEST_P(KeyboardCli, LightLandsInTheRecordAndTheProfile) {
+    const Json::Value modes =
+        ReadJsonFile(std::string(MORVA_SOURCE_RES_DIR) +
+                     "/DefaultData/default_light.json")["DefaultLightName"][kKindKeyboard];
+    struct Case {
+        std::vector<std::string> words;
+        int mode, brightness, speed, direction, multicolour;
+        std::array<std::uint8_t, 3> colour;
+    };
+    // Each case starts from what the one before left: options not given keep their value.
+    const std::vector<Case> cases = {
+        {{"6", "--color", "FF8000", "--brightness", "2", "--speed", "3", "--direction", "0"},
+         6,
+         2,
+         3,
+         0,
+         0,
+         {0xFF, 0x80, 0}},
+        {{"21", "--speed", "1", "--direction", "1"}, 21, 2, 1, 1, 0, {0xFF, 0x80, 0}},
+        {{"3", "--multicolor", "--brightness", "0"}, 3, 0, 1, 1, 1, {0xFF, 0x80, 0}},
+        {{"5", "--color", "00ff7f"}, 5, 0, 1, 1, 0, {0, 0xFF, 0x7F}},
+        {{"29", "--speed", "4"}, 29, 0, 4, 1, 0, {0, 0xFF, 0x7F}},
+    };
+    for (const Case& c : cases) {
+        const std::string what = c.words[0];
+        std::vector<std::string> words{"keyboard", "light"};
+        words.insert(words.end(), c.words.begin(), c.words.end());
+        const CliRun run = Run(words);
+        ASSERT_EQ(run.status, 0) << what << ": " << run.err;
+        // Music is the program's to play: the keyboard only learns that the host drives it.
+        const int code = c.mode == 29 ? 0xFE : modes[c.mode]["value"].asInt();
+        const auto record = Area(sim::Area::Setting);
+        EXPECT_EQ(record[krec::kMode], code) << what;
+        EXPECT_EQ(record[krec::kBrightness], c.brightness) << what;
+        EXPECT_EQ(record[krec::kSpeed], 4 - c.speed) << what;
+        EXPECT_EQ(record[krec::kDirection], c.direction) << what;
+        EXPECT_EQ(record[krec::kMultiColour], c.multicolour) << what;
+        EXPECT_EQ((std::array{record[krec::kRed], record[krec::kGreen], record[krec::kBlue]}),
+                  c.colour)
+            << what;
+        const Json::Value light = Profile()["LightInfo"];
+        EXPECT_EQ(light["SelectItem"].asInt(), c.mode) << what;
+        EXPECT_EQ(light["Light"].asInt(), c.brightness) << what;
+        EXPECT_EQ(light["Red"].asInt(), c.colour[0]) << what;
+        const std::string line = "light " + what + ' ' + modes[c.mode]["LightName"].asString() +
+                                 " brightness " + std::to_string(c.brightness);
+        EXPECT_EQ(run.out.rfind(line, 0), 0u) << run.out;
+        EXPECT_NE(Run({"keyboard", "show"}).out.find(run.out), std::string::npos) << what;
+    }
+    const auto record = Area(sim::Area::Setting);
+    struct Refused {
+        std::vector<std::string> words;
+        int status;
+        std::string err;
+    };
+    const std::vector<Refused> refused = {
+        {{"0"}, 1, "morvactl: keyboard: light mode 0 is not offered by this keyboard\n"},
+        {{"20", "--brightness", "1"}, 1, "light mode 20 is not offered"},
+        {{"6", "--brightness", "9"}, 2, "--brightness takes 0..4"},
+        {{"6", "--color", "FF800G"}, 2, "--color takes RRGGBB"},
+        {{"6", "--color", "FF80"}, 2, "--color takes RRGGBB"},
+        {{"6", "--blink", "1"}, 2, "unknown option --blink"},
+        {{"6", "--brightness"}, 2, "missing value"},
+    };
+    for (const Refused& r : refused) {
+        std::vector<std::string> words{"keyboard", "light"};
+        words.insert(words.end(), r.words.begin(), r.words.end());
+        const CliRun run = Run(words);
+        EXPECT_EQ(run.status, r.status) << r.words.back();
+        EXPECT_NE(run.err.find(r.err), std::string::npos) << run.err;
+    }
+    EXPECT_EQ(Area(sim::Area::Setting), record) << "refusals write nothing";
+    EXPECT_EQ(Profile()["LightInfo"]["SelectItem"].asInt(), 29);
 }
 
 TEST_P(KeyboardCli, KeysLandOnTheirLayerAndProfilesAreSent) {

@@ -73,8 +73,9 @@ Each mouse command prints what the mouse holds afterwards, one line per item: "s
 on|off dpi D colour RRGGBB [active]", "rate N", "light N NAME brightness B speed S direction
 D colour RRGGBB [multicolour]", "button N CODE position P" (with "unverified" on a real
 mouse, which cannot report its key table) or "macros N image B of C bytes". Each keyboard
-command does the same: "rate N", "winlock on|off", "debounce N", "key N [fn] CODE position
-P", … (repeat and delay come from the profile). The resource folder holding the factory
+command does the same: "rate N", "winlock on|off", "debounce N", "light N NAME brightness
+B …" as for the mouse, "key N [fn] CODE position P", … (repeat and delay come from the
+profile). The resource folder holding the factory
 profile is $MORVA_RES_DIR, else ../share/morva-tr510 beside morvactl, else the source
 tree's res/. Without --simulate the mouse, keyboard and profile commands
 refuse to run while the program runs: close it first, or use the app commands.

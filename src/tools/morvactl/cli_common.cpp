@@ -3,7 +3,9 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <string_view>
 
+#include "base/parse_int.h"
 #include "device/device_folders.h"
 #include "device/device_tables.h"
 #include "device/models/usb_device.h"
@@ -13,6 +15,90 @@
 #include "tools/morvactl/interface_scan.h"
 
 namespace morva::cli {
+
+bool ParseNumber(const std::string& text, int min, int max, int& value) {
+    const std::optional<long long> v = ParseInt(text, min, max);
+    if (v)
+        value = static_cast<int>(*v);
+    return v.has_value();
+}
+
+bool ParseThreeBytes(const std::string& text, std::array<std::uint8_t, 3>& bytes) {
+    if (text.size() != 6)
+        return false;
+    for (std::size_t i = 0; i < 3; ++i) {
+        const std::optional<long long> v =
+            ParseInt(std::string_view(text).substr(2 * i, 2), 0, 0xFF, 16);
+        if (!v)
+            return false;
+        bytes[i] = static_cast<std::uint8_t>(*v);
+    }
+    return true;
+}
+
+bool ParseLightRequest(const std::vector<std::string>& words, const std::string& family,
+                       LightRequest& request, std::string& error) {
+    const std::string command = family + " light";
+    LightRequest light;
+    if (words.size() < 2 || !ParseNumber(words[1], 0, 255, light.mode)) {
+        error = command + " takes a MODE 0..255";
+        return false;
+    }
+    for (std::size_t i = 2; i < words.size(); ++i) {
+        const std::string& w = words[i];
+        if (w == "--multicolor") {
+            light.multicolour = true;
+            continue;
+        }
+        if (i + 1 >= words.size()) {
+            error = command + ": unknown option or missing value: " + w;
+            return false;
+        }
+        const std::string& value = words[++i];
+        int n = 0;
+        if (w == "--brightness" || w == "--speed" || w == "--direction") {
+            const int max = w == "--direction" ? 1 : kLightLevelMax;
+            if (!ParseNumber(value, 0, max, n)) {
+                error = command + ": " + w + " takes 0.." + std::to_string(max);
+                return false;
+            }
+            (w == "--brightness" ? light.brightness
+             : w == "--speed"    ? light.speed
+                                 : light.direction) = n;
+        } else if (w == "--color") {
+            std::array<std::uint8_t, 3> rgb{};
+            if (!ParseThreeBytes(value, rgb)) {
+                error = command + ": --color takes RRGGBB in hex";
+                return false;
+            }
+            light.colour = rgb;
+        } else {
+            error = command + ": unknown option " + w;
+            return false;
+        }
+    }
+    request = light;
+    return true;
+}
+
+LightInfo AppliedLight(LightInfo light, const LightRequest& request) {
+    light.selectItem = static_cast<std::uint8_t>(request.mode);
+    if (request.brightness)
+        light.light = static_cast<std::uint8_t>(*request.brightness);
+    if (request.speed)
+        light.speed = static_cast<std::uint8_t>(*request.speed);
+    if (request.direction)
+        light.fx = static_cast<std::uint8_t>(*request.direction);
+    if (request.colour) {
+        light.red = (*request.colour)[0];
+        light.green = (*request.colour)[1];
+        light.blue = (*request.colour)[2];
+        light.multiColor = 0;  // a colour of its own means one colour
+    }
+    if (request.multicolour)
+        light.multiColor = 1;
+    return light;
+}
 
 std::string Hex(const std::uint8_t* bytes, std::size_t n) {
     std::string text;

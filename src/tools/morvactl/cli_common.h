@@ -2,14 +2,18 @@
 // finding the program's resource folder.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <initializer_list>
+#include <optional>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "device/hid/hid_backend.h"
 #include "device/links/product_links.h"
 #include "device/models/op_result.h"
+#include "profile/profile_records.h"
 
 namespace morva {
 class CTessaronUSBDevice;
@@ -20,6 +24,29 @@ namespace morva::cli {
 inline constexpr int kExitOk = 0;
 inline constexpr int kExitFailed = 1;
 inline constexpr int kExitUsage = 2;
+
+// Brightness and speed steps of the lighting panel: 0 to this.
+inline constexpr int kLightLevelMax = 4;
+
+// A decimal number within [min, max] into `value`; false (value untouched) otherwise.
+bool ParseNumber(const std::string& text, int min, int max, int& value);
+// Exactly six hex digits into three bytes.
+bool ParseThreeBytes(const std::string& text, std::array<std::uint8_t, 3>& bytes);
+
+// `light MODE [--brightness B] [--speed S] [--direction D] [--color RRGGBB] [--multicolor]`
+// of the mouse and the keyboard alike; which modes a device offers its model decides.
+struct LightRequest {
+    int mode = 0;  // the lighting panel's mode; past the presets a custom effect
+    std::optional<int> brightness, speed, direction;
+    std::optional<std::array<std::uint8_t, 3>> colour;
+    bool multicolour = false;
+};
+
+// `words` from "light" on; false with a one-line reason naming `family` in `error`.
+bool ParseLightRequest(const std::vector<std::string>& words, const std::string& family,
+                       LightRequest& request, std::string& error);
+// `light` (the profile's) with what the request names changed.
+LightInfo AppliedLight(LightInfo light, const LightRequest& request);
 
 // Lowercase hex bytes separated by spaces.
 std::string Hex(const std::uint8_t* bytes, std::size_t n);

@@ -4,10 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
-#include <optional>
-#include <string_view>
 
-#include "base/parse_int.h"
 #include "device/device_folders.h"
 #include "device/device_tables.h"
 #include "device/models/keyboard_device.h"
@@ -21,32 +18,22 @@ namespace morva::cli {
 
 namespace {
 
-bool ParseNumber(const std::string& text, int min, int max, int& value) {
-    const std::optional<long long> v = ParseInt(text, min, max);
-    if (v)
-        value = static_cast<int>(*v);
-    return v.has_value();
-}
-
 bool ParseCode(const std::string& text, KeyCode& code) {
-    if (text.size() != 6)
-        return false;
     std::array<std::uint8_t, 3> bytes{};
-    for (std::size_t i = 0; i < 3; ++i) {
-        const std::optional<long long> v =
-            ParseInt(std::string_view(text).substr(2 * i, 2), 0, 0xFF, 16);
-        if (!v)
-            return false;
-        bytes[i] = static_cast<std::uint8_t>(*v);
-    }
+    if (!ParseThreeBytes(text, bytes))
+        return false;
     code = {bytes[0], bytes[1], bytes[2]};
     return true;
 }
 
-std::string HexCode(const KeyCode& c) {
+std::string HexCode(std::uint8_t a, std::uint8_t b, std::uint8_t c) {
     char text[8];
-    std::snprintf(text, sizeof text, "%02x%02x%02x", c.type, c.value1, c.value2);
+    std::snprintf(text, sizeof text, "%02x%02x%02x", a, b, c);
     return text;
+}
+
+std::string HexCode(const KeyCode& c) {
+    return HexCode(c.type, c.value1, c.value2);
 }
 
 bool IsMacro(const KeyCode& code) {
@@ -79,6 +66,8 @@ public:
                 return Record(kb_.ChangeRollover(r.on), krec::kRollover, "rollover");
             case Op::Debounce:
                 return Record(kb_.ChangeDebounce(r.value), krec::kDebounce, "debounce");
+            case Op::Light:
+                return Light(r.light);
             case Op::Repeat:
             case Op::Delay:
                 return ProfileOnly(r.op == Op::Repeat ? kb_.ChangeRepeatRate(r.value)
@@ -141,7 +130,7 @@ private:
     }
 
     void PrintRecord(const KeyboardRecord& r) {
-        out_ << "rate " << int{r[krec::kPollingRate]} << '\n'
+        out_ << LightLine(r) << "rate " << int{r[krec::kPollingRate]} << '\n'
              << "winlock " << OnOff(r[krec::kWinLock]) << '\n'
              << "wflag " << OnOff(r[krec::kWFlag]) << '\n'
              << "rollover " << OnOff(r[krec::kRollover]) << '\n'
@@ -160,8 +149,33 @@ private:
                '\n';
     }
 
-    // A record value: the keyboard must hold exactly what the model wrote.
-    int Record(const OpResult& result, std::size_t byte, const char* name) {
+    std::string LightLine(const KeyboardRecord& r) {
+        const std::uint8_t code = r[krec::kMode];
+        int mode = kb_.LightModeOfCode(code);
+        // The modes the program plays share one code: which one it is the profile says.
+        if (const int chosen = kb_.Profile().CurrentLightInfo().selectItem;
+            mode < 0 && kb_.LightModeCode(chosen) == code) {
+            mode = chosen;
+        }
+        const std::vector<std::string>& names = kb_.DefaultData().lightModeNames;
+        std::string line = "light ";
+        if (mode < 0)
+            line += "? code " + std::to_string(code);
+        else
+            line += std::to_string(mode) + ' ' +
+                    (static_cast<std::size_t>(mode) < names.size() ? names[mode] : "-");
+        line += " brightness " + std::to_string(r[krec::kBrightness]) + " speed " +
+                std::to_string(kLightLevelMax - std::min<int>(r[krec::kSpeed], kLightLevelMax)) +
+                " direction " + std::to_string(r[krec::kDirection]) + " colour " +
+                HexCode(r[krec::kRed], r[krec::kGreen], r[krec::kBlue]);
+        if (r[krec::kMultiColour] != 0)
+            line += " multicolour";
+        return line + '\n';
+    }
+
+    // A record change: the keyboard must hold exactly what the model wrote.
+    template <typename Print>
+    int Change(const OpResult& result, Print print) {
         if (!result.Ok())
             return Fail(Explain(result));
         KeyboardRecord held{};
@@ -169,10 +183,22 @@ private:
             return Fail(ResultText(r));
         if (held != kb_.RecordCopy())
             return Fail("the keyboard did not keep the new settings");
-        const std::uint8_t v = held[byte];
-        const bool flag = byte != krec::kPollingRate && byte != krec::kDebounce;
-        out_ << name << ' ' << (flag ? std::string(OnOff(v)) : std::to_string(v)) << '\n';
+        print(held);
         return kExitOk;
+    }
+
+    int Record(const OpResult& result, std::size_t byte, const char* name) {
+        return Change(result, [&](const KeyboardRecord& held) {
+            const std::uint8_t v = held[byte];
+            const bool flag = byte != krec::kPollingRate && byte != krec::kDebounce;
+            out_ << name << ' ' << (flag ? std::string(OnOff(v)) : std::to_string(v)) << '\n';
+        });
+    }
+
+    int Light(const LightRequest& request) {
+        return Change(
+            kb_.ChangeLight(AppliedLight(kb_.Profile().CurrentLightInfo(), request), true),
+            [&](const KeyboardRecord& held) { out_ << LightLine(held); });
     }
 
     int ProfileOnly(const OpResult& result) {
@@ -225,6 +251,8 @@ private:
             return shared;
         const std::string n = std::to_string(r.detail);
         const std::string& key = r.messageKey;
+        if (key == kMsgUnknownLightMode)
+            return "light mode " + n + " is not offered by this keyboard";
         if (key == kMsgButtonWithoutKey)
             return "key " + n + " is not on this keyboard";
         if (key == kMsgKeyKeptByKeyboard)
@@ -252,8 +280,8 @@ private:
 
 const char* KeyboardCommandUsage() {
     return R"(  keyboard show              key count, macro capacity, active on-board profile, the
-                             record's settings, repeat rate and delay, and every key:
-                             "key N CODE fn CODE position P"
+                             record's light mode and settings, repeat rate and delay, and
+                             every key: "key N CODE fn CODE position P"
   keyboard rate N            polling rate option N (0..3: 125, 250, 500, 1000 Hz)
   keyboard repeat N          key repeat rate N (0..20; kept in the profile only)
   keyboard delay N           repeat delay option N (0..3: 250..1000 ms; profile only)
@@ -261,6 +289,12 @@ const char* KeyboardCommandUsage() {
   keyboard wflag on|off      the W flag of the setting record
   keyboard rollover on|off   6-key rollover
   keyboard debounce N        debounce step N (0..5, 3 ms each)
+  keyboard light MODE [--brightness B] [--speed S] [--direction D] [--color RRGGBB]
+                      [--multicolor]
+                             light mode MODE: a preset the keyboard page lists (1..29), or
+                             31 and up a custom effect; the program plays music (29) and
+                             the custom effects. B and S 0..4, D 0..1; --color means one
+                             colour unless --multicolor is given
   keyboard key UI CODE [--fn]
                              assign CODE (six hex digits, e.g. 30E900 volume up, 200106
                              Ctrl+C, 700000 macro 0) to on-screen key UI (0..125), on
@@ -308,6 +342,10 @@ bool ParseKeyboardCommand(const std::vector<std::string>& words, KeyboardRequest
             error = "keyboard " + verb + " takes on or off";
             return false;
         }
+    } else if (verb == "light" && n >= 2) {
+        r.op = Op::Light;
+        if (!ParseLightRequest(words, "keyboard", r.light, error))
+            return false;
     } else if (verb == "key" && (n == 3 || (n == 4 && words[3] == "--fn"))) {
         r.op = Op::Key;
         r.fnLayer = n == 4;
@@ -319,7 +357,7 @@ bool ParseKeyboardCommand(const std::vector<std::string>& words, KeyboardRequest
     } else {
         error =
             "keyboard takes show, rate, repeat, delay, winlock, wflag, rollover, debounce, "
-            "key or macros (see --help)";
+            "light, key or macros (see --help)";
         return false;
     }
     request = r;

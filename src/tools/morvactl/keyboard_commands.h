@@ -7,17 +7,31 @@
 #include <vector>
 
 #include "profile/key_code.h"
+#include "tools/morvactl/cli_common.h"
 #include "tools/morvactl/mouse_commands.h"
 
 namespace morva::cli {
 
 struct KeyboardRequest {
-    enum class Op { Show, Rate, Repeat, Delay, WinLock, WFlag, Rollover, Debounce, Key, Macros };
+    enum class Op {
+        Show,
+        Rate,
+        Repeat,
+        Delay,
+        WinLock,
+        WFlag,
+        Rollover,
+        Debounce,
+        Light,
+        Key,
+        Macros
+    };
     Op op = Op::Show;
     int value = 0;  // rate option, repeat rate, delay option, debounce step or UI key
     bool on = false;
     KeyCode code;
     bool fnLayer = false;
+    LightRequest light;  // past the presets a custom effect
 };
 
 // The words after `keyboard`; false with a one-line reason in `error`.

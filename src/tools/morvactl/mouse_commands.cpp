@@ -3,10 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <optional>
-#include <string_view>
 
-#include "base/parse_int.h"
 #include "device/device_folders.h"
 #include "device/device_tables.h"
 #include "device/models/mouse_device.h"
@@ -25,32 +22,10 @@ constexpr std::size_t kReportRateByte = 11;
 constexpr std::size_t kActiveStageByte = 12;
 constexpr std::size_t kStageBase = 14;
 constexpr std::size_t kStageSize = 9;
-constexpr int kMaxLightLevel = 4;
 constexpr std::uint8_t kMacroType = 0x70;
 constexpr std::uint8_t kMacroRepeatType = 0x71;
 
 using SettingBlock = std::array<std::uint8_t, kMouseSettingReadSize>;
-
-bool ParseNumber(const std::string& text, int min, int max, int& value) {
-    const std::optional<long long> v = ParseInt(text, min, max);
-    if (v)
-        value = static_cast<int>(*v);
-    return v.has_value();
-}
-
-// Exactly six hex digits: three bytes.
-bool ParseThreeBytes(const std::string& text, std::array<std::uint8_t, 3>& bytes) {
-    if (text.size() != 6)
-        return false;
-    for (std::size_t i = 0; i < 3; ++i) {
-        const std::optional<long long> v =
-            ParseInt(std::string_view(text).substr(2 * i, 2), 0, 0xFF, 16);
-        if (!v)
-            return false;
-        bytes[i] = static_cast<std::uint8_t>(*v);
-    }
-    return true;
-}
 
 std::string HexCode(std::uint8_t a, std::uint8_t b, std::uint8_t c) {
     char text[8];
@@ -60,44 +35,6 @@ std::string HexCode(std::uint8_t a, std::uint8_t b, std::uint8_t c) {
 
 bool IsMacro(const KeyCode& code) {
     return code.type == kMacroType || code.type == kMacroRepeatType;
-}
-
-bool ParseLightOptions(const std::vector<std::string>& words, MouseLightRequest& light,
-                       std::string& error) {
-    for (std::size_t i = 2; i < words.size(); ++i) {
-        const std::string& w = words[i];
-        if (w == "--multicolor") {
-            light.multicolour = true;
-            continue;
-        }
-        if (i + 1 >= words.size()) {
-            error = "mouse light: unknown option or missing value: " + w;
-            return false;
-        }
-        const std::string& value = words[++i];
-        int n = 0;
-        if (w == "--brightness" || w == "--speed" || w == "--direction") {
-            const int max = w == "--direction" ? 1 : kMaxLightLevel;
-            if (!ParseNumber(value, 0, max, n)) {
-                error = "mouse light: " + w + " takes 0.." + std::to_string(max);
-                return false;
-            }
-            (w == "--brightness" ? light.brightness
-             : w == "--speed"    ? light.speed
-                                 : light.direction) = n;
-        } else if (w == "--color") {
-            std::array<std::uint8_t, 3> rgb{};
-            if (!ParseThreeBytes(value, rgb)) {
-                error = "mouse light: --color takes RRGGBB in hex";
-                return false;
-            }
-            light.colour = rgb;
-        } else {
-            error = "mouse light: unknown option " + w;
-            return false;
-        }
-    }
-    return true;
 }
 
 class MouseSession {
@@ -198,25 +135,10 @@ private:
                       [&](const SettingBlock& block) { out_ << RateLine(block); });
     }
 
-    int Light(const MouseLightRequest& request) {
-        LightInfo light = mouse_.Profile().CurrentLightInfo();
-        light.selectItem = static_cast<std::uint8_t>(request.mode);
-        if (request.brightness)
-            light.light = static_cast<std::uint8_t>(*request.brightness);
-        if (request.speed)
-            light.speed = static_cast<std::uint8_t>(*request.speed);
-        if (request.direction)
-            light.fx = static_cast<std::uint8_t>(*request.direction);
-        if (request.colour) {
-            light.red = (*request.colour)[0];
-            light.green = (*request.colour)[1];
-            light.blue = (*request.colour)[2];
-            light.multiColor = 0;  // a colour of its own means one colour
-        }
-        if (request.multicolour)
-            light.multiColor = 1;
-        return Change(mouse_.ChangeLight(light, true),
-                      [&](const SettingBlock& block) { out_ << LightLine(block); });
+    int Light(const LightRequest& request) {
+        return Change(
+            mouse_.ChangeLight(AppliedLight(mouse_.Profile().CurrentLightInfo(), request), true),
+            [&](const SettingBlock& block) { out_ << LightLine(block); });
     }
 
     int Button(int button, const KeyCode& code) {
@@ -314,7 +236,7 @@ private:
             line += std::to_string(mode) + ' ' +
                     (static_cast<std::size_t>(mode) < names.size() ? names[mode] : "-");
         line += " brightness " + std::to_string(block[2]) + " speed " +
-                std::to_string(kMaxLightLevel - std::min<int>(block[3], kMaxLightLevel)) +
+                std::to_string(kLightLevelMax - std::min<int>(block[3], kLightLevelMax)) +
                 " direction " + std::to_string(block[4]) + " colour " +
                 HexCode(block[6], block[7], block[8]);
         if (block[5] != 0)
@@ -427,11 +349,7 @@ bool ParseMouseCommand(const std::vector<std::string>& words, MouseRequest& requ
         }
     } else if (verb == "light" && n >= 2) {
         r.op = Op::Light;
-        if (!ParseNumber(words[1], 0, 255, r.light.mode)) {
-            error = "mouse light takes a MODE 0..255";
-            return false;
-        }
-        if (!ParseLightOptions(words, r.light, error))
+        if (!ParseLightRequest(words, "mouse", r.light, error))
             return false;
     } else if (verb == "button" && n == 3) {
         r.op = Op::Button;

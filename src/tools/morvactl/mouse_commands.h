@@ -2,28 +2,20 @@
 // model the program uses and read back from the mouse afterwards.
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "device/hid/hid_backend.h"
 #include "profile/key_code.h"
+#include "tools/morvactl/cli_common.h"
 
 namespace morva::sim {
 class SimBus;
 }
 
 namespace morva::cli {
-
-struct MouseLightRequest {
-    int mode = 0;  // the lighting panel's mode; 10 and up a custom effect
-    std::optional<int> brightness, speed, direction;
-    std::optional<std::array<std::uint8_t, 3>> colour;
-    bool multicolour = false;
-};
 
 struct MouseRequest {
     enum class Op { Show, Dpi, Stage, Enable, Rate, Light, Button, Macros };
@@ -32,7 +24,7 @@ struct MouseRequest {
     int dpi = 0;
     bool on = false;
     KeyCode code;
-    MouseLightRequest light;
+    LightRequest light;  // 10 and up a custom effect
 };
 
 // The words after `mouse`. False with a one-line reason in `error` when they are not a

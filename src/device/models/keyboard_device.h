@@ -151,6 +151,7 @@ public:
     // each key's colour at its LED index.
     bool PresentLightFrame() override;
     bool FramesGoToDevice() const override;
+    bool StreamsFrames() const override { return FramesGoToDevice(); }
     void EffectBreathCycle() override;
     void EffectStatic() override;
     // A key at key position `position` pressed (1) or released (2).

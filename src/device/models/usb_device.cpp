@@ -130,7 +130,7 @@ void CTessaronUSBDevice::SendLightFrame(std::span<const std::uint8_t> frame) {
     if (now < quietUntil_)
         return;
     const bool same = std::equal(frame.begin(), frame.end(), lastFrame_.begin(), lastFrame_.end());
-    if (same && now - lastSent_ < kFrameRefresh)
+    if (same && !StreamsFrames() && now - lastSent_ < kFrameRefresh)
         return;
     if (CmdWriteLightFrame(commandChannel_, frame.data(), frame.size()) != 1) {
         quietUntil_ = now + kFrameBackoff;
@@ -139,6 +139,13 @@ void CTessaronUSBDevice::SendLightFrame(std::span<const std::uint8_t> frame) {
     }
     lastFrame_.assign(frame.begin(), frame.end());
     lastSent_ = now;
+    ++framesSent_;
+    if (now - countedSince_ >= std::chrono::seconds(1)) {
+        if (countedSince_ != IClock::TimePoint{})
+            DebugLog("light frames: %d sent in the last second\n", framesSent_);
+        framesSent_ = 0;
+        countedSince_ = now;
+    }
 }
 
 void CTessaronUSBDevice::OnEventWord(std::uint16_t word, EventLink /*link*/) {

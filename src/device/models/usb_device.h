@@ -143,6 +143,9 @@ public:
     // Whether the current frames go to the device; when they do not, they are only the
     // page's preview and need no more than the eye does.
     virtual bool FramesGoToDevice() const { return hostLighting_; }
+    // Whether the device shows frames as they arrive and wants every one, changed or not
+    // (a mode the program plays on it), rather than only the frames that changed.
+    virtual bool StreamsFrames() const { return false; }
     virtual void SetLedColour(int index, std::uint32_t packed) {
         engine_.SetLedColour(index, packed);
     }
@@ -345,6 +348,9 @@ private:
     std::vector<std::uint8_t> lastFrame_;
     std::chrono::steady_clock::time_point lastSent_{};
     std::chrono::steady_clock::time_point quietUntil_{};
+    // Frames sent since the last count went to the debug log.
+    int framesSent_ = 0;
+    std::chrono::steady_clock::time_point countedSince_{};
 
     std::jthread lightThread_;
 };

@@ -300,9 +300,11 @@ void CDeviceOptionUI::OnFrameTimer() {
     const int step = static_cast<int>(model.LightStepPeriod().count()) - kFrameCableMs;
     // Ticking a little faster than the steps sees some ticks without a change.
     const int still = step > 0 ? 2 : 1;
-    if (unchangedFrames_ >= still)
+    // A device that shows frames as they come gets every one the link takes, moving or not.
+    const bool streams = model.StreamsFrames();
+    if (!streams && unchangedFrames_ >= still)
         ms = std::max(ms, model.WindowActive() ? kFrameWatchedIdleMs : kFrameIdleMs);
-    else if (step > 0)
+    else if (!streams && step > 0)
         ms = std::max(ms, step);
     if (!model.FramesGoToDevice())
         ms = std::max(ms, model.WindowActive() ? kFramePreviewMs : kFrameIdleMs);

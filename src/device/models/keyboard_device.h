@@ -154,6 +154,9 @@ public:
     KeyboardEffectState EffectState() const;
     // Music lighting's colours and sub-mode, as the profile last gave them.
     AudioLightInfo AudioLight() const;
+    // The audio path's spectrum (25 bands) and external colour, from its own thread.
+    void OnAudioSpectrum(const std::uint8_t* bytes100, int count) override;
+    void OnAudioLevels(const int* levels6) override;
 
 protected:
     void StoreKeyList(const std::vector<KeyListEntry>& keys) override { SetKeyList(keys); }
@@ -163,8 +166,8 @@ protected:
     // Mode 19's custom colours and the host-driven modes 29 and 30 paint elsewhere; these
     // keep their place in the mode table so the effect list player does not take over.
     virtual void EffectCustom() {}
-    virtual void EffectAudio() {}
-    virtual void EffectExternalColour() {}
+    virtual void EffectAudio();
+    virtual void EffectExternalColour();
     // Mode 19's colour group, loaded and sent when the mode starts.
     virtual void LoadCustomGroup() {}
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <condition_variable>
+#include <cstring>
 
 #include "base/clock.h"
 #include "device/models/keyboard_device.h"
@@ -379,6 +380,46 @@ TEST_F(KeyboardDeviceTest, CustomGroupsAreKeptAndSentPlainWithinTheirOwnBytes) {
     light.selectItem = 1;
     ASSERT_TRUE(kb_->ChangeLight(light, true).Ok());
     EXPECT_FALSE(kb_->SetCustomKeyColour(kKeyA, 1).Ok()) << "only mode 19 colours keys";
+}
+
+// The audio path reaches the light from its own thread: spectra feed sub-mode 2's ripple,
+// levels become mode 30's colour, which the light thread then shows.
+TEST_F(KeyboardDeviceTest, AudioPathDrivesTheHostModes) {
+    Read();
+    std::vector<std::uint8_t> full(100);
+    for (std::size_t i = 0; i < 25; ++i) {
+        const std::int32_t band = 2000;  // every bar at 0: 25 energy a spectrum
+        std::memcpy(full.data() + 4 * i, &band, 4);
+    }
+    auto lightMode = [&](int mode, int subMode) {
+        LightInfo light = kb_->LightState();
+        light.selectItem = static_cast<std::uint8_t>(mode);
+        light.light = 4;
+        kb_->Profile().WriteLightInfo(light);
+        kb_->Profile().WriteAudioLightInfo({.audioMode = static_cast<std::uint8_t>(subMode)});
+        kb_->ApplyLightSettings();
+    };
+    auto seeded = [&] { return kb_->EffectState().masks[0][10] == 1 << 2; };  // I: column 10, row 2
+    lightMode(29, 0);
+    for (int i = 0; i < 3; ++i)
+        kb_->OnAudioSpectrum(full.data(), 25);
+    EXPECT_FALSE(seeded()) << "only sub-mode 2 takes spectra at once";
+    lightMode(29, 2);
+    kb_->OnAudioSpectrum(full.data(), 25);
+    kb_->OnAudioSpectrum(full.data(), 25);
+    EXPECT_FALSE(seeded());
+    kb_->OnAudioSpectrum(full.data(), 25);
+    EXPECT_TRUE(seeded()) << "75 reaches 71";
+
+    lightMode(30, 0);
+    const int levels[6] = {0x1A0, 0x50, 0x0F, 0, 0, 0};
+    kb_->OnAudioLevels(levels);
+    kb_->CommandChannel().SetOpen(true);
+    kb_->StartLightThread();
+    ASSERT_TRUE(clock_.AwaitWaiters(1));
+    ASSERT_TRUE(clock_.Advance(std::chrono::milliseconds(10)));
+    kb_->StopLightThread();
+    EXPECT_EQ(LedColour::Unpack(kb_->GetLedColour(kKeyA)), (LedColour{0xA0, 0x50, 0x0F, 255}));
 }
 
 TEST_F(KeyboardDeviceTest, FnLayerViewDisablesTheReservedKeysOnTheKeyTab) {

@@ -128,9 +128,13 @@ TEST(PreviewEngine, MusicDecayRotateAndPeaks) {
         seen.push_back(engine.MusicLevel(0));
     }
     EXPECT_EQ(seen, (std::vector<int>{215, 175, 135, 95, 65, 35, 20, 12}));
-    engine.SetMusicLevel(1, 0x10);
-    engine.MusicDecay(1, 29);
-    EXPECT_EQ(engine.MusicLevel(1), static_cast<std::uint8_t>(0x10 - 45)) << "wraps as a byte";
+    // Mode 29 steps by the level's bits: below its step the level stops at 0, never wraps.
+    for (const auto& [level, after] : std::vector<std::pair<int, int>>{
+             {0x90, 99}, {17, 0}, {0x20, 0}, {0x60, 61}, {9, 8}, {0, 0}}) {
+        engine.SetMusicLevel(1, static_cast<std::uint8_t>(level));
+        engine.MusicDecay(1, 29);
+        EXPECT_EQ(engine.MusicLevel(1), after) << "from " << level;
+    }
 
     engine.SetPeak(22, true);
     engine.MusicRotate(true);

@@ -358,6 +358,27 @@ AudioLightInfo CTessaronKeyboardDevice::AudioLight() const {
     return audioLight_;
 }
 
+void CTessaronKeyboardDevice::OnAudioSpectrum(const std::uint8_t* bytes100, int count) {
+    const int mode = Engine().Light().mode;
+    std::lock_guard lock(lightLock_);
+    light_.Audio().OnAudioSpectrum(bytes100, count, mode, audioLight_);
+}
+
+void CTessaronKeyboardDevice::OnAudioLevels(const int* levels6) {
+    std::lock_guard lock(lightLock_);
+    light_.Audio().OnAudioLevels(levels6);
+}
+
+void CTessaronKeyboardDevice::EffectAudio() {
+    std::lock_guard lock(lightLock_);
+    light_.Audio().Step(audioLight_);
+}
+
+void CTessaronKeyboardDevice::EffectExternalColour() {
+    std::lock_guard lock(lightLock_);
+    light_.Audio().StepExternalColour();
+}
+
 KeyboardEffectState CTessaronKeyboardDevice::EffectState() const {
     std::lock_guard lock(lightLock_);
     return light_.State();

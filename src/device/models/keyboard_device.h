@@ -169,16 +169,18 @@ public:
     KeyboardEffectState EffectState() const;
     // Music lighting's colours and sub-mode, as the profile last gave them.
     AudioLightInfo AudioLight() const;
+    // The audio path's spectrum (25 bands) and external colour, from its own thread.
+    void OnAudioSpectrum(const std::uint8_t* bytes100, int count) override;
+    void OnAudioLevels(const int* levels6) override;
 
 protected:
     void StoreKeyList(const std::vector<KeyListEntry>& keys) override { SetKeyList(keys); }
     EffectStep LightModeStep(int mode) const override;
     int LightStepTicks(int mode, int speed) const override;
     void AfterLightPass() override;
-    // The host-driven modes 29 and 30 keep their place in the mode table so the effect list
-    // player does not take over.
-    virtual void EffectAudio() {}
-    virtual void EffectExternalColour() {}
+    // The host-driven modes 29 and 30.
+    virtual void EffectAudio();
+    virtual void EffectExternalColour();
 
 private:
     // Mode 19: every key at the light's brightness, colours as the group has them.

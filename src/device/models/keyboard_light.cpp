@@ -219,6 +219,7 @@ void CKeyboardLight::OnKeyAction(int mode, int key, int action) {
 
 void CKeyboardLight::ResetEffects() {
     state_ = KeyboardEffectState{};
+    audio_.ResetAudioBuffers();
 }
 
 void CKeyboardLight::LightRipple() {

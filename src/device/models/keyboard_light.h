@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "base/clock.h"
+#include "device/models/keyboard_audio_light.h"
 #include "device/models/keyboard_light_tables.h"
 #include "device/preview/preview_engine.h"
 #include "profile/profile_records.h"
@@ -35,6 +36,9 @@ public:
     void SetRandomSource(RandomSource random) { random_ = std::move(random); }
     KeyboardEffectState& State() { return state_; }
     const KeyboardEffectState& State() const { return state_; }
+    // Modes 29 and 30, which the program plays on this light's frame and state.
+    CKeyboardAudioLight& Audio() { return audio_; }
+    const CKeyboardAudioLight& Audio() const { return audio_; }
 
     // Runs the step of built-in `mode`; false when the keyboard has no step of its own for it
     // (19, 29 and 30 are driven elsewhere; 0, 20 and above 30 play the user effect list).
@@ -73,6 +77,8 @@ public:
     void RestartOverlay();
 
 private:
+    friend class CKeyboardAudioLight;
+
     void ColumnWave(int stride, bool pulse);
     void RowWave();
     void KeyChase();
@@ -106,6 +112,7 @@ private:
     PreviewLight light_;  // of the step being run
     KeyboardEffectState state_;
     RandomSource random_;
+    CKeyboardAudioLight audio_{*this};
 
     struct OverlayKey {
         std::uint8_t counter = 0;

@@ -378,7 +378,8 @@ std::uint8_t DecayedLevel(std::uint8_t l, int mode) {
     } else if (l > 0) {
         minus = 1;
     }
-    return static_cast<std::uint8_t>(l - minus);  // byte arithmetic, as the bars always had
+    // Mode 29 picks its step by the level's bits: 16 or 32 would fall past 0 and wrap bright.
+    return static_cast<std::uint8_t>(std::max(l - minus, 0));
 }
 
 void CPreviewEngine::DecayLocked(int index, int mode) {

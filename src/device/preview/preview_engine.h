@@ -46,7 +46,7 @@ const std::array<Rgb, 192>& ColourWheel();
 // Forward: value + step, or 0 when that reaches limit; backward: value - step, or
 // limit - step when that would go below 0.
 std::uint8_t StepCounter(bool forward, int limit, std::uint8_t value, int step);
-// One music bar decay of `level`; mode 29 falls by its own steps.
+// One music bar decay of `level`, never below 0; mode 29 falls by its own steps.
 std::uint8_t DecayedLevel(std::uint8_t level, int mode);
 
 // The lighting state the engine plays.

@@ -332,6 +332,10 @@ TEST_F(KeyboardDeviceTest, OnlyTheProgramsModesSendFramesEachKeyAtItsLed) {
               (std::vector<std::uint8_t>{100, 50, 25}));
     EXPECT_TRUE(std::all_of(frame.begin() + 3 * 112, frame.end(), [](auto b) { return b == 0; }))
         << "only the keyboard's N x 3 bytes";
+    // The keyboard shows these frames as they come: an unchanged one goes out again.
+    const std::size_t sent = Sent(0x12);
+    EXPECT_TRUE(kb_->PresentLightFrame());
+    EXPECT_GT(Sent(0x12), sent);
 }
 
 TEST_F(KeyboardDeviceTest, CustomGroupsAreKeptAndSentPlainWithinTheirOwnBytes) {

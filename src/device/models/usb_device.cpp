@@ -140,10 +140,17 @@ void CTessaronUSBDevice::SendLightFrame(std::span<const std::uint8_t> frame) {
     lastFrame_.assign(frame.begin(), frame.end());
     lastSent_ = now;
     ++framesSent_;
+    // How long the link took: what it allows is one frame per send time plus the timer's.
+    sendingTime_ += clock_.Now() - now;
     if (now - countedSince_ >= std::chrono::seconds(1)) {
-        if (countedSince_ != IClock::TimePoint{})
-            DebugLog("light frames: %d sent in the last second\n", framesSent_);
+        if (countedSince_ != IClock::TimePoint{}) {
+            const auto us =
+                std::chrono::duration_cast<std::chrono::microseconds>(sendingTime_).count();
+            DebugLog("light frames: device type %d, %d sent in the last second, %lld us each\n",
+                     deviceType_, framesSent_, static_cast<long long>(us / framesSent_));
+        }
         framesSent_ = 0;
+        sendingTime_ = {};
         countedSince_ = now;
     }
 }

@@ -350,6 +350,7 @@ private:
     std::chrono::steady_clock::time_point quietUntil_{};
     // Frames sent since the last count went to the debug log.
     int framesSent_ = 0;
+    std::chrono::steady_clock::duration sendingTime_{};
     std::chrono::steady_clock::time_point countedSince_{};
 
     std::jthread lightThread_;

@@ -257,6 +257,8 @@ ui::CDevicePageUI* CDeviceManager::CreateDevicePage(int interfaceRow, int subKey
 
     if (info.kind != kKindHeadset)
         page->Model().SetExternalLightControl(externalLight_);
+    page->Model().SetWindowActive(windowActive_);
+    page->Model().SetWindowShown(windowShown_);
     powers->Add(powerRoot.Release());
     powerPanels_.push_back(power);
     power->SetPowerPanelType(type, 0);
@@ -546,10 +548,14 @@ ui::CDevicePageUI* CDeviceManager::CurrentDevice() const {
     return nullptr;
 }
 
-void CDeviceManager::SetWindowActive(bool active) {
+void CDeviceManager::SetWindowState(bool active, bool shown) {
+    windowActive_ = active;
+    windowShown_ = shown;
     for (const auto* list : {&mice_, &keyboards_, &pads_, &headsets_}) {
-        for (ui::CDevicePageUI* page : *list)
+        for (ui::CDevicePageUI* page : *list) {
             page->Model().SetWindowActive(active);
+            page->Model().SetWindowShown(shown);
+        }
     }
 }
 

@@ -98,7 +98,8 @@ public:
     int CountConnectedDevices(int* first = nullptr) const;
     ui::CDevicePageUI* CurrentDevice() const;
     // Whether the window is in front: the pages repaint their previews only then.
-    void SetWindowActive(bool active);
+    // Focused, and on screen at all; pages made later take the same.
+    void SetWindowState(bool active, bool shown);
     // Reachability notices of the entries (wParam the device's type row). A wireless device
     // out of reach hides its tab and is named in "device_unreach_notice" until it answers.
     void OnDeviceOptionNotice(intptr_t row, intptr_t reachable);
@@ -156,6 +157,8 @@ private:
     std::vector<ui::CMpDevicePowerUI*> powerPanels_;
     int selectedEntry_ = -1;
     bool externalLight_ = true;
+    bool windowActive_ = false;
+    bool windowShown_ = false;
     int reachPollsDone_ = 0;
     std::set<int> outOfReach_;  // type rows of wireless devices their receiver cannot reach
     std::atomic<int> activations_{0};

@@ -118,14 +118,20 @@ void CMainWnd::changeEvent(QEvent* event) {
     ui::WindowImplBase::changeEvent(event);
     if (devices_ &&
         (event->type() == QEvent::ActivationChange || event->type() == QEvent::WindowStateChange)) {
-        devices_->SetWindowActive(isActiveWindow() && !isMinimized());
+        devices_->SetWindowState(isActiveWindow() && !isMinimized(), isVisible() && !isMinimized());
     }
+}
+
+void CMainWnd::showEvent(QShowEvent* event) {
+    ui::WindowImplBase::showEvent(event);
+    if (devices_)
+        devices_->SetWindowState(isActiveWindow() && !isMinimized(), !isMinimized());
 }
 
 void CMainWnd::hideEvent(QHideEvent* event) {
     ui::WindowImplBase::hideEvent(event);
     if (devices_)
-        devices_->SetWindowActive(false);
+        devices_->SetWindowState(false, false);
 }
 
 bool CMainWnd::AnyDeviceConnected() const {

@@ -114,6 +114,7 @@ protected:
     intptr_t HandleCustomMessage(int msg, intptr_t wParam, intptr_t lParam, bool& handled) override;
     // Activation: the pages repaint their previews only while the window is in front.
     void changeEvent(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     void hideEvent(QHideEvent* event) override;
     void InitWindow() override;
     void Notify(const ui::TNotifyUI& msg) override;

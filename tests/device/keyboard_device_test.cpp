@@ -426,6 +426,30 @@ TEST_F(KeyboardDeviceTest, AudioPathDrivesTheHostModes) {
     EXPECT_EQ(LedColour::Unpack(kb_->GetLedColour(kKeyA)), (LedColour{0xA0, 0x50, 0x0F, 255}));
 }
 
+// With the window hidden nobody sees a preview the keyboard plays itself: it is not
+// stepped; frames the keyboard takes go on.
+TEST_F(KeyboardDeviceTest, AHiddenWindowPausesOnlyThePreviewTheKeyboardPlaysItself) {
+    Read();
+    auto stepsIn = [&](int mode, bool shown) {
+        LightInfo light = kb_->LightState();
+        light.selectItem = static_cast<std::uint8_t>(mode);
+        light.speed = 4;
+        kb_->Profile().WriteLightInfo(light);
+        kb_->ApplyLightSettings();
+        kb_->SetWindowShown(shown);
+        const std::uint32_t before = kb_->Engine().Generation();
+        kb_->StartLightThread();
+        EXPECT_TRUE(clock_.AwaitWaiters(1));
+        EXPECT_TRUE(clock_.Advance(std::chrono::milliseconds(300)));
+        kb_->StopLightThread();
+        return kb_->Engine().Generation() != before;
+    };
+    EXPECT_TRUE(stepsIn(1, true));
+    EXPECT_FALSE(stepsIn(1, false));
+    kb_->OnAudioLevels(std::array<int, 6>{0x40, 0x80, 0xC0, 0, 0, 0}.data());
+    EXPECT_TRUE(stepsIn(30, false)) << "the keyboard shows the program's frames";
+}
+
 TEST_F(KeyboardDeviceTest, FnLayerViewDisablesTheReservedKeysOnTheKeyTab) {
     Read();
     kb_->SetFunctionType(2);

@@ -667,7 +667,7 @@ int CTessaronKeyboardDevice::DownloadSettings(int /*profile*/, int /*value0*/, i
 // ---- Frames ----
 
 bool CTessaronKeyboardDevice::FramesGoToDevice() const {
-    const int mode = LightState().selectItem;
+    const int mode = Engine().Light().mode;  // the light thread asks too
     return HostLighting() && (mode == kMusicMode || mode == kExternalMode);
 }
 

@@ -258,8 +258,10 @@ int CTessaronUSBDevice::LightStepTicks(int /*mode*/, int speed) const {
 
 void CTessaronUSBDevice::LightLoop(std::stop_token stop) {
     while (!stop.stop_requested()) {
-        // The main window paints colours it receives while the external override is on.
-        if (!commandChannel_.IsOpen() || commandChannel_.externalColour) {
+        // The main window paints colours it receives while the external override is on; a
+        // preview nobody can see and the device does not take waits too.
+        if (!commandChannel_.IsOpen() || commandChannel_.externalColour ||
+            (!windowShown_ && !FramesGoToDevice())) {
             if (!clock_.WaitFor(stop, kIdleWait))
                 break;
             continue;

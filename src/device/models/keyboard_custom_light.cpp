@@ -34,26 +34,7 @@ int CTessaronKeyboardDevice::SendCustomGroup() {
         return kResultOk;
     // The group holds the colours as chosen: the keyboard applies its own brightness, so a
     // group sent at one brightness looks right at every other.
-    frameBuffer_.fill(0);
-    const std::size_t frameLeds = Engine().CopyFrame(frameColours_);
-    int positions = 0;
-    {
-        std::lock_guard lock(stateLock_);
-        positions = keyPositions_;
-        const std::size_t keys = std::min<std::size_t>(frameLeds, kKeyboardUiKeys);
-        for (std::size_t i = 0; i < keys; ++i) {
-            const int led = keyToLight_[i];
-            const auto at = static_cast<std::size_t>(3 * led);
-            // A group may not spill into the next one.
-            if (led == kKeyAbsent || at + 2 >= kCustomGroupStride)
-                continue;
-            frameBuffer_[at] = frameColours_[i].c0;
-            frameBuffer_[at + 1] = frameColours_[i].c1;
-            frameBuffer_[at + 2] = frameColours_[i].c2;
-        }
-    }
-    const std::size_t length =
-        std::min<std::size_t>(3u * static_cast<std::size_t>(positions), kCustomGroupStride);
+    const std::size_t length = FillLedBuffer(false, kCustomGroupStride);
     const int group = profile_.CustomLightGroup();
     return CmdWriteLightColours(CommandChannel(), frameBuffer_.data(), length, group,
                                 static_cast<int>(kCustomGroupStride));

@@ -671,32 +671,36 @@ bool CTessaronKeyboardDevice::FramesGoToDevice() const {
     return HostLighting() && (mode == kMusicMode || mode == kExternalMode);
 }
 
-bool CTessaronKeyboardDevice::PresentLightFrame() {
-    if (!HostLighting())
-        return false;
-    if (!FramesGoToDevice())
-        return true;
+std::size_t CTessaronKeyboardDevice::FillLedBuffer(bool scaled, std::size_t limit) {
     frameBuffer_.fill(0);
     const std::size_t frameLeds = Engine().CopyFrame(frameColours_);
     int positions = 0;
     {
         std::lock_guard lock(stateLock_);
         positions = keyPositions_;
-        // Only the UI keys have LED indexes; each index must land inside the buffer.
+        // Only the UI keys have LED indexes; each index must land inside the limit.
         const std::size_t keys = std::min<std::size_t>(frameLeds, kKeyboardUiKeys);
         for (std::size_t i = 0; i < keys; ++i) {
             const int led = keyToLight_[i];
             const auto at = static_cast<std::size_t>(3 * led);
-            if (led == kKeyAbsent || at + 2 >= frameBuffer_.size())
+            if (led == kKeyAbsent || at + 2 >= limit)
                 continue;
             const LedColour& c = frameColours_[i];
-            frameBuffer_[at] = static_cast<std::uint8_t>(c.c0 * c.alpha / 256);
-            frameBuffer_[at + 1] = static_cast<std::uint8_t>(c.c1 * c.alpha / 256);
-            frameBuffer_[at + 2] = static_cast<std::uint8_t>(c.c2 * c.alpha / 256);
+            const int alpha = scaled ? c.alpha : 256;
+            frameBuffer_[at] = static_cast<std::uint8_t>(c.c0 * alpha / 256);
+            frameBuffer_[at + 1] = static_cast<std::uint8_t>(c.c1 * alpha / 256);
+            frameBuffer_[at + 2] = static_cast<std::uint8_t>(c.c2 * alpha / 256);
         }
     }
-    const std::size_t length =
-        std::min<std::size_t>(3u * static_cast<std::size_t>(positions), frameBuffer_.size());
+    return std::min<std::size_t>(3u * static_cast<std::size_t>(positions), limit);
+}
+
+bool CTessaronKeyboardDevice::PresentLightFrame() {
+    if (!HostLighting())
+        return false;
+    if (!FramesGoToDevice())
+        return true;
+    const std::size_t length = FillLedBuffer(true, frameBuffer_.size());
     SendLightFrame(std::span<const std::uint8_t>(frameBuffer_.data(), length));
     return true;
 }

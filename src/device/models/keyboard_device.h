@@ -188,6 +188,9 @@ private:
     // The profile's group into the frame, and sent; the send's result.
     int LoadCustomGroup();
     int SendCustomGroup();
+    // The frame into frameBuffer_, 3 bytes per LED index below `limit`, each channel at its
+    // alpha (`scaled`) or as it is; the bytes to send (N x 3, at most `limit`).
+    std::size_t FillLedBuffer(bool scaled, std::size_t limit);
     void StoreFrameInGroup(int group);
     int MacroCount() const;
     void EffectModeStep();

@@ -180,7 +180,8 @@ TEST_F(KeyboardPageTest, KeysTypedInTheWindowLightTheReactivePreviewAndColourMod
     ChooseTab("deng_Op_tab");
     page_->OnKeyClicked(kKeyA);
     const auto colours = sim_.bus->Firmware(Product::Keyboard).ReadArea(sim::Area::Colours);
-    const auto at = 2 * kCustomGroupStride + 3 * static_cast<std::size_t>(Keyboard().KeyLight(kKeyA));
+    const auto at =
+        2 * kCustomGroupStride + 3 * static_cast<std::size_t>(Keyboard().KeyLight(kKeyA));
     EXPECT_EQ(std::vector<std::uint8_t>(colours.begin() + at, colours.begin() + at + 3),
               (std::vector<std::uint8_t>{10, 20, 30}));
     const auto esc = 2 * kCustomGroupStride;  // Esc is LED 0, filled black

@@ -339,7 +339,8 @@ TEST_F(KeyboardDeviceTest, OnlyTheProgramsModesSendFramesEachKeyAtItsLed) {
 }
 
 TEST_F(KeyboardDeviceTest, CustomGroupsAreKeptAndSentPlainWithinTheirOwnBytes) {
-    // 'S' names an LED index inside the frame but beyond a group: it must not spill into the next group.
+    // 'S' names an LED index inside the frame but beyond a group: it must not spill into the next
+    // group.
     constexpr int kKeyS = 65;
     Firmware().WriteArea(Area::LightIndex, 62, std::vector<std::uint8_t>{150});
     Read();
@@ -368,7 +369,8 @@ TEST_F(KeyboardDeviceTest, CustomGroupsAreKeptAndSentPlainWithinTheirOwnBytes) {
     EXPECT_EQ(groupBytes(1, ledA), (std::vector<std::uint8_t>{200, 100, 50}));
     EXPECT_EQ(SavedProfile()["Device"][0]["CustomLightMode"]["LightColorInfo"][1][kKeyA]["Red"],
               200);
-    const auto next = Firmware().ReadArea(Area::Colours, 2 * kCustomGroupStride, kCustomGroupStride);
+    const auto next =
+        Firmware().ReadArea(Area::Colours, 2 * kCustomGroupStride, kCustomGroupStride);
     EXPECT_TRUE(std::all_of(next.begin(), next.end(), [](auto b) { return b == 0; }));
 
     // Filling black sends the whole group; the preview keeps its brightness.

@@ -4,8 +4,8 @@
 
 #include <json/value.h>
 
-#include "profile/json_access.h"
 #include "profile/basic_profiledata.h"
+#include "profile/json_access.h"
 #include "profile/json_file.h"
 
 namespace morva {

@@ -72,7 +72,8 @@ std::chrono::milliseconds CEffectListPlayer::Pass(CPreviewEngine& engine, IClock
             if (now - lastToggle_ >= flashPeriod) {
                 flashOn_ = !flashOn_;
                 lastToggle_ = now;
-                flashColour_ = static_cast<int>(step_) + 14 >= 192 ? 0 : static_cast<int>(step_) + 14;
+                flashColour_ =
+                    static_cast<int>(step_) + 14 >= 192 ? 0 : static_cast<int>(step_) + 14;
             }
             if (flashOn_) {
                 engine.FillAll(entry.ledMultiColor
@@ -112,8 +113,7 @@ std::chrono::milliseconds CEffectListPlayer::Pass(CPreviewEngine& engine, IClock
     return kPass;
 }
 
-void CEffectListPlayer::Wave(CPreviewEngine& engine, const LightEffect& entry,
-                             std::uint8_t scale) {
+void CEffectListPlayer::Wave(CPreviewEngine& engine, const LightEffect& entry, std::uint8_t scale) {
     const int step = static_cast<int>(step_);
     int d = entry.ledDirection ? (step == 0 ? 191 : 192 - step) : (step + 1 == 192 ? 0 : step + 1);
     const Rgb own{entry.red, entry.green, entry.blue};

@@ -23,8 +23,7 @@ public:
     int Position() const;
     // One pass at `now`; `deviceSpeed` paces flashing entries. Returns the wait before the
     // next pass.
-    std::chrono::milliseconds Pass(CPreviewEngine& engine, IClock::TimePoint now,
-                                   int deviceSpeed);
+    std::chrono::milliseconds Pass(CPreviewEngine& engine, IClock::TimePoint now, int deviceSpeed);
 
 private:
     void Wave(CPreviewEngine& engine, const LightEffect& entry, std::uint8_t scale);

@@ -269,8 +269,8 @@ void CTessaronKeyboardDevice::ApplyLightSettings() {
             light_.State().wheel.fill(0);
         light_.State().frame = 0;
     }
-    EffectPlayer().Load(profile_.ReadEffectList(
-        std::max(kKeyboardLightModes, defaults_.FirstCustomEffectMode())));
+    EffectPlayer().Load(
+        profile_.ReadEffectList(std::max(kKeyboardLightModes, defaults_.FirstCustomEffectMode())));
 }
 
 void CTessaronKeyboardDevice::StartLightMode(int mode) {

@@ -159,7 +159,6 @@ private:
     std::vector<KeyListEntry> keyList_;
     std::vector<DpiStage> dpiStages_;
     MouseSystemStages systemValues_;
-
 };
 
 }  // namespace morva

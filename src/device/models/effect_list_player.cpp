@@ -6,7 +6,7 @@
 namespace morva {
 namespace {
 
-constexpr std::array<int, 5> kPeriod = {28, 23, 18, 13, 7};
+// Breathing, static and wave entries step by the flash period table; spectrum faster.
 constexpr std::array<int, 5> kSpectrumPeriod = {5, 4, 3, 2, 1};
 
 }  // namespace
@@ -42,7 +42,7 @@ std::chrono::milliseconds CEffectListPlayer::Pass(CPreviewEngine& engine, IClock
     }
     ++passCount_;
     const std::size_t speed = std::min<std::size_t>(entry.ledSpeed, 4);
-    const auto period = static_cast<std::uint32_t>(kPeriod[speed]);
+    const auto period = static_cast<std::uint32_t>(preview::kFlashBase[speed]);
     const std::uint8_t scale =
         preview::kBrightnessScale[std::min<std::size_t>(entry.ledBrightness, 4)];
     const Rgb own{entry.red, entry.green, entry.blue};

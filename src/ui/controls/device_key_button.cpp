@@ -9,6 +9,7 @@
 
 #include <algorithm>
 
+#include "ui/controls/select_panel.h"
 #include "ui/toolkit/paint_manager.h"
 #include "ui/toolkit/theme.h"
 
@@ -91,6 +92,9 @@ QColor CDeviceKeyButtonUI::LightColourToQColor(uint32_t packed, int alpha) {
 }
 
 void CDeviceKeyButtonUI::Invalidate() {
+    auto* panel = dynamic_cast<CSelectPanelUI*>(GetParent());
+    if (panel != nullptr && isVisible() && panel->DeferRepaint(geometry()))
+        return;
     update();
 }
 
@@ -176,6 +180,14 @@ void CDeviceKeyButtonUI::PaintLight(QPainter& painter, const QRectF& cell, qreal
     painter.fillPath(lightRim_, rim);
 }
 
+QColor CDeviceKeyButtonUI::Ground() const {
+    const auto* panel = dynamic_cast<const CSelectPanelUI*>(GetParent());
+    if (panel == nullptr || !panel->PictureFile().isEmpty())
+        return {};
+    const QColor ground = panel->GetBkColor();
+    return ground.isValid() && ground.alpha() == 255 ? ground : QColor();
+}
+
 void CDeviceKeyButtonUI::PaintKeycap(QPainter& painter, const QRectF& cell, qreal radius) {
     const qreal scale = CPaintManagerUI::GetScale();
     const bool lit = lightShown_ && lightAlpha_ > 0 && (lightColour_ & 0x00FFFFFF) != 0;
@@ -186,22 +198,40 @@ void CDeviceKeyButtonUI::PaintKeycap(QPainter& painter, const QRectF& cell, qrea
         lit ? LightColourToQColor(lightColour_, lightAlpha_) : QColor::fromRgba(theme::kBorder);
     if (!enabled)
         edge.setAlpha(edge.alpha() / 3);
-    painter.setPen(Qt::NoPen);
-    painter.setBrush(edge);
-    painter.drawRoundedRect(cell, radius, radius);
+
+    // On a plain panel the cell paints every pixel of itself, the panel's colour in its
+    // corners, so a frame neither repaints the panel under it nor rasterises a rounded edge:
+    // two fills and the cap's blit.
+    const QColor ground = Ground();
+    const bool opaque = ground.isValid();
+    if (testAttribute(Qt::WA_OpaquePaintEvent) != opaque)
+        setAttribute(Qt::WA_OpaquePaintEvent, opaque);
+    if (opaque) {
+        painter.setRenderHint(QPainter::Antialiasing, false);
+        if (edge.alpha() < 255)
+            painter.fillRect(rect(), ground);
+        painter.fillRect(rect(), edge);
+        painter.setRenderHint(QPainter::Antialiasing);
+    } else {
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(edge);
+        painter.drawRoundedRect(cell, radius, radius);
+    }
 
     const qreal rim = std::max<qreal>(1.0, 1.5 * scale);
     const QRectF cap = cell.adjusted(rim, rim, -rim, -rim * 2);
     // Frames change only the edge: the cap with its legend is drawn once per look and size.
     const int look = (enabled ? 1 : 0) | (isDown() ? 2 : 0) | (underMouse() ? 4 : 0);
     const qreal dpr = devicePixelRatioF();
-    if (capFor_ != cell.size() || capLook_ != look || capScale_ != scale || capDpr_ != dpr) {
-        capImage_ = RenderCap(cap.translated(-cell.topLeft()), cell.size(), radius - rim / 2, look,
-                              scale, dpr);
+    if (capFor_ != cell.size() || capLook_ != look || capScale_ != scale || capDpr_ != dpr ||
+        capGround_ != ground) {
+        capImage_ = RenderCap(cap.translated(-cell.topLeft()), cell.size(), radius, rim, look,
+                              ground, scale, dpr);
         capFor_ = cell.size();
         capLook_ = look;
         capScale_ = scale;
         capDpr_ = dpr;
+        capGround_ = ground;
     }
     painter.drawPixmap(cell.topLeft(), capImage_);
     if (lit && enabled) {
@@ -209,17 +239,31 @@ void CDeviceKeyButtonUI::PaintKeycap(QPainter& painter, const QRectF& cell, qrea
         QColor wash = edge;
         wash.setAlpha(edge.alpha() * 30 / 255);
         const qreal inset = std::max<qreal>(0, radius - rim / 2);
+        painter.setRenderHint(QPainter::Antialiasing, false);
         painter.fillRect(cap.adjusted(inset / 2, inset / 2, -inset / 2, -inset / 2), wash);
+        painter.setRenderHint(QPainter::Antialiasing);
     }
 }
 
-QPixmap CDeviceKeyButtonUI::RenderCap(const QRectF& cap, const QSizeF& cell, qreal radius, int look,
-                                      qreal scale, qreal dpr) {
+QPixmap CDeviceKeyButtonUI::RenderCap(const QRectF& cap, const QSizeF& cell, qreal radius,
+                                      qreal rim, int look, const QColor& ground, qreal scale,
+                                      qreal dpr) {
     QPixmap image((cell * dpr).toSize());
     image.setDevicePixelRatio(dpr);
+    // Filled transparent first: an opaque fill would give the pixmap a format without alpha.
     image.fill(Qt::transparent);
     QPainter painter(&image);
     painter.setRenderHint(QPainter::Antialiasing);
+    if (ground.isValid()) {
+        // The panel's colour outside the cell's rounded outline; the edge shows through
+        // inside it.
+        painter.fillRect(QRectF(QPointF(0, 0), cell), ground);
+        painter.setCompositionMode(QPainter::CompositionMode_Clear);
+        painter.setPen(Qt::NoPen);
+        painter.setBrush(Qt::black);
+        painter.drawRoundedRect(QRectF(QPointF(0, 0), cell), radius, radius);
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+    }
     const bool enabled = (look & 1) != 0;
     QColor top(0x2c, 0x30, 0x3a);
     QColor bottom(0x1d, 0x20, 0x27);
@@ -236,7 +280,7 @@ QPixmap CDeviceKeyButtonUI::RenderCap(const QRectF& cap, const QSizeF& cell, qre
     face.setColorAt(1, bottom);
     painter.setPen(Qt::NoPen);
     painter.setBrush(face);
-    const qreal capRadius = std::max<qreal>(0, radius);
+    const qreal capRadius = std::max<qreal>(0, radius - rim / 2);
     painter.drawRoundedRect(cap, capRadius, capRadius);
     if (legend_.isEmpty())
         return image;

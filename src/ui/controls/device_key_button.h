@@ -74,8 +74,10 @@ private:
 
     void PaintLight(QPainter& painter, const QRectF& cell, qreal radius);
     void PaintKeyset(QPainter& painter, const QRectF& cell);
-    QPixmap RenderCap(const QRectF& cap, const QSizeF& cell, qreal radius, int look, qreal scale,
-                      qreal dpr);
+    // The panel's colour behind the cell when it is one plain colour, else invalid.
+    QColor Ground() const;
+    QPixmap RenderCap(const QRectF& cap, const QSizeF& cell, qreal radius, qreal rim, int look,
+                      const QColor& ground, qreal scale, qreal dpr);
     void PaintKeycap(QPainter& painter, const QRectF& cell, qreal radius);
 
     QString lightImage_;
@@ -100,6 +102,7 @@ private:
     int capLook_ = -1;
     qreal capScale_ = 0;
     qreal capDpr_ = 0;
+    QColor capGround_;
 };
 
 }  // namespace morva::ui

@@ -210,56 +210,6 @@ TEST_F(ControlsTest, KeycapOnAPlainPanelPaintsThePanelInItsCornersAndTheLightOnI
     EXPECT_FALSE(k1->testAttribute(Qt::WA_OpaquePaintEvent)) << "a see-through panel shows";
 }
 
-TEST_F(ControlsTest, CellsChangedInOneFrameAllRepaintOnceTheFrameEnds) {
-    struct PaintedKey : CDeviceKeyButtonUI {
-        using CDeviceKeyButtonUI::CDeviceKeyButtonUI;
-        int paints = 0;
-        void paintEvent(QPaintEvent* event) override {
-            ++paints;
-            CDeviceKeyButtonUI::paintEvent(event);
-        }
-    };
-    // More cells than repaint one by one, in two rows.
-    std::vector<PaintedKey*> keys;
-    for (int i = 0; i < 20; ++i) {
-        auto* key = new PaintedKey(panel);
-        key->setGeometry(10 + (i % 10) * 20, 120 + (i / 10) * 20, 16, 16);
-        key->show();
-        keys.push_back(key);
-    }
-    auto allPainted = [&](std::size_t from, std::size_t to, int least) {
-        for (std::size_t i = from; i < to; ++i) {
-            if (keys[i]->paints < least)
-                return false;
-        }
-        return true;
-    };
-    ASSERT_TRUE(WaitUntil([&] { return allPainted(0, keys.size(), 1); }));
-
-    for (const std::size_t changed : {keys.size(), std::size_t{2}}) {
-        std::vector<int> before;
-        for (PaintedKey* key : keys)
-            before.push_back(key->paints);
-        {
-            const CSelectPanelUI::CFrameRepaint frame(panel);
-            for (std::size_t i = 0; i < changed; ++i)
-                keys[i]->SetKeyLight(Pack(0, 0, static_cast<uint8_t>(changed * 10)), 255, true);
-            QCoreApplication::processEvents();
-            EXPECT_EQ(keys[0]->paints, before[0]) << "nothing repaints before the frame ends";
-        }
-        EXPECT_TRUE(WaitUntil([&] {
-            for (std::size_t i = 0; i < changed; ++i) {
-                if (keys[i]->paints <= before[i])
-                    return false;
-            }
-            return true;
-        })) << changed;
-        if (changed == 2) {
-            EXPECT_EQ(keys.back()->paints, before.back()) << "a far cell stays as it was";
-        }
-    }
-}
-
 TEST(DeviceKeyButton, RepaintsOnlyWhenALightOrAMarkChanges) {
     struct CountingKey : CDeviceKeyButtonUI {
         int invalidations = 0;

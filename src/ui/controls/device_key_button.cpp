@@ -92,9 +92,6 @@ QColor CDeviceKeyButtonUI::LightColourToQColor(uint32_t packed, int alpha) {
 }
 
 void CDeviceKeyButtonUI::Invalidate() {
-    auto* panel = dynamic_cast<CSelectPanelUI*>(GetParent());
-    if (panel != nullptr && isVisible() && panel->DeferRepaint(geometry()))
-        return;
     update();
 }
 

@@ -59,37 +59,6 @@ CSelectPanelUI::CSelectPanelUI(QWidget* parent) : CVerticalLayoutUI(parent) {
     band_ = new BandOverlay(this);
 }
 
-CSelectPanelUI::CFrameRepaint::CFrameRepaint(CSelectPanelUI* panel) : panel_(panel) {
-    if (panel_ != nullptr)
-        ++panel_->frameDepth_;
-}
-
-CSelectPanelUI::CFrameRepaint::~CFrameRepaint() {
-    if (panel_ == nullptr || --panel_->frameDepth_ > 0)
-        return;
-    std::vector<QRect>& areas = panel_->deferred_;
-    // A few scattered cells repaint alone; many at once (a wave moves every key) as their
-    // bounding rectangle, which covers little they do not.
-    constexpr std::size_t kSeparately = 16;
-    if (areas.size() <= kSeparately) {
-        for (const QRect& area : areas)
-            panel_->update(area);
-    } else {
-        QRect bounds;
-        for (const QRect& area : areas)
-            bounds |= area;
-        panel_->update(bounds);
-    }
-    areas.clear();
-}
-
-bool CSelectPanelUI::DeferRepaint(const QRect& area) {
-    if (frameDepth_ == 0)
-        return false;
-    deferred_.push_back(area);
-    return true;
-}
-
 void CSelectPanelUI::SetAttribute(const QString& name, const QString& value) {
     if (name.compare(u"bkimage", Qt::CaseInsensitive) != 0) {
         CVerticalLayoutUI::SetAttribute(name, value);

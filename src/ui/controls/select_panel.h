@@ -5,8 +5,6 @@
 #include <QPoint>
 #include <QRect>
 
-#include <vector>
-
 #include "ui/toolkit/containers.h"
 
 namespace morva::ui {
@@ -24,21 +22,6 @@ public:
     // "bkimage" is drawn by the panel itself (see picture_).
     void SetAttribute(const QString& name, const QString& value) override;
     const QString& PictureFile() const { return pictureFile_; }
-
-    // Cells changed by one frame repaint together: asked one by one, the repaint manager
-    // unites every cell's rectangle into its dirty region, frame after frame.
-    class CFrameRepaint {
-    public:
-        explicit CFrameRepaint(CSelectPanelUI* panel);
-        ~CFrameRepaint();
-        CFrameRepaint(const CFrameRepaint&) = delete;
-        CFrameRepaint& operator=(const CFrameRepaint&) = delete;
-
-    private:
-        CSelectPanelUI* panel_;
-    };
-    // Keeps a child's repaint (panel coordinates) for the end of the frame; false outside one.
-    bool DeferRepaint(const QRect& area);
 
     bool IsDragging() const { return dragging_; }
     // Panel coordinates; left()/top()/right()/bottom() are the band's corner points as dragged.
@@ -70,8 +53,6 @@ private:
     // for every cell that repaints above it, which cost most of a playing effect's time.
     QString pictureFile_;
     QImage picture_;
-    int frameDepth_ = 0;
-    std::vector<QRect> deferred_;
 };
 
 }  // namespace morva::ui

@@ -4,7 +4,6 @@
 
 #include "base/debug_log.h"
 #include "device/models/device_host.h"
-#include "ui/controls/select_panel.h"
 #include "ui/toolkit/controls.h"
 #include "ui/toolkit/paint_manager.h"
 // device_page.h keeps a QPointer to a window class it only declares.
@@ -285,14 +284,9 @@ void CDeviceOptionUI::OnTimer(int id) {
 }
 
 void CDeviceOptionUI::OnFrameTimer() {
-    // The cells repaint themselves, only those whose colour changed and together once the
-    // frame is in: repainting the whole area with every frame kept the window busy while
-    // nothing moved.
-    {
-        const CSelectPanelUI::CFrameRepaint batch(
-            dynamic_cast<CSelectPanelUI*>(keyLightArea_.data()));
-        device_->PresentLightFrame();
-    }
+    // The cells repaint themselves, and only those whose colour changed: repainting the
+    // whole area with every frame kept the window busy while nothing moved.
+    device_->PresentLightFrame();
     if (!ChannelOpen())
         return;
     int ms = ViaReceiver() ? kFrameReceiverMs : kFrameCableMs;

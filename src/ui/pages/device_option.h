@@ -100,7 +100,6 @@ private:
 
     // The page may go first; it then stops being driven.
     QPointer<CDevicePageUI> device_;
-    // The panel holding the page's light cells.
     QPointer<QWidget> keyLightArea_;
     // Found below the entry on first use; the layout may add them after construction.
     mutable COptionUI* selectOption_ = nullptr;

@@ -258,7 +258,7 @@ ui::CDevicePageUI* CDeviceManager::CreateDevicePage(int interfaceRow, int subKey
     if (info.kind != kKindHeadset)
         page->Model().SetExternalLightControl(externalLight_);
     page->Model().SetWindowActive(windowActive_);
-    page->Model().SetWindowShown(windowShown_);
+    page->Model().SetPageShown(false);  // until its tab is chosen
     powers->Add(powerRoot.Release());
     powerPanels_.push_back(power);
     power->SetPowerPanelType(type, 0);
@@ -505,6 +505,7 @@ void CDeviceManager::OnDeviceTabSelected(ui::CControlUI* control) {
         if (power >= 0)
             powers->SelectItem(power);
     }
+    UpdatePagesShown();
 }
 
 void CDeviceManager::SelectPreviousDevice() {
@@ -552,10 +553,19 @@ void CDeviceManager::SetWindowState(bool active, bool shown) {
     windowActive_ = active;
     windowShown_ = shown;
     for (const auto* list : {&mice_, &keyboards_, &pads_, &headsets_}) {
-        for (ui::CDevicePageUI* page : *list) {
+        for (ui::CDevicePageUI* page : *list)
             page->Model().SetWindowActive(active);
-            page->Model().SetWindowShown(shown);
-        }
+    }
+    UpdatePagesShown();
+}
+
+void CDeviceManager::UpdatePagesShown() {
+    const ui::CDeviceOptionUI* entry = EntryAt(selectedEntry_);
+    const ui::CDevicePageUI* chosen =
+        entry != nullptr && entry->IsShown() ? entry->GetDevice() : nullptr;
+    for (const auto* list : {&mice_, &keyboards_, &pads_, &headsets_}) {
+        for (ui::CDevicePageUI* page : *list)
+            page->Model().SetPageShown(windowShown_ && page == chosen);
     }
 }
 

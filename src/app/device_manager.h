@@ -121,6 +121,8 @@ public:
     void PollDevicesOnce() { monitor_.PollOnce(); }
 
 private:
+    // Only the chosen device's page is on screen, and only while the window is.
+    void UpdatePagesShown();
     // The monitor thread's news, handed to the window and handled before the monitor goes on.
     class MonitorListener : public IDiscoveryListener {
     public:

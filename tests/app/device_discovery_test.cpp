@@ -290,9 +290,25 @@ TEST_F(DeviceDiscoveryTest, TabsFollowTheDevicesThatAreThere) {
 
     auto* pages = dynamic_cast<ui::CTabLayoutUI*>(window_->FindControl("device_switch"));
     ASSERT_NE(pages, nullptr);
+    // Only the chosen page of a shown window steps a preview nobody else sees.
+    auto shownPages = [&] {
+        std::vector<int> kinds;
+        for (const int kind : {kKindMouse, kKindKeyboard, kKindHeadset}) {
+            if (Page(kind)->Model().PageShown())
+                kinds.push_back(kind);
+        }
+        return kinds;
+    };
+    devices_->SetWindowState(true, true);
+    EXPECT_EQ(shownPages(), std::vector<int>{kKindMouse});
     devices_->SelectNextDevice();
     EXPECT_EQ(devices_->CurrentDevice(), Page(kKindKeyboard));
     EXPECT_EQ(pages->GetItemAt(pages->GetCurSel()), Page(kKindKeyboard));
+    EXPECT_EQ(shownPages(), std::vector<int>{kKindKeyboard});
+    devices_->SetWindowState(false, false);
+    EXPECT_TRUE(shownPages().empty());
+    devices_->SetWindowState(true, true);
+    EXPECT_EQ(shownPages(), std::vector<int>{kKindKeyboard});
     devices_->SelectNextDevice();
     EXPECT_EQ(devices_->CurrentDevice(), Page(kKindHeadset));
     devices_->SelectNextDevice();

@@ -428,9 +428,9 @@ TEST_F(KeyboardDeviceTest, AudioPathDrivesTheHostModes) {
     EXPECT_EQ(LedColour::Unpack(kb_->GetLedColour(kKeyA)), (LedColour{0xA0, 0x50, 0x0F, 255}));
 }
 
-// With the window hidden nobody sees a preview the keyboard plays itself: it is not
+// With its page off screen nobody sees a preview the keyboard plays itself: it is not
 // stepped; frames the keyboard takes go on.
-TEST_F(KeyboardDeviceTest, AHiddenWindowPausesOnlyThePreviewTheKeyboardPlaysItself) {
+TEST_F(KeyboardDeviceTest, AHiddenPagePausesOnlyThePreviewTheKeyboardPlaysItself) {
     Read();
     auto stepsIn = [&](int mode, bool shown) {
         LightInfo light = kb_->LightState();
@@ -438,7 +438,7 @@ TEST_F(KeyboardDeviceTest, AHiddenWindowPausesOnlyThePreviewTheKeyboardPlaysItse
         light.speed = 4;
         kb_->Profile().WriteLightInfo(light);
         kb_->ApplyLightSettings();
-        kb_->SetWindowShown(shown);
+        kb_->SetPageShown(shown);
         const std::uint32_t before = kb_->Engine().Generation();
         kb_->StartLightThread();
         EXPECT_TRUE(clock_.AwaitWaiters(1));

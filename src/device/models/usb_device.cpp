@@ -261,7 +261,7 @@ void CTessaronUSBDevice::LightLoop(std::stop_token stop) {
         // The main window paints colours it receives while the external override is on; a
         // preview nobody can see and the device does not take waits too.
         if (!commandChannel_.IsOpen() || commandChannel_.externalColour ||
-            (!windowShown_ && !FramesGoToDevice())) {
+            (!pageShown_ && !FramesGoToDevice())) {
             if (!clock_.WaitFor(stop, kIdleWait))
                 break;
             continue;

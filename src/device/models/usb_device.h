@@ -112,10 +112,10 @@ public:
     bool HostLighting() const { return hostLighting_; }
     void SetWindowActive(bool on) { windowActive_ = on; }
     bool WindowActive() const { return windowActive_; }
-    // Whether the window is on screen at all: with it hidden, a preview whose frames stay
-    // in the program is not stepped.
-    void SetWindowShown(bool on) { windowShown_ = on; }
-    bool WindowShown() const { return windowShown_; }
+    // Whether the device's page is on screen: the window shown and its tab chosen. A
+    // preview nobody sees, whose frames stay in the program, is not stepped.
+    void SetPageShown(bool on) { pageShown_ = on; }
+    bool PageShown() const { return pageShown_; }
 
     // The lighting state the preview plays.
     const LightInfo& LightState() const { return lightState_; }
@@ -342,7 +342,7 @@ private:
     bool powerPanelShown_ = false;
     std::atomic<bool> hostLighting_{true};
     std::atomic<bool> windowActive_{true};
-    std::atomic<bool> windowShown_{true};
+    std::atomic<bool> pageShown_{true};
     std::array<int, 3> lightSelection_{};
     int screenWidth_ = 1920;
     int screenHeight_ = 1080;

@@ -110,9 +110,17 @@ const QImage& CDeviceKeyButtonUI::Decoded(Picture& cache, const QString& file,
 }
 
 void CDeviceKeyButtonUI::paintEvent(QPaintEvent* event) {
+    // On a plain panel the cell paints every pixel of itself, the panel's colour where it
+    // shows, so a frame does not repaint the panel (and its border) under each cell.
+    const QColor ground = Ground();
+    if (testAttribute(Qt::WA_OpaquePaintEvent) != ground.isValid())
+        setAttribute(Qt::WA_OpaquePaintEvent, ground.isValid());
     // A keycap draws all of itself: the style's box and text would sit under the light.
-    if (!keycap_)
+    if (!keycap_) {
+        if (ground.isValid())
+            QPainter(this).fillRect(rect(), ground);
         CButtonUI::paintEvent(event);
+    }
     if (!keycap_ && !lightShown_ && keysetHidden_ && keySelected_ == 0) {
         return;
     }
@@ -122,7 +130,7 @@ void CDeviceKeyButtonUI::paintEvent(QPaintEvent* event) {
     const qreal radius = std::min<qreal>(CPaintManagerUI::Scale(theme::kRadius) / 2.0,
                                          std::min(cell.width(), cell.height()) / 4.0);
     if (keycap_) {
-        PaintKeycap(painter, cell, radius);
+        PaintKeycap(painter, cell, radius, ground);
     } else if (lightShown_) {
         PaintLight(painter, cell, radius);
     }
@@ -185,7 +193,8 @@ QColor CDeviceKeyButtonUI::Ground() const {
     return ground.isValid() && ground.alpha() == 255 ? ground : QColor();
 }
 
-void CDeviceKeyButtonUI::PaintKeycap(QPainter& painter, const QRectF& cell, qreal radius) {
+void CDeviceKeyButtonUI::PaintKeycap(QPainter& painter, const QRectF& cell, qreal radius,
+                                     const QColor& ground) {
     const qreal scale = CPaintManagerUI::GetScale();
     const bool lit = lightShown_ && lightAlpha_ > 0 && (lightColour_ & 0x00FFFFFF) != 0;
     const bool enabled = isEnabled();
@@ -196,14 +205,9 @@ void CDeviceKeyButtonUI::PaintKeycap(QPainter& painter, const QRectF& cell, qrea
     if (!enabled)
         edge.setAlpha(edge.alpha() / 3);
 
-    // On a plain panel the cell paints every pixel of itself, the panel's colour in its
-    // corners, so a frame neither repaints the panel under it nor rasterises a rounded edge:
-    // two fills and the cap's blit.
-    const QColor ground = Ground();
-    const bool opaque = ground.isValid();
-    if (testAttribute(Qt::WA_OpaquePaintEvent) != opaque)
-        setAttribute(Qt::WA_OpaquePaintEvent, opaque);
-    if (opaque) {
+    // On a plain panel the cap's picture carries the panel's colour in its corners, so a
+    // frame does not rasterise a rounded edge: a fill or two and the cap's blit.
+    if (ground.isValid()) {
         painter.setRenderHint(QPainter::Antialiasing, false);
         if (edge.alpha() < 255)
             painter.fillRect(rect(), ground);

@@ -78,7 +78,7 @@ private:
     QColor Ground() const;
     QPixmap RenderCap(const QRectF& cap, const QSizeF& cell, qreal radius, qreal rim, int look,
                       const QColor& ground, qreal scale, qreal dpr);
-    void PaintKeycap(QPainter& painter, const QRectF& cell, qreal radius);
+    void PaintKeycap(QPainter& painter, const QRectF& cell, qreal radius, const QColor& ground);
 
     QString lightImage_;
     QString keysetImage_;

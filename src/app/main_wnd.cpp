@@ -22,6 +22,7 @@
 #include "ui/pages/device_page.h"
 #include "ui/pages/page_routes.h"
 #include "ui/pages/register_pages.h"
+#include "ui/panels/macro_control.h"
 #include "ui/panels/register_panels.h"
 #include "ui/toolkit/controls.h"
 #include "ui/toolkit/resource_manager.h"
@@ -46,6 +47,9 @@ std::string SenderName(const TNotifyUI& msg) {
 
 CMainWnd::CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc, DeviceSetup devices)
     : language_(language), ipc_(ipc), simBus_(devices.simBus) {
+    hook_ = std::make_unique<CDeviceHook>(devices.inputDisplay, devices.desktopInput);
+    hookKeepAlive_ = new QTimer(this);
+    connect(hookKeepAlive_, &QTimer::timeout, this, [this] { hook_->KeepAlive(); });
     ui::RegisterDeviceControls();
     ui::RegisterPageControls();
     ui::RegisterPanelControls();
@@ -59,7 +63,10 @@ CMainWnd::CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc, DeviceSetu
             if (shownOnce_)
                 BringToFront();
         };
-        options.endPanelWork = [this] { NotBuiltYet("stop macro recording"); };
+        options.endPanelWork = [this] {
+            EndRecording();
+            SetKeyCapture(false);
+        };
         options.services = this;
         devices_ = std::make_unique<CDeviceManager>(*this, *devices.backend, std::move(options));
     }
@@ -120,6 +127,9 @@ void CMainWnd::changeEvent(QEvent* event) {
         (event->type() == QEvent::ActivationChange || event->type() == QEvent::WindowStateChange)) {
         devices_->SetWindowState(isActiveWindow() && !isMinimized(), isVisible() && !isMinimized());
     }
+    // Capturing a key is for the key edit in front of the user, not a window behind others.
+    if (event->type() == QEvent::ActivationChange && !isActiveWindow())
+        SetKeyCapture(false);
 }
 
 void CMainWnd::showEvent(QShowEvent* event) {
@@ -130,6 +140,8 @@ void CMainWnd::showEvent(QShowEvent* event) {
 
 void CMainWnd::hideEvent(QHideEvent* event) {
     ui::WindowImplBase::hideEvent(event);
+    EndRecording();
+    SetKeyCapture(false);
     if (devices_)
         devices_->SetWindowState(false, false);
 }
@@ -226,28 +238,14 @@ void CMainWnd::BuildRouter() {
     // Entries of panels and device pages that arrive with later work.
     router_.AddPrefix(kClick, "DPI_color_option_", later("palette dialog", "DPI_color_option_"));
     const std::pair<const char*, const char*> lateClicks[] = {
-        {"macro_btn_starredio", "macro recording"}, {"macro_btn_stopredio", "macro recording"},
-        {"macro_btn_name_add", "macro panel"},      {"macro_btn_name_sub", "macro panel"},
-        {"macro_btn_name_edit", "macro panel"},     {"macro_btn_save", "macro panel"},
-        {"macro_btn_cancel", "macro panel"},        {"macro_btn_export", "macro panel"},
-        {"macro_btn_import", "macro panel"},        {"macro_btn_up", "macro panel"},
-        {"macro_btn_down", "macro panel"},          {"macro_btn_uptop", "macro panel"},
-        {"macro_btn_downbottom", "macro panel"},    {"macro_btn_delete", "macro panel"},
-        {"macro_btn_deleteall", "macro panel"},     {"shootdate_save_btn", "shoot panel"},
-        {"shootdate_reset_btn", "shoot panel"},     {"shootdate_import_btn", "shoot panel"},
-        {"shootdate_export_btn", "shoot panel"},    {"bullet_selected_prev", "shoot panel"},
-        {"bullet_selected_next", "shoot panel"},    {"deng_same_mode", "synchronised lighting"},
-        {"hs_EQ_btn_save", "headset sound panels"}, {"hs_EQ_btn_delete", "headset sound panels"},
-        {"music_setting_btn", "music window"},
+        {"shootdate_save_btn", "shoot panel"},        {"shootdate_reset_btn", "shoot panel"},
+        {"shootdate_import_btn", "shoot panel"},      {"shootdate_export_btn", "shoot panel"},
+        {"bullet_selected_prev", "shoot panel"},      {"bullet_selected_next", "shoot panel"},
+        {"deng_same_mode", "synchronised lighting"},  {"hs_EQ_btn_save", "headset sound panels"},
+        {"hs_EQ_btn_delete", "headset sound panels"}, {"music_setting_btn", "music window"},
     };
     for (const auto& [name, feature] : lateClicks)
         router_.AddLateExact(kClick, name, later(feature, name));
-    for (const char* name : {"macro_inset_moveleftkey_btn", "macro_inset_moverightkey_btn",
-                             "macro_inset_moveupkey_btn", "macro_inset_movedownkey_btn"}) {
-        router_.AddLateExact(kClick, name, later("macro panel", name), true);
-    }
-
-    router_.AddExact(kItemSelect, "macro_name_list", later("macro panel", "macro_name_list"));
     router_.AddExact(kItemSelect, "custom_eq_name_combo",
                      later("headset sound panels", "custom_eq_name_combo"));
 
@@ -273,8 +271,7 @@ void CMainWnd::BuildRouter() {
                              "G_light_slider", "B_light_slider"}) {
         router_.AddLateExact(kValueChanged, name, later(std::string("device page: ") + name, name));
     }
-    for (const char* name :
-         {"bullet_x_eidt", "bullet_y_eidt", "bullet_delay_eidt", "macro_delay"}) {
+    for (const char* name : {"bullet_x_eidt", "bullet_y_eidt", "bullet_delay_eidt"}) {
         router_.AddLateExact(kKillFocus, name, later(std::string("device page: ") + name, name));
     }
 
@@ -287,6 +284,21 @@ void CMainWnd::BuildRouter() {
     ui::AddKeyboardPageRoutes(router_, current);
     ui::AddLightRoutes(router_, current);
     ui::AddKeySetRoutes(router_, current);
+    ui::AddMacroRoutes(router_, current);
+    // Recording and key capture need the window's hook.
+    router_.AddExact(kClick, "macro_btn_starredio", [this](const TNotifyUI&, int) {
+        ui::CDevicePageUI* page = devices_ ? devices_->CurrentDevice() : nullptr;
+        if (page != nullptr && page->MacroPanel() != nullptr)
+            BeginRecording(page->MacroPanel()->ButtonRecordMode(), RecordPlace::kEnd);
+    });
+    router_.AddExact(kClick, "macro_btn_stopredio", run([this] { EndRecording(); }));
+    router_.AddExact(ui::kNotifyMacroRecord, "MacroControlItem", [this](const TNotifyUI& msg, int) {
+        BeginRecording(static_cast<RecordMode>(msg.wParam), static_cast<RecordPlace>(msg.lParam));
+    });
+    router_.AddExact(ui::kNotifySetFocus, "keyset_keyboard_text_edit",
+                     run([this] { SetKeyCapture(true); }));
+    router_.AddExact(kKillFocus, "keyset_keyboard_text_edit",
+                     run([this] { SetKeyCapture(false); }));
 }
 
 void CMainWnd::WindowStart() {

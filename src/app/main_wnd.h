@@ -8,9 +8,11 @@
 #include <memory>
 #include <set>
 
+#include "app/device_hook.h"
 #include "app/device_manager.h"
 #include "app/ipc_endpoint.h"
 #include "base/worker_table.h"
+#include "macro/macro_recorder.h"
 #include "ui/panels/page_services.h"
 #include "ui/toolkit/menu.h"
 #include "ui/toolkit/notify_router.h"
@@ -19,6 +21,7 @@
 
 #include <QLabel>
 #include <QLocalSocket>
+#include <QTimer>
 
 namespace morva::ui {
 class CLanguageManager;
@@ -39,6 +42,9 @@ struct DeviceSetup {
     std::string resourceFolder;     // holds DefaultData/
     // Tests give the pages models of their own.
     std::function<std::unique_ptr<CTessaronUSBDevice>(hid::IHidBackend&)> makeModel;
+    // Recording and key capture watch the whole X desktop (else only the program's windows).
+    bool desktopInput = true;
+    std::string inputDisplay;  // the X display for them; empty: $DISPLAY
 };
 
 // Timers of the main window.
@@ -94,6 +100,15 @@ public:
     bool Awake() const { return awake_; }
     void SetAwake(bool awake);
     int Dpi() const { return dpi_; }
+    // Macro recording on the current keyboard or mouse page: the panel records, the hook
+    // feeds it and the device tabs stay put until it ends (the macro is saved then).
+    void BeginRecording(RecordMode mode, RecordPlace place);
+    void EndRecording();
+    bool IsRecording() const { return recordingPage_ != nullptr; }
+    // Key capture for the key assignment panel's key edit, through the same hook.
+    void SetKeyCapture(bool on);
+    const CDeviceHook& Hook() const { return *hook_; }
+
     // Entries routed to features that are not built yet, and how often each was asked for.
     const std::map<std::string, int>& PendingFeatureCalls() const { return pending_; }
 
@@ -152,6 +167,9 @@ private:
     bool startHidden_ = false;
     int editingSaved_ = 1;
     std::map<std::string, int> pending_;
+    std::unique_ptr<CDeviceHook> hook_;
+    QPointer<ui::CDevicePageUI> recordingPage_;
+    QTimer* hookKeepAlive_ = nullptr;
     std::set<std::string> pendingNames_;
     sim::SimBus* simBus_ = nullptr;
     std::unique_ptr<CDeviceManager> devices_;

@@ -66,6 +66,8 @@ struct SimWindow {
         setup.localAppData = dataDir.empty() ? dir.path().string() : dir.File(dataDir);
         setup.resourceFolder = (ResDir() + "/").toStdString();
         setup.makeModel = std::move(makeModel);
+        // A test never grabs the keyboard of the desktop it runs on.
+        setup.desktopInput = desktopInput;
         if (!BuildMainWindow(dir, settings, language, window, std::move(setup)))
             return false;
         window->ApplyLanguage(0);
@@ -110,6 +112,8 @@ struct SimWindow {
         return QTest::qWaitFor([&] { return timers.IsActive(entry, id); }, limitMs) &&
                FireEntryTimer(entry, id);
     }
+
+    bool desktopInput = false;
 
     // The window goes first: its pages hold connections of the bus.
     ~SimWindow() { window.reset(); }

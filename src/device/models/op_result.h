@@ -40,6 +40,10 @@ inline constexpr char kMsgButtonWithoutKey[] = "op_button_without_key";
 inline constexpr char kMsgUnknownMacro[] = "op_unknown_macro";
 inline constexpr char kMsgNotSupported[] = "op_not_supported";
 inline constexpr char kMsgKeyKeptByKeyboard[] = "op_key_kept_by_keyboard";
+inline constexpr char kMsgNameTaken[] = "message_text_5";
+inline constexpr char kMsgMacroLimit[] = "macro_msg_limit";
+inline constexpr char kMsgMacroFileError[] = "macro_msg_file_error";
+inline constexpr char kMsgMacroUnreadable[] = "macro_msg_unreadable";
 // Keys bound to macros the device could not take were given their factory function.
 inline constexpr char kMsgMacroKeysReset[] = "op_macro_keys_reset";
 

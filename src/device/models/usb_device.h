@@ -32,6 +32,7 @@
 namespace morva {
 
 class CBasicProfiledata;
+struct MacroEvent;
 struct CDeviceDefaultData;
 
 // The two ways into a product, for its event interfaces.
@@ -218,6 +219,18 @@ public:
     // The key assignments to the device for good: the macros they use, the key table, the
     // profile file.
     OpResult SaveKeysToDevice();
+    // Macros of the families that have keys, in the user data folder's macro list. A save or
+    // delete that touches a macro the keys use sends the macros and the key table again.
+    OpResult AddMacro(std::string* name = nullptr);
+    OpResult RenameMacro(int index, const std::string& name);
+    OpResult SaveMacro(int index, const std::vector<MacroEvent>& events);
+    OpResult ImportMacro(const std::string& path, std::string* name = nullptr);
+    OpResult ExportMacro(int index, const std::string& path) const;
+    // Whether a key of the current profile (either layer) is bound to macro `index`.
+    bool KeysUseMacro(int index);
+    // Keys bound to the macro go back to their default and keys bound to later macros follow
+    // their macro's new number, in `otherProfiles` (profile files) and the current profile.
+    OpResult DeleteMacro(int index, const std::vector<std::string>& otherProfiles);
     // Key assignment of the families that have keys: key i of KeyList().
     virtual std::vector<KeyListEntry> KeyList() const { return {}; }
     virtual OpResult CanAssignKey(int key) const;

@@ -20,6 +20,7 @@
 #include "tools/morvactl/device_names.h"
 #include "tools/morvactl/interface_scan.h"
 #include "tools/morvactl/keyboard_commands.h"
+#include "tools/morvactl/macro_commands.h"
 #include "tools/morvactl/mouse_commands.h"
 #include "tools/morvactl/profile_commands.h"
 
@@ -103,7 +104,7 @@ struct Options {
 
 std::string HelpText() {
     std::string text = std::string(kHelpHead) + MouseCommandUsage() + KeyboardCommandUsage() +
-                       ProfileCommandUsage() + kHelpApp;
+                       MacroCommandUsage() + ProfileCommandUsage() + kHelpApp;
     std::istringstream usage(sim::SimCommandUsage());
     for (std::string line; std::getline(usage, line);)
         text += "      " + line + "\n";
@@ -248,6 +249,16 @@ public:
                                            options_.screenWidth,
                                            options_.screenHeight};
         return RunMouseCommand(request, environment, out_, err_);
+    }
+
+    int Macro(const MacroRequest& request) {
+        const MouseEnvironment environment{*backend_,
+                                           simBus_,
+                                           options_.dataDir,
+                                           ResourceFolder(),
+                                           options_.screenWidth,
+                                           options_.screenHeight};
+        return RunMacroCommand(request, environment, out_, err_);
     }
 
     int Keyboard(const KeyboardRequest& request) {
@@ -489,10 +500,12 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
     MouseRequest mouse;
     KeyboardRequest keyboard;
     ProfileRequest profile;
-    if (name == "mouse" || name == "keyboard" || name == "profile") {
+    MacroRequest macro;
+    if (name == "mouse" || name == "keyboard" || name == "profile" || name == "macro") {
         std::string error;
         const bool parsed = name == "mouse"      ? ParseMouseCommand(rest, mouse, error)
                             : name == "keyboard" ? ParseKeyboardCommand(rest, keyboard, error)
+                            : name == "macro"    ? ParseMacroCommand(rest, macro, error)
                                                  : ParseProfileCommand(rest, profile, error);
         if (!parsed) {
             err << "morvactl: " << error << '\n';
@@ -513,6 +526,8 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
         return session.Keyboard(keyboard);
     if (name == "profile")
         return session.Profile(profile);
+    if (name == "macro")
+        return session.Macro(macro);
     if (name == "list" && rest.empty())
         return session.List();
     if (name == "info" && rest.size() == 1)

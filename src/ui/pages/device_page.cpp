@@ -12,6 +12,7 @@
 #include "ui/panels/device_profile.h"
 #include "ui/panels/key_set_control.h"
 #include "ui/panels/light_control.h"
+#include "ui/panels/macro_control.h"
 #include "ui/toolkit/paint_manager.h"
 #include "ui/toolkit/window.h"
 
@@ -75,6 +76,7 @@ void CDevicePageUI::InitPage() {
     keySetPanel_ = dynamic_cast<CKeySetControlUI*>(FindOnPage(QStringLiteral("KeySetControlItem")));
     profilePanel_ =
         dynamic_cast<CDeviceProfileUI*>(FindOnPage(QStringLiteral("DeviceProfileItem")));
+    macroPanel_ = dynamic_cast<CMacroControlUI*>(FindOnPage(QStringLiteral("MacroControlItem")));
     if (model_->DeviceXmlPath().empty()) {
         model_->SetKeyCount(0);
         model_->SetLedCount(0);
@@ -206,6 +208,22 @@ void CDevicePageUI::SetUpPanels(int lightLevels) {
         if (!profilePanel_->GetCurrentProfileId().empty())
             model.SetProfileName(profilePanel_->GetCurrentProfileId());
     }
+    if (macroPanel_ != nullptr) {
+        macroPanel_->Bind(&model, services_);
+        macroPanel_->LoadMacroList(0);
+    }
+}
+
+std::vector<std::string> CDevicePageUI::OtherProfilePaths() const {
+    std::vector<std::string> paths;
+    if (profilePanel_ == nullptr)
+        return paths;
+    const int current = profilePanel_->GetSelectedIndex();
+    for (int i = 0; i < profilePanel_->GetProfileCount(); ++i) {
+        if (i != current)
+            paths.push_back(profilePanel_->GetProfilePathAt(i));
+    }
+    return paths;
 }
 
 }  // namespace morva::ui

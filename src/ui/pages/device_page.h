@@ -20,6 +20,7 @@ class CDeviceOptionUI;
 class CDeviceProfileUI;
 class CKeySetControlUI;
 class CLightControlUI;
+class CMacroControlUI;
 class CMpDevicePowerUI;
 class IPageServices;
 
@@ -56,6 +57,9 @@ public:
     CLightControlUI* LightPanel() const { return lightPanel_; }
     CKeySetControlUI* KeySetPanel() const { return keySetPanel_; }
     CDeviceProfileUI* ProfilePanel() const { return profilePanel_; }
+    CMacroControlUI* MacroPanel() const { return macroPanel_; }
+    // The profile files of the device other than the current one.
+    std::vector<std::string> OtherProfilePaths() const;
     // The model's setting block carries the size of the screen the window is on.
     void SyncScreen();
 
@@ -119,6 +123,7 @@ private:
     CLightControlUI* lightPanel_ = nullptr;
     CKeySetControlUI* keySetPanel_ = nullptr;
     CDeviceProfileUI* profilePanel_ = nullptr;
+    CMacroControlUI* macroPanel_ = nullptr;
     QPointer<WindowImplBase> owner_;
     CDeviceOptionUI* entry_ = nullptr;
     CMpDevicePowerUI* powerPanel_ = nullptr;

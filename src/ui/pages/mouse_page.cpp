@@ -44,9 +44,12 @@ constexpr QRgb kListMarkColour = 0x4000A2FF;
 constexpr std::array<int, 4> kTabType = {5, 4, 2, 1};
 constexpr int kMacroType = 3;
 
+// The macro panel's page follows the settings tabs; no settings tab of its own selects it.
+constexpr int kMacroPage = 4;
+
 int TabOfType(int type) {
     if (type == kMacroType)
-        type = 2;  // the macro panel lives beside the buttons
+        return kMacroPage;
     const auto it = std::find(kTabType.begin(), kTabType.end(), type);
     return it == kTabType.end() ? -1 : static_cast<int>(it - kTabType.begin());
 }
@@ -165,7 +168,6 @@ void CMousePageUI::BuildPage() {
                 logoLed_ = cell;
         }
     }
-    // The macro and shoot panels arrive with their own work; their places stay empty.
     SetUpPanels(kLightLevels);
     // The page opens on the function the model starts with.
     OnFunctionTab(Mouse().GetFunctionType());

@@ -8,6 +8,7 @@
 #include "ui/pages/mouse_page.h"
 #include "ui/panels/key_set_control.h"
 #include "ui/panels/light_control.h"
+#include "ui/panels/macro_control.h"
 #include "ui/panels/page_services.h"
 #include "ui/toolkit/controls.h"
 
@@ -64,6 +65,16 @@ PageRouter::Handler OnLight(const CurrentPage& current, F f) {
             page->SyncScreen();
             f(*page->LightPanel(), page->Model(), *page->Services(), n);
         }
+    };
+}
+
+// The current page's macro panel.
+template <typename F>
+PageRouter::Handler OnMacro(const CurrentPage& current, F f) {
+    return [current, f](const TNotifyUI& msg, int n) {
+        CDevicePageUI* page = current();
+        if (page != nullptr && page->MacroPanel() != nullptr)
+            f(*page, *page->MacroPanel(), msg, n);
     };
 }
 
@@ -260,6 +271,59 @@ void AddKeySetRoutes(PageRouter& router, const CurrentPage& current) {
         kClick, "key_butt_keycancel",
         OnPage(current, [](Page& p, const TNotifyUI&, int) { p.ApplyKeyAssignment(true); }));
     router.AddExact(kClick, "key_butt_prosave", page(&Page::OnKeySaveToDevice));
+}
+
+void AddMacroRoutes(PageRouter& router, const CurrentPage& current) {
+    using Panel = CMacroControlUI;
+    auto plain = [&current](void (Panel::*handler)()) {
+        return OnMacro(current, [handler](CDevicePageUI&, Panel& m, const TNotifyUI&, int) {
+            (m.*handler)();
+        });
+    };
+    router.AddExact(kItemSelect, "macro_name_list", plain(&Panel::ShowMacro));
+    router.AddExact(kItemSelect, "macro_action_list",
+                    OnMacro(current, [](CDevicePageUI&, Panel& m, const TNotifyUI& msg, int) {
+                        m.OnActionChosen(static_cast<int>(msg.wParam));
+                    }));
+    const std::pair<const char*, void (Panel::*)()> clicks[] = {
+        {"macro_btn_name_add", &Panel::OnMacroAdd},
+        {"macro_btn_name_edit", &Panel::OnMacroRename},
+        {"macro_btn_import", &Panel::OnMacroImport},
+        {"macro_btn_export", &Panel::OnMacroExport},
+        {"macro_btn_save", &Panel::Save},
+        {"macro_btn_cancel", &Panel::ShowMacro},
+        {"macro_btn_up", &Panel::OnMoveUp},
+        {"macro_btn_down", &Panel::OnMoveDown},
+        {"macro_btn_uptop", &Panel::OnMoveToTop},
+        {"macro_btn_downbottom", &Panel::OnMoveToBottom},
+        {"macro_btn_delete", &Panel::OnDeleteAction},
+        {"macro_btn_deleteall", &Panel::OnDeleteAllActions},
+    };
+    for (const auto& [name, handler] : clicks)
+        router.AddExact(kClick, name, plain(handler));
+    router.AddExact(kClick, "macro_btn_name_sub",
+                    OnMacro(current, [](CDevicePageUI& p, Panel& m, const TNotifyUI&, int) {
+                        m.OnMacroDelete(p.OtherProfilePaths());
+                    }));
+    const char* const moves[] = {"macro_inset_moveleftkey_btn", "macro_inset_moverightkey_btn",
+                                 "macro_inset_moveupkey_btn", "macro_inset_movedownkey_btn"};
+    for (int direction = 0; direction < 4; ++direction) {
+        router.AddExact(kClick, moves[direction],
+                        OnMacro(current, [direction](CDevicePageUI&, Panel& m, const TNotifyUI&,
+                                                     int) { m.OnInsertMove(direction); }));
+    }
+    auto delay = OnMacro(current, [](CDevicePageUI&, Panel& m, const TNotifyUI& msg, int) {
+        m.OnDelayEdited(msg.pSender);
+    });
+    router.AddExact(kKillFocus, "macro_delay", delay);
+    router.AddExact(kReturn, "macro_delay", delay);
+    router.AddExact(kNotifyMenu, "macro_action",
+                    OnMacro(current, [](CDevicePageUI&, Panel& m, const TNotifyUI& msg, int) {
+                        if (msg.pSender == nullptr || msg.pSender->GetWidget() == nullptr)
+                            return;
+                        const QPoint at(static_cast<int>(msg.wParam), static_cast<int>(msg.lParam));
+                        m.OpenActionMenu(msg.pSender->GetWidget()->mapToGlobal(at));
+                    }));
 }
 
 }  // namespace morva::ui

@@ -64,14 +64,17 @@ bool CKeySetControlUI::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress)
         return CHorizontalLayoutUI::eventFilter(watched, event);
     const auto* key = static_cast<QKeyEvent*>(event);
-    if (const auto scan = ScanCodeOfX11Keycode(static_cast<int>(key->nativeScanCode()))) {
-        const int row = FindKeyNameRowByScanCode(scan->first, scan->second);
-        if (row >= 0) {
-            CaptureKeyRow(row, fnLayer_);
-            SendNotify(QString::fromLatin1(kNotifyKeyCapture));
-        }
-    }
+    if (const auto scan = ScanCodeOfX11Keycode(static_cast<int>(key->nativeScanCode())))
+        CaptureScanCode(scan->first, scan->second);
     return true;
+}
+
+void CKeySetControlUI::CaptureScanCode(std::uint8_t scanCode, bool extended) {
+    const int row = FindKeyNameRowByScanCode(scanCode, extended);
+    if (row >= 0) {
+        CaptureKeyRow(row, fnLayer_);
+        SendNotify(QString::fromLatin1(kNotifyKeyCapture));
+    }
 }
 
 CControlUI* CKeySetControlUI::Find(const char* name) const {

@@ -56,6 +56,8 @@ public:
     void SetEditButtonsEnabled(bool on);
     // Key capture: a key pressed while the key edit has focus (row of the key name table).
     void CaptureKeyRow(int row, bool fnLayer);
+    // A key the input hook saw while the key edit has focus; keys the table lacks are ignored.
+    void CaptureScanCode(std::uint8_t scanCode, bool extended);
 
     // The category shown (user data of the function combo's item), -1 for none.
     int CurrentCategory() const;

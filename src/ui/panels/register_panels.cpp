@@ -4,6 +4,7 @@
 #include "ui/panels/device_profile.h"
 #include "ui/panels/key_set_control.h"
 #include "ui/panels/light_control.h"
+#include "ui/panels/macro_control.h"
 #include "ui/toolkit/dialog_builder.h"
 
 namespace morva::ui {
@@ -14,6 +15,7 @@ void RegisterPanelControls() {
     const auto profile = []() -> CControlUI* { return new CDeviceProfileUI; };
     const auto light = []() -> CControlUI* { return new CLightControlUI; };
     const auto keys = []() -> CControlUI* { return new CKeySetControlUI; };
+    const auto macros = []() -> CControlUI* { return new CMacroControlUI; };
     const auto palette = []() -> CControlUI* { return new CColorPaletteUI; };
     factory.RegistControl(QStringLiteral("DeviceProfileUI"), profile);
     factory.RegistControl(QStringLiteral("CDeviceProfileUI"), profile);
@@ -21,6 +23,7 @@ void RegisterPanelControls() {
     factory.RegistControl(QStringLiteral("CLightControlUI"), light);
     factory.RegistControl(QStringLiteral("KeySetControlUI"), keys);
     factory.RegistControl(QStringLiteral("CKeySetControlUI"), keys);
+    factory.RegistControl(QStringLiteral("MacroControlUI"), macros);
     factory.RegistControl(QStringLiteral("ColorPalette"), palette);
     factory.RegistControl(QStringLiteral("ColorPaletteUI"), palette);
     factory.RegistControl(QStringLiteral("CColorPaletteUI"), palette);
@@ -30,6 +33,8 @@ void RegisterPanelControls() {
                             QStringLiteral("XML/CustomControlXML/LightControl.xml"));
     factory.RegistSubLayout(QStringLiteral("KeySetControl"),
                             QStringLiteral("XML/CustomControlXML/KeySetControl.xml"));
+    factory.RegistSubLayout(QStringLiteral("MacroSetControlUI"),
+                            QStringLiteral("XML/CustomControlXML/MacroControl.xml"));
     // The same panels laid out wide and short, under a device picture that takes the top.
     factory.RegistSubLayout(QStringLiteral("LightControlWide"),
                             QStringLiteral("XML/CustomControlXML/LightControlWide.xml"));

@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "device/x11_key_map.h"
+#include "device/key_codes.h"
 #include "macro/mouse_action_table.h"
 #include "platform/x11/keyboard_grab.h"
 #include "platform/x11/x11_input_hook.h"
@@ -62,10 +62,10 @@ bool CDeviceHook::Install(int mode, KeySink keys, ButtonSink buttons) {
         // as the server applies them under a grab too.
         keyboardGrab_ = std::make_unique<x11::CKeyboardGrab>(display_);
         switch (keyboardGrab_->Grab()) {
-            case x11::GrabResult::Grabbed:
+            case x11::CKeyboardGrab::GrabResult::Grabbed:
                 grab_ = Grab::Held;
                 break;
-            case x11::GrabResult::AlreadyGrabbed:
+            case x11::CKeyboardGrab::GrabResult::AlreadyGrabbed:
                 grab_ = Grab::HeldElsewhere;
                 break;
             default:

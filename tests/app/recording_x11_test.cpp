@@ -87,7 +87,7 @@ protected:
         return store.GetMacroEvents(0);
     }
     // What a second client gets when it asks for the keyboard now.
-    x11::GrabResult ProbeGrab() {
+    x11::CKeyboardGrab::GrabResult ProbeGrab() {
         x11::CKeyboardGrab probe(g_display);
         return probe.Grab();
     }
@@ -179,23 +179,23 @@ TEST_F(RecordingX11Test, BeforeAfterAndReplaceWorkOnTheSelectedRow) {
 
 TEST_F(RecordingX11Test, StopsAtTheLimitAndHoldsTheKeyboardOnlyWhileRecording) {
     StoreRows(std::vector<MacroEvent>(CMacroStore::kMaxRecordedEvents - 1, Key(true, kA)));
-    EXPECT_EQ(ProbeGrab(), x11::GrabResult::Grabbed);
+    EXPECT_EQ(ProbeGrab(), x11::CKeyboardGrab::GrabResult::Grabbed);
     ASSERT_TRUE(Click("macro_btn_starredio"));
     EXPECT_EQ(sim_.window->Hook().GrabState(), CDeviceHook::Grab::Held);
-    EXPECT_EQ(ProbeGrab(), x11::GrabResult::AlreadyGrabbed);
+    EXPECT_EQ(ProbeGrab(), x11::CKeyboardGrab::GrabResult::AlreadyGrabbed);
     XdoTool({"key", "b"});
     ASSERT_TRUE(WaitForRows(CMacroStore::kMaxRecordedEvents));
     QTest::qWait(200);
     ASSERT_TRUE(Click("macro_btn_stopredio"));
     EXPECT_EQ(Saved().size(), static_cast<std::size_t>(CMacroStore::kMaxRecordedEvents));
     EXPECT_EQ(Saved().back(), Key(true, kB)) << "the release did not fit";
-    EXPECT_EQ(ProbeGrab(), x11::GrabResult::Grabbed) << "released when recording stops";
+    EXPECT_EQ(ProbeGrab(), x11::CKeyboardGrab::GrabResult::Grabbed) << "released when recording stops";
 
     ASSERT_TRUE(Click("macro_btn_starredio"));
-    EXPECT_EQ(ProbeGrab(), x11::GrabResult::AlreadyGrabbed);
+    EXPECT_EQ(ProbeGrab(), x11::CKeyboardGrab::GrabResult::AlreadyGrabbed);
     sim_.window->hide();
     EXPECT_FALSE(sim_.window->IsRecording());
-    EXPECT_EQ(ProbeGrab(), x11::GrabResult::Grabbed) << "released when the window hides";
+    EXPECT_EQ(ProbeGrab(), x11::CKeyboardGrab::GrabResult::Grabbed) << "released when the window hides";
 }
 
 // An X server for the whole run; the display number comes back on a pipe.

@@ -42,5 +42,8 @@ inline constexpr char kMsgNotSupported[] = "op_not_supported";
 inline constexpr char kMsgKeyKeptByKeyboard[] = "op_key_kept_by_keyboard";
 // Keys bound to macros the device could not take were given their factory function.
 inline constexpr char kMsgMacroKeysReset[] = "op_macro_keys_reset";
+// A recoil pattern file to copy from is missing, unreadable or not a pattern document.
+inline constexpr char kMsgShootFileUnreadable[] = "op_shoot_file_unreadable";
+inline constexpr char kMsgShootImageTooLarge[] = "op_shoot_image_too_large";
 
 }  // namespace morva

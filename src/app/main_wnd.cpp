@@ -165,6 +165,9 @@ void CMainWnd::Notify(const TNotifyUI& msg) {
             WindowStart();
         } else if (msg.sType == QLatin1String("windowsize")) {
             // The display-changed flag is served by the display adaptation timer.
+        } else if (msg.sType == QLatin1String("click_wpremove") ||
+                   msg.sType == QLatin1String("click_wpedit")) {
+            return;  // these two end here: not even the base gets them
         } else {
             Route(msg);
         }
@@ -233,10 +236,7 @@ void CMainWnd::BuildRouter() {
         {"macro_btn_import", "macro panel"},        {"macro_btn_up", "macro panel"},
         {"macro_btn_down", "macro panel"},          {"macro_btn_uptop", "macro panel"},
         {"macro_btn_downbottom", "macro panel"},    {"macro_btn_delete", "macro panel"},
-        {"macro_btn_deleteall", "macro panel"},     {"shootdate_save_btn", "shoot panel"},
-        {"shootdate_reset_btn", "shoot panel"},     {"shootdate_import_btn", "shoot panel"},
-        {"shootdate_export_btn", "shoot panel"},    {"bullet_selected_prev", "shoot panel"},
-        {"bullet_selected_next", "shoot panel"},    {"deng_same_mode", "synchronised lighting"},
+        {"macro_btn_deleteall", "macro panel"},     {"deng_same_mode", "synchronised lighting"},
         {"hs_EQ_btn_save", "headset sound panels"}, {"hs_EQ_btn_delete", "headset sound panels"},
         {"music_setting_btn", "music window"},
     };
@@ -252,16 +252,14 @@ void CMainWnd::BuildRouter() {
                      later("headset sound panels", "custom_eq_name_combo"));
 
     const std::pair<const char*, const char*> selectPrefixes[] = {
-        {"shoot_gun_op_", "shoot panel"},
-        {"bullet_op_", "shoot panel"},
         {"magic_option_", "headset sound panels"},
         {"6533_eq_option_", "headset sound panels"},
     };
     for (const auto& [prefix, feature] : selectPrefixes) {
         router_.AddPrefix(kSelectChanged, prefix, later(feature, prefix));
     }
-    for (const char* name : {"bullet_x_check", "bullet_y_check", "magic_enable_option",
-                             "6533_MicIn_option", "6533_MicMoniter_option"}) {
+    for (const char* name :
+         {"magic_enable_option", "6533_MicIn_option", "6533_MicMoniter_option"}) {
         router_.AddLateExact(kSelectChanged, name,
                              later(std::string("device page: ") + name, name));
     }
@@ -273,10 +271,8 @@ void CMainWnd::BuildRouter() {
                              "G_light_slider", "B_light_slider"}) {
         router_.AddLateExact(kValueChanged, name, later(std::string("device page: ") + name, name));
     }
-    for (const char* name :
-         {"bullet_x_eidt", "bullet_y_eidt", "bullet_delay_eidt", "macro_delay"}) {
-        router_.AddLateExact(kKillFocus, name, later(std::string("device page: ") + name, name));
-    }
+    router_.AddLateExact(kKillFocus, "macro_delay",
+                         later("device page: macro_delay", "macro_delay"));
 
     // The pages and panels of the device on screen.
     const ui::CurrentPage current = [this] {
@@ -287,6 +283,7 @@ void CMainWnd::BuildRouter() {
     ui::AddKeyboardPageRoutes(router_, current);
     ui::AddLightRoutes(router_, current);
     ui::AddKeySetRoutes(router_, current);
+    ui::AddShootRoutes(router_, current);
 }
 
 void CMainWnd::WindowStart() {

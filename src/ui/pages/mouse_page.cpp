@@ -12,6 +12,7 @@
 #include "ui/panels/key_set_control.h"
 #include "ui/panels/light_control.h"
 #include "ui/panels/page_services.h"
+#include "ui/panels/shoot_control.h"
 #include "ui/toolkit/containers.h"
 #include "ui/toolkit/controls.h"
 #include "ui/toolkit/list.h"
@@ -83,7 +84,7 @@ std::vector<std::string> CMousePageUI::BoundControlNames() {
         "pointer_speed_slider",    "scroll_speed_slider", "double_click_slider",
         "pointer_precision_check", "scrolls_page_check",  "device_setkeyinfo_list",
         "device_tishi_info",       "LightControlItem",    "KeySetControlItem",
-        "DeviceProfileItem"};
+        "DeviceProfileItem",       "ShootControlItem",    "mouse_recoil_option"};
     for (int i = 0; i < kMouseDpiStages; ++i) {
         for (const char* prefix : {"DPI_layout_", "DPI_enable_check_", "DPI_select_check_",
                                    "DPI_color_option_", "DPI_slider_", "DPI_edit_"})
@@ -124,6 +125,10 @@ void CMousePageUI::BindControls() {
         settingsOptions_.push_back(indexed(kSettingsOption, static_cast<int>(i)));
     keyList_ = dynamic_cast<CListUI*>(FindOnPage(QStringLiteral("device_setkeyinfo_list")));
     hint_ = FindOnPage(QStringLiteral("device_tishi_info"));
+    recoilOption_ = FindOnPage(QStringLiteral("mouse_recoil_option"));
+    shootPanel_ = dynamic_cast<CShootControlUI*>(FindOnPage(QStringLiteral("ShootControlItem")));
+    if (shootPanel_ != nullptr)
+        shootPanel_->InitShootData(Mouse());
 }
 
 void CMousePageUI::BuildPage() {
@@ -165,7 +170,6 @@ void CMousePageUI::BuildPage() {
                 logoLed_ = cell;
         }
     }
-    // The macro and shoot panels arrive with their own work; their places stay empty.
     SetUpPanels(kLightLevels);
     // The page opens on the function the model starts with.
     OnFunctionTab(Mouse().GetFunctionType());
@@ -351,6 +355,13 @@ void CMousePageUI::OnSettingsTabChosen(int n) {
         !IsOn(settingsOptions_[static_cast<std::size_t>(n)]))
         return;
     OnFunctionTab(kTabType[static_cast<std::size_t>(n)]);
+}
+
+void CMousePageUI::OnRecoilTabChosen() {
+    // The recoil page has no function type: it is found by its panel, not by its place.
+    if (!IsOn(recoilOption_) || settingsTabs_ == nullptr || shootPanel_ == nullptr)
+        return;
+    settingsTabs_->SelectItem(shootPanel_);
 }
 
 void CMousePageUI::OnRestoreDefaults() {

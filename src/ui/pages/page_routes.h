@@ -26,5 +26,7 @@ void AddKeyboardPageRoutes(PageRouter& router, const CurrentPage& current);
 void AddLightRoutes(PageRouter& router, const CurrentPage& current);
 // Key cells and the key assignment panel, of whichever device is current.
 void AddKeySetRoutes(PageRouter& router, const CurrentPage& current);
+// The mouse's recoil pattern panel.
+void AddShootRoutes(PageRouter& router, const CurrentPage& current);
 
 }  // namespace morva::ui

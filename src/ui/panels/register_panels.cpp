@@ -4,6 +4,7 @@
 #include "ui/panels/device_profile.h"
 #include "ui/panels/key_set_control.h"
 #include "ui/panels/light_control.h"
+#include "ui/panels/shoot_control.h"
 #include "ui/toolkit/dialog_builder.h"
 
 namespace morva::ui {
@@ -21,6 +22,11 @@ void RegisterPanelControls() {
     factory.RegistControl(QStringLiteral("CLightControlUI"), light);
     factory.RegistControl(QStringLiteral("KeySetControlUI"), keys);
     factory.RegistControl(QStringLiteral("CKeySetControlUI"), keys);
+    const auto shoot = []() -> CControlUI* { return new CShootControlUI; };
+    const auto shootPath = []() -> CControlUI* { return new CShootPathUI; };
+    factory.RegistControl(QStringLiteral("ShootControl"), shoot);
+    factory.RegistControl(QStringLiteral("CShootControlUI"), shoot);
+    factory.RegistControl(QStringLiteral("ShootPath"), shootPath);
     factory.RegistControl(QStringLiteral("ColorPalette"), palette);
     factory.RegistControl(QStringLiteral("ColorPaletteUI"), palette);
     factory.RegistControl(QStringLiteral("CColorPaletteUI"), palette);
@@ -30,6 +36,8 @@ void RegisterPanelControls() {
                             QStringLiteral("XML/CustomControlXML/LightControl.xml"));
     factory.RegistSubLayout(QStringLiteral("KeySetControl"),
                             QStringLiteral("XML/CustomControlXML/KeySetControl.xml"));
+    factory.RegistSubLayout(QStringLiteral("ShootKeySetControlUI"),
+                            QStringLiteral("XML/CustomControlXML/ShootControl.xml"));
     // The same panels laid out wide and short, under a device picture that takes the top.
     factory.RegistSubLayout(QStringLiteral("LightControlWide"),
                             QStringLiteral("XML/CustomControlXML/LightControlWide.xml"));

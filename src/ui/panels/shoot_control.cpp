@@ -34,9 +34,15 @@ void CShootPathUI::paintEvent(QPaintEvent*) {
         const ShootBullet& b = bullets_[i];
         points[i + 1] = points[i] + QPointF(b.left ? -b.x : b.x, b.up ? -b.y : b.y);
     }
-    QRectF box(points[0], points[0]);
-    for (const QPointF& p : points)
-        box |= QRectF(p, p);
+    // Not QRectF's union: it drops empty rectangles, and a point is one.
+    qreal left = 0, top = 0, right = 0, bottom = 0;
+    for (const QPointF& p : points) {
+        left = std::min(left, p.x());
+        right = std::max(right, p.x());
+        top = std::min(top, p.y());
+        bottom = std::max(bottom, p.y());
+    }
+    const QRectF box(QPointF(left, top), QPointF(right, bottom));
     const qreal room = CPaintManagerUI::Scale(16);
     const QRectF area = QRectF(rect()).adjusted(room, room, -room, -room);
     // One scale for both axes, so a pull to the side looks as strong as it is.

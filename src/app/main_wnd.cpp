@@ -177,6 +177,9 @@ void CMainWnd::Notify(const TNotifyUI& msg) {
             WindowStart();
         } else if (msg.sType == QLatin1String("windowsize")) {
             // The display-changed flag is served by the display adaptation timer.
+        } else if (msg.sType == QLatin1String("click_wpremove") ||
+                   msg.sType == QLatin1String("click_wpedit")) {
+            return;  // these two end here: not even the base gets them
         } else {
             Route(msg);
         }
@@ -238,11 +241,10 @@ void CMainWnd::BuildRouter() {
     // Entries of panels and device pages that arrive with later work.
     router_.AddPrefix(kClick, "DPI_color_option_", later("palette dialog", "DPI_color_option_"));
     const std::pair<const char*, const char*> lateClicks[] = {
-        {"shootdate_save_btn", "shoot panel"},        {"shootdate_reset_btn", "shoot panel"},
-        {"shootdate_import_btn", "shoot panel"},      {"shootdate_export_btn", "shoot panel"},
-        {"bullet_selected_prev", "shoot panel"},      {"bullet_selected_next", "shoot panel"},
-        {"deng_same_mode", "synchronised lighting"},  {"hs_EQ_btn_save", "headset sound panels"},
-        {"hs_EQ_btn_delete", "headset sound panels"}, {"music_setting_btn", "music window"},
+        {"deng_same_mode", "synchronised lighting"},
+        {"hs_EQ_btn_save", "headset sound panels"},
+        {"hs_EQ_btn_delete", "headset sound panels"},
+        {"music_setting_btn", "music window"},
     };
     for (const auto& [name, feature] : lateClicks)
         router_.AddLateExact(kClick, name, later(feature, name));
@@ -250,16 +252,14 @@ void CMainWnd::BuildRouter() {
                      later("headset sound panels", "custom_eq_name_combo"));
 
     const std::pair<const char*, const char*> selectPrefixes[] = {
-        {"shoot_gun_op_", "shoot panel"},
-        {"bullet_op_", "shoot panel"},
         {"magic_option_", "headset sound panels"},
         {"6533_eq_option_", "headset sound panels"},
     };
     for (const auto& [prefix, feature] : selectPrefixes) {
         router_.AddPrefix(kSelectChanged, prefix, later(feature, prefix));
     }
-    for (const char* name : {"bullet_x_check", "bullet_y_check", "magic_enable_option",
-                             "6533_MicIn_option", "6533_MicMoniter_option"}) {
+    for (const char* name :
+         {"magic_enable_option", "6533_MicIn_option", "6533_MicMoniter_option"}) {
         router_.AddLateExact(kSelectChanged, name,
                              later(std::string("device page: ") + name, name));
     }
@@ -270,9 +270,6 @@ void CMainWnd::BuildRouter() {
     for (const char* name : {"6533_MicIn_slider", "6533_MicMoniter_slider", "R_light_slider",
                              "G_light_slider", "B_light_slider"}) {
         router_.AddLateExact(kValueChanged, name, later(std::string("device page: ") + name, name));
-    }
-    for (const char* name : {"bullet_x_eidt", "bullet_y_eidt", "bullet_delay_eidt"}) {
-        router_.AddLateExact(kKillFocus, name, later(std::string("device page: ") + name, name));
     }
 
     // The pages and panels of the device on screen.
@@ -299,6 +296,7 @@ void CMainWnd::BuildRouter() {
                      run([this] { SetKeyCapture(true); }));
     router_.AddExact(kKillFocus, "keyset_keyboard_text_edit",
                      run([this] { SetKeyCapture(false); }));
+    ui::AddShootRoutes(router_, current);
 }
 
 void CMainWnd::WindowStart() {

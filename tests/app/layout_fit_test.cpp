@@ -106,6 +106,10 @@ private:
                 if (menu && tab == 3)
                     WalkCombo("light_combo_modeSelect", view);
             }
+            if (CControlUI* recoil = Find("mouse_recoil_option")) {
+                Click(recoil);
+                Check(QStringLiteral("tab mouse_tab_recoil") + profile);
+            }
         }
         for (QWidget* w : page_->GetWidget()->findChildren<QWidget*>()) {
             auto* tab = dynamic_cast<ui::COptionUI*>(w);

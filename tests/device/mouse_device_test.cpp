@@ -4,6 +4,7 @@
 #include <condition_variable>
 #include <fstream>
 #include <map>
+#include <tuple>
 
 #include <json/reader.h>
 #include "base/clock.h"
@@ -557,6 +558,143 @@ TEST_F(MouseDeviceTest, ShootPatternsGoOutWholeOrNotAtAll) {
     ASSERT_EQ(WriteJsonFile(mouse_->GetUserDataFolder() + "ShootData_2.Shoot", big), 0);
     const std::size_t before = Sent(cmd::kWriteShoot);
     EXPECT_EQ(mouse_->DownloadShootPatterns(), kResultImageTooLarge);
+    EXPECT_EQ(Sent(cmd::kWriteShoot), before);
+}
+
+TEST_F(MouseDeviceTest, EditedBulletReachesTheShootMemoryAndKeepsTheFileOtherwise) {
+    Read();
+    const std::string folder = mouse_->GetUserDataFolder();
+    std::filesystem::remove(folder + "ShootData_3.Shoot");
+    std::ofstream(folder + "ShootData_2.Shoot") << "{\"Events\": [";  // cut short
+    mouse_->RestoreShootPatterns();
+    for (int w : {2, 3}) {
+        const std::string name = "ShootData_" + std::to_string(w) + ".Shoot";
+        EXPECT_EQ(test::TempDir::Read(folder + name),
+                  test::TempDir::Read(std::string(MORVA_RES_DIR) + "/DefaultData/" + name));
+    }
+
+    Json::Value pattern = ReadJsonFile(folder + "ShootData_1.Shoot");
+    pattern["Note"] = "kept";
+    ASSERT_EQ(WriteJsonFile(folder + "ShootData_1.Shoot", pattern), 0);
+    ShootBullet b;
+    b.left = false;
+    b.x = 3;
+    b.up = true;
+    b.y = 12;
+    b.delay = 95;
+    ASSERT_TRUE(mouse_->ChangeShootBullet(1, 4, b).Ok());
+    pattern = ReadJsonFile(folder + "ShootData_1.Shoot");
+    EXPECT_EQ(pattern["Note"].asString(), "kept");
+    const char* const expected[] = {"down/1/10/1",  "up/1/0/1", "up/3/5/4",
+                                    "down/12/95/5", "up/0/0/4", "down/0/0/5"};
+    for (int k = 0; k < 6; ++k) {
+        const Json::Value& e = pattern["Events"][24 + k];
+        EXPECT_EQ(e["Action"].asString() + "/" + std::to_string(e["Button"].asInt()) + "/" +
+                      std::to_string(e["Delay"].asInt()) + "/" + std::to_string(e["Type"].asInt()),
+                  expected[k]);
+    }
+    EXPECT_FALSE(mouse_->ChangeShootBullet(4, 0, b).Ok());
+    EXPECT_FALSE(mouse_->ChangeShootBullet(0, 30, b).Ok());
+
+    ASSERT_TRUE(mouse_->SendShootPatterns().Ok());
+    const auto image = Firmware(Area::Shoot);
+    // 16-byte header, four offsets, then per weapon a count, two zero bytes and 180 events.
+    const std::size_t weapon1 = 16 + 2 * 4 + (4 + 180 * 4);
+    EXPECT_EQ(image[16 + 2] | image[16 + 3] << 8, static_cast<int>(weapon1));
+    const std::vector<std::uint8_t> bullet4(image.begin() + weapon1 + 4 + 24 * 4,
+                                            image.begin() + weapon1 + 4 + 30 * 4);
+    EXPECT_EQ(bullet4, (std::vector<std::uint8_t>{10, 0, 0x81, 1,  0, 0, 0x01, 1, 5, 0, 0x04, 3,
+                                                  95, 0, 0x85, 12, 0, 0, 0x04, 0, 0, 0, 0x85, 0}));
+}
+
+TEST_F(MouseDeviceTest, ShootValuesAreHeldToWhatTheMouseTakes) {
+    Read();
+    mouse_->RestoreShootPatterns();
+    struct Case {
+        int x, y, delay;
+        int heldX, heldY, heldDelay;
+    };
+    const Case cases[] = {
+        {-1, -7, -5, 0, 0, 0},
+        {0, 0, 0, 0, 0, 0},
+        {255, 255, 65535, 255, 255, 65535},
+        {256, 300, 65536, 255, 255, 65535},
+        {100000, 1, 70000, 255, 1, 65535},
+    };
+    for (const Case& c : cases) {
+        ShootBullet b;
+        b.x = c.x;
+        b.y = c.y;
+        b.delay = c.delay;
+        ASSERT_TRUE(mouse_->ChangeShootBullet(0, 7, b).Ok());
+        const ShootBullet held = mouse_->ShootPattern(0)[7];
+        EXPECT_EQ(std::tie(held.x, held.y, held.delay), std::tie(c.heldX, c.heldY, c.heldDelay))
+            << c.x << " " << c.y << " " << c.delay;
+    }
+    // A file written elsewhere is shown, and sent, held as well: not wrapped to its low bits.
+    const std::string path = mouse_->GetUserDataFolder() + "ShootData_0.Shoot";
+    Json::Value pattern = ReadJsonFile(path);
+    pattern["Events"][3]["Button"] = 300;
+    pattern["Events"][3]["Delay"] = "70000";
+    pattern["Events"][2]["Button"] = -4;
+    ASSERT_EQ(WriteJsonFile(path, pattern), 0);
+    const ShootBullet shown = mouse_->ShootPattern(0)[0];
+    EXPECT_EQ(std::tie(shown.x, shown.y, shown.delay), std::make_tuple(0, 255, 65535));
+    ASSERT_TRUE(mouse_->SendShootPatterns().Ok());
+    const auto image = Firmware(Area::Shoot);
+    const std::size_t first = 16 + 2 * 4 + 4;
+    EXPECT_EQ(image[first + 2 * 4 + 3], 0) << "x";
+    EXPECT_EQ(
+        std::vector<std::uint8_t>(image.begin() + first + 3 * 4, image.begin() + first + 4 * 4),
+        (std::vector<std::uint8_t>{0xFF, 0xFF, 0x05, 255}))
+        << "delay 65535, a move down by 255";
+}
+
+TEST_F(MouseDeviceTest, ShootCopiesNeverLeaveHalfAFile) {
+    Read();
+    mouse_->RestoreShootPatterns();
+    const std::string folder = mouse_->GetUserDataFolder();
+    ShootBullet b;
+    b.x = 42;
+    ASSERT_TRUE(mouse_->ChangeShootBullet(0, 0, b).Ok());
+    const std::string exported = dir_.File("mine.shoot");
+    ASSERT_TRUE(mouse_->ExportShootPattern(0, exported).Ok());
+    ASSERT_TRUE(mouse_->ImportShootPattern(2, exported).Ok());
+    EXPECT_EQ(test::TempDir::Read(folder + "ShootData_2.Shoot"),
+              test::TempDir::Read(folder + "ShootData_0.Shoot"));
+    EXPECT_EQ(mouse_->ShootPattern(2)[0].x, 42);
+
+    const std::string whole = test::TempDir::Read(exported);
+    const std::string target = folder + "ShootData_2.Shoot";
+    const std::string sources[] = {
+        dir_.File("missing.shoot"),
+        dir_.path().string(),  // a folder cannot be read as a file
+        dir_.Write("empty.shoot", ""),
+        dir_.Write("cut.shoot", whole.substr(0, whole.size() / 2)),
+        dir_.Write("list.shoot", "[1, 2]"),
+    };
+    for (const std::string& source : sources) {
+        const OpResult r = mouse_->ImportShootPattern(2, source);
+        EXPECT_EQ(r.messageKey, kMsgShootFileUnreadable) << source;
+        EXPECT_EQ(test::TempDir::Read(target), whole) << source;
+    }
+    // An export whose target cannot be written leaves the pattern and reports it.
+    EXPECT_EQ(mouse_->ExportShootPattern(0, dir_.File("no/such/folder.shoot")).code,
+              kResultNotSaved);
+    ASSERT_TRUE(mouse_->ResetShootPattern(2).Ok());
+    EXPECT_EQ(test::TempDir::Read(target),
+              test::TempDir::Read(std::string(MORVA_RES_DIR) + "/DefaultData/ShootData_2.Shoot"));
+
+    // Too many events for one image: the user is told, and the mouse gets nothing.
+    Json::Value big;
+    for (int e = 0; e < 17000; ++e)
+        big["Events"][e]["Type"] = 4;
+    ASSERT_EQ(WriteJsonFile(dir_.File("big.shoot"), big), 0);
+    ASSERT_TRUE(mouse_->ImportShootPattern(3, dir_.File("big.shoot")).Ok());
+    const std::size_t before = Sent(cmd::kWriteShoot);
+    const OpResult r = mouse_->SendShootPatterns();
+    EXPECT_EQ(r.code, kResultImageTooLarge);
+    EXPECT_EQ(r.messageKey, kMsgShootImageTooLarge);
     EXPECT_EQ(Sent(cmd::kWriteShoot), before);
 }
 

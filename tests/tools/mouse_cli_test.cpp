@@ -15,6 +15,7 @@
 #include "device/device_folders.h"
 #include "device/device_tables.h"
 #include "device/models/mouse_device.h"
+#include "device/models/shoot_patterns.h"
 #include "device/protocol/macro_image.h"
 #include "macro/macro_store.h"
 #include "platform/hidraw/unique_fd.h"
@@ -243,6 +244,29 @@ TEST_F(MouseCli, MacrosAreWrittenOrRefusedByCapacity) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("do not fit"), std::string::npos) << run.err;
     EXPECT_EQ(Area(sim::Area::Macro), memory) << "nothing of the oversized image is written";
+}
+
+TEST_F(MouseCli, ShootCopiesThePatternAndSendsAllFourOrNothing) {
+    const std::string source = std::string(MORVA_SOURCE_RES_DIR) + "/DefaultData/ShootData_1.Shoot";
+    CliRun run = Mouse({"shoot", "2", source});
+    ASSERT_EQ(run.status, 0) << run.err;
+    const std::vector<std::uint8_t> image = *BuildShootImage(UserFolder());
+    EXPECT_EQ(run.out, "shoot 2 bullets 30 image " + std::to_string(image.size()) + " bytes\n");
+    EXPECT_EQ(test::TempDir::Read(UserFolder() + "ShootData_2.Shoot"), test::TempDir::Read(source));
+    EXPECT_EQ(
+        test::TempDir::Read(UserFolder() + "ShootData_0.Shoot"),
+        test::TempDir::Read(std::string(MORVA_SOURCE_RES_DIR) + "/DefaultData/ShootData_0.Shoot"))
+        << "the patterns not given are the program's, not empty";
+    const auto memory = Area(sim::Area::Shoot);
+    EXPECT_EQ(std::vector<std::uint8_t>(memory.begin(), memory.begin() + image.size()), image);
+
+    const std::string cut = dir_.Write("cut.shoot", test::TempDir::Read(source).substr(0, 60));
+    run = Mouse({"shoot", "2", cut});
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("cannot be read as a recoil pattern"), std::string::npos) << run.err;
+    EXPECT_EQ(test::TempDir::Read(UserFolder() + "ShootData_2.Shoot"), test::TempDir::Read(source));
+    EXPECT_EQ(Area(sim::Area::Shoot), memory);
+    EXPECT_NE(Mouse({"shoot", "4", source}).status, 0);
 }
 
 TEST_F(MouseCli, FailuresAreOneLineAndNonZero) {

@@ -440,22 +440,16 @@ int CTessaronMouseDevice::DownloadMacros(const std::vector<int>& macros) {
 }
 
 int CTessaronMouseDevice::DownloadShootPatterns() {
+    // Built first: an image too large for the mouse must not reach it cut short.
+    const std::optional<std::vector<std::uint8_t>> image = BuildShootImage(GetUserDataFolder());
+    if (!image)
+        return kResultImageTooLarge;
     CDeviceChannel& channel = CommandChannel();
     if (!Reachable())
         return kResultNoAnswer;
     std::array<std::uint8_t, kInfoBlockSize> info{};
     if (const int r = CmdReadInfo(channel, info); r != kResultOk)
         return r;
-    std::vector<std::vector<ImageEvent>> entries;
-    for (int i = 0; i < 4; ++i) {
-        std::vector<ImageEvent>& events = entries.emplace_back();
-        for (const MacroEvent& e : ReadMacroFileEvents(
-                 FileInFolder(GetUserDataFolder(), "ShootData_" + std::to_string(i), ".Shoot")))
-            events.push_back(ToDeviceMacroEvent(e));
-    }
-    const std::optional<std::vector<std::uint8_t>> image = BuildMacroImage(entries);
-    if (!image)
-        return kResultImageTooLarge;
     const int begin = CmdBegin(channel);
     const int write =
         begin == kResultOk ? CmdWriteShoot(channel, image->data(), image->size()) : begin;

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "device/models/default_data.h"
+#include "device/models/shoot_patterns.h"
 #include "device/models/usb_device.h"
 #include "profile/mouse_profiledata.h"
 
@@ -81,7 +82,8 @@ public:
     int SaveProfile() override;
     void SetLightInfo(const LightInfo& info) override;
     void OnEventWord(std::uint16_t word, EventLink link) override;
-    // Writes the four recoil patterns of the user data folder; the first failing code.
+    // Writes the four recoil patterns of the user data folder; the first failing code,
+    // kResultImageTooLarge (nothing sent) when they do not fit one image.
     int DownloadShootPatterns();
 
     // ---- Use-case operations (see the base) ----
@@ -101,6 +103,20 @@ public:
     OpResult CanAssignKey(int key) const override;
     OpResult AssignKey(int key, const KeyListEntry& entry, KeySend send) override;
     bool CanDisableStage(int stage) const;
+
+    // ---- Recoil patterns: weapons 0..kShootWeapons-1, bullets 0..kShootBullets-1 ----
+    // Weapon files that are missing or do not parse get the factory pattern again.
+    void RestoreShootPatterns();
+    std::array<ShootBullet, kShootBullets> ShootPattern(int weapon) const;
+    // Writes the bullet (held to range) into the weapon's file; the mouse is not sent it.
+    OpResult ChangeShootBullet(int weapon, int bullet, const ShootBullet& values);
+    // All four files to the mouse.
+    OpResult SendShootPatterns();
+    // Copies: the whole source is read before the target is replaced, so a source that
+    // cannot be read leaves the target as it was.
+    OpResult ImportShootPattern(int weapon, const std::string& path);
+    OpResult ExportShootPattern(int weapon, const std::string& path);
+    OpResult ResetShootPattern(int weapon);
 
     // ---- Data the page shows ----
     CMouseProfiledata& Profile() { return profile_; }

@@ -46,5 +46,8 @@ inline constexpr char kMsgMacroFileError[] = "macro_msg_file_error";
 inline constexpr char kMsgMacroUnreadable[] = "macro_msg_unreadable";
 // Keys bound to macros the device could not take were given their factory function.
 inline constexpr char kMsgMacroKeysReset[] = "op_macro_keys_reset";
+// A recoil pattern file to copy from is missing, unreadable or not a pattern document.
+inline constexpr char kMsgShootFileUnreadable[] = "op_shoot_file_unreadable";
+inline constexpr char kMsgShootImageTooLarge[] = "op_shoot_image_too_large";
 
 }  // namespace morva

@@ -62,6 +62,8 @@ public:
                 return Button(r.index, r.code);
             case MouseRequest::Op::Macros:
                 return Macros();
+            case MouseRequest::Op::Shoot:
+                return Shoot(r.index, r.file);
         }
         return kExitUsage;
     }
@@ -176,6 +178,35 @@ private:
         return status == kExitOk ? status : Fail(problem);
     }
 
+    // The program's import and save, then the mouse's shoot memory read back where it can be.
+    int Shoot(int pattern, const std::string& file) {
+        // As the program does when it builds the mouse page: the other three are sent too.
+        mouse_.RestoreShootPatterns();
+        if (const OpResult r = mouse_.ImportShootPattern(pattern, file); !r.Ok())
+            return Fail(Explain(r));
+        if (const OpResult r = mouse_.SendShootPatterns(); !r.Ok())
+            return Fail(Explain(r));
+        const std::optional<std::vector<std::uint8_t>> image =
+            BuildShootImage(mouse_.GetUserDataFolder());
+        if (!image)
+            return Fail("the recoil patterns changed while they were sent");
+        std::size_t bullets = 0;
+        for (const ShootBullet& b : mouse_.ShootPattern(pattern))
+            bullets += b.x != 0 || b.y != 0 || b.delay != 0;
+        const char* suffix = " unverified";
+        if (env_.simBus != nullptr) {
+            const std::vector<std::uint8_t> held =
+                env_.simBus->Firmware(sim::Product::Mouse)
+                    .ReadArea(sim::Area::Shoot, 0, image->size());
+            if (held != *image)
+                return Fail("the mouse did not keep the recoil patterns");
+            suffix = "";
+        }
+        out_ << "shoot " << pattern << " bullets " << bullets << " image " << image->size()
+             << " bytes" << suffix << '\n';
+        return kExitOk;
+    }
+
     // What an operation came to, in words: the result, else the setting block read back
     // from the mouse and checked against what the model wrote.
     template <typename Print>
@@ -271,6 +302,10 @@ private:
             return "button " + n + " is the last left button: it keeps its function";
         if (key == kMsgNotSupported)
             return "the mouse has not been read (no DPI scale)";
+        if (key == kMsgShootFileUnreadable)
+            return "the file cannot be read as a recoil pattern; nothing was changed";
+        if (key == kMsgShootImageTooLarge)
+            return "the recoil patterns are too long for the mouse's image; nothing was sent";
         if (r.code == kResultRefused)
             return "refused (" + key + ")";
         return ResultText(r.code);
@@ -307,6 +342,9 @@ const char* MouseCommandUsage() {
                              30CD00 play/pause) to on-screen button N (0..10)
   mouse macros               write the macros the buttons use; prints their count and
                              the image size against the capacity
+  mouse shoot N FILE         recoil pattern N (0..3) becomes a copy of FILE, then all four
+                             are written to the mouse; prints the bullets that move or
+                             pause and the image size
 )";
 }
 
@@ -351,6 +389,13 @@ bool ParseMouseCommand(const std::vector<std::string>& words, MouseRequest& requ
         r.op = Op::Light;
         if (!ParseLightRequest(words, "mouse", r.light, error))
             return false;
+    } else if (verb == "shoot" && n == 3) {
+        r.op = Op::Shoot;
+        r.file = words[2];
+        if (!ParseNumber(words[1], 0, kShootWeapons - 1, r.index) || r.file.empty()) {
+            error = "mouse shoot takes a pattern 0..3 and a file";
+            return false;
+        }
     } else if (verb == "button" && n == 3) {
         r.op = Op::Button;
         std::array<std::uint8_t, 3> code{};
@@ -361,7 +406,9 @@ bool ParseMouseCommand(const std::vector<std::string>& words, MouseRequest& requ
         }
         r.code = {code[0], code[1], code[2]};
     } else {
-        error = "mouse takes show, dpi, stage, enable, rate, light, button or macros (see --help)";
+        error =
+            "mouse takes show, dpi, stage, enable, rate, light, button, macros or shoot (see "
+            "--help)";
         return false;
     }
     request = r;

@@ -18,13 +18,14 @@ class SimBus;
 namespace morva::cli {
 
 struct MouseRequest {
-    enum class Op { Show, Dpi, Stage, Enable, Rate, Light, Button, Macros };
+    enum class Op { Show, Dpi, Stage, Enable, Rate, Light, Button, Macros, Shoot };
     Op op = Op::Show;
-    int index = 0;  // stage, report-rate option or button
+    int index = 0;  // stage, report-rate option, button or recoil pattern
     int dpi = 0;
     bool on = false;
     KeyCode code;
     LightRequest light;  // 10 and up a custom effect
+    std::string file;    // a recoil pattern file
 };
 
 // The words after `mouse`. False with a one-line reason in `error` when they are not a

@@ -12,6 +12,7 @@
 #include "ui/panels/key_set_control.h"
 #include "ui/panels/light_control.h"
 #include "ui/panels/page_services.h"
+#include "ui/panels/shoot_control.h"
 #include "ui/toolkit/containers.h"
 #include "ui/toolkit/controls.h"
 #include "ui/toolkit/list.h"
@@ -86,7 +87,7 @@ std::vector<std::string> CMousePageUI::BoundControlNames() {
         "pointer_speed_slider",    "scroll_speed_slider", "double_click_slider",
         "pointer_precision_check", "scrolls_page_check",  "device_setkeyinfo_list",
         "device_tishi_info",       "LightControlItem",    "KeySetControlItem",
-        "DeviceProfileItem"};
+        "DeviceProfileItem",       "ShootControlItem",    "mouse_recoil_option"};
     for (int i = 0; i < kMouseDpiStages; ++i) {
         for (const char* prefix : {"DPI_layout_", "DPI_enable_check_", "DPI_select_check_",
                                    "DPI_color_option_", "DPI_slider_", "DPI_edit_"})
@@ -127,6 +128,10 @@ void CMousePageUI::BindControls() {
         settingsOptions_.push_back(indexed(kSettingsOption, static_cast<int>(i)));
     keyList_ = dynamic_cast<CListUI*>(FindOnPage(QStringLiteral("device_setkeyinfo_list")));
     hint_ = FindOnPage(QStringLiteral("device_tishi_info"));
+    recoilOption_ = FindOnPage(QStringLiteral("mouse_recoil_option"));
+    shootPanel_ = dynamic_cast<CShootControlUI*>(FindOnPage(QStringLiteral("ShootControlItem")));
+    if (shootPanel_ != nullptr)
+        shootPanel_->InitShootData(Mouse());
 }
 
 void CMousePageUI::BuildPage() {
@@ -355,6 +360,13 @@ void CMousePageUI::OnSettingsTabChosen(int n) {
     OnFunctionTab(kTabType[static_cast<std::size_t>(n)]);
 }
 
+void CMousePageUI::OnRecoilTabChosen() {
+    // The recoil page has no function type: it is found by its panel, not by its place.
+    if (!IsOn(recoilOption_) || settingsTabs_ == nullptr || shootPanel_ == nullptr)
+        return;
+    settingsTabs_->SelectItem(shootPanel_);
+}
+
 void CMousePageUI::OnRestoreDefaults() {
     if (Services() == nullptr || !Services()->Confirm(QStringLiteral("message_text_22")))
         return;
@@ -389,6 +401,7 @@ void CMousePageUI::SelectSettingsPage(int n) {
     }
     for (std::size_t i = 0; i < settingsOptions_.size(); ++i)
         SetOn(settingsOptions_[i], static_cast<int>(i) == n);
+    SetOn(recoilOption_, false);
 }
 
 int CMousePageUI::SettingsPage() const {

@@ -22,6 +22,7 @@ namespace morva::ui {
 class CDeviceKeyButtonUI;
 class CEditUI;
 class CListUI;
+class CShootControlUI;
 class CSliderUI;
 class CTabLayoutUI;
 
@@ -52,6 +53,8 @@ public:
     void OnReportRateChosen(int n);
     void OnSystemValueChanged();
     void OnSettingsTabChosen(int n);
+    // The recoil tab beside the settings tabs.
+    void OnRecoilTabChosen();
     void OnRestoreDefaults();
     void OnKaldoSliderMoved(int n, int value);
     void OnKaldoEditCommitted(int n);
@@ -70,6 +73,7 @@ public:
     QString KeyToolTitle(int button) const;
     QString KeyToolText(int button) const;
     CDeviceKeyButtonUI* LogoLed() const { return logoLed_; }
+    CShootControlUI* ShootPanel() const { return shootPanel_; }
 
     // A language switch names the buttons again once the texts are all reloaded.
     void RefreshText() override;
@@ -104,6 +108,8 @@ private:
     std::vector<CControlUI*> settingsOptions_;
     CListUI* keyList_ = nullptr;
     CControlUI* hint_ = nullptr;
+    CControlUI* recoilOption_ = nullptr;
+    CShootControlUI* shootPanel_ = nullptr;
     int markedKey_ = -1;
 
     CControlUI* settingsLayout_ = nullptr;

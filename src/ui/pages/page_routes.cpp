@@ -10,6 +10,7 @@
 #include "ui/panels/light_control.h"
 #include "ui/panels/macro_control.h"
 #include "ui/panels/page_services.h"
+#include "ui/panels/shoot_control.h"
 #include "ui/toolkit/controls.h"
 
 namespace morva::ui {
@@ -75,6 +76,16 @@ PageRouter::Handler OnMacro(const CurrentPage& current, F f) {
         CDevicePageUI* page = current();
         if (page != nullptr && page->MacroPanel() != nullptr)
             f(*page, *page->MacroPanel(), msg, n);
+    };
+}
+
+// The mouse page's recoil panel, with its mouse and the window's services.
+template <typename F>
+PageRouter::Handler OnShoot(const CurrentPage& current, F f) {
+    return [current, f](const TNotifyUI&, int n) {
+        auto* page = dynamic_cast<CMousePageUI*>(current());
+        if (page != nullptr && page->ShootPanel() != nullptr && page->Services() != nullptr)
+            f(*page->ShootPanel(), page->Mouse(), *page->Services(), n);
     };
 }
 
@@ -324,6 +335,41 @@ void AddMacroRoutes(PageRouter& router, const CurrentPage& current) {
                         const QPoint at(static_cast<int>(msg.wParam), static_cast<int>(msg.lParam));
                         m.OpenActionMenu(msg.pSender->GetWidget()->mapToGlobal(at));
                     }));
+}
+
+void AddShootRoutes(PageRouter& router, const CurrentPage& current) {
+    using Shoot = CShootControlUI;
+    using Mouse = CTessaronMouseDevice;
+    using Services = IPageServices;
+    auto indexed = [&current](void (Shoot::*handler)(int, Mouse&)) {
+        return OnShoot(current,
+                       [handler](Shoot& s, Mouse& m, Services&, int n) { (s.*handler)(n, m); });
+    };
+    auto withMouse = [&current](void (Shoot::*handler)(Mouse&)) {
+        return OnShoot(current, [handler](Shoot& s, Mouse& m, Services&, int) { (s.*handler)(m); });
+    };
+    auto served = [&current](void (Shoot::*handler)(Mouse&, Services&)) {
+        return OnShoot(current,
+                       [handler](Shoot& s, Mouse& m, Services& v, int) { (s.*handler)(m, v); });
+    };
+    auto plain = [&current](void (Shoot::*handler)()) {
+        return OnShoot(current, [handler](Shoot& s, Mouse&, Services&, int) { (s.*handler)(); });
+    };
+    router.AddLateExact(
+        kSelectChanged, "mouse_recoil_option",
+        OnMouse(current, [](CMousePageUI& p, const TNotifyUI&, int) { p.OnRecoilTabChosen(); }));
+    router.AddPrefix(kSelectChanged, "shoot_gun_op_", indexed(&Shoot::OnWeaponChosen));
+    router.AddPrefix(kSelectChanged, "bullet_op_", indexed(&Shoot::OnBulletChosen));
+    router.AddLateExact(kClick, "bullet_selected_prev", withMouse(&Shoot::OnPreviousBullet));
+    router.AddLateExact(kClick, "bullet_selected_next", withMouse(&Shoot::OnNextBullet));
+    router.AddLateExact(kSelectChanged, "bullet_x_check", plain(&Shoot::UpdateXDirectionText));
+    router.AddLateExact(kSelectChanged, "bullet_y_check", plain(&Shoot::UpdateYDirectionText));
+    for (const char* name : {"bullet_x_eidt", "bullet_y_eidt", "bullet_delay_eidt"})
+        router.AddLateExact(kKillFocus, name, served(&Shoot::OnBulletEdited));
+    router.AddLateExact(kClick, "shootdate_save_btn", served(&Shoot::OnSave));
+    router.AddLateExact(kClick, "shootdate_reset_btn", served(&Shoot::OnReset));
+    router.AddLateExact(kClick, "shootdate_import_btn", served(&Shoot::OnImport));
+    router.AddLateExact(kClick, "shootdate_export_btn", served(&Shoot::OnExport));
 }
 
 }  // namespace morva::ui

@@ -28,5 +28,7 @@ void AddLightRoutes(PageRouter& router, const CurrentPage& current);
 void AddKeySetRoutes(PageRouter& router, const CurrentPage& current);
 // The macro panel of the keyboard or mouse on screen; recording itself is the window's.
 void AddMacroRoutes(PageRouter& router, const CurrentPage& current);
+// The mouse's recoil pattern panel.
+void AddShootRoutes(PageRouter& router, const CurrentPage& current);
 
 }  // namespace morva::ui

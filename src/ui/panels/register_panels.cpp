@@ -5,6 +5,7 @@
 #include "ui/panels/key_set_control.h"
 #include "ui/panels/light_control.h"
 #include "ui/panels/macro_control.h"
+#include "ui/panels/shoot_control.h"
 #include "ui/toolkit/dialog_builder.h"
 
 namespace morva::ui {
@@ -24,6 +25,11 @@ void RegisterPanelControls() {
     factory.RegistControl(QStringLiteral("KeySetControlUI"), keys);
     factory.RegistControl(QStringLiteral("CKeySetControlUI"), keys);
     factory.RegistControl(QStringLiteral("MacroControlUI"), macros);
+    const auto shoot = []() -> CControlUI* { return new CShootControlUI; };
+    const auto shootPath = []() -> CControlUI* { return new CShootPathUI; };
+    factory.RegistControl(QStringLiteral("ShootControl"), shoot);
+    factory.RegistControl(QStringLiteral("CShootControlUI"), shoot);
+    factory.RegistControl(QStringLiteral("ShootPath"), shootPath);
     factory.RegistControl(QStringLiteral("ColorPalette"), palette);
     factory.RegistControl(QStringLiteral("ColorPaletteUI"), palette);
     factory.RegistControl(QStringLiteral("CColorPaletteUI"), palette);
@@ -35,6 +41,8 @@ void RegisterPanelControls() {
                             QStringLiteral("XML/CustomControlXML/KeySetControl.xml"));
     factory.RegistSubLayout(QStringLiteral("MacroSetControlUI"),
                             QStringLiteral("XML/CustomControlXML/MacroControl.xml"));
+    factory.RegistSubLayout(QStringLiteral("ShootKeySetControlUI"),
+                            QStringLiteral("XML/CustomControlXML/ShootControl.xml"));
     // The same panels laid out wide and short, under a device picture that takes the top.
     factory.RegistSubLayout(QStringLiteral("LightControlWide"),
                             QStringLiteral("XML/CustomControlXML/LightControlWide.xml"));

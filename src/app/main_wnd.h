@@ -168,7 +168,7 @@ private:
     int editingSaved_ = 1;
     std::map<std::string, int> pending_;
     std::unique_ptr<CDeviceHook> hook_;
-    QPointer<ui::CDevicePageUI> recordingPage_;
+    QPointer<QWidget> recordingPage_;  // the page whose panel records
     QTimer* hookKeepAlive_ = nullptr;
     std::set<std::string> pendingNames_;
     sim::SimBus* simBus_ = nullptr;

@@ -54,7 +54,7 @@ void CMainWnd::BeginRecording(RecordMode mode, RecordPlace place) {
     else if (hook_->GrabState() != CDeviceHook::Grab::Held)
         state = "macro_keyboard_busy";
     panel->ShowRecordState(QString::fromLatin1(state));
-    recordingPage_ = page;
+    recordingPage_ = page->GetWidget();
     hookKeepAlive_->start(kKeepAliveMs);
     SetEditingState(1, 0);
 }
@@ -64,7 +64,8 @@ void CMainWnd::EndRecording() {
         return;
     hook_->Uninstall();
     hookKeepAlive_->stop();
-    if (ui::CMacroControlUI* panel = recordingPage_->MacroPanel()) {
+    auto* page = dynamic_cast<ui::CDevicePageUI*>(recordingPage_.data());
+    if (ui::CMacroControlUI* panel = page != nullptr ? page->MacroPanel() : nullptr) {
         panel->StopRecording();
         panel->Save();
     }

@@ -85,9 +85,9 @@ TEST_F(MainWndTest, PanelEntriesWithoutADeviceDoNothingButAreNamed) {
     stand->SetName("DPI_color_option_3");
     EXPECT_TRUE(window_->Route(Note("click", stand)));
     EXPECT_EQ(Pending("palette dialog"), 1);
-    stand->SetName("macro_btn_save");
+    stand->SetName("hs_EQ_btn_save");
     EXPECT_TRUE(window_->Route(Note("click", stand)));
-    EXPECT_EQ(Pending("macro panel"), 1);
+    EXPECT_EQ(Pending("headset sound panels"), 1);
     stand->SetName("KEY_12");  // built: without a mouse it does nothing and is not pending
     EXPECT_TRUE(window_->Route(Note("click", stand)));
     EXPECT_TRUE(window_->PendingFeatureCalls().count("key assignment panel") == 0);

@@ -51,6 +51,7 @@ protected:
         page_ = sim_.devices->CurrentDevice();
         panel_ = page_->MacroPanel();
         ASSERT_NE(panel_, nullptr);
+        page_->OnFunctionTab(3);  // the macro tab
         sim_.window->show();
         ASSERT_TRUE(QTest::qWaitForWindowExposed(sim_.window.get()));
         ASSERT_TRUE(Click("macro_btn_name_add"));
@@ -189,13 +190,15 @@ TEST_F(RecordingX11Test, StopsAtTheLimitAndHoldsTheKeyboardOnlyWhileRecording) {
     ASSERT_TRUE(Click("macro_btn_stopredio"));
     EXPECT_EQ(Saved().size(), static_cast<std::size_t>(CMacroStore::kMaxRecordedEvents));
     EXPECT_EQ(Saved().back(), Key(true, kB)) << "the release did not fit";
-    EXPECT_EQ(ProbeGrab(), x11::CKeyboardGrab::GrabResult::Grabbed) << "released when recording stops";
+    EXPECT_EQ(ProbeGrab(), x11::CKeyboardGrab::GrabResult::Grabbed)
+        << "released when recording stops";
 
     ASSERT_TRUE(Click("macro_btn_starredio"));
     EXPECT_EQ(ProbeGrab(), x11::CKeyboardGrab::GrabResult::AlreadyGrabbed);
     sim_.window->hide();
     EXPECT_FALSE(sim_.window->IsRecording());
-    EXPECT_EQ(ProbeGrab(), x11::CKeyboardGrab::GrabResult::Grabbed) << "released when the window hides";
+    EXPECT_EQ(ProbeGrab(), x11::CKeyboardGrab::GrabResult::Grabbed)
+        << "released when the window hides";
 }
 
 // An X server for the whole run; the display number comes back on a pipe.

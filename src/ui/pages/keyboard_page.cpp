@@ -21,6 +21,7 @@ namespace morva::ui {
 namespace {
 
 constexpr int kKeyFunctionType = 2;
+constexpr int kMacroFunctionType = 3;
 constexpr int kLightLevels = 4;
 constexpr int kDebounceMsPerStep = 3;
 // Layout units of one key pitch on the drawn keyboard.
@@ -77,6 +78,7 @@ std::vector<std::string> CKeyboardPageUI::BoundControlNames() {
                                       "LightControlItem",
                                       "KeySetControlItem",
                                       "MacroControlItem",
+                                      "keyboard_picture_layout",
                                       "reset_repeat_btn",
                                       "default_btn"};
     names.insert(names.end(), std::begin(kRateNames), std::end(kRateNames));
@@ -99,6 +101,7 @@ void CKeyboardPageUI::BindControls() {
     rollover_ = find("6flag_option");
     fnLayer_ = find("keyset_fn");
     fnLayout_ = find("Keyset_Fn_Layout");
+    picture_ = find("keyboard_picture_layout");
     repeatRate_ = dynamic_cast<CSliderUI*>(find("repeat_rate_slider"));
     debounce_ = dynamic_cast<CSliderUI*>(find("key_shake_slider"));
     delayLabel_ = find("repeat_delay_time_label1");
@@ -154,6 +157,9 @@ void CKeyboardPageUI::SetFunctionType(int type) {
     CDevicePageUI::SetFunctionType(type);
     if (fnLayout_ != nullptr)
         fnLayout_->SetVisible(type == kKeyFunctionType);
+    // The macro editor needs the room; the drawn keyboard has nothing to do with it.
+    if (picture_ != nullptr)
+        picture_->SetVisible(type != kMacroFunctionType);
     // Macros and settings have nothing to do with the battery.
     if (CMpDevicePowerUI* power = PowerPanel())
         power->SetPowerLayoutVisible(Model().PowerPanelShown() && type != 3 && type != 4);

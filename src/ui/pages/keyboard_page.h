@@ -78,6 +78,7 @@ private:
     CControlUI* rollover_ = nullptr;
     CControlUI* fnLayer_ = nullptr;
     CControlUI* fnLayout_ = nullptr;
+    CControlUI* picture_ = nullptr;
     CSliderUI* repeatRate_ = nullptr;
     CWindowKeyFeed* keyFeed_ = nullptr;  // owned by the page's widget
     CSliderUI* debounce_ = nullptr;

@@ -232,8 +232,10 @@ void CMainWnd::BuildRouter() {
                      }));
     router_.AddExact(kSelectChanged, "device_select", [this](const TNotifyUI& msg, int) {
         auto* option = dynamic_cast<ui::COptionUI*>(msg.pSender);
-        if (devices_ && option != nullptr && option->IsSelected())
+        if (devices_ && option != nullptr && option->IsSelected()) {
+            SetKeyCapture(false);  // the key edit belongs to the page going away
             devices_->OnDeviceTabSelected(msg.pSender);
+        }
     });
     router_.AddExact(kClick, "skinbtn", later("skin pop-up", "skinbtn"));
     router_.AddExact(kClick, "setbtn", later("settings window", "setbtn"));

@@ -7,12 +7,15 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QTest>
+#include <QTimer>
 
 #include "app/main_wnd.h"
+#include "app/msg_wnd.h"
 #include "app/sim_window.h"
 #include "device/key_codes.h"
 #include "device/protocol/macro_image.h"
 #include "macro/macro_store.h"
+#include "ui/panels/file_dialog.h"
 #include "ui/panels/key_set_control.h"
 #include "ui/panels/macro_control.h"
 #include "ui/toolkit/controls.h"
@@ -47,7 +50,24 @@ protected:
         panel_ = page_->MacroPanel();
         ASSERT_NE(panel_, nullptr);
         sim_.window->show();
+        // Message boxes are answered as `answers_` says (confirm when it runs out).
+        answer_.callOnTimeout([this] {
+            for (QWidget* w : QApplication::topLevelWidgets()) {
+                auto* box = qobject_cast<CMsgWnd*>(w);
+                if (box == nullptr || !box->isVisible())
+                    continue;
+                if (CControlUI* text = box->FindControl(QStringLiteral("MessageText")))
+                    boxTexts_ << text->GetText();
+                const bool confirm = answers_.empty() || answers_.front();
+                if (!answers_.empty())
+                    answers_.erase(answers_.begin());
+                box->Close(confirm ? CMsgWnd::kResultConfirm : CMsgWnd::kResultCancel);
+            }
+        });
+        answer_.start(20);
     }
+    void TearDown() override { ui::SetOpenFileDialogHook({}); }
+    QString Translated(const char* key) { return sim_.window->Translate(QString::fromLatin1(key)); }
     template <typename T = CControlUI>
     T* Find(const char* name) const {
         return dynamic_cast<T*>(
@@ -93,6 +113,9 @@ protected:
     test::SimWindow sim_;
     ui::CDevicePageUI* page_ = nullptr;
     ui::CMacroControlUI* panel_ = nullptr;
+    QTimer answer_;
+    std::vector<bool> answers_;
+    QStringList boxTexts_;
 };
 
 TEST_F(MacroPanelTest, EditsAreSavedAsMadeAndTheBoundMacroReachesTheMouse) {
@@ -186,6 +209,51 @@ TEST_F(MacroPanelTest, KeyCaptureGoesThroughTheHookWhileTheKeyEditHasFocus) {
     EXPECT_EQ(keys->ReadKeyEntry(false).assignment.code, (KeyCode{kKeyTypeKeyboard, 0, 0x3E}));
     ASSERT_TRUE(sim_.Route("killfocus", edit));
     EXPECT_EQ(sim_.window->Hook().Mode(), CDeviceHook::kNone);
+
+    // Hiding the window ends it too; keys then type again.
+    ASSERT_TRUE(sim_.Route("setfocus", edit));
+    sim_.window->hide();
+    EXPECT_EQ(sim_.window->Hook().Mode(), CDeviceHook::kNone);
+}
+
+TEST_F(MacroPanelTest, ImportAtTheLimitAndAConfirmedDeleteChangeOnlyWhatTheySay) {
+    Start(Link::Mouse);
+    CMacroStore store(page_->Model().GetUserDataFolder());
+    for (int i = 0; i < CMacroStore::kMaxMacros; ++i)
+        ASSERT_EQ(store.AddMacro(), MacroResult::kOk);
+    ASSERT_EQ(store.SaveMacroEvents(1, {{true, 4, macro_type::kKey, 5}}), MacroResult::kOk);
+    panel_->LoadMacroList(1);
+    const std::string list = test::TempDir::Read(store.ListFilePath());
+    const std::string second = test::TempDir::Read(store.GetMacroFilePath(1));
+
+    const std::string file = sim_.dir.Write("in.mac", R"({"Events":[]})");
+    ui::SetOpenFileDialogHook(
+        [&](QWidget*, const QString&, const QString&) { return QString::fromStdString(file); });
+    ASSERT_TRUE(Click("macro_btn_import"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxTexts_.isEmpty(); }));
+    EXPECT_EQ(boxTexts_.front(), Translated("macro_msg_limit").replace("%d", "50"));
+    EXPECT_EQ(test::TempDir::Read(store.ListFilePath()), list);
+    EXPECT_EQ(test::TempDir::Read(store.GetMacroFilePath(1)), second) << "the selected macro";
+
+    // Macro 1 is bound to a button: both questions come, and a "no" to the second keeps all.
+    KeyListEntry entry = page_->Model().KeyList().at(3);
+    entry.assignment.code = MakeMacroCode(1, 0);
+    ASSERT_TRUE(
+        page_->Model().AssignKey(3, entry, CTessaronUSBDevice::KeySend::MacrosAndKeyTable).Ok());
+    boxTexts_.clear();
+    answers_ = {true, false};
+    ASSERT_TRUE(Click("macro_btn_name_sub"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return boxTexts_.size() == 2; }));
+    EXPECT_EQ(boxTexts_, (QStringList{Translated("message_text_4"), Translated("message_text_2")}));
+    EXPECT_EQ(test::TempDir::Read(store.ListFilePath()), list);
+    EXPECT_EQ(page_->Model().KeyList().at(3).assignment.code, MakeMacroCode(1, 0));
+
+    answers_ = {true, true};
+    ASSERT_TRUE(Click("macro_btn_name_sub"));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return store.LoadMacroList() == CMacroStore::kMaxMacros - 1; }));
+    EXPECT_EQ(page_->Model().KeyList().at(3).assignment,
+              page_->Model().KeyList().at(3).defaultAssignment);
 }
 
 }  // namespace

@@ -106,6 +106,9 @@ TEST_F(RecordingX11Test, RealTimeConstantAndNoDelayModes) {
              "0.1", "keyup", "b"});
     ASSERT_TRUE(WaitForRows(4));
     ASSERT_TRUE(Click("macro_btn_stopredio"));
+    XdoTool({"key", "x"});
+    QTest::qWait(200);
+    EXPECT_EQ(Rows()->GetCount(), 4) << "the hook is gone once recording stops";
     std::vector<MacroEvent> saved = Saved();
     ASSERT_EQ(saved.size(), 4u);
     const int expected[] = {200, 300, 100, 0};

@@ -248,4 +248,22 @@ int FindKeyNameRowByLabel(std::string_view label) {
     return FindRow(kKeyNameRowCount, [&](const KeyNameEntry& e) { return e.label == label; });
 }
 
+std::optional<std::pair<std::uint8_t, bool>> ScanCodeOfX11Keycode(int keycode) {
+    // X keycodes are the kernel's key codes + 8; the kernel numbers the basic keys as set 1
+    // does, the extended ones it moved elsewhere.
+    const int code = keycode - 8;
+    if (code > 0 && code <= 0x58 && code != 0x54 && code != 0x55 && code != 0x56)
+        return std::pair{static_cast<std::uint8_t>(code), false};
+    static const std::pair<int, std::uint8_t> kExtended[] = {
+        {96, 0x1C},  {97, 0x1D},  {98, 0x35},  {99, 0x37},  {100, 0x38}, {102, 0x47},
+        {103, 0x48}, {104, 0x49}, {105, 0x4B}, {106, 0x4D}, {107, 0x4F}, {108, 0x50},
+        {109, 0x51}, {110, 0x52}, {111, 0x53}, {125, 0x5B}, {126, 0x5C}, {127, 0x5D},
+    };
+    for (const auto& [kernel, scan] : kExtended) {
+        if (kernel == code)
+            return std::pair{scan, true};
+    }
+    return std::nullopt;
+}
+
 }  // namespace morva

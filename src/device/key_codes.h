@@ -4,9 +4,11 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "profile/key_code.h"
 
@@ -161,5 +163,9 @@ int FindKeyNameRow(KeyCode code);
 // Key capture: rows 0..112 only.
 int FindKeyNameRowByScanCode(std::uint8_t scanCode, bool extended);
 int FindKeyNameRowByLabel(std::string_view label);
+
+// The key name table's scan code (set 1, with its extended flag) of a key the X server
+// reports by its keycode; nothing for keys the table does not know.
+std::optional<std::pair<std::uint8_t, bool>> ScanCodeOfX11Keycode(int keycode);
 
 }  // namespace morva

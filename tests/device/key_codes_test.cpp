@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 namespace morva {
@@ -163,6 +165,26 @@ TEST(KeyNameTable, MediaAndSystemCodesAreNamed) {
     for (const KeyCode& code : SystemCodes) {
         EXPECT_GE(FindKeyNameRow(code), kScanCodeRowCount);
     }
+}
+
+// X keycodes are kernel codes + 8; the edges of the basic range and the extended keys that
+// share a basic key's scan code are where the mapping can go wrong.
+TEST(KeyNameTable, X11KeycodesReachTheirKeyNames) {
+    const std::pair<int, std::string_view> known[] = {
+        {9, "Esc"}, {38, "A"},      {96, "F12"},   {36, "Enter"}, {104, "Num Enter"},
+        {61, "/"},  {106, "Num /"}, {110, "Home"}, {79, "Num 7"}, {135, "App"},
+    };
+    for (const auto& [keycode, label] : known) {
+        const auto scan = ScanCodeOfX11Keycode(keycode);
+        ASSERT_TRUE(scan) << keycode;
+        const int row = FindKeyNameRowByScanCode(scan->first, scan->second);
+        ASSERT_GE(row, 0) << keycode;
+        EXPECT_EQ(KeyNameTable()[static_cast<std::size_t>(row)].label, label) << keycode;
+    }
+    // Kernel code 0, the kernel's 0x54..0x56 (no set-1 code of their own), the gap in the
+    // extended run, and codes past it.
+    for (int keycode : {0, 8, 92, 93, 94, 109, 136, 255})
+        EXPECT_FALSE(ScanCodeOfX11Keycode(keycode)) << keycode;
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 
 #include "device/key_codes.h"
 #include "device/models/keyboard_keys.h"
-#include "ui/panels/key_set_control.h"
 
 namespace morva::ui {
 

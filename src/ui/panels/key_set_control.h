@@ -5,10 +5,6 @@
 #include <QString>
 #include <QStringList>
 
-#include <cstdint>
-#include <optional>
-#include <utility>
-
 #include "device/models/key_assignment.h"
 #include "profile/profile_records.h"
 #include "ui/toolkit/containers.h"
@@ -19,10 +15,6 @@ class CComboUI;
 
 // Notification the panel sends after it captured a key into the key edit.
 inline constexpr char kNotifyKeyCapture[] = "keycapture";
-
-// The key name table's scan code (set 1, with its extended flag) of a key the X server
-// reports by its keycode; nothing for keys the table does not know.
-std::optional<std::pair<std::uint8_t, bool>> ScanCodeOfX11Keycode(int keycode);
 
 class CKeySetControlUI : public CHorizontalLayoutUI {
 public:

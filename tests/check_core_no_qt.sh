@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# The core layers and morvactl must build without Qt: no Qt header and no Qt target in them.
+# The core layers, the platform layers and morvactl must build without Qt: no Qt header and
+# no Qt target in them.
 set -u
 root=$1
 core=()
-for d in base device profile macro sim tools; do
+for d in base device profile macro sim platform tools; do
     [ -d "$root/src/$d" ] && core+=("$root/src/$d")
 done
 bad=$(grep -rnE '#\s*include\s*[<"]Q[A-Za-z]|#\s*include\s*[<"]Qt' "${core[@]}" 2>/dev/null)

@@ -4,20 +4,13 @@
 
 #include <QApplication>
 #include <QProcess>
-#include <QStandardPaths>
 #include <QTest>
-
-#include <csignal>
-#include <cstdlib>
-#include <optional>
-
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "app/main_wnd.h"
 #include "app/sim_window.h"
 #include "macro/macro_store.h"
 #include "platform/x11/keyboard_grab.h"
+#include "support/xvfb_server.h"
 #include "ui/panels/macro_control.h"
 #include "ui/toolkit/controls.h"
 #include "ui/toolkit/list.h"
@@ -30,10 +23,6 @@ using sim::Link;
 using ui::CControlUI;
 
 std::string g_display;
-
-bool HaveProgram(const char* name) {
-    return !QStandardPaths::findExecutable(QString::fromLatin1(name)).isEmpty();
-}
 
 MacroEvent Key(bool down, int usage, int delay = 0) {
     return {down, usage, macro_type::kKey, delay};
@@ -204,54 +193,15 @@ TEST_F(RecordingX11Test, StopsAtTheLimitAndHoldsTheKeyboardOnlyWhileRecording) {
         << "released when the window hides";
 }
 
-// An X server for the whole run; the display number comes back on a pipe.
-class XvfbServer {
-public:
-    bool Start() {
-        if (!HaveProgram("Xvfb") || !HaveProgram("xdotool"))
-            return false;
-        int fds[2];
-        if (pipe(fds) != 0)
-            return false;
-        pid_ = fork();
-        if (pid_ == 0) {
-            close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-nolisten", "tcp", "-screen", "0",
-                   "1280x800x24", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        char buffer[16] = {};
-        const ssize_t n = pid_ > 0 ? read(fds[0], buffer, sizeof buffer - 1) : -1;
-        close(fds[0]);
-        if (n <= 0)
-            return false;
-        display_ = ":" + std::to_string(std::atoi(buffer));
-        return true;
-    }
-    ~XvfbServer() {
-        if (pid_ > 0) {
-            kill(pid_, SIGTERM);
-            waitpid(pid_, nullptr, 0);
-        }
-    }
-    const std::string& Display() const { return display_; }
-
-private:
-    pid_t pid_ = -1;
-    std::string display_;
-};
-
 }  // namespace
 }  // namespace morva::app
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleTest(&argc, argv);
-    morva::app::XvfbServer server;
-    if (server.Start()) {
+    // An X server for the whole run, with its screen size for the window.
+    morva::test::XvfbServer server;
+    if (morva::test::XvfbServer::Available() && server.Start({"-screen", "0", "1280x800x24"})) {
         morva::app::g_display = server.Display();
-        setenv("DISPLAY", server.Display().c_str(), 1);
         setenv("QT_QPA_PLATFORM", "xcb", 1);
     } else {
         setenv("QT_QPA_PLATFORM", "offscreen", 1);

@@ -118,7 +118,7 @@ protected:
     QStringList boxTexts_;
 };
 
-TEST_F(MacroPanelTest, EditsAreSavedAsMadeAndTheBoundMacroReachesTheMouse) {
+TEST_F(MacroPanelTest, EditsAndARecordingAreSavedAndTheBoundMacroReachesTheMouse) {
     Start(Link::Mouse);
     ASSERT_TRUE(Click("macro_btn_name_add"));
     ASSERT_EQ(panel_->GetSelectedMacro(), 0);
@@ -151,9 +151,16 @@ TEST_F(MacroPanelTest, EditsAreSavedAsMadeAndTheBoundMacroReachesTheMouse) {
     ASSERT_TRUE(sim_.Route("killfocus", delay));
     EXPECT_EQ(delay->GetText(), QLatin1String("65535"));
 
+    // And a key recorded after them, in the program's own window.
+    sim_.window->BeginRecording(RecordMode::kNoDelay, RecordPlace::kEnd);
+    Tap(kX11KeycodeA);
+    sim_.window->EndRecording();
+
     const std::vector<MacroEvent> expected = {{true, 1, macro_type::kMouseButton, 50},
                                               {false, 1, macro_type::kMouseButton, 65535},
-                                              {true, 300 & 0xFF, macro_type::kMoveHorizontal, 50}};
+                                              {true, 300 & 0xFF, macro_type::kMoveHorizontal, 50},
+                                              {true, 4, macro_type::kKey, 0},
+                                              {false, 4, macro_type::kKey, 0}};
     EXPECT_EQ(Saved(0), expected);
     BindToMacro0(3);
     ExpectMemoryHolds(Product::Mouse, expected);

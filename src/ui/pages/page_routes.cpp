@@ -333,7 +333,7 @@ void AddMacroRoutes(PageRouter& router, const CurrentPage& current) {
                         if (msg.pSender == nullptr || msg.pSender->GetWidget() == nullptr)
                             return;
                         const QPoint at(static_cast<int>(msg.wParam), static_cast<int>(msg.lParam));
-                        m.OpenActionMenu(msg.pSender->GetWidget()->mapToGlobal(at));
+                        m.OpenActionMenu(msg.pSender, msg.pSender->GetWidget()->mapToGlobal(at));
                     }));
 }
 

@@ -368,7 +368,11 @@ void CMacroControlUI::OnMenuItem(const QString& name) {
     }
 }
 
-void CMacroControlUI::OpenActionMenu(const QPoint& globalPos) {
+void CMacroControlUI::OpenActionMenu(CControlUI* row, const QPoint& globalPos) {
+    if (const int index = rows_ != nullptr ? rows_->GetItemIndex(row) : -1; index >= 0) {
+        actions_.Select(index);
+        rows_->SelectItem(index, false, false);
+    }
     if (menu_ != nullptr) {
         menu_->Close();
         menu_->deleteLater();

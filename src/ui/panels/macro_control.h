@@ -67,7 +67,8 @@ public:
     void OnInsertMove(int direction);
     // An item of the action menu: inserts, or asks the window to record.
     void OnMenuItem(const QString& name);
-    void OpenActionMenu(const QPoint& globalPos);
+    // The action menu of `row` (the row it was asked on becomes the selected one).
+    void OpenActionMenu(CControlUI* row, const QPoint& globalPos);
     void Save();
 
     // ---- Recording ----

@@ -9,8 +9,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include "app/box_answers.h"
 #include "app/main_wnd.h"
-#include "app/msg_wnd.h"
 #include "app/sim_window.h"
 #include "device/key_codes.h"
 #include "device/protocol/macro_image.h"
@@ -50,21 +50,6 @@ protected:
         panel_ = page_->MacroPanel();
         ASSERT_NE(panel_, nullptr);
         sim_.window->show();
-        // Message boxes are answered as `answers_` says (confirm when it runs out).
-        answer_.callOnTimeout([this] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* box = qobject_cast<CMsgWnd*>(w);
-                if (box == nullptr || !box->isVisible())
-                    continue;
-                if (CControlUI* text = box->FindControl(QStringLiteral("MessageText")))
-                    boxTexts_ << text->GetText();
-                const bool confirm = answers_.empty() || answers_.front();
-                if (!answers_.empty())
-                    answers_.erase(answers_.begin());
-                box->Close(confirm ? CMsgWnd::kResultConfirm : CMsgWnd::kResultCancel);
-            }
-        });
-        answer_.start(20);
     }
     void TearDown() override { ui::SetOpenFileDialogHook({}); }
     QString Translated(const char* key) { return sim_.window->Translate(QString::fromLatin1(key)); }
@@ -113,9 +98,7 @@ protected:
     test::SimWindow sim_;
     ui::CDevicePageUI* page_ = nullptr;
     ui::CMacroControlUI* panel_ = nullptr;
-    QTimer answer_;
-    std::vector<bool> answers_;
-    QStringList boxTexts_;
+    test::BoxAnswers boxes_;
 };
 
 TEST_F(MacroPanelTest, EditsAndARecordingAreSavedAndTheBoundMacroReachesTheMouse) {
@@ -237,8 +220,8 @@ TEST_F(MacroPanelTest, ImportAtTheLimitAndAConfirmedDeleteChangeOnlyWhatTheySay)
     ui::SetOpenFileDialogHook(
         [&](QWidget*, const QString&, const QString&) { return QString::fromStdString(file); });
     ASSERT_TRUE(Click("macro_btn_import"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxTexts_.isEmpty(); }));
-    EXPECT_EQ(boxTexts_.front(), Translated("macro_msg_limit").replace("%d", "50"));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes_.texts.isEmpty(); }));
+    EXPECT_EQ(boxes_.texts.front(), Translated("macro_msg_limit").replace("%d", "50"));
     EXPECT_EQ(test::TempDir::Read(store.ListFilePath()), list);
     EXPECT_EQ(test::TempDir::Read(store.GetMacroFilePath(1)), second) << "the selected macro";
 
@@ -247,15 +230,16 @@ TEST_F(MacroPanelTest, ImportAtTheLimitAndAConfirmedDeleteChangeOnlyWhatTheySay)
     entry.assignment.code = MakeMacroCode(1, 0);
     ASSERT_TRUE(
         page_->Model().AssignKey(3, entry, CTessaronUSBDevice::KeySend::MacrosAndKeyTable).Ok());
-    boxTexts_.clear();
-    answers_ = {true, false};
+    boxes_.texts.clear();
+    boxes_.queue = {true, false};
     ASSERT_TRUE(Click("macro_btn_name_sub"));
-    ASSERT_TRUE(QTest::qWaitFor([&] { return boxTexts_.size() == 2; }));
-    EXPECT_EQ(boxTexts_, (QStringList{Translated("message_text_4"), Translated("message_text_2")}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return boxes_.texts.size() == 2; }));
+    EXPECT_EQ(boxes_.texts,
+              (QStringList{Translated("message_text_4"), Translated("message_text_2")}));
     EXPECT_EQ(test::TempDir::Read(store.ListFilePath()), list);
     EXPECT_EQ(page_->Model().KeyList().at(3).assignment.code, MakeMacroCode(1, 0));
 
-    answers_ = {true, true};
+    boxes_.queue = {true, true};
     ASSERT_TRUE(Click("macro_btn_name_sub"));
     ASSERT_TRUE(
         QTest::qWaitFor([&] { return store.LoadMacroList() == CMacroStore::kMaxMacros - 1; }));

@@ -12,6 +12,7 @@
 
 #include <filesystem>
 
+#include "app/box_answers.h"
 #include "app/main_wnd.h"
 #include "app/msg_wnd.h"
 #include "app/sim_window.h"
@@ -71,17 +72,6 @@ protected:
         ASSERT_NE(page_, nullptr);
         panel_ = Find<ui::CDeviceProfileUI>("DeviceProfileItem");
         ASSERT_NE(panel_, nullptr);
-        answer_.callOnTimeout([this] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* box = qobject_cast<CMsgWnd*>(w);
-                if (box == nullptr || !box->isVisible())
-                    continue;
-                if (CControlUI* text = box->FindControl(QStringLiteral("MessageText")))
-                    boxTexts_ << text->GetText();
-                box->Close(confirm_ ? CMsgWnd::kResultConfirm : CMsgWnd::kResultCancel);
-            }
-        });
-        answer_.start(20);
     }
     void TearDown() override {
         ui::SetOpenFileDialogHook({});
@@ -149,9 +139,7 @@ protected:
     CDeviceManager* devices_ = nullptr;
     ui::CMousePageUI* page_ = nullptr;
     ui::CDeviceProfileUI* panel_ = nullptr;
-    QTimer answer_;
-    bool confirm_ = true;
-    QStringList boxTexts_;
+    test::BoxAnswers boxes_;
 };
 
 TEST_F(ProfilePanelTest, FirstStartShowsOneProfileTheModelUses) {
@@ -185,21 +173,21 @@ TEST_F(ProfilePanelTest, AddCopyRenameAndDeleteKeepComboListAndDeviceInStep) {
     Click("device_profile_edit_save_btn");
     panel_->SetNameEditText(QStringLiteral("   "));
     Click("device_profile_edit_save_btn");
-    EXPECT_EQ(boxTexts_,
+    EXPECT_EQ(boxes_.texts,
               QStringList({Translated("message_text_5"), Translated("message_text_25")}));
     panel_->SetNameEditText(QStringLiteral("Work"));
     Click("device_profile_edit_save_btn");
     EXPECT_EQ(ComboTexts()[1], "Work");
     EXPECT_EQ(json::ToString(json::Get(ReadJsonFile(ProfileFile(1)), "profilename")), "Work");
-    EXPECT_EQ(boxTexts_.size(), 2) << "a rename that worked says nothing";
+    EXPECT_EQ(boxes_.texts.size(), 2) << "a rename that worked says nothing";
 
     const std::string removed = ProfileFile(1);
-    confirm_ = false;
+    boxes_.confirm = false;
     Click("device_sub_btn");
     EXPECT_EQ(Names().size(), 3u) << "deleting waits for the user's yes";
-    confirm_ = true;
+    boxes_.confirm = true;
     Click("device_sub_btn");
-    EXPECT_EQ(boxTexts_.mid(2), QStringList(2, Translated("message_delete_profile")));
+    EXPECT_EQ(boxes_.texts.mid(2), QStringList(2, Translated("message_delete_profile")));
     EXPECT_EQ(Names(), (std::vector<std::string>{"profile1", "profile2 copy"}));
     EXPECT_FALSE(std::filesystem::exists(removed));
     EXPECT_EQ(ListSelection(), 0);
@@ -211,7 +199,7 @@ TEST_F(ProfilePanelTest, AddCopyRenameAndDeleteKeepComboListAndDeviceInStep) {
     Click("device_sub_btn");
     Click("device_sub_btn");
     EXPECT_EQ(Names(), std::vector<std::string>{"profile2 copy"}) << "the last one stays";
-    EXPECT_EQ(boxTexts_.size(), 5) << "and is not even asked about";
+    EXPECT_EQ(boxes_.texts.size(), 5) << "and is not even asked about";
 }
 
 TEST_F(ProfilePanelTest, ExportAndImportGoThroughTheFileDialogs) {
@@ -246,7 +234,7 @@ TEST_F(ProfilePanelTest, ExportAndImportGoThroughTheFileDialogs) {
     picked.clear();  // cancelled
     Click("device_import_btn");
     EXPECT_EQ(Names().size(), 3u);
-    EXPECT_EQ(boxTexts_, QStringList{Translated("profile_import_error")});
+    EXPECT_EQ(boxes_.texts, QStringList{Translated("profile_import_error")});
 }
 
 TEST_F(ProfilePanelTest, FailedWritesAreReportedAndChangeNothing) {
@@ -261,7 +249,7 @@ TEST_F(ProfilePanelTest, FailedWritesAreReportedAndChangeNothing) {
     Click("device_copy_btn");
     panel_->SetNameEditText(QStringLiteral("Other"));
     Click("device_profile_edit_save_btn");
-    EXPECT_EQ(boxTexts_, QStringList(3, Translated("profile_file_error")));
+    EXPECT_EQ(boxes_.texts, QStringList(3, Translated("profile_file_error")));
     EXPECT_EQ(test::TempDir::Read(Folder() + "ProfileList.ini"), before);
     EXPECT_EQ(ComboTexts(), std::vector<std::string>{"profile1"});
     EXPECT_EQ(Mouse().ProfileName(), id);
@@ -305,7 +293,7 @@ TEST_F(ProfilePanelTest, TwoChoicesWithin400msSwitchOnceToTheSecondWithItsSettin
     ASSERT_EQ(Mouse().ProfileName(), IdAt(0));
     EXPECT_EQ(FirmwareStage0(), first.stage0);
     EXPECT_EQ(FirmwareButton(), first.button);
-    EXPECT_TRUE(boxTexts_.isEmpty()) << boxTexts_.join(u'|').toStdString();
+    EXPECT_TRUE(boxes_.texts.isEmpty()) << boxes_.texts.join(u'|').toStdString();
 }
 
 TEST_F(ProfilePanelTest, ResetRestoresTheFactoryProfileOnlyAfterConfirmation) {
@@ -325,13 +313,13 @@ TEST_F(ProfilePanelTest, ResetRestoresTheFactoryProfileOnlyAfterConfirmation) {
     ASSERT_EQ(Mouse().DownloadCurrentKeyTable(0), kResultOk);
     const std::string edited = test::TempDir::Read(ProfileFile(0));
 
-    confirm_ = false;
+    boxes_.confirm = false;
     Click("device_reset_btn");
-    EXPECT_EQ(boxTexts_, QStringList{Translated("message_text_22")});
+    EXPECT_EQ(boxes_.texts, QStringList{Translated("message_text_22")});
     EXPECT_EQ(test::TempDir::Read(ProfileFile(0)), edited);
     EXPECT_EQ(FirmwareStage0(), edit.stage0);
 
-    confirm_ = true;
+    boxes_.confirm = true;
     Click("device_reset_btn");
     CMouseProfiledata reset;
     reset.LoadDocument(ProfileFile(0));

@@ -8,6 +8,7 @@
 
 #include <fstream>
 
+#include "app/box_answers.h"
 #include "app/msg_wnd.h"
 #include "app/sim_window.h"
 #include "device/models/mouse_device.h"
@@ -33,17 +34,6 @@ protected:
         panel_ = page_->ShootPanel();
         ASSERT_NE(panel_, nullptr);
         ASSERT_TRUE(sim_.ConnectMouse());
-        answer_.callOnTimeout([this] {
-            for (QWidget* w : QApplication::topLevelWidgets()) {
-                auto* box = qobject_cast<CMsgWnd*>(w);
-                if (box == nullptr || !box->isVisible())
-                    continue;
-                if (CControlUI* text = box->FindControl(QStringLiteral("MessageText")))
-                    boxTexts_ << text->GetText();
-                box->Close(CMsgWnd::kResultConfirm);
-            }
-        });
-        answer_.start(20);
     }
     void TearDown() override {
         ui::SetOpenFileDialogHook({});
@@ -89,8 +79,7 @@ protected:
     test::SimWindow sim_;
     ui::CMousePageUI* page_ = nullptr;
     ui::CShootControlUI* panel_ = nullptr;
-    QTimer answer_;
-    QStringList boxTexts_;
+    test::BoxAnswers boxes_;
 };
 
 TEST_F(ShootPanelTest, EditedBulletGoesToTheFileAndOnSaveToTheMouse) {
@@ -134,7 +123,7 @@ TEST_F(ShootPanelTest, EditedBulletGoesToTheFileAndOnSaveToTheMouse) {
     Choose(QStringLiteral("bullet_op_0"));
     Click(QStringLiteral("bullet_selected_prev"));
     EXPECT_EQ(panel_->CurrentBullet(), 0);
-    EXPECT_TRUE(boxTexts_.isEmpty()) << boxTexts_.join(u'|').toStdString();
+    EXPECT_TRUE(boxes_.texts.isEmpty()) << boxes_.texts.join(u'|').toStdString();
 }
 
 TEST_F(ShootPanelTest, CopiesAndRefusalsAreToldAndLeaveThePatternsWhole) {
@@ -176,8 +165,8 @@ TEST_F(ShootPanelTest, CopiesAndRefusalsAreToldAndLeaveThePatternsWhole) {
 
     picked.clear();  // cancelled: nothing happens
     Click(QStringLiteral("shootdate_import_btn"));
-    EXPECT_EQ(boxTexts_, (QStringList{Translated("op_shoot_file_unreadable"),
-                                      Translated("op_shoot_image_too_large")}));
+    EXPECT_EQ(boxes_.texts, (QStringList{Translated("op_shoot_file_unreadable"),
+                                         Translated("op_shoot_image_too_large")}));
     EXPECT_EQ(filters, QStringList(5, QStringLiteral("Shoot Files(*.shoot)*.shoot;")));
 }
 

@@ -241,34 +241,26 @@ public:
         return kExitOk;
     }
 
+    // What the mouse, keyboard and macro commands run in.
+    MouseEnvironment DeviceEnvironment() {
+        return {*backend_,
+                simBus_,
+                options_.dataDir,
+                ResourceFolder(),
+                options_.screenWidth,
+                options_.screenHeight};
+    }
+
     int Mouse(const MouseRequest& request) {
-        const MouseEnvironment environment{*backend_,
-                                           simBus_,
-                                           options_.dataDir,
-                                           ResourceFolder(),
-                                           options_.screenWidth,
-                                           options_.screenHeight};
-        return RunMouseCommand(request, environment, out_, err_);
+        return RunMouseCommand(request, DeviceEnvironment(), out_, err_);
     }
 
     int Macro(const MacroRequest& request) {
-        const MouseEnvironment environment{*backend_,
-                                           simBus_,
-                                           options_.dataDir,
-                                           ResourceFolder(),
-                                           options_.screenWidth,
-                                           options_.screenHeight};
-        return RunMacroCommand(request, environment, out_, err_);
+        return RunMacroCommand(request, DeviceEnvironment(), out_, err_);
     }
 
     int Keyboard(const KeyboardRequest& request) {
-        const KeyboardEnvironment environment{*backend_,
-                                              simBus_,
-                                              options_.dataDir,
-                                              ResourceFolder(),
-                                              options_.screenWidth,
-                                              options_.screenHeight};
-        return RunKeyboardCommand(request, environment, out_, err_);
+        return RunKeyboardCommand(request, DeviceEnvironment(), out_, err_);
     }
 
     int Profile(const ProfileRequest& request) {

@@ -111,8 +111,8 @@ void CMacroControlUI::LoadMacroList(int select) {
         auto* row = new CListLabelElementUI;
         row->SetFixedHeight(kRowHeight);
         names_->Add(row);
-        row->setText(QString::fromStdString(entry.name));  // a name, not a language key
-        row->setToolTip(QString::fromStdString(entry.guid));
+        row->setText(QString::fromStdString(entry.name));     // a name, not a language key
+        row->setToolTip(QString::fromStdString(entry.name));  // long names are cut
         macroNames_.push_back(entry.name);
     }
     const bool any = select >= 0 && select < names_->GetCount();
@@ -249,7 +249,6 @@ void CMacroControlUI::ShowRowEvent(int row) {
     action->SetTextColor(QColor::fromRgba(event.down ? kDownText : kUpText));
     if (delay->GetText() != QString::number(event.delay))
         delay->SetText(QString::number(event.delay));
-    element->setToolTip(QString::fromStdString(MacroEventToJson(event).toStyledString()));
 }
 
 void CMacroControlUI::ShowRows() {

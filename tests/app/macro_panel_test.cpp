@@ -49,6 +49,7 @@ protected:
         page_ = sim_.devices->CurrentDevice();
         panel_ = page_->MacroPanel();
         ASSERT_NE(panel_, nullptr);
+        page_->OnFunctionTab(3);  // the macro tab
         sim_.window->show();
     }
     void TearDown() override { ui::SetOpenFileDialogHook({}); }

@@ -254,6 +254,9 @@ void CMacroControlUI::ShowRowEvent(int row) {
 void CMacroControlUI::ShowRows() {
     if (rows_ == nullptr)
         return;
+    rowsStale_ = !GetWidget()->isVisible();
+    if (rowsStale_)
+        return;
     rows_->RemoveAll();
     for (int i = 0; i < actions_.Count(); ++i) {
         rows_->Add(BuildRow());
@@ -437,8 +440,14 @@ void CMacroControlUI::ShowRecordState(const QString& key) {
         state->SetText(key);
 }
 
+void CMacroControlUI::showEvent(QShowEvent* event) {
+    CHorizontalLayoutUI::showEvent(event);
+    if (rowsStale_)
+        ShowRows();
+}
+
 void CMacroControlUI::Apply(const RecordChange& change) {
-    if (!change.recorded || rows_ == nullptr)
+    if (!change.recorded || rows_ == nullptr || rowsStale_)
         return;
     if (change.inserted)
         rows_->AddAt(BuildRow(), change.row);

@@ -39,6 +39,10 @@ public:
     void DoInit() override;
     void OnTimer(int id) override;
 
+protected:
+    void showEvent(QShowEvent* event) override;
+
+public:
     // The model whose macros the panel edits, and the window's services for its messages.
     void Bind(CTessaronUSBDevice* model, IPageServices* services);
     // Reads the macro list again and selects `select` (nothing when out of range).
@@ -104,6 +108,9 @@ private:
     CMacroRecorder recorder_;
     QPointer<CMenuWnd> menu_;
     std::vector<std::string> macroNames_;
+    // The rows are built when the panel is first seen, not with the page (a macro may hold
+    // thousands of actions).
+    bool rowsStale_ = false;
 };
 
 }  // namespace morva::ui

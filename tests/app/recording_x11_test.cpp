@@ -3,8 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QProcess>
 #include <QTest>
+
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <string>
+#include <vector>
 
 #include "app/main_wnd.h"
 #include "app/sim_window.h"
@@ -54,12 +59,20 @@ protected:
     ui::CListUI* Rows() const { return Find<ui::CListUI>("macro_action_list"); }
 
     // Runs xdotool while the UI thread goes on handling the hook's events.
+    // posix_spawn rather than fork: the window's process has threads of its own.
     void XdoTool(const QStringList& args) {
-        QProcess xdo;
-        xdo.start(QStringLiteral("xdotool"), args);
-        ASSERT_TRUE(xdo.waitForStarted());
-        ASSERT_TRUE(QTest::qWaitFor([&] { return xdo.state() == QProcess::NotRunning; }, 10000));
-        ASSERT_EQ(xdo.exitCode(), 0) << xdo.readAllStandardError().toStdString();
+        std::vector<std::string> words = {"xdotool"};
+        for (const QString& a : args)
+            words.push_back(a.toStdString());
+        std::vector<char*> argv;
+        for (std::string& w : words)
+            argv.push_back(w.data());
+        argv.push_back(nullptr);
+        pid_t pid = -1;
+        ASSERT_EQ(posix_spawnp(&pid, "xdotool", nullptr, nullptr, argv.data(), environ), 0);
+        int status = -1;
+        ASSERT_TRUE(QTest::qWaitFor([&] { return waitpid(pid, &status, WNOHANG) == pid; }, 10000));
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << args.join(' ').toStdString();
     }
     bool WaitForRows(int count) {
         return QTest::qWaitFor([&] { return Rows()->GetCount() >= count; }, 5000) &&

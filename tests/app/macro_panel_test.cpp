@@ -201,7 +201,15 @@ TEST_F(MacroPanelTest, KeyCaptureGoesThroughTheHookWhileTheKeyEditHasFocus) {
     ASSERT_TRUE(sim_.Route("killfocus", edit));
     EXPECT_EQ(sim_.window->Hook().Mode(), CDeviceHook::kNone);
 
-    // Hiding the window ends it too; keys then type again.
+    // Another window coming to the front ends it, and so does hiding the window.
+    sim_.window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim_.window->isActiveWindow(); }));
+    ASSERT_TRUE(sim_.Route("setfocus", edit));
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !sim_.window->isActiveWindow(); }));
+    EXPECT_EQ(sim_.window->Hook().Mode(), CDeviceHook::kNone);
     ASSERT_TRUE(sim_.Route("setfocus", edit));
     sim_.window->hide();
     EXPECT_EQ(sim_.window->Hook().Mode(), CDeviceHook::kNone);

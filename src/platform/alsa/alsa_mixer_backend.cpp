@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <utility>
 
 namespace morva::alsa {
 
@@ -105,26 +106,34 @@ bool HasSwitch(snd_mixer_elem_t* e, Direction d) {
                                    : snd_mixer_selem_has_playback_switch(e);
 }
 
-std::optional<double> VolumeScalar(Control c) {
-    long lo = 0, hi = 0, v = 0;
-    const auto ch = SND_MIXER_SCHN_MONO;
+std::optional<std::pair<long, long>> Range(Control c) {
+    long lo = 0, hi = 0;
     const int err = c.dir == Direction::Capture
-                        ? snd_mixer_selem_get_capture_volume_range(c.elem, &lo, &hi) |
-                              snd_mixer_selem_get_capture_volume(c.elem, ch, &v)
-                        : snd_mixer_selem_get_playback_volume_range(c.elem, &lo, &hi) |
-                              snd_mixer_selem_get_playback_volume(c.elem, ch, &v);
+                        ? snd_mixer_selem_get_capture_volume_range(c.elem, &lo, &hi)
+                        : snd_mixer_selem_get_playback_volume_range(c.elem, &lo, &hi);
     if (err != 0 || hi <= lo)
         return std::nullopt;
-    return static_cast<double>(v - lo) / static_cast<double>(hi - lo);
+    return std::pair(lo, hi);
+}
+
+// The first channel stands for all: writes set every channel alike.
+std::optional<double> VolumeScalar(Control c) {
+    auto range = Range(c);
+    long v = 0;
+    const auto ch = SND_MIXER_SCHN_MONO;
+    if (!range ||
+        (c.dir == Direction::Capture ? snd_mixer_selem_get_capture_volume(c.elem, ch, &v)
+                                     : snd_mixer_selem_get_playback_volume(c.elem, ch, &v)) != 0)
+        return std::nullopt;
+    const auto [lo, hi] = *range;
+    return static_cast<double>(std::clamp(v, lo, hi) - lo) / static_cast<double>(hi - lo);
 }
 
 bool SetVolumeScalar(Control c, double scalar) {
-    long lo = 0, hi = 0;
-    if ((c.dir == Direction::Capture
-             ? snd_mixer_selem_get_capture_volume_range(c.elem, &lo, &hi)
-             : snd_mixer_selem_get_playback_volume_range(c.elem, &lo, &hi)) != 0 ||
-        hi <= lo)
+    auto range = Range(c);
+    if (!range)
         return false;
+    const auto [lo, hi] = *range;
     const long raw = lo + std::lround(scalar * static_cast<double>(hi - lo));
     return (c.dir == Direction::Capture
                 ? snd_mixer_selem_set_capture_volume_all(c.elem, raw)

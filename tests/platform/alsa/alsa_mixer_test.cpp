@@ -161,6 +161,17 @@ TEST_F(AlsaMixer, MuteAndMonitorDriveTheCardsSwitchesAndBadValuesChangeNothing) 
               Result::Ok);
     EXPECT_EQ(ReadRaw(kHeadset)->monitorOn, 1);
 
+    // The card's playback volume, seen by a second bridge on the same card.
+    ASSERT_EQ(audio::WriteWord(*o.bridge, o.playback, "VolumeScalarControl", -1,
+                               PropertyWord::Float(audio::LevelToScalar(60))),
+              Result::Ok);
+    Opened other = Open(kHeadset);
+    double playback = -1;
+    ASSERT_EQ(audio::ReadNumber(*other.bridge, other.playback, "VolumeScalarControl", -1, playback),
+              Result::Ok);
+    EXPECT_EQ(audio::ScalarToLevel(playback), 60);
+    EXPECT_EQ(other.Level("AAVolumeScalarControl", 0), 100);
+
     const RawMic before = *ReadRaw(kHeadset);
     EXPECT_EQ(audio::WriteWord(*o.bridge, o.recording, "VolumeScalarControl", -1,
                                PropertyWord::Float(1.5f)),

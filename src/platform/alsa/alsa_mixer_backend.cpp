@@ -17,6 +17,19 @@ using audio::DeviceRecord;
 using audio::PropertyWord;
 using audio::Result;
 
+std::optional<std::filesystem::path> UsbDeviceFolder(const std::filesystem::path& sysfsNode) {
+    std::error_code ec;
+    std::filesystem::path p = std::filesystem::canonical(sysfsNode, ec);
+    if (ec)
+        return std::nullopt;
+    // Interfaces ("1-2:1.3") have no idVendor; their parent, the device, has.
+    for (; !p.empty() && p != p.root_path(); p = p.parent_path()) {
+        if (std::filesystem::is_regular_file(p / "idVendor", ec))
+            return p;
+    }
+    return std::nullopt;
+}
+
 std::optional<std::string> CardForUsbDevice(const std::filesystem::path& usbDevice) {
     std::error_code ec;
     // The card sits under one of the device's interfaces: <dev>/<dev>:1.0/sound/cardN.

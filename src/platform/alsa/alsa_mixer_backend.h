@@ -11,6 +11,9 @@
 
 namespace morva::alsa {
 
+// The USB device folder (the one with idVendor) that holds a sysfs node, e.g. the hidraw
+// node's device (/sys/class/hidraw/hidrawN/device); nullopt outside a USB device.
+std::optional<std::filesystem::path> UsbDeviceFolder(const std::filesystem::path& sysfsNode);
 // "hw:N" for the sound card below a USB device's sysfs folder (…/sound/cardN).
 std::optional<std::string> CardForUsbDevice(const std::filesystem::path& usbDevice);
 // "hw:N" for the first card whose id, name or long name contains `name`, ignoring case.

@@ -254,5 +254,24 @@ TEST(AlsaCardLookup, UsbDeviceFolderLeadsToItsCard) {
     EXPECT_EQ(CardForUsbDevice("/nonexistent/usb/1-9"), std::nullopt);
 }
 
+TEST(AlsaCardLookup, HidrawNodeLeadsThroughItsUsbDeviceToTheSiblingCard) {
+    test::TempDir dir;
+    const auto usb = dir.path() / "devices/usb1/1-2";
+    std::filesystem::create_directories(usb / "1-2:1.3/0003:1234:5678.0001/hidraw/hidraw4");
+    std::filesystem::create_directories(usb / "1-2:1.0/sound/card2");
+    dir.Write("devices/usb1/1-2/idVendor", "1234\n");
+    dir.Write("devices/usb1/idVendor", "1d6b\n");  // the root hub above: not the answer
+    std::filesystem::create_directories(dir.path() / "class/hidraw");
+    std::filesystem::create_directory_symlink(usb / "1-2:1.3/0003:1234:5678.0001/hidraw/hidraw4",
+                                              dir.path() / "class/hidraw/hidraw4");
+
+    const auto device = UsbDeviceFolder(dir.path() / "class/hidraw/hidraw4");
+    ASSERT_TRUE(device);
+    EXPECT_EQ(*device, std::filesystem::canonical(usb));
+    EXPECT_EQ(CardForUsbDevice(*device), "hw:2");
+    EXPECT_EQ(UsbDeviceFolder(dir.path() / "class"), std::nullopt);
+    EXPECT_EQ(UsbDeviceFolder(dir.path() / "missing"), std::nullopt);
+}
+
 }  // namespace
 }  // namespace morva::alsa

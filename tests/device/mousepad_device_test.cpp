@@ -7,6 +7,7 @@
 
 #include "base/clock.h"
 #include "device/models/mousepad_device.h"
+#include "profile/json_file.h"
 #include "sim/sim_bus.h"
 #include "support/temp_dir.h"
 
@@ -197,6 +198,36 @@ TEST_F(MousePadDeviceTest, WaveAndMusicSteps) {
         EXPECT_EQ(pad_->GetLedColour(7), pad_->GetLedColour(8));
     }
     EXPECT_NE(LedColour::Unpack(pad_->GetLedColour(1)).alpha, 0) << "peaks light the bars";
+}
+
+TEST_F(MousePadDeviceTest, TheLightThreadPaintsTheLedListOverTheMode) {
+    // Profile: static blue, with LED 3 held red and LED 5 dark by the per-LED list.
+    Json::Value document = ReadJsonFile(pad_->GetProfilePath());
+    Json::Value& device = document["Device"][0];
+    device["LightInfo"]["SelectItem"] = 3;
+    device["LightInfo"]["MultiColor"] = 0;
+    device["LightInfo"]["Red"] = 0;
+    device["LightInfo"]["Green"] = 0;
+    device["LightInfo"]["Blue"] = 255;
+    Json::Value red;
+    red["LEDREGMode"] = 1;
+    red["LEDBrightness"] = 4;
+    red["red"] = 255;
+    Json::Value off;
+    off["LEDREGMode"] = 4;
+    device["LightList"][3] = red;
+    device["LightList"][5] = off;
+    ASSERT_EQ(WriteJsonFile(pad_->GetProfilePath(), document), 0);
+    ASSERT_EQ(pad_->LoadProfile(), 1);
+
+    pad_->StartLightThread();
+    ASSERT_TRUE(clock_.AwaitWaiters(1));
+    ASSERT_TRUE(clock_.Advance(pad_->LightStepPeriod()));
+    ASSERT_TRUE(clock_.AwaitWaiters(1));
+    pad_->StopLightThread();
+    EXPECT_EQ(pad_->GetLedColour(0), (LedColour{0, 0, 255, 255}.Pack()));
+    EXPECT_EQ(pad_->GetLedColour(3), (LedColour{255, 0, 0, 255}.Pack()));
+    EXPECT_EQ(LedColour::Unpack(pad_->GetLedColour(5)).alpha, 0);
 }
 
 }  // namespace

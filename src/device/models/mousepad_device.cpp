@@ -166,7 +166,9 @@ void CTessaronMousePadDevice::ApplyLightSettings() {
     CTessaronUSBDevice::SetLightInfo(light);
     const std::vector<LightInfo> leds = profile_.ReadLightList();
     WithLedLightList([&](std::vector<LightInfo>& list) {
-        std::copy_n(leds.begin(), std::min(leds.size(), list.size()), list.begin());
+        for (std::size_t i = 0; i < list.size(); ++i)
+            list[i] = i < leds.size() ? leds[i] : LightInfo{};
+        overlay_.RestartOverlay();
     });
     EffectPlayer().Load(profile_.ReadEffectList(defaults_.FirstCustomEffectMode()));
 }
@@ -264,6 +266,11 @@ CTessaronUSBDevice::EffectStep CTessaronMousePadDevice::LightModeStep(int mode) 
         default:
             return nullptr;
     }
+}
+
+void CTessaronMousePadDevice::AfterLightPass() {
+    const IClock::TimePoint now = TimeSource().Now();
+    WithLedLightList([&](const std::vector<LightInfo>& list) { overlay_.ApplyOverlay(list, now); });
 }
 
 void CTessaronMousePadDevice::EffectWave() {

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "device/models/default_data.h"
+#include "device/models/keyboard_light.h"
 #include "device/models/usb_device.h"
 #include "profile/basic_profiledata.h"
 
@@ -85,6 +86,8 @@ public:
 
 protected:
     EffectStep LightModeStep(int mode) const override;
+    // The per-LED light list over the mode's frame.
+    void AfterLightPass() override;
 
 private:
     // The active profile and its record; false (nothing changed) when a read failed.
@@ -98,6 +101,9 @@ private:
     mutable std::mutex stateLock_;
     PadRecord recordCopy_{};
     int activeProfile_ = 0;
+
+    // The keyboard's per-key overlay serves the pad's LEDs; used under the LED list's lock.
+    CKeyboardLight overlay_{Engine()};
 
     // Light thread only.
     std::uint8_t counter_ = 0;

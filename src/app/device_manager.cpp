@@ -9,11 +9,13 @@
 #include "device/links/product_links.h"
 #include "device/models/keyboard_device.h"
 #include "device/models/mouse_device.h"
+#include "device/models/mousepad_device.h"
 #include "device/protocol/commands.h"
 #include "ui/pages/device_option.h"
 #include "ui/pages/device_page.h"
 #include "ui/pages/keyboard_page.h"
 #include "ui/pages/mouse_page.h"
+#include "ui/pages/mousepad_page.h"
 #include "ui/pages/power_panel.h"
 #include "ui/toolkit/containers.h"
 #include "ui/toolkit/dialog_builder.h"
@@ -98,9 +100,19 @@ ui::CControlUI* CDeviceManager::CreatePageControl(const QString& tag) {
         }
         return new ui::CDevicePageUI(std::move(model), QStringLiteral("TessaronKeyboardDevice"));
     }
+    if (tag.compare(QLatin1String("TessaronMousePadDevice"), Qt::CaseInsensitive) == 0) {
+        std::unique_ptr<CTessaronUSBDevice> model =
+            options_.makeModel ? options_.makeModel(backend_)
+                               : std::make_unique<CTessaronMousePadDevice>(backend_);
+        if (auto* pad = dynamic_cast<CTessaronMousePadDevice*>(model.get())) {
+            std::unique_ptr<CTessaronMousePadDevice> owned(pad);
+            model.release();
+            return new ui::CMousePadPageUI(std::move(owned));
+        }
+        return new ui::CDevicePageUI(std::move(model), QStringLiteral("TessaronMousePadDevice"));
+    }
     static const char* const kPageClasses[][2] = {
         {"TessaronUSBDevice", "TessaronUSBDevice"},
-        {"TessaronMousePadDevice", "TessaronMousePadDevice"},
         {"TessaronVU6533Device", "TessaronVU6533Device"},
     };
     for (const auto& [pageTag, className] : kPageClasses) {

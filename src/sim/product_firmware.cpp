@@ -335,12 +335,44 @@ protected:
     }
 };
 
+// The pad keeps three profiles of 29-byte records; the host reads whole records and writes
+// their first 21 bytes at the same place.
+namespace pad {
+
+constexpr std::size_t kRecordSize = 29;
+constexpr std::size_t kProfiles = 3;
+
+// Wave, full brightness, speed 2, multicolour: the program's factory profile.
+std::array<std::uint8_t, kRecordSize> FactoryRecord(std::uint8_t profile) {
+    std::array<std::uint8_t, kRecordSize> r{};
+    r[0] = profile;
+    r[1] = 0;      // wave
+    r[2] = 4;      // brightness
+    r[3] = 4 - 2;  // 4 - speed
+    r[5] = 1;      // multicolour
+    r[7] = 153;
+    r[8] = 255;
+    return r;
+}
+
+}  // namespace pad
+
 class PadFirmware final : public ProductFirmware {
 public:
     PadFirmware() : ProductFirmware(Product::Pad) {}
 
 protected:
-    void FillFactory() override { FillShared(0, 0); }
+    void FillFactory() override {
+        FillShared(0, 0);
+        std::vector<std::uint8_t>& setting = Memory(Area::Setting);
+        // Address 0 is the active profile, which is also byte 0 of profile 0's record.
+        for (std::size_t k = pad::kProfiles; k-- > 0;) {
+            const auto record = pad::FactoryRecord(static_cast<std::uint8_t>(k));
+            std::copy(record.begin(), record.end(),
+                      setting.begin() + static_cast<std::ptrdiff_t>(k * pad::kRecordSize));
+        }
+        setting[0] = 0;
+    }
 };
 
 class HeadsetFirmware final : public ProductFirmware {

@@ -11,6 +11,7 @@
 #include "app/sim_window.h"
 #include "ui/pages/keyboard_page.h"
 #include "ui/pages/mouse_page.h"
+#include "ui/pages/mousepad_page.h"
 
 namespace morva::app {
 namespace {
@@ -63,6 +64,8 @@ TEST(LayoutNamesTest, EveryNameCodeBindsOrRoutesIsInALayout) {
     for (const std::string& name : ui::CKeyboardPageUI::BoundControlNames())
         EXPECT_TRUE(HasName(names, name, false))
             << "bound by the keyboard page, in no layout: " << name;
+    for (const std::string& name : ui::CMousePadPageUI::BoundControlNames())
+        EXPECT_TRUE(HasName(names, name, false)) << "bound by the pad page, in no layout: " << name;
 }
 
 }  // namespace

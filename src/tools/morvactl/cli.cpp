@@ -22,6 +22,7 @@
 #include "tools/morvactl/keyboard_commands.h"
 #include "tools/morvactl/macro_commands.h"
 #include "tools/morvactl/mouse_commands.h"
+#include "tools/morvactl/pad_commands.h"
 #include "tools/morvactl/profile_commands.h"
 
 namespace morva::cli {
@@ -104,7 +105,7 @@ struct Options {
 
 std::string HelpText() {
     std::string text = std::string(kHelpHead) + MouseCommandUsage() + KeyboardCommandUsage() +
-                       MacroCommandUsage() + ProfileCommandUsage() + kHelpApp;
+                       PadCommandUsage() + MacroCommandUsage() + ProfileCommandUsage() + kHelpApp;
     std::istringstream usage(sim::SimCommandUsage());
     for (std::string line; std::getline(usage, line);)
         text += "      " + line + "\n";
@@ -261,6 +262,10 @@ public:
 
     int Keyboard(const KeyboardRequest& request) {
         return RunKeyboardCommand(request, DeviceEnvironment(), out_, err_);
+    }
+
+    int Pad(const PadRequest& request) {
+        return RunPadCommand(request, DeviceEnvironment(), out_, err_);
     }
 
     int Profile(const ProfileRequest& request) {
@@ -491,12 +496,15 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
 
     MouseRequest mouse;
     KeyboardRequest keyboard;
+    PadRequest pad;
     ProfileRequest profile;
     MacroRequest macro;
-    if (name == "mouse" || name == "keyboard" || name == "profile" || name == "macro") {
+    if (name == "mouse" || name == "keyboard" || name == "pad" || name == "profile" ||
+        name == "macro") {
         std::string error;
         const bool parsed = name == "mouse"      ? ParseMouseCommand(rest, mouse, error)
                             : name == "keyboard" ? ParseKeyboardCommand(rest, keyboard, error)
+                            : name == "pad"      ? ParsePadCommand(rest, pad, error)
                             : name == "macro"    ? ParseMacroCommand(rest, macro, error)
                                                  : ParseProfileCommand(rest, profile, error);
         if (!parsed) {
@@ -516,6 +524,8 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
         return session.Mouse(mouse);
     if (name == "keyboard")
         return session.Keyboard(keyboard);
+    if (name == "pad")
+        return session.Pad(pad);
     if (name == "profile")
         return session.Profile(profile);
     if (name == "macro")

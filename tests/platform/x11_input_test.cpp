@@ -69,6 +69,11 @@ public:
             return false;
         });
     }
+    // Until at least `count` events arrived.
+    bool WaitCount(std::size_t count) {
+        std::unique_lock lock(mutex_);
+        return changed_.wait_for(lock, 5s, [&] { return events_.size() >= count; });
+    }
     std::vector<InputEvent> Events() {
         std::lock_guard lock(mutex_);
         return events_;
@@ -205,6 +210,8 @@ TEST_F(X11InputTest, NothingArrivesAfterStopAndTheHookStartsAgain) {
     };
     ASSERT_EQ(hook.Start(stopInside), CX11InputHook::StartResult::Started);
     Xdotool({"key", "--delay", "0", "c", "d", "e"});
+    // The two hooks' connections deliver independently: wait for this one's first event.
+    ASSERT_TRUE(restarted.WaitCount(1));
     ASSERT_TRUE(witness.WaitRelease(Kind::Key, Keycode(XK_e)));
     EXPECT_EQ(restarted.Events().size(), 1u);
     EXPECT_FALSE(hook.IsRunning());

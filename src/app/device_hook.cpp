@@ -128,10 +128,6 @@ void CDeviceHook::Uninstall() {
     buttons_ = {};
 }
 
-bool CDeviceHook::KeyboardGrabbed() const {
-    return keyboardGrab_ != nullptr && keyboardGrab_->IsGrabbed();
-}
-
 void CDeviceHook::KeepAlive() {
     if (keyboardGrab_ != nullptr)
         keyboardGrab_->KeepAlive();

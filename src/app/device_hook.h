@@ -49,7 +49,6 @@ public:
     int Mode() const { return mode_; }
     Reach CurrentReach() const { return reach_; }
     Grab GrabState() const { return grab_; }
-    bool KeyboardGrabbed() const;
     // The UI thread is alive: the keyboard grab stays (it lets go by itself otherwise).
     void KeepAlive();
 

@@ -46,10 +46,6 @@ public:
     void Start(RecordMode mode, RecordPlace place, int constantDelay);
     void Stop() { recording_ = false; }
     bool IsRecording() const { return recording_; }
-    RecordMode Mode() const { return mode_; }
-    RecordPlace Place() const { return place_; }
-    // Set once the recorder added an action; never cleared.
-    bool HasRecorded() const { return recorded_; }
     int ConstantDelay() const { return constantDelay_; }
     void SetConstantDelay(int delay);
 

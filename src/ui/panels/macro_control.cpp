@@ -283,45 +283,36 @@ void CMacroControlUI::Save() {
         Report(model_->SaveMacro(macro, actions_.Events()));
 }
 
-void CMacroControlUI::OnMoveUp() {
-    if (actions_.MoveUp()) {
+void CMacroControlUI::Edited(bool changed) {
+    if (changed) {
         ShowRows();
         Save();
     }
+}
+
+void CMacroControlUI::OnMoveUp() {
+    Edited(actions_.MoveUp());
 }
 
 void CMacroControlUI::OnMoveDown() {
-    if (actions_.MoveDown()) {
-        ShowRows();
-        Save();
-    }
+    Edited(actions_.MoveDown());
 }
 
 void CMacroControlUI::OnMoveToTop() {
-    if (actions_.MoveToTop()) {
-        ShowRows();
-        Save();
-    }
+    Edited(actions_.MoveToTop());
 }
 
 void CMacroControlUI::OnMoveToBottom() {
-    if (actions_.MoveToBottom()) {
-        ShowRows();
-        Save();
-    }
+    Edited(actions_.MoveToBottom());
 }
 
 void CMacroControlUI::OnDeleteAction() {
-    if (actions_.DeleteSelected()) {
-        ShowRows();
-        Save();
-    }
+    Edited(actions_.DeleteSelected());
 }
 
 void CMacroControlUI::OnDeleteAllActions() {
     actions_.DeleteAll();
-    ShowRows();
-    Save();
+    Edited(true);
 }
 
 void CMacroControlUI::OnDelayEdited(CControlUI* edit) {
@@ -344,10 +335,8 @@ void CMacroControlUI::OnInsertMove(int direction) {
         return;
     const auto what =
         static_cast<MouseInsert>(static_cast<int>(MouseInsert::kMoveLeft) + direction);
-    (void)actions_.InsertMouseAction(what, EditNumber(kEdits[direction]),
-                                     recorder_.ConstantDelay());
-    ShowRows();
-    Save();
+    Edited(actions_.InsertMouseAction(what, EditNumber(kEdits[direction]),
+                                      recorder_.ConstantDelay()) > 0);
 }
 
 void CMacroControlUI::OnMenuItem(const QString& name) {
@@ -355,9 +344,7 @@ void CMacroControlUI::OnMenuItem(const QString& name) {
         return;
     for (const MenuInsert& item : kMenuInserts) {
         if (name == QLatin1String(item.name)) {
-            (void)actions_.InsertMouseAction(item.what, 0, recorder_.ConstantDelay());
-            ShowRows();
-            Save();
+            Edited(actions_.InsertMouseAction(item.what, 0, recorder_.ConstantDelay()) > 0);
             return;
         }
     }

@@ -92,6 +92,8 @@ private:
     void Enable(const char* name, bool on);
     void SetRecordingUi(bool idle);
     void ShowRows();
+    // After an edit of the rows: shown again and saved, when anything changed.
+    void Edited(bool changed);
     CControlUI* BuildRow();
     void ShowRowEvent(int row);
     void SelectRow(int row);

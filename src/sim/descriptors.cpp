@@ -200,7 +200,19 @@ constexpr auto kVendorId4 = Concat(std::to_array<std::uint8_t>({
                                    }),
                                    kCommandReports, kEndCollection);
 
-// The headset carries event words and command reports in one consumer collection.
+// The headset's LED registers: 16 data bytes out behind report id 0xFF.
+constexpr auto kLedReport = std::to_array<std::uint8_t>({
+    0x85, 0xFF,        // Report ID (255)
+    0x09, 0x02,        // Usage (2)
+    0x15, 0x00,        // Logical Minimum (0)
+    0x26, 0xFF, 0x00,  // Logical Maximum (255)
+    0x75, 0x08,        // Report Size (8)
+    0x95, 0x10,        // Report Count (16)
+    0x91, 0x02,        // Output (Data,Var,Abs)
+});
+
+// The headset carries event words, command reports and its LED registers in one consumer
+// collection.
 constexpr auto kHeadsetControl = Concat(std::to_array<std::uint8_t>({
                                             0x05, 0x0C,  // Usage Page (Consumer)
                                             0x09, 0x01,  // Usage (Consumer Control)
@@ -211,7 +223,7 @@ constexpr auto kHeadsetControl = Concat(std::to_array<std::uint8_t>({
                                         std::to_array<std::uint8_t>({
                                             0x06, 0x00, 0xFF,  //   Usage Page (0xFF00)
                                         }),
-                                        kCommandReports, kEndCollection);
+                                        kCommandReports, kLedReport, kEndCollection);
 
 constexpr auto kMouseConfig = Concat(kKeyboardId1, kSystemControlId2, kConsumerId3, kVendorId4);
 constexpr auto kKeyboardConfig = Concat(kMouseId1, kSystemControlId2, kConsumerId3, kVendorId4);

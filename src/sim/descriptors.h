@@ -19,6 +19,8 @@ struct HidInterface {
 std::span<const HidInterface> InterfacesOf(Product product);
 
 inline constexpr std::uint8_t kCommandReportId = 4;
+// The headset's LED register writes: id byte and 16 data bytes, output only.
+inline constexpr std::uint8_t kLedReportId = 0xFF;
 
 // Interface that carries both the command reports and the event reports.
 std::uint16_t ConfigInterfaceOf(Product product);

@@ -167,8 +167,33 @@ void VirtualFirmware::ResetToFactory() {
     for (std::vector<std::uint8_t>& area : areas_)
         std::fill(area.begin(), area.end(), 0);
     events_.clear();
+    leds_ = {};
     FillFactory();
     Memory(Area::KeyTable) = Memory(Area::DefaultKeyTable);
+}
+
+void VirtualFirmware::HandleOutputReport(std::span<const std::uint8_t> report) {
+    std::lock_guard lock(mutex_);
+    OnOutputReport(report);
+}
+
+LedRow VirtualFirmware::Leds(std::uint8_t group) const {
+    std::lock_guard lock(mutex_);
+    for (const auto& [id, row] : leds_.groups) {
+        if (id == group)
+            return row;
+    }
+    return {};
+}
+
+std::size_t VirtualFirmware::LedReportCount() const {
+    std::lock_guard lock(mutex_);
+    return leds_.reports;
+}
+
+std::size_t VirtualFirmware::IgnoredLedReportCount() const {
+    std::lock_guard lock(mutex_);
+    return leds_.ignored;
 }
 
 std::vector<std::uint16_t> VirtualFirmware::TakeEvents() {

@@ -2,11 +2,13 @@
 // answers requests, plus hooks through which a product adds its own reactions.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <mutex>
 #include <span>
+#include <utility>
 #include <vector>
 
 #include "sim/sim_types.h"
@@ -49,6 +51,14 @@ void SealReport(Report& report);
 // Answer skeleton: report id, echoed command, length and address, status; sealed.
 Report MakeAnswer(const Report& request, std::uint8_t status);
 
+// LEDs a host sets through output reports (the headset's report 0xFF), per target group.
+inline constexpr std::size_t kHeadsetLedCount = 13;
+struct LedColour {
+    std::uint8_t red = 0, green = 0, blue = 0;
+    friend bool operator==(const LedColour&, const LedColour&) = default;
+};
+using LedRow = std::array<LedColour, kHeadsetLedCount>;
+
 class VirtualFirmware {
 public:
     explicit VirtualFirmware(Product product);
@@ -76,6 +86,15 @@ public:
     // Event words the firmware raised since the last call (see EmitEvent).
     std::vector<std::uint16_t> TakeEvents();
 
+    // An output report other than the command report, report id byte first. Thread-safe.
+    void HandleOutputReport(std::span<const std::uint8_t> report);
+    // LED colours as output reports last set them for `group` (all dark for a group the
+    // product does not have), LED reports received, and those of them with an unknown group
+    // or register. Cleared by ResetToFactory.
+    LedRow Leds(std::uint8_t group) const;
+    std::size_t LedReportCount() const;
+    std::size_t IgnoredLedReportCount() const;
+
 protected:
     // Hooks, called with the firmware locked: use Memory() and EmitEvent(), never the public
     // functions, from inside them.
@@ -88,6 +107,16 @@ protected:
     // A command the generic core does not know; fill `answer` (a sealed echo with status
     // 0x00 on entry) and return true to accept it, false answers it with 0xFF.
     virtual bool HandleOther(const Report& /*request*/, Report& /*answer*/) { return false; }
+    // An output report that is not a command report; the default ignores it.
+    virtual void OnOutputReport(std::span<const std::uint8_t> /*report*/) {}
+
+    // What OnOutputReport keeps of the LED reports; FillFactory lists the groups.
+    struct LedState {
+        std::vector<std::pair<std::uint8_t, LedRow>> groups;  // group id, colours
+        std::size_t reports = 0;
+        std::size_t ignored = 0;
+    };
+    LedState& LedMemory() { return leds_; }
 
     std::vector<std::uint8_t>& Memory(Area area) { return areas_[static_cast<std::size_t>(area)]; }
     // An event word the device reports on its consumer collection after this command.
@@ -100,6 +129,7 @@ private:
     mutable std::mutex mutex_;
     std::vector<std::vector<std::uint8_t>> areas_;
     std::vector<std::uint16_t> events_;
+    LedState leds_;
 };
 
 // The firmware of one product, in its factory state.

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <array>
 
+#include "sim/descriptors.h"
 #include "sim/firmware.h"
 
 namespace morva::sim {
@@ -34,6 +35,18 @@ protected:
         std::vector<std::uint8_t>& status = Memory(Area::Status);
         status[0] = level;
         status[1] = powerState;
+    }
+    // Lays `profiles` records end to end from address 0 of the setting area.
+    template <std::size_t N, typename MakeRecord>
+    void FillRecords(std::size_t profiles, MakeRecord makeRecord) {
+        std::vector<std::uint8_t>& setting = Memory(Area::Setting);
+        for (std::size_t k = 0; k < profiles; ++k) {
+            const std::array<std::uint8_t, N> record = makeRecord(static_cast<std::uint8_t>(k));
+            std::copy(record.begin(), record.end(),
+                      setting.begin() + static_cast<std::ptrdiff_t>(k * N));
+        }
+        // Address 0 is the active profile, which is also byte 0 of profile 0's record.
+        setting[0] = 0;
     }
 };
 
@@ -323,20 +336,13 @@ protected:
             SetFactoryKey(p, keyboard::kMatrix[p]);
             lightIndex[p] = static_cast<std::uint8_t>(p);
         }
-        std::vector<std::uint8_t>& setting = Memory(Area::Setting);
-        // Address 0 is the active profile, which is also byte 0 of profile 0's record.
-        for (std::size_t k = keyboard::kProfiles; k-- > 0;) {
-            const auto record = keyboard::FactoryRecord(static_cast<std::uint8_t>(k));
-            std::copy(record.begin(), record.end(),
-                      setting.begin() + static_cast<std::ptrdiff_t>(k * keyboard::kRecordSize));
-        }
-        setting[0] = 0;
+        FillRecords<keyboard::kRecordSize>(keyboard::kProfiles, keyboard::FactoryRecord);
         SetBattery(80, kOnBattery);
     }
 };
 
-// The pad keeps three profiles of 29-byte records; the host reads whole records and writes
-// their first 21 bytes at the same place.
+// The pad and the headset keep three profiles of 29-byte records; the host reads whole
+// records and writes their first 21 bytes at the same place.
 namespace pad {
 
 constexpr std::size_t kRecordSize = 29;
@@ -364,23 +370,73 @@ public:
 protected:
     void FillFactory() override {
         FillShared(0, 0);
-        std::vector<std::uint8_t>& setting = Memory(Area::Setting);
-        // Address 0 is the active profile, which is also byte 0 of profile 0's record.
-        for (std::size_t k = pad::kProfiles; k-- > 0;) {
-            const auto record = pad::FactoryRecord(static_cast<std::uint8_t>(k));
-            std::copy(record.begin(), record.end(),
-                      setting.begin() + static_cast<std::ptrdiff_t>(k * pad::kRecordSize));
-        }
-        setting[0] = 0;
+        FillRecords<pad::kRecordSize>(pad::kProfiles, pad::FactoryRecord);
     }
 };
+
+// The headset's 13 LEDs answer to two target groups; each colour channel is split over two
+// registers, LEDs 0..6 and 7..12.
+namespace headset {
+
+constexpr std::array<std::uint8_t, 2> kLedGroups{0x22, 0x44};
+constexpr std::size_t kReportSize = 17;  // id byte and 16 data bytes
+constexpr std::size_t kGroupByte = 1;
+constexpr std::size_t kRegisterByte = 2;
+constexpr std::size_t kValuesByte = 4;
+
+struct LedRegister {
+    std::uint8_t code;
+    std::size_t first, count;
+    std::uint8_t LedColour::*channel;
+};
+constexpr std::array<LedRegister, 6> kLedRegisters{{
+    {0xAA, 0, 7, &LedColour::red},
+    {0xAD, 7, 6, &LedColour::red},
+    {0xAB, 0, 7, &LedColour::green},
+    {0xAE, 7, 6, &LedColour::green},
+    {0xAC, 0, 7, &LedColour::blue},
+    {0xAF, 7, 6, &LedColour::blue},
+}};
+
+}  // namespace headset
 
 class HeadsetFirmware final : public ProductFirmware {
 public:
     HeadsetFirmware() : ProductFirmware(Product::Headset) {}
 
 protected:
-    void FillFactory() override { FillShared(0, 0); }
+    void FillFactory() override {
+        FillShared(0, 0);
+        FillRecords<pad::kRecordSize>(pad::kProfiles, pad::FactoryRecord);
+        for (std::uint8_t group : headset::kLedGroups)
+            LedMemory().groups.emplace_back(group, LedRow{});
+    }
+
+    void OnOutputReport(std::span<const std::uint8_t> report) override {
+        if (report.empty() || report[0] != kLedReportId)
+            return;
+        LedState& leds = LedMemory();
+        ++leds.reports;
+        // The bus passes only whole reports; a shorter one must still not be read past its end.
+        if (report.size() < headset::kReportSize) {
+            ++leds.ignored;
+            return;
+        }
+        const auto group = std::find_if(leds.groups.begin(), leds.groups.end(), [&](const auto& g) {
+            return g.first == report[headset::kGroupByte];
+        });
+        const auto reg = std::find_if(headset::kLedRegisters.begin(), headset::kLedRegisters.end(),
+                                      [&](const headset::LedRegister& r) {
+                                          return r.code == report[headset::kRegisterByte];
+                                      });
+        if (group == leds.groups.end() || reg == headset::kLedRegisters.end()) {
+            ++leds.ignored;
+            return;
+        }
+        // The byte after a 6-LED register's values is padding, not a 14th LED.
+        for (std::size_t i = 0; i < reg->count; ++i)
+            group->second[reg->first + i].*(reg->channel) = report[headset::kValuesByte + i];
+    }
 };
 
 }  // namespace

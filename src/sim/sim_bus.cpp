@@ -106,6 +106,19 @@ bool HasOutputReport(const hid::TopLevelCollection& collection, std::uint8_t id)
                        });
 }
 
+// Bytes of output report `id` with its id byte (always counted, as outputLength does); 0
+// when the collection has no such report.
+std::size_t OutputReportLength(const hid::TopLevelCollection& collection, std::uint8_t id) {
+    if (!HasOutputReport(collection, id))
+        return 0;
+    std::uint64_t bits = 0;
+    for (const hid::ReportField& field : collection.fields) {
+        if (field.kind == hid::ReportKind::Output && field.reportId == id)
+            bits = std::max(bits, field.bitOffset + std::uint64_t{field.bitSize} * field.count);
+    }
+    return 1 + static_cast<std::size_t>((bits + 7) / 8);
+}
+
 bool OwnsReportId(const hid::TopLevelCollection& collection, std::uint8_t id) {
     if (collection.reportIds.empty())
         return id == 0;
@@ -252,10 +265,8 @@ public:
         const std::uint64_t cancel = cancelGeneration_;
         if (!write_ || DeadLocked())
             return IoResult::Failed;
-        if (report.empty() || report.size() != info_.collection.outputLength ||
-            !HasOutputReport(info_.collection, report[0])) {
+        if (report.empty() || report.size() != OutputReportLength(info_.collection, report[0]))
             return IoResult::Failed;
-        }
         if (core->latency.count() > 0) {
             const auto limit = std::chrono::milliseconds(timeoutMs);
             const bool timesOut = timeoutMs != hid::kNoTimeout && limit < core->latency;
@@ -272,7 +283,9 @@ public:
                 return IoResult::Timeout;
         }
         if (report[0] != kCommandReportId) {
-            // Other output reports (keyboard LEDs) are accepted and have no effect here.
+            // Other output reports (keyboard LEDs, the headset's LED registers) are the
+            // product's business and get no answer.
+            core->firmware[Index(ProductOf(link_))]->HandleOutputReport(report);
             transferred = report.size();
             return IoResult::Ok;
         }

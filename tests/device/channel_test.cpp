@@ -20,7 +20,7 @@ class ChannelTest : public ::testing::Test {
 protected:
     void Start(Link link, std::chrono::microseconds latency = {}) {
         sim::SimBusOptions options;
-        options.plugged = {Link::Mouse, Link::MouseReceiver};
+        options.plugged = {Link::Mouse, Link::MouseReceiver, Link::Headset};
         options.latency = latency;
         bus_ = std::make_unique<sim::SimBus>(options);
         channel_ = std::make_unique<CDeviceChannel>(*bus_);
@@ -130,6 +130,80 @@ TEST_F(ChannelTest, ReceiverReportsAnUnreachableDevice) {
     std::array<std::uint8_t, kInfoBlockSize> info{};
     EXPECT_EQ(CmdReadInfo(*channel_, info), kResultUnreachable);
     EXPECT_EQ(Received(cmd::kReadInfo).size(), 1u) << "stops at the first chunk";
+
+    std::array<std::uint8_t, kReportSize> raw{kCommandReportId};
+    EXPECT_EQ(channel_->WriteOutputReport(raw), kResultNoAnswer) << "raw reports go by cable only";
+}
+
+// A lighting frame is 12 register writes: red, green, blue, each to group 0x22 then 0x44,
+// LEDs 0..6 then 7..12.
+TEST_F(ChannelTest, HeadsetLedFrameSetsBothGroupsThroughOutputReports) {
+    Start(Link::Headset);
+    const sim::LedColour palette[] = {{0xF0, 0x01, 0x02}, {0x03, 0xE0, 0x04}, {0x05, 0x06, 0xD0}};
+    const std::uint8_t groups[] = {0x22, 0x44};
+    std::array<sim::LedRow, 2> want{};
+    for (std::size_t g = 0; g < 2; ++g) {
+        for (std::size_t i = 0; i < sim::kHeadsetLedCount; ++i)
+            want[g][i] = palette[(i + g) % 3];
+    }
+    struct Channel {
+        std::uint8_t low, high;  // registers of LEDs 0..6 and 7..12
+        std::uint8_t sim::LedColour::*value;
+    };
+    const Channel channels[] = {{0xAA, 0xAD, &sim::LedColour::red},
+                                {0xAB, 0xAE, &sim::LedColour::green},
+                                {0xAC, 0xAF, &sim::LedColour::blue}};
+    for (const Channel& c : channels) {
+        for (std::size_t g = 0; g < 2; ++g) {
+            struct Half {
+                std::uint8_t reg;
+                std::size_t first, count;
+            };
+            for (const Half& h : {Half{c.low, 0, 7}, Half{c.high, 7, 6}}) {
+                std::array<std::uint8_t, 17> report{0xFF, groups[g], h.reg, 0};
+                for (std::size_t i = 0; i < h.count; ++i)
+                    report[4 + i] = want[g][h.first + i].*c.value;
+                if (h.count == 6)
+                    report[4 + h.count] = 0xEE;  // where a 14th LED would be: padding
+                ASSERT_EQ(channel_->WriteOutputReport(report), kResultOk);
+            }
+        }
+    }
+    const sim::VirtualFirmware& fw = bus_->Firmware(Product::Headset);
+    EXPECT_EQ(fw.Leds(0x22), want[0]);
+    EXPECT_EQ(fw.Leds(0x44), want[1]);
+    EXPECT_EQ(fw.LedReportCount(), 12u);
+    EXPECT_EQ(fw.IgnoredLedReportCount(), 0u);
+    EXPECT_TRUE(bus_->ReceivedReports(Link::Headset).empty()) << "no command report went out";
+
+    // Another group or register changes nothing; a closed channel writes nothing.
+    const std::array<std::uint8_t, 17> otherGroup{0xFF, 0x33, 0xAA, 0, 1, 2, 3, 4, 5, 6, 7};
+    const std::array<std::uint8_t, 17> otherRegister{0xFF, 0x22, 0xB0, 0, 1, 2, 3, 4, 5, 6, 7};
+    EXPECT_EQ(channel_->WriteOutputReport(otherGroup), kResultOk);
+    EXPECT_EQ(channel_->WriteOutputReport(otherRegister), kResultOk);
+    EXPECT_EQ(fw.Leds(0x22), want[0]);
+    EXPECT_EQ(fw.Leds(0x44), want[1]);
+    EXPECT_EQ(fw.LedReportCount(), 14u);
+    EXPECT_EQ(fw.IgnoredLedReportCount(), 2u);
+    EXPECT_EQ(channel_->WriteOutputReport(std::array<std::uint8_t, 16>{0xFF}), kResultWriteFailed);
+    channel_->SetOpen(false);
+    EXPECT_EQ(channel_->WriteOutputReport(otherGroup), kResultNoAnswer);
+    EXPECT_EQ(fw.LedReportCount(), 14u);
+}
+
+TEST_F(ChannelTest, HeadsetFactoryRecordsSitAtProfileTimes29) {
+    Start(Link::Headset);
+    for (std::uint8_t profile = 0; profile < 3; ++profile) {
+        SCOPED_TRACE(profile);
+        std::array<std::uint8_t, 29> record{};
+        ASSERT_EQ(CmdReadSetting(*channel_, record.data(), record.size(), profile * 29), kResultOk);
+        EXPECT_EQ(record[0], profile);
+        EXPECT_EQ(record[2], 4) << "full brightness";
+        EXPECT_EQ(record[3], 2) << "middle speed";
+        EXPECT_EQ(record[5], 1) << "multicolour";
+        EXPECT_EQ((std::array{record[6], record[7], record[8]}),
+                  (std::array<std::uint8_t, 3>{0, 153, 255}));
+    }
 }
 
 TEST_F(ChannelTest, QueryWirelessOverCableSendsNothing) {

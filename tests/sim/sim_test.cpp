@@ -216,6 +216,53 @@ TEST(SimBusInterfaces, UnplugKillsConnectionsForGood) {
     EXPECT_FALSE(bus.Open("sim/keyboard/9#vid_320f&pid_5055&mi_09", true, &error));
 }
 
+// Each output report id has its own length; only the command report is answered.
+TEST(SimBusInterfaces, OutputReportsAreTakenAtTheLengthOfTheirId) {
+    SimBus bus(Options({Link::Headset, Link::Keyboard}));
+    auto headset = OpenPath(bus, bus.CommandPath(Link::Headset));
+    auto boot = OpenPath(bus, bus.Interfaces(Link::Keyboard)[0].path);  // no report ids
+    ASSERT_TRUE(headset && boot);
+    struct Case {
+        hid::IHidConnection* connection;
+        std::uint8_t id;
+        std::size_t size;
+        IoResult expected;
+    };
+    const Case cases[] = {
+        {headset.get(), 0xFF, 17, IoResult::Ok},
+        {headset.get(), 0xFF, 16, IoResult::Failed},
+        {headset.get(), 0xFF, 18, IoResult::Failed},
+        {headset.get(), 0xFF, 64, IoResult::Failed},
+        {headset.get(), 4, 64, IoResult::Ok},
+        {headset.get(), 4, 65, IoResult::Failed},
+        {headset.get(), 4, 17, IoResult::Failed},
+        {headset.get(), 1, 3, IoResult::Failed},
+        {headset.get(), 0xFE, 17, IoResult::Failed},
+        {headset.get(), 0, 0, IoResult::Failed},
+        {boot.get(), 0, 2, IoResult::Ok},
+        {boot.get(), 0, 3, IoResult::Failed},
+        {boot.get(), 0xFF, 17, IoResult::Failed},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "id " << int{c.id} << " size " << c.size);
+        std::vector<std::uint8_t> report(c.size, 0);
+        if (!report.empty())
+            report[0] = c.id;
+        std::size_t n = 99;
+        EXPECT_EQ(c.connection->Write(report, n, 1000), c.expected);
+        EXPECT_EQ(n, c.expected == IoResult::Ok ? c.size : 0u);
+    }
+    // Only the accepted LED report reached the firmware; only the command report is answered.
+    EXPECT_EQ(bus.Firmware(Product::Headset).LedReportCount(), 1u);
+    EXPECT_EQ(bus.ReceivedReports(Link::Headset).size(), 1u);
+    const std::optional<Report> answer = ReadAnswer(*headset);
+    ASSERT_TRUE(answer);
+    EXPECT_EQ((*answer)[0], 4);
+    Report r{};
+    std::size_t n = 0;
+    EXPECT_EQ(headset->Read(r, n, 0), IoResult::Timeout);
+}
+
 class MouseCable : public ::testing::Test {
 protected:
     SimBus bus{Options({Link::Mouse})};

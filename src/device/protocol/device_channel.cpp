@@ -58,6 +58,18 @@ int CDeviceChannel::TransactQuiet(const std::uint8_t* request, std::size_t reque
     return Exchange(request, requestLength, answer, answerLength, transferred, false);
 }
 
+int CDeviceChannel::WriteOutputReport(std::span<const std::uint8_t> report) {
+    // Not an exchange: it leaves Busy() alone, so frame chunks are not dropped for it.
+    if (!open_.load() || viaReceiver_.load())
+        return kResultNoAnswer;
+    std::lock_guard lock(ioLock_);
+    if (wired_.WriteReport(report.data(), static_cast<std::uint32_t>(report.size()), nullptr,
+                           cableTimeoutMs) != 1) {
+        return kResultWriteFailed;
+    }
+    return kResultOk;
+}
+
 int CDeviceChannel::Exchange(const std::uint8_t* request, std::size_t requestLength,
                              std::uint8_t* answer, std::uint32_t answerLength,
                              std::uint32_t* transferred, bool trace) {

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <span>
 #include <vector>
 
 #include "device/hid/hid_device.h"
@@ -38,6 +39,11 @@ public:
     // The same without trace lines, for the lighting frame stream.
     int TransactQuiet(const std::uint8_t* request, std::size_t requestLength, std::uint8_t* answer,
                       std::uint32_t answerLength, std::uint32_t* transferred);
+
+    // Writes one raw output report (report id byte first) on the cable, without trace lines,
+    // for per-frame LED reports; no answer is awaited. kResultNoAnswer while the channel is
+    // closed or runs through the receiver, kResultWriteFailed when the write fails.
+    int WriteOutputReport(std::span<const std::uint8_t> report);
 
     std::uint16_t TransferSize() const { return transferSize_.load(); }
     std::uint8_t ChunkSize() const { return chunkSize_.load(); }

@@ -118,4 +118,16 @@ void CVu6533Profiledata::WriteCustomEqValues(int index, const std::vector<int>& 
     WriteBands("CustomEQHzValueInfo", index, values);
 }
 
+void CVu6533Profiledata::RemoveCustomEq(int index) {
+    if (index < 0)
+        return;
+    const auto at = static_cast<Json::ArrayIndex>(index);
+    for (const char* section : {"CustomEQNameInfo", "CustomEQHzValueInfo"}) {
+        Json::Value& list = json::Arr(MutableDocument(), section);
+        Json::Value removed;
+        if (at < list.size())
+            list.removeIndex(at, &removed);
+    }
+}
+
 }  // namespace morva

@@ -34,6 +34,9 @@ public:
     void WriteCustomEqNames(const std::vector<std::string>& names);
     std::vector<int> ReadCustomEqValues(int index);
     void WriteCustomEqValues(int index, const std::vector<int>& values);
+    // Removes curve `index` from the names and the values alike, so every later curve keeps
+    // its own values; nothing when there is no such curve.
+    void RemoveCustomEq(int index);
 
     const HeadsetSystemSetStages& SystemSetStages() const { return systemSetStages_; }
 

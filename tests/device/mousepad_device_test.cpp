@@ -77,7 +77,7 @@ protected:
     }
     sim::VirtualFirmware& Firmware() { return bus_->Firmware(Product::Pad); }
     std::vector<std::uint8_t> Record(int profile) {
-        return Firmware().ReadArea(Area::Setting, PadRecordAddress(profile), kPadRecordStride);
+        return Firmware().ReadArea(Area::Setting, LitRecordAddress(profile), kLitRecordStride);
     }
     void SwitchPadTo(int profile) {
         const std::uint8_t b = static_cast<std::uint8_t>(profile);
@@ -108,12 +108,12 @@ TEST_F(MousePadDeviceTest, LightChangeReachesTheRecordOfTheProfileThePadIsOn) {
         ASSERT_TRUE(pad_->ChangeLight(light, false).Ok());
 
         const std::vector<std::uint8_t> r = Record(profile);
-        EXPECT_EQ(r[padrec::kProfile], profile);
-        EXPECT_EQ(r[padrec::kMode], 3);   // the pad's code of page mode 3
-        EXPECT_EQ(r[padrec::kSpeed], 0);  // the pad counts speed down
-        EXPECT_EQ(r[padrec::kBrightness], 2);
-        EXPECT_EQ(r[padrec::kRed], 10 + profile);
-        EXPECT_EQ(pad_->RecordCopy()[padrec::kSpeed], 4);
+        EXPECT_EQ(r[litrec::kProfile], profile);
+        EXPECT_EQ(r[litrec::kMode], 3);   // the pad's code of page mode 3
+        EXPECT_EQ(r[litrec::kSpeed], 0);  // the pad counts speed down
+        EXPECT_EQ(r[litrec::kBrightness], 2);
+        EXPECT_EQ(r[litrec::kRed], 10 + profile);
+        EXPECT_EQ(pad_->RecordCopy()[litrec::kSpeed], 4);
         EXPECT_EQ(Record(2), other);
         EXPECT_EQ(Firmware().ReadArea(Area::Setting, 0, 1)[0], profile) << "the pad stays there";
 
@@ -126,11 +126,11 @@ TEST_F(MousePadDeviceTest, LightChangeReachesTheRecordOfTheProfileThePadIsOn) {
         EXPECT_EQ(pad_->LightState().red, 10 + profile);
     }
     // Profile 0's record kept its own change while profile 1 was written.
-    EXPECT_EQ(Record(0)[padrec::kRed], 10);
+    EXPECT_EQ(Record(0)[litrec::kRed], 10);
 }
 
 TEST_F(MousePadDeviceTest, FailingExchangesAreReportedAndAFailedReadKeepsTheRecord) {
-    const PadRecord before = pad_->RecordCopy();
+    const LitRecord before = pad_->RecordCopy();
     bus_->InjectFault(Link::Pad, sim::Fault::StatusFF);
     pad_->ReadActiveProfile();
     EXPECT_EQ(pad_->RecordCopy(), before);
@@ -149,7 +149,7 @@ TEST_F(MousePadDeviceTest, FailingExchangesAreReportedAndAFailedReadKeepsTheReco
     bus_->UnplugAfterReports(Link::Pad, 1);
     const int lost = pad_->DownloadSettings(0, 0, 1, 1920, 1080);
     EXPECT_NE(lost, kResultOk);
-    EXPECT_EQ(Record(0)[padrec::kRed], before[padrec::kRed]);
+    EXPECT_EQ(Record(0)[litrec::kRed], before[litrec::kRed]);
 }
 
 TEST_F(MousePadDeviceTest, OnlyTheSyncWordStartsTheTimerAndClosingEndsTheBlockedReader) {

@@ -32,7 +32,7 @@ protected:
     std::vector<std::uint8_t> Record(int profile) const {
         sim::SimBus bus({{}, {}, state_});
         return bus.Firmware(sim::Product::Pad)
-            .ReadArea(sim::Area::Setting, PadRecordAddress(profile), kPadRecordSize);
+            .ReadArea(sim::Area::Setting, LitRecordAddress(profile), kLitRecordSize);
     }
     void SwitchPadTo(int profile) {
         sim::SimBus bus({{}, {}, state_});
@@ -79,13 +79,13 @@ TEST_F(PadCli, LightGoesToTheProfileThePadIsOnAndShowReadsItBack) {
         const CliRun light = Run(words);
         ASSERT_EQ(light.status, 0) << light.err;
         EXPECT_EQ(light.out, c.printed);
-        EXPECT_EQ(Record(c.profile)[padrec::kSpeed], c.speedByte) << "the pad counts speed down";
+        EXPECT_EQ(Record(c.profile)[litrec::kSpeed], c.speedByte) << "the pad counts speed down";
         EXPECT_EQ(Profile()["LightInfo"]["SelectItem"].asInt(), std::stoi(c.words[0]));
         const CliRun show = Run({"pad", "show"});
         ASSERT_EQ(show.status, 0) << show.err;
         EXPECT_EQ(show.out, "profile " + std::to_string(c.profile) + '\n' + c.printed);
     }
-    EXPECT_EQ(Record(0)[padrec::kMode], 3) << "profile 1's change left profile 0 alone";
+    EXPECT_EQ(Record(0)[litrec::kMode], 3) << "profile 1's change left profile 0 alone";
 
     const CliRun refused = Run({"pad", "light", "5"});
     EXPECT_NE(refused.status, 0);

@@ -114,7 +114,8 @@ public:
         if (!selector.empty() && selector.size() < sizeof(std::int32_t))
             return Result::BufferTooSmall;
         std::vector<std::int32_t> words(selector.size() / sizeof(std::int32_t));
-        std::memcpy(words.data(), selector.data(), words.size() * sizeof(std::int32_t));
+        if (!words.empty())
+            std::memcpy(words.data(), selector.data(), words.size() * sizeof(std::int32_t));
 
         if (write) {
             if (value.size() < sizeof(std::uint32_t))

@@ -49,5 +49,8 @@ inline constexpr char kMsgMacroKeysReset[] = "op_macro_keys_reset";
 // A recoil pattern file to copy from is missing, unreadable or not a pattern document.
 inline constexpr char kMsgShootFileUnreadable[] = "op_shoot_file_unreadable";
 inline constexpr char kMsgShootImageTooLarge[] = "op_shoot_image_too_large";
+// The headset's audio device lacks the control, or the audio back end is not working.
+inline constexpr char kMsgSoundUnavailable[] = "op_sound_unavailable";
+inline constexpr char kMsgSoundWriteFailed[] = "op_sound_write_failed";
 
 }  // namespace morva

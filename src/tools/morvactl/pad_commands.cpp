@@ -37,21 +37,21 @@ public:
 
 private:
     // The record of the profile the pad is on, read back.
-    int ReadRecord(PadRecord& record, int& active) {
+    int ReadRecord(LitRecord& record, int& active) {
         CDeviceChannel& channel = pad_.CommandChannel();
         std::uint8_t index = 0;
         int result = CmdBegin(channel);
         if (result == kResultOk)
             result = CmdReadSetting(channel, &index, 1, 0);
         if (result == kResultOk)
-            result = CmdReadSetting(channel, record.data(), record.size(), PadRecordAddress(index));
+            result = CmdReadSetting(channel, record.data(), record.size(), LitRecordAddress(index));
         const int end = CmdEnd(channel);
         active = index;
         return result == kResultOk ? end : result;
     }
 
     int Show() {
-        PadRecord record{};
+        LitRecord record{};
         int active = 0;
         if (const int r = ReadRecord(record, active); r != kResultOk)
             return Fail(ResultText(r));
@@ -64,31 +64,31 @@ private:
             pad_.ChangeLight(AppliedLight(pad_.Profile().CurrentLightInfo(), request), true);
         if (!result.Ok())
             return Fail(Explain(result));
-        PadRecord held{};
+        LitRecord held{};
         int active = 0;
         if (const int r = ReadRecord(held, active); r != kResultOk)
             return Fail(ResultText(r));
-        PadRecord expected = pad_.BuildRecord();
-        expected[padrec::kProfile] = static_cast<std::uint8_t>(active);
+        LitRecord expected = pad_.BuildRecord();
+        expected[litrec::kProfile] = static_cast<std::uint8_t>(active);
         if (held != expected)
             return Fail("the pad did not keep the new settings");
         out_ << LightLine(held);
         return kExitOk;
     }
 
-    std::string LightLine(const PadRecord& r) const {
-        const int mode = pad_.LightModeOfCode(r[padrec::kMode]);
+    std::string LightLine(const LitRecord& r) const {
+        const int mode = pad_.LightModeOfCode(r[litrec::kMode]);
         const std::vector<std::string>& names = pad_.DefaultData().lightModeNames;
         std::string line = "light ";
         if (mode < 0)
-            line += "? code " + std::to_string(r[padrec::kMode]);
+            line += "? code " + std::to_string(r[litrec::kMode]);
         else
             line += std::to_string(mode) + ' ' +
                     (static_cast<std::size_t>(mode) < names.size() ? names[mode] : "-");
-        line += " brightness " + std::to_string(r[padrec::kBrightness]) + " speed " +
-                std::to_string(kLightLevelMax - std::min<int>(r[padrec::kSpeed], kLightLevelMax)) +
-                " colour " + HexColour(r[padrec::kRed], r[padrec::kGreen], r[padrec::kBlue]);
-        if (r[padrec::kMultiColour] != 0)
+        line += " brightness " + std::to_string(r[litrec::kBrightness]) + " speed " +
+                std::to_string(kLightLevelMax - std::min<int>(r[litrec::kSpeed], kLightLevelMax)) +
+                " colour " + HexColour(r[litrec::kRed], r[litrec::kGreen], r[litrec::kBlue]);
+        if (r[litrec::kMultiColour] != 0)
             line += " multicolour";
         return line + '\n';
     }

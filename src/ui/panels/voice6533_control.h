@@ -46,7 +46,9 @@ public:
     void SetCustomNameText(const QString& text);
     QString GetCustomNameText() const;
 
-    // Curve names are shown as they are, never looked up as language keys.
+    // Shown as added, not as a language key; GetCustomName gives it back unchanged. (A later
+    // language switch re-resolves combo items, so a name that is also a key would then show
+    // that key's text.)
     void AddCustomName(const QString& name);
     // -1 when nothing is selected or the combo is missing.
     int GetCustomSelection() const;

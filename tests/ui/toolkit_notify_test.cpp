@@ -238,6 +238,27 @@ TEST_F(NotifyTest, SliderTrackClickGoesToTheClickedValueAndShowsIt) {
     EXPECT_EQ(slider->GetValue(), 1) << "a page of a short range is one step";
 }
 
+// A vertical track has its maximum at the top and its number underneath.
+TEST_F(NotifyTest, VerticalSliderClickGoesToTheClickedValue) {
+    auto v = Show(R"(<Window size="100,300"><VerticalLayout>
+        <Slider name="band" vertical="true" min="-20" max="20" value="0" height="240"/>
+        </VerticalLayout></Window>)");
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(v.get()));
+    auto* slider = v->Find<CSliderUI>("band");
+    const QRect track = slider->GetTrackRect();
+    EXPECT_LT(track.bottom(), slider->height() - slider->fontMetrics().height());
+    const std::pair<double, int> clicks[] = {{0.0, 20}, {1.0, -20}, {0.5, 0}};
+    for (const auto& [fraction, expected] : clicks) {
+        v->notes.clear();
+        const QPoint at(track.center().x(),
+                        track.top() + static_cast<int>(fraction * (track.height() - 1)));
+        QTest::mouseClick(slider, Qt::LeftButton, {}, at);
+        EXPECT_EQ(slider->GetValue(), expected) << fraction;
+        ASSERT_FALSE(v->notes.empty());
+        EXPECT_EQ(v->notes.back().type, "valuechanged");
+    }
+}
+
 TEST_F(NotifyTest, EditsReportTypingReturnAndFocusButNotTheirSetters) {
     w->ignored.clear();
     w->ignored << "windowsize"

@@ -5,7 +5,9 @@
 #include "ui/panels/key_set_control.h"
 #include "ui/panels/light_control.h"
 #include "ui/panels/macro_control.h"
+#include "ui/panels/magic_control.h"
 #include "ui/panels/shoot_control.h"
+#include "ui/panels/voice6533_control.h"
 #include "ui/toolkit/dialog_builder.h"
 
 namespace morva::ui {
@@ -30,6 +32,14 @@ void RegisterPanelControls() {
     factory.RegistControl(QStringLiteral("ShootControl"), shoot);
     factory.RegistControl(QStringLiteral("CShootControlUI"), shoot);
     factory.RegistControl(QStringLiteral("ShootPath"), shootPath);
+    // The headset's sound panels; their tags stand for their layout files, whose roots name
+    // the classes.
+    const auto magic = []() -> CControlUI* { return new CMagicControlUI; };
+    const auto voice = []() -> CControlUI* { return new CVoice6533ControlUI; };
+    factory.RegistControl(QStringLiteral("MagicControl"), magic);
+    factory.RegistControl(QStringLiteral("CMagicControlUI"), magic);
+    factory.RegistControl(QStringLiteral("Voice6533Control"), voice);
+    factory.RegistControl(QStringLiteral("CVoice6533ControlUI"), voice);
     factory.RegistControl(QStringLiteral("ColorPalette"), palette);
     factory.RegistControl(QStringLiteral("ColorPaletteUI"), palette);
     factory.RegistControl(QStringLiteral("CColorPaletteUI"), palette);
@@ -43,6 +53,10 @@ void RegisterPanelControls() {
                             QStringLiteral("XML/CustomControlXML/MacroControl.xml"));
     factory.RegistSubLayout(QStringLiteral("ShootKeySetControlUI"),
                             QStringLiteral("XML/CustomControlXML/ShootControl.xml"));
+    factory.RegistSubLayout(QStringLiteral("MagicControl"),
+                            QStringLiteral("XML/CustomControlXML/MagicControl.xml"));
+    factory.RegistSubLayout(QStringLiteral("Voice6533Control"),
+                            QStringLiteral("XML/CustomControlXML/Voice6533Control.xml"));
     // The same panels laid out wide and short, under a device picture that takes the top.
     factory.RegistSubLayout(QStringLiteral("LightControlWide"),
                             QStringLiteral("XML/CustomControlXML/LightControlWide.xml"));

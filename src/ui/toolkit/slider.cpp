@@ -56,6 +56,9 @@ void CSliderUI::SetAttribute(const QString& name, const QString& value) {
     } else if (n == u"step") {
         setSingleStep(std::max(1, attr::ParseInt(value, 1)));
         UpdatePageStep();
+    } else if (n == u"vertical") {
+        setOrientation(attr::ParseBool(value) ? Qt::Vertical : Qt::Horizontal);
+        updateGeometry();
     } else if (n == u"showvalue") {
         SetValueShown(attr::ParseBool(value));
     } else if (n == u"valueformat") {
@@ -95,6 +98,9 @@ int CSliderUI::ValueWidth() const {
         return 0;
     }
     const QFontMetrics metrics = fontMetrics();
+    if (orientation() == Qt::Vertical) {
+        return metrics.height() + metrics.height() / 2;  // a line under the track
+    }
     // The widest end of the range, so the track keeps its length while the value changes;
     // three digits at least, so the tracks of a column of sliders end together.
     const int text = std::max({metrics.horizontalAdvance(ValueText(minimum())),
@@ -105,7 +111,11 @@ int CSliderUI::ValueWidth() const {
 
 void CSliderUI::initStyleOption(QStyleOptionSlider* option) const {
     QSlider::initStyleOption(option);
-    option->rect.setWidth(std::max(0, option->rect.width() - ValueWidth()));
+    if (orientation() == Qt::Vertical) {
+        option->rect.setHeight(std::max(0, option->rect.height() - ValueWidth()));
+    } else {
+        option->rect.setWidth(std::max(0, option->rect.width() - ValueWidth()));
+    }
 }
 
 QRect CSliderUI::GetTrackRect() const {
@@ -114,12 +124,19 @@ QRect CSliderUI::GetTrackRect() const {
     return style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderGroove, this);
 }
 
+QSize CSliderUI::ValueRoom() const {
+    if (orientation() == Qt::Horizontal) {
+        return {ValueWidth(), 0};
+    }
+    return {0, ValueWidth()};
+}
+
 QSize CSliderUI::sizeHint() const {
-    return QSlider::sizeHint() + QSize(ValueWidth(), 0);
+    return QSlider::sizeHint() + ValueRoom();
 }
 
 QSize CSliderUI::minimumSizeHint() const {
-    return QSlider::minimumSizeHint() + QSize(ValueWidth(), 0);
+    return QSlider::minimumSizeHint() + ValueRoom();
 }
 
 void CSliderUI::paintEvent(QPaintEvent* event) {
@@ -128,10 +145,14 @@ void CSliderUI::paintEvent(QPaintEvent* event) {
         return;
     }
     QPainter painter(this);
-    const int width = ValueWidth();
-    const QRect box(rect().right() - width + 1, 0, width, height());
-    style()->drawItemText(&painter, box, Qt::AlignRight | Qt::AlignVCenter, palette(), isEnabled(),
-                          GetValueText(), QPalette::WindowText);
+    const int room = ValueWidth();
+    const bool vertical = orientation() == Qt::Vertical;
+    const QRect box = vertical ? QRect(0, rect().bottom() - room + 1, width(), room)
+                               : QRect(rect().right() - room + 1, 0, room, height());
+    const Qt::Alignment align =
+        vertical ? Qt::AlignHCenter | Qt::AlignBottom : Qt::AlignRight | Qt::AlignVCenter;
+    style()->drawItemText(&painter, box, align, palette(), isEnabled(), GetValueText(),
+                          QPalette::WindowText);
 }
 
 int CSliderUI::ValueAt(const QPoint& pos) const {
@@ -142,6 +163,12 @@ int CSliderUI::ValueAt(const QPoint& pos) const {
     const QRect handle =
         style()->subControlRect(QStyle::CC_Slider, &option, QStyle::SC_SliderHandle, this);
     // The handle's centre goes to the pointer.
+    if (orientation() == Qt::Vertical) {
+        const int span = groove.height() - handle.height();
+        return QStyle::sliderValueFromPosition(minimum(), maximum(),
+                                               pos.y() - handle.height() / 2 - groove.y(),
+                                               std::max(0, span), option.upsideDown);
+    }
     const int span = groove.width() - handle.width();
     return QStyle::sliderValueFromPosition(minimum(), maximum(),
                                            pos.x() - handle.width() / 2 - groove.x(),

@@ -1,4 +1,4 @@
-// The slider control: a horizontal track whose value shows as a number beside it.
+// The slider control: a track whose value shows as a number beside it (below a vertical one).
 #pragma once
 
 #include <QSlider>
@@ -12,8 +12,9 @@ namespace morva::ui {
 // A press on the track puts the handle at the pressed value and drags it from there, like a
 // press on the handle. While the handle is dragged: "movevaluechanged" per step; on release:
 // one "valuechanged". A keyboard or wheel step: "valuechanged". wParam = the value.
-// Attributes: "min", "max", "value", "step", "showvalue" (default true: the value is drawn
-// right of the track), "valueformat" (a text or language key with "%1" for the number).
+// Attributes: "min", "max", "value", "step", "vertical" (default false; a vertical track has
+// its maximum at the top), "showvalue" (default true: the value is drawn right of the track,
+// or under it), "valueformat" (a text or language key with "%1" for the number).
 class CSliderUI : public QSlider, public CControlUI {
 public:
     explicit CSliderUI(QWidget* parent = nullptr);
@@ -49,8 +50,10 @@ private:
     template <class F>
     void Quietly(F&& change);
     QString ValueText(int value) const;
-    // Room for the widest value and a gap before it; 0 when the value is not shown.
+    // Room for the widest value and a gap before it (for a vertical track: a line's height);
+    // 0 when the value is not shown.
     int ValueWidth() const;
+    QSize ValueRoom() const;
     int ValueAt(const QPoint& pos) const;
     void UpdatePageStep();
 

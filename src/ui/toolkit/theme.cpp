@@ -67,6 +67,13 @@ QSlider::handle:horizontal {
 }
 QSlider::handle:horizontal:hover { background: @accenthover; }
 QSlider::sub-page:horizontal:disabled { background: @secondary; }
+QSlider::groove:vertical { width: @4px; background: @border; border-radius: @2px; }
+QSlider::add-page:vertical { background: @accent; border-radius: @2px; }
+QSlider::handle:vertical {
+    background: @text; width: @16px; height: @16px; margin: 0 -@6px; border-radius: @8px;
+}
+QSlider::handle:vertical:hover { background: @accenthover; }
+QSlider::add-page:vertical:disabled { background: @secondary; }
 
 QProgressBar {
     background-color: @raised; border: none; border-radius: @4px; text-align: center;

@@ -39,16 +39,15 @@ protected:
         return {status, out.str(), err.str()};
     }
     // What a second store on the same file (as the program would open it) holds.
-    double Recorded(std::string_view property, std::optional<std::int32_t> selector) const {
+    double Recorded(std::string_view property, std::optional<std::int32_t> selector,
+                    const audio::DeviceRecord& device = sim::SimAudioStore::kRecording) const {
         sim::SimAudioOptions options;
         options.stateFile = sim::AudioStatePath(state_);
         const auto bridge = audio::MakeAudioBridge(std::make_unique<sim::SimAudioStore>(options));
         EXPECT_EQ(bridge->Init(), audio::Result::Ok);
         EXPECT_EQ(bridge->CreateDeviceList(), audio::Result::Ok);
         double value = -1;
-        EXPECT_EQ(
-            audio::ReadNumber(*bridge, sim::SimAudioStore::kRecording, property, selector, value),
-            audio::Result::Ok)
+        EXPECT_EQ(audio::ReadNumber(*bridge, device, property, selector, value), audio::Result::Ok)
             << property;
         return value;
     }
@@ -77,6 +76,8 @@ TEST_F(HeadsetCli, CurvesKeepTheirOwnValuesAfterADeleteAndTheSameNameOverwrites)
     EXPECT_EQ(LineOf(show.out, "equaliser"), "equaliser custom Voice");
     EXPECT_EQ(LineOf(show.out, "bands"), "bands -20 -3 0 4 20 5 -6 7 -8 9");
     EXPECT_EQ(LineOf(show.out, "not available"), "") << "the simulated store carries it all";
+    EXPECT_EQ(Recorded("EQ_Slider1", std::nullopt, sim::SimAudioStore::kPlayback), -20);
+    EXPECT_EQ(Recorded("EQ_Slider10", std::nullopt, sim::SimAudioStore::kPlayback), 9);
 
     const CliRun preset = Run({"eq", "3"});
     ASSERT_EQ(preset.status, 0) << preset.err;

@@ -18,6 +18,7 @@
 #include "tools/morvactl/app_client.h"
 #include "tools/morvactl/cli_common.h"
 #include "tools/morvactl/device_names.h"
+#include "tools/morvactl/headset_commands.h"
 #include "tools/morvactl/interface_scan.h"
 #include "tools/morvactl/keyboard_commands.h"
 #include "tools/morvactl/macro_commands.h"
@@ -79,8 +80,8 @@ command does the same: "rate N", "winlock on|off", "debounce N", "light N NAME b
 B …" as for the mouse, "key N [fn] CODE position P", … (repeat and delay come from the
 profile). The resource folder holding the factory
 profile is $MORVA_RES_DIR, else ../share/morva-tr510 beside morvactl, else the source
-tree's res/. Without --simulate the mouse, keyboard and profile commands
-refuse to run while the program runs: close it first, or use the app commands.
+tree's res/. Without --simulate the mouse, keyboard, pad, headset, macro and profile
+commands refuse to run while the program runs: close it first, or use the app commands.
 
 The app commands ignore --simulate: they talk to the running program over its socket,
 $MORVA_SOCKET when set, else $XDG_RUNTIME_DIR/morva-tr510.sock.
@@ -105,7 +106,8 @@ struct Options {
 
 std::string HelpText() {
     std::string text = std::string(kHelpHead) + MouseCommandUsage() + KeyboardCommandUsage() +
-                       PadCommandUsage() + MacroCommandUsage() + ProfileCommandUsage() + kHelpApp;
+                       PadCommandUsage() + HeadsetCommandUsage() + MacroCommandUsage() +
+                       ProfileCommandUsage() + kHelpApp;
     std::istringstream usage(sim::SimCommandUsage());
     for (std::string line; std::getline(usage, line);)
         text += "      " + line + "\n";
@@ -266,6 +268,10 @@ public:
 
     int Pad(const PadRequest& request) {
         return RunPadCommand(request, DeviceEnvironment(), out_, err_);
+    }
+
+    int Headset(const HeadsetRequest& request) {
+        return RunHeadsetCommand(request, {DeviceEnvironment(), options_.simState}, out_, err_);
     }
 
     int Profile(const ProfileRequest& request) {
@@ -497,14 +503,16 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
     MouseRequest mouse;
     KeyboardRequest keyboard;
     PadRequest pad;
+    HeadsetRequest headset;
     ProfileRequest profile;
     MacroRequest macro;
-    if (name == "mouse" || name == "keyboard" || name == "pad" || name == "profile" ||
-        name == "macro") {
+    if (name == "mouse" || name == "keyboard" || name == "pad" || name == "headset" ||
+        name == "profile" || name == "macro") {
         std::string error;
         const bool parsed = name == "mouse"      ? ParseMouseCommand(rest, mouse, error)
                             : name == "keyboard" ? ParseKeyboardCommand(rest, keyboard, error)
                             : name == "pad"      ? ParsePadCommand(rest, pad, error)
+                            : name == "headset"  ? ParseHeadsetCommand(rest, headset, error)
                             : name == "macro"    ? ParseMacroCommand(rest, macro, error)
                                                  : ParseProfileCommand(rest, profile, error);
         if (!parsed) {
@@ -526,6 +534,8 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
         return session.Keyboard(keyboard);
     if (name == "pad")
         return session.Pad(pad);
+    if (name == "headset")
+        return session.Headset(headset);
     if (name == "profile")
         return session.Profile(profile);
     if (name == "macro")

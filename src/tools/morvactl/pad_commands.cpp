@@ -1,21 +1,12 @@
 #include "tools/morvactl/pad_commands.h"
 
-#include <algorithm>
-#include <cstdio>
-
 #include "device/device_tables.h"
 #include "device/models/mousepad_device.h"
-#include "device/protocol/commands.h"
+#include "tools/morvactl/lit_light.h"
 
 namespace morva::cli {
 
 namespace {
-
-std::string HexColour(std::uint8_t r, std::uint8_t g, std::uint8_t b) {
-    char text[8];
-    std::snprintf(text, sizeof text, "%02x%02x%02x", r, g, b);
-    return text;
-}
 
 class PadSession {
 public:
@@ -36,71 +27,21 @@ public:
     }
 
 private:
-    // The record of the profile the pad is on, read back.
-    int ReadRecord(LitRecord& record, int& active) {
-        CDeviceChannel& channel = pad_.CommandChannel();
-        std::uint8_t index = 0;
-        int result = CmdBegin(channel);
-        if (result == kResultOk)
-            result = CmdReadSetting(channel, &index, 1, 0);
-        if (result == kResultOk)
-            result = CmdReadSetting(channel, record.data(), record.size(), LitRecordAddress(index));
-        const int end = CmdEnd(channel);
-        active = index;
-        return result == kResultOk ? end : result;
-    }
-
     int Show() {
         LitRecord record{};
         int active = 0;
-        if (const int r = ReadRecord(record, active); r != kResultOk)
+        if (const int r = ReadLitRecord(pad_, record, active); r != kResultOk)
             return Fail(ResultText(r));
-        out_ << "profile " << active << '\n' << LightLine(record);
+        out_ << "profile " << active << '\n' << LitLightLine(pad_, record);
         return kExitOk;
     }
 
     int Light(const LightRequest& request) {
-        const OpResult result =
-            pad_.ChangeLight(AppliedLight(pad_.Profile().CurrentLightInfo(), request), true);
-        if (!result.Ok())
-            return Fail(Explain(result));
-        LitRecord held{};
-        int active = 0;
-        if (const int r = ReadRecord(held, active); r != kResultOk)
-            return Fail(ResultText(r));
-        LitRecord expected = pad_.BuildRecord();
-        expected[litrec::kProfile] = static_cast<std::uint8_t>(active);
-        if (held != expected)
-            return Fail("the pad did not keep the new settings");
-        out_ << LightLine(held);
+        std::string line, error;
+        if (!ChangeLitLight(pad_, request, "pad", line, error))
+            return Fail(error);
+        out_ << line;
         return kExitOk;
-    }
-
-    std::string LightLine(const LitRecord& r) const {
-        const int mode = pad_.LightModeOfCode(r[litrec::kMode]);
-        const std::vector<std::string>& names = pad_.DefaultData().lightModeNames;
-        std::string line = "light ";
-        if (mode < 0)
-            line += "? code " + std::to_string(r[litrec::kMode]);
-        else
-            line += std::to_string(mode) + ' ' +
-                    (static_cast<std::size_t>(mode) < names.size() ? names[mode] : "-");
-        line += " brightness " + std::to_string(r[litrec::kBrightness]) + " speed " +
-                std::to_string(kLightLevelMax - std::min<int>(r[litrec::kSpeed], kLightLevelMax)) +
-                " colour " + HexColour(r[litrec::kRed], r[litrec::kGreen], r[litrec::kBlue]);
-        if (r[litrec::kMultiColour] != 0)
-            line += " multicolour";
-        return line + '\n';
-    }
-
-    std::string Explain(const OpResult& r) const {
-        if (std::string shared = ExplainShared(r, pad_, "pad"); !shared.empty())
-            return shared;
-        if (r.messageKey == kMsgUnknownLightMode)
-            return "light mode " + std::to_string(r.detail) + " is not offered by this pad";
-        if (r.code == kResultRefused)
-            return "refused (" + r.messageKey + ")";
-        return ResultText(r.code);
     }
 
     int Fail(const std::string& text) {

@@ -7,12 +7,14 @@
 #include "base/debug_log.h"
 #include "device/device_tables.h"
 #include "device/links/product_links.h"
+#include "device/models/headset_device.h"
 #include "device/models/keyboard_device.h"
 #include "device/models/mouse_device.h"
 #include "device/models/mousepad_device.h"
 #include "device/protocol/commands.h"
 #include "ui/pages/device_option.h"
 #include "ui/pages/device_page.h"
+#include "ui/pages/headset_page.h"
 #include "ui/pages/keyboard_page.h"
 #include "ui/pages/mouse_page.h"
 #include "ui/pages/mousepad_page.h"
@@ -100,6 +102,17 @@ ui::CControlUI* CDeviceManager::CreatePageControl(const QString& tag) {
         }
         return new ui::CDevicePageUI(std::move(model), QStringLiteral("TessaronKeyboardDevice"));
     }
+    if (tag.compare(QLatin1String("TessaronVU6533Device"), Qt::CaseInsensitive) == 0) {
+        std::unique_ptr<CTessaronUSBDevice> model =
+            options_.makeModel ? options_.makeModel(backend_)
+                               : std::make_unique<CTessaronVU6533Device>(backend_);
+        if (auto* headset = dynamic_cast<CTessaronVU6533Device*>(model.get())) {
+            std::unique_ptr<CTessaronVU6533Device> owned(headset);
+            model.release();
+            return new ui::CHeadsetPageUI(std::move(owned));
+        }
+        return new ui::CDevicePageUI(std::move(model), QStringLiteral("TessaronVU6533Device"));
+    }
     if (tag.compare(QLatin1String("TessaronMousePadDevice"), Qt::CaseInsensitive) == 0) {
         std::unique_ptr<CTessaronUSBDevice> model =
             options_.makeModel ? options_.makeModel(backend_)
@@ -113,7 +126,6 @@ ui::CControlUI* CDeviceManager::CreatePageControl(const QString& tag) {
     }
     static const char* const kPageClasses[][2] = {
         {"TessaronUSBDevice", "TessaronUSBDevice"},
-        {"TessaronVU6533Device", "TessaronVU6533Device"},
     };
     for (const auto& [pageTag, className] : kPageClasses) {
         if (tag.compare(QLatin1String(pageTag), Qt::CaseInsensitive) == 0) {
@@ -267,8 +279,7 @@ ui::CDevicePageUI* CDeviceManager::CreateDevicePage(int interfaceRow, int subKey
         return nullptr;
     }
 
-    if (info.kind != kKindHeadset)
-        page->Model().SetExternalLightControl(externalLight_);
+    page->Model().SetExternalLightControl(externalLight_);
     page->Model().SetWindowActive(windowActive_);
     page->Model().SetPageShown(false);  // until its tab is chosen
     powers->Add(powerRoot.Release());
@@ -284,6 +295,9 @@ ui::CDevicePageUI* CDeviceManager::CreateDevicePage(int interfaceRow, int subKey
     page->SetPowerPanel(power);
     model.SetSlotRecord(row);
 
+    if (auto* headset = dynamic_cast<CTessaronVU6533Device*>(&model);
+        headset != nullptr && options_.makeAudioBridge)
+        headset->SetAudioBridge(options_.makeAudioBridge(row));
     pages->Add(pageRoot.Release());
     page->InitPage();
     ListOf(type).push_back(page);
@@ -597,7 +611,7 @@ void CDeviceManager::OnDeviceOptionNotice(intptr_t row, intptr_t reachable) {
 
 void CDeviceManager::SetExternalLightControl(bool on) {
     externalLight_ = on;
-    for (const auto* list : {&mice_, &keyboards_, &pads_}) {
+    for (const auto* list : {&mice_, &keyboards_, &pads_, &headsets_}) {
         for (ui::CDevicePageUI* page : *list)
             page->Model().SetExternalLightControl(on);
     }

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/headset_audio.h"
 #include "base/worker_table.h"
 #include "device/discovery/device_monitor.h"
 #include "device/discovery/interface_slots.h"
@@ -62,6 +63,8 @@ public:
         ui::IPageServices* services = nullptr;
         // Makes the model of a page (tests substitute their own); empty: the product's own.
         std::function<std::unique_ptr<CTessaronUSBDevice>(hid::IHidBackend&)> makeModel;
+        // The sound of a headset on the given command interface.
+        AudioBridgeFactory makeAudioBridge;
     };
 
     CDeviceManager(ui::WindowImplBase& window, hid::IHidBackend& backend, Options options);

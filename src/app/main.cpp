@@ -170,6 +170,7 @@ int main(int argc, char** argv) {
         backend = std::make_unique<morva::hid::HidrawBackend>();
     }
     devices.backend = backend.get();
+    devices.makeAudioBridge = morva::app::HeadsetAudioFactory(simulate, simState);
     devices.localAppData = dataDir;
     devices.resourceFolder = res.toStdString();
 

@@ -58,6 +58,9 @@ CMainWnd::CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc, DeviceSetu
         options.localAppData = devices.localAppData;
         options.resourceFolder = devices.resourceFolder;
         options.makeModel = std::move(devices.makeModel);
+        options.makeAudioBridge = devices.makeAudioBridge
+                                      ? std::move(devices.makeAudioBridge)
+                                      : HeadsetAudioFactory(devices.simBus != nullptr, {});
         options.onArrival = [this] {
             // Start-up shows the window once it has its size; later arrivals bring it up.
             if (shownOnce_)
@@ -244,35 +247,13 @@ void CMainWnd::BuildRouter() {
     router_.AddPrefix(kClick, "DPI_color_option_", later("palette dialog", "DPI_color_option_"));
     const std::pair<const char*, const char*> lateClicks[] = {
         {"deng_same_mode", "synchronised lighting"},
-        {"hs_EQ_btn_save", "headset sound panels"},
-        {"hs_EQ_btn_delete", "headset sound panels"},
         {"music_setting_btn", "music window"},
     };
     for (const auto& [name, feature] : lateClicks)
         router_.AddLateExact(kClick, name, later(feature, name));
-    router_.AddExact(kItemSelect, "custom_eq_name_combo",
-                     later("headset sound panels", "custom_eq_name_combo"));
-
-    const std::pair<const char*, const char*> selectPrefixes[] = {
-        {"magic_option_", "headset sound panels"},
-        {"6533_eq_option_", "headset sound panels"},
-    };
-    for (const auto& [prefix, feature] : selectPrefixes) {
-        router_.AddPrefix(kSelectChanged, prefix, later(feature, prefix));
-    }
-    for (const char* name :
-         {"magic_enable_option", "6533_MicIn_option", "6533_MicMoniter_option"}) {
-        router_.AddLateExact(kSelectChanged, name,
-                             later(std::string("device page: ") + name, name));
-    }
     router_.AddLateExact(kSelectChanged, "synchro_device_select", run([] {}));
-
-    router_.AddPrefix(kValueChanged, "6533_eq_hz_slider_",
-                      later("headset sound panels", "6533_eq_hz_slider_"));
-    for (const char* name : {"6533_MicIn_slider", "6533_MicMoniter_slider", "R_light_slider",
-                             "G_light_slider", "B_light_slider"}) {
+    for (const char* name : {"R_light_slider", "G_light_slider", "B_light_slider"})
         router_.AddLateExact(kValueChanged, name, later(std::string("device page: ") + name, name));
-    }
 
     // The pages and panels of the device on screen.
     const ui::CurrentPage current = [this] {
@@ -284,6 +265,7 @@ void CMainWnd::BuildRouter() {
     ui::AddLightRoutes(router_, current);
     ui::AddKeySetRoutes(router_, current);
     ui::AddMacroRoutes(router_, current);
+    ui::AddHeadsetRoutes(router_, current);
     // Recording and key capture need the window's hook.
     router_.AddExact(kClick, "macro_btn_starredio", [this](const TNotifyUI&, int) {
         ui::CDevicePageUI* page = devices_ ? devices_->CurrentDevice() : nullptr;

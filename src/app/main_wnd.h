@@ -42,6 +42,8 @@ struct DeviceSetup {
     std::string resourceFolder;     // holds DefaultData/
     // Tests give the pages models of their own.
     std::function<std::unique_ptr<CTessaronUSBDevice>(hid::IHidBackend&)> makeModel;
+    // The headsets' sound; empty: the simulated store (not kept) on a simulated bus, else ALSA.
+    AudioBridgeFactory makeAudioBridge;
     // Recording and key capture watch the whole X desktop (else only the program's windows).
     bool desktopInput = true;
     std::string inputDisplay;  // the X display for them; empty: $DISPLAY

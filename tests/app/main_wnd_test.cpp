@@ -85,9 +85,12 @@ TEST_F(MainWndTest, PanelEntriesWithoutADeviceDoNothingButAreNamed) {
     stand->SetName("DPI_color_option_3");
     EXPECT_TRUE(window_->Route(Note("click", stand)));
     EXPECT_EQ(Pending("palette dialog"), 1);
-    stand->SetName("hs_EQ_btn_save");
+    stand->SetName("deng_same_mode");
     EXPECT_TRUE(window_->Route(Note("click", stand)));
-    EXPECT_EQ(Pending("headset sound panels"), 1);
+    EXPECT_EQ(Pending("synchronised lighting"), 1);
+    stand->SetName("hs_EQ_btn_save");  // built: without a headset it does nothing
+    EXPECT_TRUE(window_->Route(Note("click", stand)));
+    EXPECT_EQ(window_->PendingFeatureCalls().count("headset sound panels"), 0u);
     stand->SetName("KEY_12");  // built: without a mouse it does nothing and is not pending
     EXPECT_TRUE(window_->Route(Note("click", stand)));
     EXPECT_TRUE(window_->PendingFeatureCalls().count("key assignment panel") == 0);

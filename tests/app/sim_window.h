@@ -68,6 +68,7 @@ struct SimWindow {
         setup.makeModel = std::move(makeModel);
         // A test never grabs the keyboard of the desktop it runs on.
         setup.desktopInput = desktopInput;
+        setup.makeAudioBridge = makeAudioBridge;
         if (!BuildMainWindow(dir, settings, language, window, std::move(setup)))
             return false;
         window->ApplyLanguage(0);
@@ -114,6 +115,8 @@ struct SimWindow {
     }
 
     bool desktopInput = false;
+    // The headsets' sound; empty: what the program gives a simulated bus.
+    app::AudioBridgeFactory makeAudioBridge;
 
     // The window goes first: its pages hold connections of the bus.
     ~SimWindow() { window.reset(); }

@@ -4,6 +4,7 @@
 
 #include "ui/pages/desktop_settings.h"
 #include "ui/pages/device_page.h"
+#include "ui/pages/headset_page.h"
 #include "ui/pages/keyboard_page.h"
 #include "ui/pages/mouse_page.h"
 #include "ui/panels/key_set_control.h"
@@ -45,6 +46,15 @@ PageRouter::Handler OnMouse(const CurrentPage& current, F f) {
     return [current, f](const TNotifyUI& msg, int n) {
         if (auto* page = dynamic_cast<CMousePageUI*>(current()))
             f(*page, msg, n);
+    };
+}
+
+// The same for the headset page's sound panels.
+template <typename F>
+PageRouter::Handler OnHeadset(const CurrentPage& current, F f) {
+    return [current, f](const TNotifyUI&, int n) {
+        if (auto* page = dynamic_cast<CHeadsetPageUI*>(current()))
+            f(*page, n);
     };
 }
 
@@ -370,6 +380,28 @@ void AddShootRoutes(PageRouter& router, const CurrentPage& current) {
     router.AddLateExact(kClick, "shootdate_reset_btn", served(&Shoot::OnReset));
     router.AddLateExact(kClick, "shootdate_import_btn", served(&Shoot::OnImport));
     router.AddLateExact(kClick, "shootdate_export_btn", served(&Shoot::OnExport));
+}
+
+void AddHeadsetRoutes(PageRouter& router, const CurrentPage& current) {
+    using Page = CHeadsetPageUI;
+    auto plain = [&current](void (Page::*handler)()) {
+        return OnHeadset(current, [handler](Page& p, int) { (p.*handler)(); });
+    };
+    auto indexed = [&current](void (Page::*handler)(int)) {
+        return OnHeadset(current, [handler](Page& p, int n) { (p.*handler)(n); });
+    };
+    router.AddLateExact(kSelectChanged, "magic_enable_option",
+                        plain(&Page::OnVoiceChangerSwitched));
+    router.AddPrefix(kSelectChanged, "magic_option_", indexed(&Page::OnVoiceEffectChosen));
+    router.AddLateExact(kSelectChanged, "6533_MicIn_option", plain(&Page::OnMicSwitched));
+    router.AddLateExact(kSelectChanged, "6533_MicMoniter_option", plain(&Page::OnMonitorSwitched));
+    router.AddPrefix(kSelectChanged, "6533_eq_option_", indexed(&Page::OnEqPresetChosen));
+    router.AddLateExact(kValueChanged, "6533_MicIn_slider", plain(&Page::OnMicLevelMoved));
+    router.AddLateExact(kValueChanged, "6533_MicMoniter_slider", plain(&Page::OnMonitorLevelMoved));
+    router.AddPrefix(kValueChanged, "6533_eq_hz_slider_", indexed(&Page::OnEqBandMoved));
+    router.AddExact(kItemSelect, "custom_eq_name_combo", plain(&Page::OnCustomEqChosen));
+    router.AddLateExact(kClick, "hs_EQ_btn_save", plain(&Page::OnSaveCustomEq));
+    router.AddLateExact(kClick, "hs_EQ_btn_delete", plain(&Page::OnDeleteCustomEq));
 }
 
 }  // namespace morva::ui

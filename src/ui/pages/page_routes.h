@@ -30,5 +30,7 @@ void AddKeySetRoutes(PageRouter& router, const CurrentPage& current);
 void AddMacroRoutes(PageRouter& router, const CurrentPage& current);
 // The mouse's recoil pattern panel.
 void AddShootRoutes(PageRouter& router, const CurrentPage& current);
+// The headset's sound panels: microphone, monitor, equaliser and voice changer.
+void AddHeadsetRoutes(PageRouter& router, const CurrentPage& current);
 
 }  // namespace morva::ui

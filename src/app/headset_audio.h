@@ -17,7 +17,4 @@ using AudioBridgeFactory =
 // `simStateFile`: the simulated devices' state file (their audio state is kept beside it).
 AudioBridgeFactory HeadsetAudioFactory(bool simulated, const std::string& simStateFile);
 
-// The sysfs folder of a hidraw path ("/dev/hidraw3#vid_…"): /sys/class/hidraw/hidraw3/device.
-std::string HidrawSysfsDevice(const std::string& path);
-
 }  // namespace morva::app

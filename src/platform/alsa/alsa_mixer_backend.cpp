@@ -30,6 +30,24 @@ std::optional<std::filesystem::path> UsbDeviceFolder(const std::filesystem::path
     return std::nullopt;
 }
 
+std::string HidrawSysfsDevice(const std::string& path) {
+    const std::string node = path.substr(0, path.find('#'));
+    const std::size_t slash = node.rfind('/');
+    const std::string name = slash == std::string::npos ? node : node.substr(slash + 1);
+    if (!name.starts_with("hidraw"))
+        return {};
+    return "/sys/class/hidraw/" + name + "/device";
+}
+
+std::unique_ptr<audio::IAudioBridge> MixerBridgeForHidPath(const std::string& path) {
+    const std::string sysfs = HidrawSysfsDevice(path);
+    const auto usb = sysfs.empty() ? std::nullopt : UsbDeviceFolder(sysfs);
+    const auto card = usb ? CardForUsbDevice(*usb) : std::nullopt;
+    if (!card)
+        return audio::MakeAudioBridge(nullptr, "no sound card on the headset's USB device");
+    return audio::MakeAudioBridge(std::make_unique<AlsaMixerBackend>(*card));
+}
+
 std::optional<std::string> CardForUsbDevice(const std::filesystem::path& usbDevice) {
     std::error_code ec;
     // The card sits under one of the device's interfaces: <dev>/<dev>:1.0/sound/cardN.

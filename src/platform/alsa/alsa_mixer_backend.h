@@ -19,6 +19,14 @@ std::optional<std::string> CardForUsbDevice(const std::filesystem::path& usbDevi
 // "hw:N" for the first card whose id, name or long name contains `name`, ignoring case.
 std::optional<std::string> FindCardByName(std::string_view name);
 
+// The sysfs folder of a hidraw path ("/dev/hidraw3#…"): /sys/class/hidraw/hidraw3/device;
+// empty for a path that names no hidraw node.
+std::string HidrawSysfsDevice(const std::string& path);
+
+// A bridge to the mixer of the sound card on the USB device behind a hidraw path; when there
+// is none, a bridge that refuses every call and says why.
+std::unique_ptr<audio::IAudioBridge> MixerBridgeForHidPath(const std::string& path);
+
 // What the card offers; the rest is reported as unknown properties, never faked.
 struct MixerCapabilities {
     bool micVolume = false;

@@ -8,15 +8,6 @@
 
 namespace morva::cli {
 
-std::string HidrawSysfsDevice(const std::string& path) {
-    const std::string node = path.substr(0, path.find('#'));
-    const std::size_t slash = node.rfind('/');
-    const std::string name = slash == std::string::npos ? node : node.substr(slash + 1);
-    if (!name.starts_with("hidraw"))
-        return {};
-    return "/sys/class/hidraw/" + name + "/device";
-}
-
 std::unique_ptr<audio::IAudioBridge> HeadsetAudioBridge(bool simulated,
                                                         const std::string& simStateFile,
                                                         hid::IHidBackend& backend) {
@@ -33,12 +24,7 @@ std::unique_ptr<audio::IAudioBridge> HeadsetAudioBridge(bool simulated,
             break;
         }
     }
-    const std::string sysfs = path.empty() ? std::string() : HidrawSysfsDevice(path);
-    const auto usb = sysfs.empty() ? std::nullopt : alsa::UsbDeviceFolder(sysfs);
-    const auto card = usb ? alsa::CardForUsbDevice(*usb) : std::nullopt;
-    if (!card)
-        return audio::MakeAudioBridge(nullptr, "no sound card on the headset's USB device");
-    return audio::MakeAudioBridge(std::make_unique<alsa::AlsaMixerBackend>(*card));
+    return alsa::MixerBridgeForHidPath(path);
 }
 
 }  // namespace morva::cli

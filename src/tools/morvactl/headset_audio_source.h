@@ -18,7 +18,4 @@ std::unique_ptr<audio::IAudioBridge> HeadsetAudioBridge(bool simulated,
                                                         const std::string& simStateFile,
                                                         hid::IHidBackend& backend);
 
-// The sysfs folder of a hidraw path ("/dev/hidraw3#…"): /sys/class/hidraw/hidraw3/device.
-std::string HidrawSysfsDevice(const std::string& path);
-
 }  // namespace morva::cli

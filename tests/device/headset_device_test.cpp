@@ -108,6 +108,7 @@ TEST_F(HeadsetDeviceTest, LightChangesReachTheLedsAsOutputReportsCappedAt247) {
         ASSERT_TRUE(headset_->ChangeLight(light, false).Ok());
         headset_->EffectStatic();
         ASSERT_TRUE(headset_->PresentLightFrame());
+        ASSERT_TRUE(headset_->WaitLedFramesSent(std::chrono::seconds(2)));
         for (std::uint8_t group : {0x22, 0x44}) {
             const sim::LedRow leds = firmware.Leds(group);
             for (const sim::LedColour& led : leds)
@@ -122,6 +123,7 @@ TEST_F(HeadsetDeviceTest, LightChangesReachTheLedsAsOutputReportsCappedAt247) {
         3);
     // An unchanged frame is not sent again until its refresh is due.
     ASSERT_TRUE(headset_->PresentLightFrame());
+    ASSERT_TRUE(headset_->WaitLedFramesSent(std::chrono::seconds(2)));
     EXPECT_EQ(firmware.LedReportCount(), 24u);
 }
 

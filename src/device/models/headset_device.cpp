@@ -39,8 +39,7 @@ const std::array<EqBands, kEqPresetCount>& EqPresets() {
     return kPresets;
 }
 
-std::array<LedReport, 12> BuildLedReports(
-    const std::array<std::array<std::uint8_t, 3>, kHeadsetLeds>& rgb) {
+std::array<LedReport, 12> BuildLedReports(const LedFrame& rgb) {
     std::array<LedReport, 12> reports{};
     std::size_t n = 0;
     for (int channel = 0; channel < 3; ++channel) {
@@ -67,6 +66,10 @@ CTessaronVU6533Device::CTessaronVU6533Device(hid::IHidBackend& backend, IClock& 
 
 CTessaronVU6533Device::~CTessaronVU6533Device() {
     StopThreads();
+    sender_.request_stop();
+    sendWake_.notify_all();
+    if (sender_.joinable())
+        sender_.join();
     if (bridge_)
         bridge_->Close();
 }
@@ -89,7 +92,7 @@ bool CTessaronVU6533Device::PresentLightFrame() {
     CDeviceChannel& channel = CommandChannel();
     if (channel.ViaReceiver() || !channel.IsOpen())
         return true;
-    std::array<std::array<std::uint8_t, 3>, kHeadsetLeds> rgb{};
+    LedFrame rgb{};
     for (int i = 0; i < std::min(LedCount(), kHeadsetLeds); ++i) {
         const LedColour c = LedColour::Unpack(GetLedColour(i));
         const auto scaled = [&](std::uint8_t v) {
@@ -99,14 +102,43 @@ bool CTessaronVU6533Device::PresentLightFrame() {
     }
     // An unchanged frame is sent again now and then only, as the other devices' frames are.
     const IClock::TimePoint now = TimeSource().Now();
-    if (sentOnce_ && rgb == lastSent_ && now - lastSentAt_ < kFrameRefresh)
+    if (sentOnce_ && rgb == lastFrame_ && now - lastSentAt_ < kFrameRefresh)
         return true;
-    for (const LedReport& report : BuildLedReports(rgb))
-        (void)channel.WriteOutputReport(report);  // a lost report is mended by the next frame
-    lastSent_ = rgb;
+    lastFrame_ = rgb;
     lastSentAt_ = now;
     sentOnce_ = true;
+    {
+        std::lock_guard lock(sendLock_);
+        pendingFrame_ = rgb;
+        if (!sender_.joinable())
+            sender_ = std::jthread([this](std::stop_token stop) { SendLoop(stop); });
+    }
+    sendWake_.notify_all();
     return true;
+}
+
+void CTessaronVU6533Device::SendLoop(std::stop_token stop) {
+    std::unique_lock lock(sendLock_);
+    while (sendWake_.wait(lock, stop, [&] { return pendingFrame_.has_value(); })) {
+        const LedFrame frame = *pendingFrame_;
+        pendingFrame_.reset();
+        sending_ = true;
+        lock.unlock();
+        for (const LedReport& report : BuildLedReports(frame)) {
+            // A lost report is mended by the next frame.
+            if (stop.stop_requested() ||
+                CommandChannel().WriteOutputReport(report) != kResultOk)
+                break;
+        }
+        lock.lock();
+        sending_ = false;
+        sendWake_.notify_all();
+    }
+}
+
+bool CTessaronVU6533Device::WaitLedFramesSent(std::chrono::milliseconds limit) {
+    std::unique_lock lock(sendLock_);
+    return sendWake_.wait_for(lock, limit, [&] { return !pendingFrame_ && !sending_; });
 }
 
 void CTessaronVU6533Device::EffectWave() {

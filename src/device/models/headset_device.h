@@ -5,8 +5,14 @@
 #pragma once
 
 #include <array>
+#include <chrono>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
+#include <optional>
 #include <set>
+#include <stop_token>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -32,9 +38,9 @@ const std::array<EqBands, kEqPresetCount>& EqPresets();
 inline constexpr std::size_t kLedReportSize = 17;
 inline constexpr std::uint8_t kLedReportId = 0xFF;
 using LedReport = std::array<std::uint8_t, kLedReportSize>;
+using LedFrame = std::array<std::array<std::uint8_t, 3>, kHeadsetLeds>;  // red, green, blue
 // A frame's 12 reports for per-LED red, green, blue (each 0..247).
-std::array<LedReport, 12> BuildLedReports(
-    const std::array<std::array<std::uint8_t, 3>, kHeadsetLeds>& rgb);
+std::array<LedReport, 12> BuildLedReports(const LedFrame& rgb);
 
 // The sound functions the page offers, each available or not on this system.
 enum class SoundFeature { MicLevel, MicMute, MonitorLevel, MonitorMute, Equaliser, VoiceChanger };
@@ -54,7 +60,10 @@ public:
 
     // ---- Device operations ----
     void ReadFromDevice() override;
+    // Hands the frame to the LED sender; the reports go out on its own thread.
     bool PresentLightFrame() override;
+    // Waits until the frames handed over have been written; false after `limit`.
+    bool WaitLedFramesSent(std::chrono::milliseconds limit);
     void EffectWave() override;
     CVu6533Profiledata& Profile() { return static_cast<CVu6533Profiledata&>(*profile_); }
 
@@ -129,10 +138,19 @@ private:
     std::vector<std::string> customNames_;
     int customShown_ = -1;
 
-    // Light thread only.
-    std::array<std::array<std::uint8_t, 3>, kHeadsetLeds> lastSent_{};
+    // UI thread only: the last frame handed over.
+    LedFrame lastFrame_{};
     bool sentOnce_ = false;
     IClock::TimePoint lastSentAt_{};
+
+    // A frame's 12 reports take the link about as long as a frame lasts, so they are written
+    // off the UI thread; only the newest waiting frame matters.
+    void SendLoop(std::stop_token stop);
+    std::mutex sendLock_;
+    std::condition_variable_any sendWake_;
+    std::optional<LedFrame> pendingFrame_;
+    bool sending_ = false;
+    std::jthread sender_;  // last: stops before the rest goes
 };
 
 }  // namespace morva

@@ -210,8 +210,19 @@ TEST_F(HeadsetDeviceTest, ABackEndThatDoesNotStartIsNeverCalledAndSettingsStayIn
     EXPECT_EQ(headset_->SoundView().stages.magicType, 2);
 }
 
-TEST_F(HeadsetDeviceTest, MusicBarsMirrorWithinTheHeadsetsThirteenLeds) {
+TEST_F(HeadsetDeviceTest, WaveSpacingAndMusicBarsWithinTheHeadsetsThirteenLeds) {
     LightInfo light = headset_->LightState();
+    light.selectItem = 0;
+    light.multiColor = 1;
+    light.light = 4;
+    headset_->SetLightInfo(light);
+    headset_->SetWaveCounter(190);
+    headset_->EffectWave();  // the counter steps to 191; LEDs are 16 wheel places apart
+    for (const auto& [led, entry] : {std::pair{0, 0}, std::pair{1, 16}, std::pair{12, 0}}) {
+        const Rgb& c = preview::ColourWheel()[static_cast<std::size_t>(entry)];
+        EXPECT_EQ(headset_->GetLedColour(led), (LedColour{c[0], c[1], c[2], 255}.Pack())) << led;
+    }
+
     light.selectItem = 7;
     light.multiColor = 0;
     light.light = 4;

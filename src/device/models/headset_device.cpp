@@ -10,10 +10,6 @@ namespace {
 constexpr std::array<LedPair, 6> kHeadsetPairs = {
     {{1, 12}, {2, 11}, {3, 10}, {4, 9}, {5, 8}, {6, 7}}};
 
-std::uint32_t Packed(const Rgb& c, std::uint8_t alpha) {
-    return LedColour{c[0], c[1], c[2], alpha}.Pack();
-}
-
 constexpr std::uint8_t kGroups[] = {0x22, 0x44};
 // Registers of LEDs 0..6 and 7..12 for red, green, blue.
 constexpr std::uint8_t kRegisters[3][2] = {{0xAA, 0xAD}, {0xAB, 0xAE}, {0xAC, 0xAF}};
@@ -126,8 +122,7 @@ void CTessaronVU6533Device::SendLoop(std::stop_token stop) {
         lock.unlock();
         for (const LedReport& report : BuildLedReports(frame)) {
             // A lost report is mended by the next frame.
-            if (stop.stop_requested() ||
-                CommandChannel().WriteOutputReport(report) != kResultOk)
+            if (stop.stop_requested() || CommandChannel().WriteOutputReport(report) != kResultOk)
                 break;
         }
         lock.lock();
@@ -142,26 +137,7 @@ bool CTessaronVU6533Device::WaitLedFramesSent(std::chrono::milliseconds limit) {
 }
 
 void CTessaronVU6533Device::EffectWave() {
-    const PreviewLight light = Engine().Light();
-    const std::uint8_t scale = BrightnessScale();
-    const bool forward = light.direction != 0;
-    const int leds = std::min(LedCount(), kHeadsetLeds);
-    std::uint8_t& counter = Counter();
-    if (light.multiColor != 0) {
-        counter = StepCounter(forward, 192, counter, 1);
-        for (int i = 0; i < leds; ++i) {
-            const auto entry = static_cast<std::size_t>((counter + 1 + 16 * i) % 192);
-            SetLedColour(i, Packed(preview::ColourWheel()[entry], scale));
-        }
-        return;
-    }
-    counter = StepCounter(forward, 96, static_cast<std::uint8_t>(counter % 96), 3);
-    const Rgb colour{light.red, light.green, light.blue};
-    for (int i = 0; i < leds; ++i) {
-        const auto at = static_cast<std::size_t>((counter + 10 * i) % 96);
-        SetLedColour(
-            i, Packed(colour, static_cast<std::uint8_t>(scale * preview::WaveCurve()[at] / 256)));
-    }
+    PlayWave({16, 3, 0, 10});
 }
 
 }  // namespace morva

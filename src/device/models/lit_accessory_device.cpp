@@ -269,8 +269,29 @@ void CLitAccessoryDevice::AfterLightPass() {
     WithLedLightList([&](const std::vector<LightInfo>& list) { overlay_.ApplyOverlay(list, now); });
 }
 
-std::uint8_t CLitAccessoryDevice::BrightnessScale() const {
-    return preview::kBrightnessScale[std::min<std::size_t>(Engine().Light().brightness, 4)];
+void CLitAccessoryDevice::PlayWave(const WaveShape& shape) {
+    const PreviewLight light = Engine().Light();
+    const std::uint8_t scale =
+        preview::kBrightnessScale[std::min<std::size_t>(light.brightness, 4)];
+    const bool forward = light.direction != 0;
+    const int leds = LedCount();
+    if (light.multiColor != 0) {
+        counter_ = StepCounter(forward, 192, counter_, 1);
+        for (int i = 0; i < leds; ++i) {
+            const Rgb& c = preview::ColourWheel()[static_cast<std::size_t>(
+                (counter_ + 1 + shape.wheelStride * i) % 192)];
+            SetLedColour(i, LedColour{c[0], c[1], c[2], scale}.Pack());
+        }
+        return;
+    }
+    counter_ = StepCounter(forward, 96, static_cast<std::uint8_t>(counter_ % 96),
+                           shape.curveStep);
+    for (int i = 0; i < leds; ++i) {
+        const auto at =
+            static_cast<std::size_t>((counter_ + shape.curveStart + shape.curveStride * i) % 96);
+        const auto alpha = static_cast<std::uint8_t>(scale * preview::WaveCurve()[at] / 256);
+        SetLedColour(i, LedColour{light.red, light.green, light.blue, alpha}.Pack());
+    }
 }
 
 void CLitAccessoryDevice::MusicPeaks() {

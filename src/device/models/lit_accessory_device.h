@@ -96,9 +96,15 @@ protected:
     // The device's own profile load after the lighting (the headset's audio stages).
     virtual void OnProfileLoaded() {}
     virtual std::span<const LedPair> MusicPairs() const = 0;
-    // Wave helpers for the products' own steps.
-    std::uint8_t BrightnessScale() const;
-    std::uint8_t& Counter() { return counter_; }
+    // Mode 0 as a product draws it: the colour wheel (multicolour) or the wave curve of the
+    // fixed colour, moved along the LEDs.
+    struct WaveShape {
+        int wheelStride;  // wheel places between LEDs
+        int curveStep;    // curve places per step
+        int curveStart;   // curve place of LED 0 after the counter
+        int curveStride;  // curve places between LEDs
+    };
+    void PlayWave(const WaveShape& shape);
 
     std::unique_ptr<CBasicProfiledata> profile_;
 

@@ -57,6 +57,8 @@ void CHeadsetPageUI::ShowModel() {
     if (magicPanel_ != nullptr) {
         magicPanel_->SetVoiceChangerOn(s.magicEnable != 0);
         magicPanel_->SelectVoiceEffect(s.magicType);
+        if (!Headset().Available(SoundFeature::VoiceChanger))
+            magicPanel_->SetEffectsEnabled(false);
     }
     if (soundPanel_ == nullptr)
         return;
@@ -100,8 +102,6 @@ void CHeadsetPageUI::ShowAvailability() {
         mark(QStringLiteral("6533_eq_hz_slider_%1").arg(band), eq);
     mark(QStringLiteral("custom_eq_option_layout"), eq);
     mark(QStringLiteral("magic_enable_option"), voice);
-    if (!voice && magicPanel_ != nullptr)
-        magicPanel_->SetEffectsEnabled(false);
     if (CControlUI* notice = FindOnPage(QLatin1String(kNoticeName))) {
         const bool all = mic && micMute && monitor && monitorMute && eq && voice;
         notice->SetText(headset.SoundReady() ? QStringLiteral("sound_partly_available")

@@ -609,6 +609,15 @@ void CDeviceManager::OnDeviceOptionNotice(intptr_t row, intptr_t reachable) {
     }
 }
 
+void CDeviceManager::OnSoundCardsChanged() {
+    if (!options_.makeAudioBridge)
+        return;
+    for (ui::CDevicePageUI* page : headsets_) {
+        if (auto* headset = dynamic_cast<ui::CHeadsetPageUI*>(page))
+            headset->RestartAudio(options_.makeAudioBridge(headset->Model().Record()));
+    }
+}
+
 void CDeviceManager::SetExternalLightControl(bool on) {
     externalLight_ = on;
     for (const auto* list : {&mice_, &keyboards_, &pads_, &headsets_}) {

@@ -72,6 +72,8 @@ public:
     CDeviceManager(const CDeviceManager&) = delete;
     CDeviceManager& operator=(const CDeviceManager&) = delete;
 
+    // A sound card came or went: every headset takes its audio back end again.
+    void OnSoundCardsChanged();
     // Builds the page control of a page layout's root tag, or null for other tags.
     ui::CControlUI* CreatePageControl(const QString& tag);
     // Start-up: the mouse and keyboard pages, then the monitor thread in the worker slot.

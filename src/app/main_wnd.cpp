@@ -8,10 +8,12 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSocketNotifier>
 #include <QTimer>
 
 #include "base/debug_log.h"
 #include "device/device_tables.h"
+#include "platform/alsa/sound_card_monitor.h"
 #include "profile/json_access.h"
 #include "profile/json_file.h"
 #include "sim/sim_bus.h"
@@ -72,6 +74,8 @@ CMainWnd::CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc, DeviceSetu
         };
         options.services = this;
         devices_ = std::make_unique<CDeviceManager>(*this, *devices.backend, std::move(options));
+        if (devices.simBus == nullptr)
+            WatchSoundCards();
     }
     setWindowTitle(QStringLiteral("MORVA TR510"));
     // Every window of the program, owned or not, shows its texts in the language chosen here.
@@ -92,6 +96,27 @@ CMainWnd::CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc, DeviceSetu
     for (QScreen* screen : QGuiApplication::screens())
         watch(screen);
     connect(qApp, &QGuiApplication::screenAdded, this, watch);
+}
+
+void CMainWnd::WatchSoundCards() {
+    soundCards_ = std::make_unique<alsa::CSoundCardMonitor>();
+    if (soundCards_->Fd() < 0) {
+        DebugLog("sound cards are not watched: %s\n", soundCards_->Reason().c_str());
+        return;
+    }
+    // A card brings its nodes one by one; the headsets look once they have all come.
+    auto* settle = new QTimer(this);
+    settle->setSingleShot(true);
+    settle->setInterval(500);
+    connect(settle, &QTimer::timeout, this, [this] {
+        if (devices_)
+            devices_->OnSoundCardsChanged();
+    });
+    auto* notifier = new QSocketNotifier(soundCards_->Fd(), QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, [this, settle] {
+        if (soundCards_->TakeEvents())
+            settle->start();
+    });
 }
 
 CMainWnd::~CMainWnd() {

@@ -32,6 +32,10 @@ namespace morva::sim {
 class SimBus;
 }
 
+namespace morva::alsa {
+class CSoundCardMonitor;
+}
+
 namespace morva::app {
 
 // Where the window finds its devices. Without a backend it shows no devices at all.
@@ -137,6 +141,8 @@ protected:
     void Notify(const ui::TNotifyUI& msg) override;
 
 private:
+    // Real headsets' sound cards: udev's sound events, settled, reach the device manager.
+    void WatchSoundCards();
     void BuildRouter();
     // Hides to the tray, or minimises where the desktop has none (the window could not
     // come back).
@@ -175,6 +181,8 @@ private:
     std::set<std::string> pendingNames_;
     sim::SimBus* simBus_ = nullptr;
     std::unique_ptr<CDeviceManager> devices_;
+    // Real headsets take their sound card again when cards come or go.
+    std::unique_ptr<alsa::CSoundCardMonitor> soundCards_;
     // Device monitor (slot 0), audio daemon (1) and light sync (8) once they exist.
     CWorkerTable workers_;
 };

@@ -110,10 +110,12 @@ TEST_F(HeadsetPageTest, SoundPanelsDriveTheHeadsetThroughTheWindow) {
     EXPECT_EQ(sound->ShownPreset(), 1) << "the last curve gone, preset 1 plays";
 }
 
-TEST_F(HeadsetPageTest, WhatTheBackEndCannotDoIsDisabledAndSaid) {
-    sim_.makeAudioBridge = [](const SupportedInterface&) {
+TEST_F(HeadsetPageTest, WhatTheBackEndCannotDoIsDisabledAndSaidUntilTheCardComes) {
+    // The sound card is not there when the headset's page is built; it comes later.
+    bool cardThere = false;
+    sim_.makeAudioBridge = [&cardThere](const SupportedInterface&) {
         return audio::MakeAudioBridge(
-            std::make_unique<sim::SimAudioStore>(sim::SimAudioOptions{{}, true}));
+            std::make_unique<sim::SimAudioStore>(sim::SimAudioOptions{{}, !cardThere}));
     };
     ASSERT_NE(Open(), nullptr);
     for (const char* name : {"6533_MicIn_slider", "6533_MicIn_option", "6533_MicMoniter_slider",
@@ -126,6 +128,12 @@ TEST_F(HeadsetPageTest, WhatTheBackEndCannotDoIsDisabledAndSaid) {
     ui::CControlUI* notice = Find(QStringLiteral("headset_sound_notice"));
     EXPECT_TRUE(notice->IsVisible());
     EXPECT_EQ(notice->GetText(), Text("sound_not_found"));
+
+    cardThere = true;
+    sim_.devices->OnSoundCardsChanged();
+    EXPECT_TRUE(Find(QStringLiteral("6533_MicIn_slider"))->IsEnabled());
+    EXPECT_TRUE(Find(QStringLiteral("6533_MicIn_slider"))->GetToolTip().isEmpty());
+    EXPECT_FALSE(notice->IsVisible());
 }
 
 }  // namespace

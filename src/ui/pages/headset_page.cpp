@@ -48,6 +48,13 @@ void CHeadsetPageUI::BuildPage() {
     ShowModel();
 }
 
+void CHeadsetPageUI::RestartAudio(std::unique_ptr<audio::IAudioBridge> bridge) {
+    Headset().SetAudioBridge(std::move(bridge));
+    Headset().StartAudio();
+    ShowAvailability();
+    ShowModel();
+}
+
 void CHeadsetPageUI::ShowModel() {
     if (CLightControlUI* light = LightPanel())
         light->ShowLightInfo(Headset().LightState());

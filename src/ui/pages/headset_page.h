@@ -28,6 +28,8 @@ public:
     // Binds the cells and panels, starts the audio side once, shows the model.
     void BuildPage();
     static std::vector<std::string> BoundControlNames();
+    // The headset's sound card came or went: the audio side starts again on `bridge`.
+    void RestartAudio(std::unique_ptr<audio::IAudioBridge> bridge);
 
     // ---- Input (the main window's router forwards here) ----
     void OnVoiceChangerSwitched();

@@ -329,12 +329,10 @@ void CMainWnd::OnTimer(int id) {
     switch (id) {
         case kTimerAdaptDisplay:
             AdaptToDisplay();
-            // The window opened at its size for this display; arrivals may raise it from now.
-            if (!shownOnce_) {
-                shownOnce_ = true;
-                if (!startHidden_)
-                    BringToFront();
-            }
+            // The window opened at its size for this display; arrivals may raise it from now,
+            // unless it starts in the tray: then only once the user has opened it.
+            if (!shownOnce_ && !startHidden_)
+                BringToFront();
             update();
             break;
         case kTimerTrayMenu:
@@ -382,6 +380,7 @@ void CMainWnd::ShowNoDeviceView() {
 }
 
 void CMainWnd::BringToFront() {
+    shownOnce_ = true;
     ShowNoDeviceView();
     if (isMinimized() || !isVisible())
         showNormal();
@@ -397,6 +396,7 @@ void CMainWnd::ToggleFromTray() {
         return;
     }
     AdaptToDisplay();
+    shownOnce_ = true;
     showNormal();
     raise();
     activateWindow();

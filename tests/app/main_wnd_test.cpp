@@ -116,6 +116,23 @@ TEST_F(MainWndTest, CloseKeepsTheProgramAndActivationBringsItBack) {
     EXPECT_TRUE(window_->FindControl("No_device_Link")->IsVisible());
 }
 
+TEST(MainWndTray, StartedInTheTrayTheWindowComesUpOnlyWhenTheUserOpensIt) {
+    test::SimWindow sim;
+    ASSERT_TRUE(sim.Start({sim::Link::Mouse}));
+    sim.window->SetStartHidden(true);
+    sim.window->SendWindowInit();
+    sim.timers.Advance(200);  // the display adapted
+    // The first discovery pass asks for activation, as arrivals do: not while in the tray.
+    sim.window->SendMessage(kMsgActivateInstance);
+    EXPECT_FALSE(sim.window->isVisible());
+    sim.window->ToggleFromTray();
+    EXPECT_TRUE(sim.window->isVisible());
+    sim.window->ToggleFromTray();
+    EXPECT_FALSE(sim.window->isVisible());
+    sim.window->SendMessage(kMsgActivateInstance);
+    EXPECT_TRUE(sim.window->isVisible()) << "once opened, arrivals bring it back";
+}
+
 TEST_F(MainWndTest, SwitchingLanguageChangesVisibleTexts) {
     ui::CControlUI* ok = window_->FindControl("nodevice_ok_btn");
     ASSERT_NE(ok, nullptr);

@@ -74,11 +74,14 @@ TEST_F(HeadsetPageTest, SoundPanelsDriveTheHeadsetThroughTheWindow) {
     EXPECT_EQ(sound->GetBandSlider(0), EqPresets()[2][0]);
     EXPECT_FALSE(Find(QStringLiteral("custom_eq_option_layout"))->IsEnabled());
 
-    // A band moved by hand makes the equaliser custom; its curve is saved under a name.
-    Slide(QStringLiteral("6533_eq_hz_slider_2"), 7);
-    EXPECT_EQ(sound->ShownPreset(), kEqCustom);
+    // A band moved by hand makes the equaliser custom; its curve is saved under the name
+    // typed meanwhile.
+    Click(QStringLiteral("6533_eq_option_13"));
     EXPECT_TRUE(Find(QStringLiteral("custom_eq_option_layout"))->IsEnabled());
     sound->SetCustomNameText(QStringLiteral("Mine"));
+    Slide(QStringLiteral("6533_eq_hz_slider_2"), 7);
+    EXPECT_EQ(sound->ShownPreset(), kEqCustom);
+    EXPECT_EQ(sound->GetCustomNameText(), "Mine") << "moving a band keeps the name typed";
     sim_.Route("click", Find(QStringLiteral("hs_EQ_btn_save")));
     ASSERT_EQ(sound->GetCustomCount(), 1);
     EXPECT_EQ(sound->GetCustomName(0), "Mine");

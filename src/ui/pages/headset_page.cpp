@@ -74,10 +74,19 @@ void CHeadsetPageUI::ShowModel() {
     soundPanel_->SetMonitorOption(s.micMoniterSelect != 0);
     soundPanel_->SetMonitorSlider(s.micMoniterValue);
     soundPanel_->ShowEqPreset(s.eqType);
-    soundPanel_->RemoveAllCustom();
-    for (const std::string& name : view.customNames)
-        soundPanel_->AddCustomName(QString::fromStdString(name));
-    soundPanel_->SelectCustom(view.customShown);
+    // The list and its choice are set again only when they changed: setting them clears
+    // the name the user may be typing.
+    bool sameNames = soundPanel_->GetCustomCount() == static_cast<int>(view.customNames.size());
+    for (std::size_t i = 0; sameNames && i < view.customNames.size(); ++i)
+        sameNames =
+            soundPanel_->GetCustomName(static_cast<int>(i)).toStdString() == view.customNames[i];
+    if (!sameNames) {
+        soundPanel_->RemoveAllCustom();
+        for (const std::string& name : view.customNames)
+            soundPanel_->AddCustomName(QString::fromStdString(name));
+    }
+    if (!sameNames || soundPanel_->GetCustomSelection() != view.customShown)
+        soundPanel_->SelectCustom(view.customShown);
     soundPanel_->SetCustomAreaEnabled(s.eqType == kEqCustom &&
                                       Headset().Available(SoundFeature::Equaliser));
     for (int band = 0; band < kEqBandCount; ++band)

@@ -343,7 +343,7 @@ void CMainWnd::OnTimer(int id) {
                 page->OnProfileSwitch();
             break;
         case kTimerGameLightEnd:
-            NotBuiltYet("game lighting");
+            EndGameLight();
             break;
         default:
             break;
@@ -505,9 +505,35 @@ void CMainWnd::OnIpcMessage(const ipc::Message& message, QLocalSocket* connectio
         NotBuiltYet("settings window");
     } else if (awake_ && (message.msg == ipc::kGameStart || message.msg == ipc::kGameEnd ||
                           message.msg == ipc::kGameKill || message.msg == ipc::kGameDeath)) {
-        NotBuiltYet("game lighting");
+        ShowGameLight(message.wParam, message.lParam);
     }
     // Anything else is not ours: ignored.
+}
+
+void CMainWnd::ShowGameLight(long long wParam, long long lParam) {
+    // A game may ask for one of the current device's own light modes, for a while; nothing
+    // else, and nothing that stays.
+    if (wParam < 0 || wParam > 2 || lParam < 0 || lParam > 255 || !GetRoot())
+        return;
+    ui::CDevicePageUI* page = devices_ ? devices_->CurrentDevice() : nullptr;
+    if (gameLightPage_ != nullptr && gameLightPage_ != page)
+        EndGameLight();
+    if (page == nullptr)
+        return;
+    if (!page->Model().ShowGameLight(static_cast<int>(lParam)).Ok())
+        return;
+    gameLightPage_ = page;
+    // The user's lighting comes back five seconds after the last game message.
+    ui::CPaintManagerUI::SetTimer(GetRoot(), kTimerGameLightEnd, 5000);
+}
+
+void CMainWnd::EndGameLight() {
+    if (gameLightPage_ == nullptr)
+        return;
+    const OpResult result = gameLightPage_->Model().EndGameLight();
+    gameLightPage_ = nullptr;
+    if (!result.Ok())
+        DebugLog("game lighting: the user's lighting did not reach the device\n");
 }
 
 ipc::Message CMainWnd::StatusReport() const {

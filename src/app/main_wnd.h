@@ -26,6 +26,7 @@
 namespace morva::ui {
 class CLanguageManager;
 class CButtonUI;
+class CDevicePageUI;
 }  // namespace morva::ui
 
 namespace morva::sim {
@@ -143,6 +144,9 @@ protected:
 private:
     // Real headsets' sound cards: udev's sound events, settled, reach the device manager.
     void WatchSoundCards();
+    // Game messages: the current device shows a game's light mode, then the user's again.
+    void ShowGameLight(long long wParam, long long lParam);
+    void EndGameLight();
     void BuildRouter();
     // Hides to the tray, or minimises where the desktop has none (the window could not
     // come back).
@@ -183,6 +187,7 @@ private:
     std::unique_ptr<CDeviceManager> devices_;
     // Real headsets take their sound card again when cards come or go.
     std::unique_ptr<alsa::CSoundCardMonitor> soundCards_;
+    QPointer<ui::CDevicePageUI> gameLightPage_;  // the page showing a game's light
     // Device monitor (slot 0), audio daemon (1) and light sync (8) once they exist.
     CWorkerTable workers_;
 };

@@ -8,6 +8,8 @@
 #include <QSettings>
 
 #include "app/sim_window.h"
+#include "base/ipc_protocol.h"
+#include "profile/json_file.h"
 #include "support/temp_dir.h"
 #include "ui/language/language_manager.h"
 #include "ui/toolkit/menu.h"
@@ -131,6 +133,45 @@ TEST(MainWndTray, StartedInTheTrayTheWindowComesUpOnlyWhenTheUserOpensIt) {
     EXPECT_FALSE(sim.window->isVisible());
     sim.window->SendMessage(kMsgActivateInstance);
     EXPECT_TRUE(sim.window->isVisible()) << "once opened, arrivals bring it back";
+}
+
+TEST(MainWndGame, AGamesLightLastsFiveSecondsAfterItsLastMessageAndIsNeverStored) {
+    test::SimWindow sim;
+    ASSERT_TRUE(sim.Start({sim::Link::Keyboard}));
+    ASSERT_TRUE(sim.ConnectKeyboard());
+    CTessaronUSBDevice& keyboard = sim.devices->CurrentDevice()->Model();
+    LightInfo user = keyboard.LightState();
+    user.selectItem = 5;
+    ASSERT_TRUE(keyboard.ChangeLight(user, true).Ok());
+    const std::string file = keyboard.GetProfilePath();
+    const auto stored = [&] {
+        return ReadJsonFile(file)["Device"][0]["LightInfo"]["SelectItem"].asInt();
+    };
+    const auto send = [&](const char* name, long long wParam, long long lParam) {
+        ipc::Message message;
+        message.msg = name;
+        message.wParam = wParam;
+        message.lParam = lParam;
+        sim.window->OnIpcMessage(message, nullptr);
+    };
+
+    send(ipc::kGameStart, 0, 7);
+    EXPECT_EQ(keyboard.LightState().selectItem, 7);
+    sim.timers.Advance(3000);
+    send(ipc::kGameKill, 1, 3);  // a second game during the first
+    EXPECT_EQ(keyboard.LightState().selectItem, 3);
+    // What a game may not ask changes nothing and does not prolong the effect.
+    for (const auto& [w, l] :
+         {std::pair{0LL, 999LL}, std::pair{7LL, 4LL}, std::pair{-1LL, 4LL}, std::pair{0LL, -2LL}})
+        send(ipc::kGameDeath, w, l);
+    EXPECT_EQ(keyboard.LightState().selectItem, 3);
+    EXPECT_EQ(stored(), 5) << "a game's mode is never stored";
+    sim.timers.Advance(4000);
+    EXPECT_EQ(keyboard.LightState().selectItem, 3) << "five seconds from the last message";
+    sim.timers.Advance(1100);
+    EXPECT_EQ(keyboard.LightState().selectItem, 5) << "the user's lighting, not the first game's";
+    EXPECT_EQ(stored(), 5);
+    EXPECT_FALSE(keyboard.ShowsGameLight());
 }
 
 TEST_F(MainWndTest, SwitchingLanguageChangesVisibleTexts) {

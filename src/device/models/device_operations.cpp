@@ -69,7 +69,38 @@ OpResult CTessaronUSBDevice::ChangeLight(LightInfo info, bool endsSync) {
     }
     if (endsSync)
         commandChannel_.externalColour = false;
+    // The user's own choice is what a game effect returns to from now.
+    userLight_.reset();
     // ApplyLightSettings takes the light state from the profile: the profile gets it first.
+    profile->WriteLightInfo(info);
+    ApplyLightSettings();
+    return CommitChange(true);
+}
+
+OpResult CTessaronUSBDevice::ShowGameLight(int mode) {
+    CBasicProfiledata* profile = ProfileData();
+    if (profile == nullptr)
+        return OpResult::Refused(kMsgNotSupported);
+    if (!OffersLightMode(PresetData(), mode))
+        return OpResult::Refused(kMsgUnknownLightMode, mode);
+    commandChannel_.externalColour = false;
+    if (!userLight_)
+        userLight_ = profile->ReadLightInfo();
+    LightInfo info = *userLight_;
+    info.selectItem = mode;
+    profile->WriteLightInfo(info);
+    ApplyLightSettings();
+    const int sent = SendSettings();
+    AnnounceChange();
+    return Finish(0, sent);
+}
+
+OpResult CTessaronUSBDevice::EndGameLight() {
+    CBasicProfiledata* profile = ProfileData();
+    if (profile == nullptr || !userLight_)
+        return OpResult::Done();
+    const LightInfo info = *userLight_;
+    userLight_.reset();
     profile->WriteLightInfo(info);
     ApplyLightSettings();
     return CommitChange(true);

@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <span>
 #include <stop_token>
 #include <string>
@@ -207,6 +208,13 @@ public:
     void SetScreenPixels(int width, int height);
     // The light state the user chose; `endsSync` ends this device's synchronised lighting.
     OpResult ChangeLight(LightInfo info, bool endsSync);
+    // A game's light mode over the user's lighting for a while: sent to the device, never
+    // stored in the profile. The user's lighting is kept once, however many games ask.
+    OpResult ShowGameLight(int mode);
+    // The user's lighting back (and stored, whatever was saved meanwhile); nothing when no
+    // game effect is shown.
+    OpResult EndGameLight();
+    bool ShowsGameLight() const { return userLight_.has_value(); }
     // Music lighting: the record and the lighting panel's two packed selection values.
     OpResult ChangeAudioLight(const AudioLightInfo& record, std::uint32_t a, std::uint32_t b);
     // The current profile file again, all of it to the device: settings, macros, key table.
@@ -354,6 +362,8 @@ private:
     int logoLed_ = -1;
     bool powerPanelShown_ = false;
     std::atomic<bool> hostLighting_{true};
+    // While a game's effect is shown: the user's lighting to return to (UI thread).
+    std::optional<LightInfo> userLight_;
     std::atomic<bool> windowActive_{true};
     std::atomic<bool> pageShown_{true};
     std::array<int, 3> lightSelection_{};

@@ -13,9 +13,8 @@ AudioBridgeFactory HeadsetAudioFactory(bool simulated, const std::string& simSta
             return audio::MakeAudioBridge(std::make_unique<sim::SimAudioStore>(options));
         };
     }
-    return [](const SupportedInterface& command) {
-        return alsa::MixerBridgeForHidPath(command.path);
-    };
+    return
+        [](const SupportedInterface& command) { return alsa::MixerBridgeForHidPath(command.path); };
 }
 
 }  // namespace morva::app

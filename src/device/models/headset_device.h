@@ -12,8 +12,8 @@
 #include <optional>
 #include <set>
 #include <stop_token>
-#include <thread>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "device/audio/audio_bridge.h"

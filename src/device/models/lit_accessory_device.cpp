@@ -284,8 +284,7 @@ void CLitAccessoryDevice::PlayWave(const WaveShape& shape) {
         }
         return;
     }
-    counter_ = StepCounter(forward, 96, static_cast<std::uint8_t>(counter_ % 96),
-                           shape.curveStep);
+    counter_ = StepCounter(forward, 96, static_cast<std::uint8_t>(counter_ % 96), shape.curveStep);
     for (int i = 0; i < leds; ++i) {
         const auto at =
             static_cast<std::size_t>((counter_ + shape.curveStart + shape.curveStride * i) % 96);

@@ -72,7 +72,7 @@ struct DefaultProperty {
 const std::vector<DefaultProperty>& DefaultProperties() {
     static const std::vector<DefaultProperty> kList = [] {
         std::vector<DefaultProperty> list = {
-            {false, "XearSurrHP_Enable", {4, -1, 0}},
+            {false, "VirtualSurroundEffectControl", {4, -1, 0}},  // surround on the headphones
             {false, "Enable_EQ_GFX", {}},
         };
         for (int band = 0; band < kEqBandCount; ++band)

@@ -67,6 +67,11 @@ void CDeviceDefaultData::LoadDefaultData(const std::string& userFolder,
         customEffectNames = Names(list, "LightName");
 }
 
+int CDeviceDefaultData::ModeOfCode(int code) const {
+    const auto it = std::find(lightModeCodes.begin(), lightModeCodes.end(), code);
+    return it == lightModeCodes.end() ? -1 : static_cast<int>(it - lightModeCodes.begin());
+}
+
 int CDeviceDefaultData::FirstCustomEffectMode() const {
     return std::max(kFirstCustomEffectMode, static_cast<int>(lightModeNames.size()));
 }

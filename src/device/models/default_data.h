@@ -26,6 +26,8 @@ struct CDeviceDefaultData {
     // The light mode of the first user effect: they follow the presets, and never start
     // before mode 10 (a family with more presets starts them later).
     int FirstCustomEffectMode() const;
+    // The light mode whose device code is `code`, -1 when no mode has it.
+    int ModeOfCode(int code) const;
 
     // Refills the lists of device kind `kind` (kKindKeyboard.., device_tables.h) from the user data
     // folder (macro list, custom effects) and the default data folder ("default_light.json"). A

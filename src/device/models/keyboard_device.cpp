@@ -493,9 +493,7 @@ int CTessaronKeyboardDevice::LightModeCode(int mode) const {
 }
 
 int CTessaronKeyboardDevice::LightModeOfCode(int code) const {
-    const std::vector<std::int32_t>& codes = defaults_.lightModeCodes;
-    const auto it = std::find(codes.begin(), codes.end(), code);
-    return it == codes.end() ? -1 : static_cast<int>(it - codes.begin());
+    return defaults_.ModeOfCode(code);
 }
 
 // ---- Writing ----

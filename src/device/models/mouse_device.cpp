@@ -359,9 +359,7 @@ int CTessaronMouseDevice::LightModeCode(int mode) const {
 }
 
 int CTessaronMouseDevice::LightModeOfCode(int code) const {
-    const std::vector<int>& codes = defaults_.lightModeCodes;
-    const auto it = std::find(codes.begin(), codes.end(), code);
-    return it == codes.end() ? -1 : static_cast<int>(it - codes.begin());
+    return defaults_.ModeOfCode(code);
 }
 
 // ---- Writing ----

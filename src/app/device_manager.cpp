@@ -753,6 +753,13 @@ int CDeviceManager::EntryCount() const {
     return strip == nullptr ? 0 : strip->GetCount();
 }
 
+std::vector<ui::CDevicePageUI*> CDeviceManager::AllPages() const {
+    std::vector<ui::CDevicePageUI*> pages;
+    for (const auto* list : {&keyboards_, &mice_, &pads_, &headsets_})
+        pages.insert(pages.end(), list->begin(), list->end());
+    return pages;
+}
+
 std::vector<ui::CDevicePageUI*>& CDeviceManager::ListOf(int deviceType) {
     return const_cast<std::vector<ui::CDevicePageUI*>&>(
         static_cast<const CDeviceManager*>(this)->ListOf(deviceType));

@@ -115,6 +115,8 @@ public:
     // Lookups for the status report and tests.
     std::vector<DeviceStatus> Status() const;
     ui::CDevicePageUI* PageOfKind(int kind) const;
+    // Every device page: keyboards, mice, mouse pads, headsets.
+    std::vector<ui::CDevicePageUI*> AllPages() const;
     int EntryIndexOfRow(int typeRow) const;
     ui::CDeviceOptionUI* EntryAt(int index) const;
     int EntryCount() const;

@@ -1,6 +1,7 @@
 #include "app/main_wnd.h"
 
 #include "app/about_wnd.h"
+#include "app/music_lighting.h"
 #include "app/msg_wnd.h"
 
 #include <QApplication>
@@ -28,6 +29,7 @@
 #include "ui/panels/register_panels.h"
 #include "ui/toolkit/controls.h"
 #include "ui/toolkit/resource_manager.h"
+#include "ui/toolkit/slider.h"
 
 namespace morva::app {
 
@@ -73,6 +75,7 @@ CMainWnd::CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc, DeviceSetu
             SetKeyCapture(false);
         };
         options.services = this;
+        captureHelper_ = devices.captureHelper;
         devices_ = std::make_unique<CDeviceManager>(*this, *devices.backend, std::move(options));
         if (devices.simBus == nullptr)
             WatchSoundCards();
@@ -120,6 +123,8 @@ void CMainWnd::WatchSoundCards() {
 }
 
 CMainWnd::~CMainWnd() {
+    // The helper is asked to quit while the pages it feeds still exist.
+    music_.reset();
     // The monitor thread talks to the devices: it ends before they do.
     workers_.StopAll(std::chrono::milliseconds(1000));
     ui::CPaintManagerUI::SetDefaultLanguageResolver({});
@@ -210,6 +215,9 @@ void CMainWnd::Notify(const TNotifyUI& msg) {
             return;  // these two end here: not even the base gets them
         } else {
             Route(msg);
+            // A choice on a lighting panel may start or end music lighting.
+            if (music_)
+                music_->Refresh();
         }
     }
     ui::WindowImplBase::Notify(msg);
@@ -277,8 +285,10 @@ void CMainWnd::BuildRouter() {
     for (const auto& [name, feature] : lateClicks)
         router_.AddLateExact(kClick, name, later(feature, name));
     router_.AddLateExact(kSelectChanged, "synchro_device_select", run([] {}));
-    for (const char* name : {"R_light_slider", "G_light_slider", "B_light_slider"})
-        router_.AddLateExact(kValueChanged, name, later(std::string("device page: ") + name, name));
+    for (const char* name : {"R_light_slider", "G_light_slider", "B_light_slider"}) {
+        router_.AddLateExact(kValueChanged, name,
+                             [this](const TNotifyUI& msg, int) { OnColourChannel(msg); });
+    }
 
     // The pages and panels of the device on screen.
     const ui::CurrentPage current = [this] {
@@ -315,11 +325,40 @@ void CMainWnd::WindowStart() {
     ApplyLanguage(language_.GetSavedLanguage());
     if (devices_)
         devices_->Start(workers_, 0);
-    NotBuiltYet("audio capture");
+    StartMusicLighting();
     NotBuiltYet("light sync thread");
     if (GetRoot())
         ui::CPaintManagerUI::SetTimer(GetRoot(), kTimerAdaptDisplay, 100);
     started_ = true;
+}
+
+void CMainWnd::StartMusicLighting() {
+    if (!devices_ || music_)
+        return;
+    const QString helper =
+        captureHelper_.empty() ? CaptureHelperPath() : QString::fromStdString(captureHelper_);
+    // One note, not one a second: the helper is started again quietly, waiting longer.
+    music_ = std::make_unique<CMusicLighting>(
+        *devices_, [this] { ShowNote(QStringLiteral("record_open_failed")); }, helper);
+    music_->Start();
+}
+
+void CMainWnd::OnColourChannel(const TNotifyUI& msg) {
+    auto* slider = dynamic_cast<ui::CSliderUI*>(msg.pSender);
+    if (slider == nullptr)
+        return;
+    const std::string name = SenderName(msg);
+    const char channel = name.empty() ? 'R' : name[0];
+    const capture::Command command = channel == 'G'   ? capture::Command::Green
+                                     : channel == 'B' ? capture::Command::Blue
+                                                      : capture::Command::Red;
+    const int value = slider->GetValue();
+    if (music_)
+        (void)music_->SendChannel(command, value);
+    // The label follows the slider whether or not a helper heard it.
+    const QString label = QString(QLatin1Char(channel)) + QStringLiteral("_light_label");
+    if (ui::CControlUI* text = FindControl(label))
+        text->SetText(QStringLiteral("%1 %2").arg(QLatin1Char(channel)).arg(value));
 }
 
 void CMainWnd::OnTimer(int id) {

@@ -39,6 +39,8 @@ class CSoundCardMonitor;
 
 namespace morva::app {
 
+class CMusicLighting;
+
 // Where the window finds its devices. Without a backend it shows no devices at all.
 struct DeviceSetup {
     hid::IHidBackend* backend = nullptr;
@@ -52,6 +54,8 @@ struct DeviceSetup {
     // Recording and key capture watch the whole X desktop (else only the program's windows).
     bool desktopInput = true;
     std::string inputDisplay;  // the X display for them; empty: $DISPLAY
+    // The audio capture helper; empty: the one beside the program.
+    std::string captureHelper;
 };
 
 // Timers of the main window.
@@ -102,6 +106,8 @@ public:
     bool AnyDeviceConnected() const;
     // The devices, or null when the window runs without a backend.
     CDeviceManager* Devices() { return devices_.get(); }
+    // Music lighting, once the window has started (null without devices).
+    CMusicLighting* Music() { return music_.get(); }
 
     int LightControlFlag() const { return lightControlFlag_; }
     bool Awake() const { return awake_; }
@@ -147,6 +153,9 @@ private:
     // Game messages: the current device shows a game's light mode, then the user's again.
     void ShowGameLight(long long wParam, long long lParam);
     void EndGameLight();
+    void StartMusicLighting();
+    // The colour sliders' commands 6, 7, 8 to the capture helper, and their labels.
+    void OnColourChannel(const ui::TNotifyUI& msg);
     void BuildRouter();
     // Hides to the tray, or minimises where the desktop has none (the window could not
     // come back).
@@ -188,6 +197,8 @@ private:
     // Real headsets take their sound card again when cards come or go.
     std::unique_ptr<alsa::CSoundCardMonitor> soundCards_;
     QPointer<ui::CDevicePageUI> gameLightPage_;  // the page showing a game's light
+    std::string captureHelper_;
+    std::unique_ptr<CMusicLighting> music_;
     // Device monitor (slot 0), audio daemon (1) and light sync (8) once they exist.
     CWorkerTable workers_;
 };

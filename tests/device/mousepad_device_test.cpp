@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstring>
 #include <condition_variable>
 
 #include "base/clock.h"
@@ -228,6 +229,37 @@ TEST_F(MousePadDeviceTest, TheLightThreadPaintsTheLedListOverTheMode) {
     EXPECT_EQ(pad_->GetLedColour(0), (LedColour{0, 0, 255, 255}.Pack()));
     EXPECT_EQ(pad_->GetLedColour(3), (LedColour{255, 0, 0, 255}.Pack()));
     EXPECT_EQ(LedColour::Unpack(pad_->GetLedColour(5)).alpha, 0);
+}
+
+TEST_F(MousePadDeviceTest, MusicBandsRaiseTheBarsOfTheMusicModesOnly) {
+    // Bands 0..24 as the analysis hands them; the loudest of a bar's bands counts, 500 fills it.
+    std::array<std::uint8_t, 100> bytes{};
+    const auto band = [&](int j, std::int32_t v) { std::memcpy(&bytes[4 * j], &v, 4); };
+    band(0, 250);
+    band(1, 500);
+    band(24, 9000);
+    LightInfo light = pad_->LightState();
+    struct Case {
+        int mode, bars;
+    };
+    for (const Case c : {Case{7, 7}, Case{6, 15}, Case{3, 0}}) {
+        SCOPED_TRACE(c.mode);
+        light.selectItem = static_cast<std::uint8_t>(c.mode);
+        pad_->SetLightInfo(light);
+        pad_->MusicReset();
+        EXPECT_EQ(pad_->FollowsMusic(), c.bars > 0);
+        pad_->OnAudioSpectrum(bytes.data(), 25);
+        const CPreviewEngine& engine = pad_->Engine();
+        if (c.bars == 0) {
+            EXPECT_EQ(engine.MusicLevel(0), 0);
+            continue;
+        }
+        // Seven pairs: bar 0 holds bands 0..2; fifteen LEDs: bar 0 holds band 0 alone.
+        EXPECT_EQ(engine.MusicLevel(0), c.bars == 7 ? 255 : 127);
+        EXPECT_EQ(engine.MusicLevel(c.bars - 1), 255) << "a loud band is held at full";
+        EXPECT_EQ(engine.MusicLevel(c.bars / 2), 0);
+        EXPECT_EQ(engine.MusicLevel(c.bars), 0) << "no bar past the mode's own";
+    }
 }
 
 }  // namespace

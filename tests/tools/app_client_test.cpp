@@ -153,6 +153,37 @@ TEST(MorvactlApp, SimRequestsCarryTheWordsAndReportRefusals) {
     EXPECT_EQ(run.out + run.err, "");
 }
 
+TEST(MorvactlApp, SendDeliversOneMessageAndQueryPrintsTheWorkToolReport) {
+    // Send returns once the program has answered the status query sent behind the message.
+    FakeApp app([](const std::string&) {
+        return std::vector<std::string>{kNotice, Line("AppStatusReport", ",\"devices\":[]")};
+    });
+    CliRun run = Morvactl({"app", "send", "Game_Start", "0", "-3"}, app.path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out + run.err, "");
+    EXPECT_EQ(app.Request(), (ipc::Message{"Game_Start", 0, -3, Json::objectValue}));
+
+    FakeApp tool([](const std::string&) {
+        return std::vector<std::string>{
+            Line("WorkToolReport", ",\"version\":[2,3,0,2],\"interfaces\":[[1234,43981,1]]")};
+    });
+    run = Morvactl({"app", "query"}, tool.path());
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "version 2.3.0.2\ninterface 04d2:abcd 1\n");
+    EXPECT_EQ(tool.Request(), (ipc::Message{"MsgWorkToolQuery", 0, 0, Json::objectValue}));
+
+    // Only the messages other programs may send, with 32-bit values; nothing is sent else.
+    for (const std::vector<std::string>& args :
+         {std::vector<std::string>{"app", "send", "MsgSimRequest"},
+          {"app", "send", "Game_End", "1", "2", "3"},
+          {"app", "send", "Game_Kill", "4294967296"},
+          {"app", "send", "Game_Death", "x"}}) {
+        run = Morvactl(args, "/nonexistent/socket");
+        EXPECT_EQ(run.status, 2) << args[2];
+        EXPECT_NE(run.err, "");
+    }
+}
+
 TEST(MorvactlApp, BadSimWordsAreRefusedBeforeConnecting) {
     for (const std::vector<std::string>& args :
          {std::vector<std::string>{"app", "sim", "event", "mouse", "10000"},

@@ -364,6 +364,11 @@ void CTessaronKeyboardDevice::OnAudioSpectrum(const std::uint8_t* bytes100, int 
     light_.Audio().OnAudioSpectrum(bytes100, count, mode, audioLight_);
 }
 
+bool CTessaronKeyboardDevice::FollowsMusic() const {
+    const int mode = Engine().Light().mode;
+    return mode == 29 || mode == 30;
+}
+
 void CTessaronKeyboardDevice::OnAudioLevels(const int* levels6) {
     std::lock_guard lock(lightLock_);
     light_.Audio().OnAudioLevels(levels6);

@@ -171,6 +171,8 @@ public:
     AudioLightInfo AudioLight() const;
     // The audio path's spectrum (25 bands) and external colour, from its own thread.
     void OnAudioSpectrum(const std::uint8_t* bytes100, int count) override;
+    // Mode 29 follows the bands, mode 30 the helper's colour.
+    bool FollowsMusic() const override;
     void OnAudioLevels(const int* levels6) override;
 
 protected:

@@ -303,6 +303,12 @@ void CLitAccessoryDevice::EffectReactive() {
     MusicStep(false);
 }
 
+int CLitAccessoryDevice::MusicBarCount(int mode) const {
+    if (mode == 6)
+        return LedCount();
+    return mode == 7 ? static_cast<int>(MusicPairs().size()) : 0;
+}
+
 void CLitAccessoryDevice::EffectMusic() {
     MusicStep(true);
 }

@@ -89,6 +89,7 @@ public:
 
 protected:
     EffectStep LightModeStep(int mode) const override;
+    int MusicBarCount(int mode) const override;
     // The per-LED light list over the mode's frame.
     void AfterLightPass() override;
     // Reads the device's information block, then the profile, the page and the light thread.

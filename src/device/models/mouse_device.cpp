@@ -575,6 +575,10 @@ CTessaronUSBDevice::EffectStep CTessaronMouseDevice::LightModeStep(int mode) con
     }
 }
 
+int CTessaronMouseDevice::MusicBarCount(int mode) const {
+    return mode == 5 ? static_cast<int>(MouseLedGroups().size()) : 0;
+}
+
 void CTessaronMouseDevice::EffectWave() {
     Engine().EffectGroupWave(MouseLedGroups());
 }

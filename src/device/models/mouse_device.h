@@ -154,6 +154,7 @@ public:
 protected:
     void StoreKeyList(const std::vector<KeyListEntry>& keys) override { SetKeyList(keys); }
     EffectStep LightModeStep(int mode) const override;
+    int MusicBarCount(int mode) const override;
 
 private:
     void EffectWave();

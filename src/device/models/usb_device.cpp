@@ -1,6 +1,8 @@
 #include "device/models/usb_device.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 
 #include "base/debug_log.h"
 #include "device/device_folders.h"
@@ -281,6 +283,30 @@ void CTessaronUSBDevice::LightLoop(std::stop_token stop) {
         AfterLightPass();
     }
     DebugLog("light thread: exit\n");
+}
+
+void CTessaronUSBDevice::OnAudioSpectrum(const std::uint8_t* bytes100, int count) {
+    const int bars = std::min(MusicBarCount(engine_.Light().mode), 170);
+    if (bars <= 0 || bytes100 == nullptr)
+        return;
+    const int bands = std::clamp(count, 0, 25);
+    // A band value of 500 (a loud change) lights a bar fully; each bar takes the loudest of
+    // its share of the 25 bands.
+    constexpr std::int64_t kFullBar = 500;
+    std::array<std::uint8_t, 170> levels{};
+    for (int b = 0; b < bars; ++b) {
+        const int first = b * 25 / bars;
+        const int last = std::max(first + 1, (b + 1) * 25 / bars);
+        std::int64_t loudest = 0;
+        for (int j = first; j < last && j < bands; ++j) {
+            std::int32_t v = 0;
+            std::memcpy(&v, bytes100 + 4 * j, 4);
+            loudest = std::max<std::int64_t>(loudest, v);
+        }
+        levels[static_cast<std::size_t>(b)] =
+            static_cast<std::uint8_t>(std::clamp<std::int64_t>(loudest * 255 / kFullBar, 0, 255));
+    }
+    engine_.RaiseMusicLevels(std::span(levels.data(), static_cast<std::size_t>(bars)));
 }
 
 }  // namespace morva

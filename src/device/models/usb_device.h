@@ -198,7 +198,11 @@ public:
     virtual void SetLightSelection(int a, int b, int c) { lightSelection_ = {a, b, c}; }
     std::array<int, 3> GetLightSelection() const { return lightSelection_; }
     virtual void SelectKey(int index) { selectedKey_ = index; }
-    virtual void OnAudioSpectrum(const std::uint8_t* /*bytes100*/, int /*count*/) {}
+    // The music analysis' bands (`count` values of four little-endian bytes): the music
+    // mode's bars rise to them.
+    virtual void OnAudioSpectrum(const std::uint8_t* bytes100, int count);
+    // Whether the current light mode needs the music analysis.
+    virtual bool FollowsMusic() const { return MusicBarCount(engine_.Light().mode) > 0; }
     virtual void OnAudioLevels(const int* /*levels6*/) {}
 
     // ---- Use-case operations: what the page, the panels and morvactl change ----
@@ -285,6 +289,8 @@ protected:
     virtual void StoreKeyList(const std::vector<KeyListEntry>& /*keys*/) {}
     // The effect step of a light mode, or null when the mode plays the custom effect list.
     virtual EffectStep LightModeStep(int /*mode*/) const { return nullptr; }
+    // How many music bars `mode` shows; 0 when it does not follow the music.
+    virtual int MusicBarCount(int /*mode*/) const { return 0; }
     // One pass of the user effect list player; returns the wait before the next pass.
     virtual std::chrono::milliseconds PlayCustomEffects();
     // The user effect list of the current mode, played where a mode has no step.

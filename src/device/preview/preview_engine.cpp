@@ -431,6 +431,13 @@ void CPreviewEngine::SetMusicLevel(int index, std::uint8_t level) {
         levels_[static_cast<std::size_t>(index)] = level;
 }
 
+void CPreviewEngine::RaiseMusicLevels(std::span<const std::uint8_t> levels) {
+    std::lock_guard lock(mutex_);
+    const std::size_t n = std::min<std::size_t>(levels.size(), kMusicLevels);
+    for (std::size_t i = 0; i < n; ++i)
+        levels_[i] = std::max(levels_[i], levels[i]);
+}
+
 void CPreviewEngine::SetPeak(int index, bool on) {
     std::lock_guard lock(mutex_);
     if (index >= 0 && index < kMusicPeaks)

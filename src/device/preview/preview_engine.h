@@ -115,6 +115,8 @@ public:
     void MusicReset();
     std::uint8_t MusicLevel(int index) const;
     void SetMusicLevel(int index, std::uint8_t level);
+    // Bars below a new level rise to it; the effect's decay brings them down again.
+    void RaiseMusicLevels(std::span<const std::uint8_t> levels);
     void SetPeak(int index, bool on);
     bool Peak(int index) const;
 

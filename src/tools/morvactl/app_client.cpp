@@ -66,13 +66,14 @@ bool SendAll(int fd, std::string_view bytes, std::string& error) {
 
 }  // namespace
 
-std::optional<ipc::Message> AskApp(const std::string& socketPath, const ipc::Message& request,
-                                   std::string_view reply, std::chrono::milliseconds timeout,
-                                   std::string& error) {
-    const hid::UniqueFd fd = Connect(socketPath, error);
-    if (!fd || !SendAll(fd.Get(), ipc::Encode(request), error))
-        return std::nullopt;
+namespace {
 
+std::optional<ipc::Message> Exchange(const std::string& socketPath, const std::string& lines,
+                                     std::string_view reply, std::chrono::milliseconds timeout,
+                                     std::string& error) {
+    const hid::UniqueFd fd = Connect(socketPath, error);
+    if (!fd || !SendAll(fd.Get(), lines, error))
+        return std::nullopt;
     const Clock::time_point deadline = Clock::now() + timeout;
     ipc::LineSplitter splitter;
     std::optional<ipc::Message> answer;
@@ -114,6 +115,25 @@ std::optional<ipc::Message> AskApp(const std::string& socketPath, const ipc::Mes
                       });
     }
     return answer;
+}
+
+}  // namespace
+
+std::optional<ipc::Message> AskApp(const std::string& socketPath, const ipc::Message& request,
+                                   std::string_view reply, std::chrono::milliseconds timeout,
+                                   std::string& error) {
+    return Exchange(socketPath, ipc::Encode(request), reply, timeout, error);
+}
+
+bool SendToApp(const std::string& socketPath, const ipc::Message& message,
+               std::chrono::milliseconds timeout, std::string& error) {
+    // The program answers a connection's lines in order: once the status report is back, the
+    // message has been handled.
+    ipc::Message query;
+    query.msg = ipc::kMsgAppStatusQuery;
+    return Exchange(socketPath, ipc::Encode(message) + ipc::Encode(query),
+                    ipc::kMsgAppStatusReport, timeout, error)
+        .has_value();
 }
 
 }  // namespace morva::cli

@@ -20,4 +20,9 @@ std::optional<ipc::Message> AskApp(const std::string& socketPath, const ipc::Mes
                                    std::string_view reply, std::chrono::milliseconds timeout,
                                    std::string& error);
 
+// Sends `message` and returns once the program has handled it (it answers a status query
+// sent behind it); false with a reason in `error` as AskApp.
+bool SendToApp(const std::string& socketPath, const ipc::Message& message,
+               std::chrono::milliseconds timeout, std::string& error);
+
 }  // namespace morva::cli

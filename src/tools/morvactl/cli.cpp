@@ -66,6 +66,10 @@ const char* kHelpApp =
     R"(  app status                 ask the running program which devices it sees, one line
                              each: KIND LINK connected|disconnected shown|hidden, and
                              "selected" for the one on screen
+  app query                  print the running program's version and the interfaces it
+                             looks for ("interface VID:PID INTERFACE", hex ids)
+  app send MESSAGE [W [L]]   send one message to the running program (see the README's
+                             message list), e.g. `app send Game_Start 0 3`
   app sim COMMAND [ARGS]     change the simulated devices of a program started with
                              --simulate, to watch hot-plug without hardware; prints
                              nothing when done. COMMAND is one of:
@@ -322,7 +326,12 @@ public:
             return Status();
         if (!args.empty() && args[0] == "sim")
             return Sim({args.begin() + 1, args.end()});
-        err_ << "morvactl: app takes status or sim COMMAND [ARGS] (see --help)\n";
+        if (args.size() >= 2 && args.size() <= 4 && args[0] == "send")
+            return Send({args.begin() + 1, args.end()});
+        if (args.size() == 1 && args[0] == "query")
+            return Query();
+        err_ << "morvactl: app takes status, query, send MESSAGE [W [L]] or sim COMMAND [ARGS] "
+                "(see --help)\n";
         return kExitUsage;
     }
 
@@ -378,15 +387,90 @@ private:
         return kExitFailed;
     }
 
-    std::optional<ipc::Message> Ask(const ipc::Message& request, std::string_view reply) {
+    int Send(const std::vector<std::string>& words) {
+        static constexpr const char* kSendable[] = {
+            ipc::kMsgActivateInstance, ipc::kMsgLightControlRequest, ipc::kMsgSettingsRelay,
+            ipc::kGameStart,           ipc::kGameEnd,                ipc::kGameKill,
+            ipc::kGameDeath,
+        };
+        ipc::Message message;
+        for (const char* name : kSendable) {
+            if (words[0] == name)
+                message.msg = name;
+        }
+        if (message.msg.empty()) {
+            err_ << "morvactl: app send takes one of MsgActivateInstance, "
+                    "MsgLightControlRequest, MsgSettingsRelay, Game_Start, Game_End, "
+                    "Game_Kill, Game_Death\n";
+            return kExitUsage;
+        }
+        long long* params[] = {&message.wParam, &message.lParam};
+        for (std::size_t i = 1; i < words.size(); ++i) {
+            const std::optional<long long> v = ParseInt(words[i], -0x7FFFFFFFLL - 1, 0x7FFFFFFF);
+            if (!v) {
+                err_ << "morvactl: not a 32-bit integer: " << words[i] << '\n';
+                return kExitUsage;
+            }
+            *params[i - 1] = *v;
+        }
+        const std::string path = SocketPath();
+        if (path.empty())
+            return kExitFailed;
+        std::string error;
+        if (!SendToApp(path, message, app_.timeout, error)) {
+            err_ << "morvactl: " << error << '\n';
+            return kExitFailed;
+        }
+        return kExitOk;
+    }
+
+    int Query() {
+        ipc::Message query;
+        query.msg = ipc::kMsgWorkToolQuery;
+        const std::optional<ipc::Message> report = Ask(query, "WorkToolReport");
+        if (!report)
+            return kExitFailed;
+        const Json::Value& version = report->data["version"];
+        const Json::Value& interfaces = report->data["interfaces"];
+        if (!version.isArray() || !interfaces.isArray())
+            return Malformed();
+        std::ostringstream lines;
+        lines << "version";
+        for (const Json::Value& v : version) {
+            if (!v.isInt())
+                return Malformed();
+            lines << (&v == &version[0] ? " " : ".") << v.asInt();
+        }
+        lines << '\n';
+        for (const Json::Value& row : interfaces) {
+            if (!row.isArray() || row.size() != 3 || !row[0].isInt() || !row[1].isInt() ||
+                !row[2].isInt()) {
+                return Malformed();
+            }
+            char text[64];
+            std::snprintf(text, sizeof text, "interface %04x:%04x %d\n", row[0].asInt(),
+                          row[1].asInt(), row[2].asInt());
+            lines << text;
+        }
+        out_ << lines.str();
+        return kExitOk;
+    }
+
+    std::string SocketPath() {
         std::string error;
         std::string path = app_.socketPath;
         if (path.empty())
             path = ipc::SocketPath(error);
-        if (path.empty()) {
+        if (path.empty())
             err_ << "morvactl: cannot tell where the program's socket is: " << error << '\n';
+        return path;
+    }
+
+    std::optional<ipc::Message> Ask(const ipc::Message& request, std::string_view reply) {
+        const std::string path = SocketPath();
+        if (path.empty())
             return std::nullopt;
-        }
+        std::string error;
         std::optional<ipc::Message> answer = AskApp(path, request, reply, app_.timeout, error);
         if (!answer)
             err_ << "morvactl: " << error << '\n';

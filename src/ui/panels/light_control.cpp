@@ -376,6 +376,16 @@ void CLightControlUI::ShowSameMode(bool show) {
         button->SetVisible(show && sameModeAllowed_ != 0);
 }
 
+void CLightControlUI::ShowMusicWaiting(bool on) {
+    if (CControlUI* label = Sub("light_music_wait_label"); label != nullptr && label->IsVisible() != on)
+        label->SetVisible(on);
+}
+
+bool CLightControlUI::ShowsMusicWaiting() const {
+    const CControlUI* label = Sub("light_music_wait_label");
+    return label != nullptr && label->IsVisible();
+}
+
 // ---- Rows by device type and effect ----
 
 void CLightControlUI::SetDirectionTexts(const char* first, const char* second) const {

@@ -95,6 +95,9 @@ public:
     void SetSameModeAllowed(int flag);
     int SameModeAllowed() const { return sameModeAllowed_; }
     void ShowSameMode(bool show);
+    // The note that music lighting has no audio to follow (yet).
+    void ShowMusicWaiting(bool on);
+    bool ShowsMusicWaiting() const;
 
     void UpdateLayouts(int mode);
 

@@ -16,13 +16,16 @@
 //   "hello VERSION"        answer to command 0.
 //   "state running"        capturing from the desktop's output.
 //   "state waiting REASON" no audio server or no output to listen to yet; the helper retries
-//                          by itself with back-off (REASON is one word, for the log).
+//                          by itself with back-off (REASON is one word, for the log:
+//                          no-server, no-output, access-denied, stream-failed; "released"
+//                          after command 4). Sent when the state changes, not per retry.
 //   "samples V0 ... V499"  kCaptureSamples spectrum magnitudes, 0..kCaptureFullScale, low to
 //                          high frequency on a logarithmic scale (band j of the 25 is samples
 //                          5j..5j+4); about kCaptureBlocksPerSecond a second while sending.
 //   "levels A B C D E F"   six values after each samples block: red, green, blue (0..255) of
-//                          the style colour at the loudness, the loudness (0..255), the loudest
-//                          of the 25 bands, and 0.
+//                          the style colour at the loudness, the loudness (0..255: the frame's
+//                          RMS from -60 to 0 dB, a full-scale sine being 0 dB), the loudest of
+//                          the 25 bands (they span samples 0..124 only), and 0.
 //
 // Lines that do not parse are ignored by both sides.
 #pragma once

@@ -3,6 +3,7 @@
 #include "app/about_wnd.h"
 #include "app/music_lighting.h"
 #include "app/msg_wnd.h"
+#include "app/music_wnd.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -51,6 +52,7 @@ std::string SenderName(const TNotifyUI& msg) {
 
 CMainWnd::CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc, DeviceSetup devices)
     : language_(language), ipc_(ipc), simBus_(devices.simBus) {
+    audioStyles_ = MakeAudioStyleStore(devices.localAppData, devices.resourceFolder);
     hook_ = std::make_unique<CDeviceHook>(devices.inputDisplay, devices.desktopInput);
     hookKeepAlive_ = new QTimer(this);
     connect(hookKeepAlive_, &QTimer::timeout, this, [this] { hook_->KeepAlive(); });
@@ -280,10 +282,10 @@ void CMainWnd::BuildRouter() {
     router_.AddPrefix(kClick, "DPI_color_option_", later("palette dialog", "DPI_color_option_"));
     const std::pair<const char*, const char*> lateClicks[] = {
         {"deng_same_mode", "synchronised lighting"},
-        {"music_setting_btn", "music window"},
     };
     for (const auto& [name, feature] : lateClicks)
         router_.AddLateExact(kClick, name, later(feature, name));
+    router_.AddLateExact(kClick, "music_setting_btn", run([this] { OpenMusicWindow(); }));
     router_.AddLateExact(kSelectChanged, "synchro_device_select", run([] {}));
     for (const char* name : {"R_light_slider", "G_light_slider", "B_light_slider"}) {
         router_.AddLateExact(kValueChanged, name,

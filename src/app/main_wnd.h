@@ -33,6 +33,11 @@ namespace morva::sim {
 class SimBus;
 }
 
+namespace morva {
+class CAudioStyleStore;
+struct AudioStyle;
+}  // namespace morva
+
 namespace morva::alsa {
 class CSoundCardMonitor;
 }
@@ -88,6 +93,7 @@ public:
     void SetEditingState(int lock, int saved) override;
     void StartProfileSwitch() override;
     void NotBuiltYet(const std::string& feature) override;
+    void ResetMusicStyles() override;
     // The note ShowNote put up, while it is shown (tests).
     QString ShownNote() const;
     int EditingSaved() const { return editingSaved_; }
@@ -121,6 +127,15 @@ public:
     // Key capture for the key assignment panel's key edit, through the same hook.
     void SetKeyCapture(bool on);
     const CDeviceHook& Hook() const { return *hook_; }
+
+    // The music style window (main_wnd_music.cpp); nothing when it is open already. A style
+    // the user confirms goes to the audio capture, then is stored and saved.
+    void OpenMusicWindow();
+    CAudioStyleStore& AudioStyles() { return *audioStyles_; }
+    // Where a confirmed style goes first: the audio capture's link fills it.
+    void SetStyleChosenHook(std::function<void(const AudioStyle&)> hook) {
+        onStyleChosen_ = std::move(hook);
+    }
 
     // Entries routed to features that are not built yet, and how often each was asked for.
     const std::map<std::string, int>& PendingFeatureCalls() const { return pending_; }
@@ -170,6 +185,7 @@ private:
     void ShowNoDeviceView();
     ipc::Message StatusReport() const;
     ipc::Message SimReply(const ipc::Message& request);
+    void SendStyleColour(const AudioStyle& style);
 
     ui::CLanguageManager& language_;
     CIpcEndpoint* ipc_;
@@ -199,6 +215,8 @@ private:
     QPointer<ui::CDevicePageUI> gameLightPage_;  // the page showing a game's light
     std::string captureHelper_;
     std::unique_ptr<CMusicLighting> music_;
+    std::unique_ptr<CAudioStyleStore> audioStyles_;
+    std::function<void(const AudioStyle&)> onStyleChosen_;
     // Device monitor (slot 0), audio daemon (1) and light sync (8) once they exist.
     CWorkerTable workers_;
 };

@@ -20,11 +20,22 @@ std::string LocalAppDataFolder(const std::string& overrideFolder) {
     return WithSlash(std::string(home != nullptr ? home : ".") + "/.local/share");
 }
 
-std::string GetUserDataFolder(const std::string& localAppData, const std::string& modelName) {
-    const std::string folder = WithSlash(localAppData) + "MORVA TR510 Device/" + modelName + "/";
+namespace {
+
+std::string CreatedFolder(const std::string& folder) {
     std::error_code ec;
     fs::create_directories(folder, ec);
     return fs::is_directory(folder, ec) ? folder : std::string();
+}
+
+}  // namespace
+
+std::string GetProgramDataFolder(const std::string& localAppData) {
+    return CreatedFolder(WithSlash(localAppData) + "MORVA TR510 Device/");
+}
+
+std::string GetUserDataFolder(const std::string& localAppData, const std::string& modelName) {
+    return CreatedFolder(WithSlash(localAppData) + "MORVA TR510 Device/" + modelName + "/");
 }
 
 std::string GetDefaultDataFolder(const std::string& resourceFolder) {

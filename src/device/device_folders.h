@@ -9,7 +9,10 @@ namespace morva {
 // $XDG_DATA_HOME, else ~/.local/share; `overrideFolder` (the --data-dir option) wins.
 std::string LocalAppDataFolder(const std::string& overrideFolder = {});
 
-// local app data + "MORVA TR510 Device/" + model + "/", both levels created when missing.
+// local app data + "MORVA TR510 Device/": the program's own files, beside the devices'
+// folders. Created when missing; empty when it cannot be.
+std::string GetProgramDataFolder(const std::string& localAppData);
+// The program data folder + model + "/", both levels created when missing.
 // Empty when the folder cannot be created.
 std::string GetUserDataFolder(const std::string& localAppData, const std::string& modelName);
 // resources + "DefaultData/".

@@ -18,6 +18,7 @@
 #include "app/sim_window.h"
 #include "device/models/mouse_device.h"
 #include "device/protocol/command_report.h"
+#include "profile/audio_style_store.h"
 #include "profile/json_access.h"
 #include "profile/json_file.h"
 #include "sim/sim_bus.h"
@@ -312,12 +313,18 @@ TEST_F(ProfilePanelTest, ResetRestoresTheFactoryProfileOnlyAfterConfirmation) {
     ASSERT_NE(Mouse().LightState(), factory.ReadLightInfo());
     ASSERT_EQ(Mouse().DownloadCurrentKeyTable(0), kResultOk);
     const std::string edited = test::TempDir::Read(ProfileFile(0));
+    CAudioStyleStore& styles = window_->AudioStyles();
+    AudioStyle mine = styles.Current();
+    mine.names[0] = "mine";
+    styles.StoreAudioStyle(mine);
+    ASSERT_EQ(styles.SaveAudioFile(), 0);
 
     boxes_.confirm = false;
     Click("device_reset_btn");
     EXPECT_EQ(boxes_.texts, QStringList{Translated("message_text_22")});
     EXPECT_EQ(test::TempDir::Read(ProfileFile(0)), edited);
     EXPECT_EQ(FirmwareStage0(), edit.stage0);
+    EXPECT_EQ(styles.Current(), mine);
 
     boxes_.confirm = true;
     Click("device_reset_btn");
@@ -332,6 +339,10 @@ TEST_F(ProfilePanelTest, ResetRestoresTheFactoryProfileOnlyAfterConfirmation) {
     EXPECT_EQ(Mouse().KeyList()[kButton].assignment.code, factoryButton) << "reloaded";
     EXPECT_EQ(Mouse().LightState(), factory.ReadLightInfo()) << "the preview plays the reset";
     EXPECT_EQ(window_->EditingSaved(), 1) << "nothing is left unsaved";
+    EXPECT_EQ(test::TempDir::Read(styles.UserFile()),
+              test::TempDir::Read(test::ResDir().toStdString() + "/DefaultData/AudioFile.json"))
+        << "the music styles are the factory ones again";
+    EXPECT_NE(styles.Current(), mine);
 }
 
 TEST_F(ProfilePanelTest, FunctionTabsSetTheFunctionTypeAndTheMenuOpensAndCloses) {

@@ -41,6 +41,11 @@ inline bool BuildMainWindow(const TempDir& dir, std::unique_ptr<QSettings>& sett
         return false;
     settings = std::make_unique<QSettings>(QString::fromStdString(dir.File("s.ini")),
                                            QSettings::IniFormat);
+    // The program's own files go to the test's folder, never to the user's.
+    if (setup.localAppData.empty())
+        setup.localAppData = dir.path().string();
+    if (setup.resourceFolder.empty())
+        setup.resourceFolder = (ResDir() + "/").toStdString();
     language = std::make_unique<ui::CLanguageManager>(ResDir() + "/DefaultData", ResDir() + "/skin",
                                                       *settings);
     window = std::make_unique<app::CMainWnd>(*language, nullptr, std::move(setup));

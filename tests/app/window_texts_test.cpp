@@ -14,8 +14,10 @@
 #include <memory>
 
 #include "app/about_wnd.h"
+#include "app/fit_check.h"
 #include "app/main_wnd.h"
 #include "app/msg_wnd.h"
+#include "app/music_wnd.h"
 #include "app/sim_window.h"
 #include "support/temp_dir.h"
 #include "ui/language/language_manager.h"
@@ -119,6 +121,25 @@ TEST_P(WindowTextsTest, MessageBoxesAndAboutShowTextsNotKeys) {
                              EXPECT_EQ(RawKeysShown(about), QStringList());
                              EXPECT_EQ(about.GetVersionLine(), Text("software_rev_text") + "1.0.3");
                          });
+}
+
+// At its design size in each DPI, with the default names a style without one gets.
+TEST_P(WindowTextsTest, MusicWindowShowsTextsNotKeysAndFitsInEachDpi) {
+    for (const int dpi : {96, 144}) {
+        WhileOpen<CMusicWnd>(
+            [&] { ShowMusicWindow(window_.get(), AudioStyle{}, dpi); },
+            [&](CMusicWnd& w) {
+                EXPECT_EQ(RawKeysShown(w), QStringList());
+                EXPECT_EQ(w.FindControl(QStringLiteral("audio_edit_name4"))->GetText(),
+                          Text("music_style_name_4"));
+                EXPECT_EQ(w.size(),
+                          QSize(ui::CPaintManagerUI::Scale(369), ui::CPaintManagerUI::Scale(276)));
+                for (const test::FitProblem& p : test::FindFitProblems(&w))
+                    ADD_FAILURE() << "DPI " << dpi << ": " << p.control.toStdString() << " "
+                                  << p.problem.toStdString() << " " << p.detail.toStdString();
+            });
+    }
+    ui::CPaintManagerUI::SetAllDPI(96);
 }
 
 INSTANTIATE_TEST_SUITE_P(EnglishAndChinese, WindowTextsTest, ::testing::Values(0, 1));

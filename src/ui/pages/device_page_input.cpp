@@ -262,7 +262,7 @@ void CDevicePageUI::OnProfileReset() {
     }
     SyncScreen();
     const OpResult result = model_->ApplyProfile(true);
-    services_->NotBuiltYet("music lighting styles");
+    services_->ResetMusicStyles();
     if (CControlUI* keys = FindOnPage(QStringLiteral("keyset_layout")))
         keys->SetVisible(false);
     services_->Report(result);

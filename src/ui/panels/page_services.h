@@ -30,6 +30,8 @@ public:
     virtual void SetEditingState(int lock, int saved) = 0;
     // (Re)starts the delay after which the profile chosen in the list is switched to.
     virtual void StartProfileSwitch() = 0;
+    // A profile reset also puts the music lighting styles back to the factory ones.
+    virtual void ResetMusicStyles() = 0;
     // Work that belongs to features not built yet: named and counted.
     virtual void NotBuiltYet(const std::string& feature) = 0;
 

@@ -343,6 +343,7 @@ void CMainWnd::StartMusicLighting() {
     music_ = std::make_unique<CMusicLighting>(
         *devices_, [this] { ShowNote(QStringLiteral("record_open_failed")); }, helper);
     music_->Start();
+    SendStyleColour(audioStyles_->Current());
 }
 
 void CMainWnd::OnColourChannel(const TNotifyUI& msg) {

@@ -1,5 +1,6 @@
 // The main window's side of the music styles: the window, the capture's colour, the file.
 #include "app/main_wnd.h"
+#include "app/music_lighting.h"
 #include "app/music_wnd.h"
 
 #include "base/debug_log.h"
@@ -18,6 +19,10 @@ void CMainWnd::OpenMusicWindow() {
 }
 
 void CMainWnd::SendStyleColour(const AudioStyle& style) {
+    if (music_ && style.style < kAudioStyleCount) {
+        const AudioStyleColour& c = style.colour[style.style];
+        music_->SendStyleColour(c.red, c.green, c.blue);
+    }
     if (onStyleChosen_)
         onStyleChosen_(style);
 }

@@ -19,13 +19,15 @@
 //                          by itself with back-off (REASON is one word, for the log:
 //                          no-server, no-output, access-denied, stream-failed; "released"
 //                          after command 4). Sent when the state changes, not per retry.
-//   "samples V0 ... V499"  kCaptureSamples spectrum magnitudes, 0..kCaptureFullScale, low to
-//                          high frequency on a logarithmic scale (band j of the 25 is samples
-//                          5j..5j+4); about kCaptureBlocksPerSecond a second while sending.
+//   "samples V0 ... V499"  kCaptureSamples values, 0..kCaptureFullScale: the first
+//                          kCaptureSpectrumSamples are the spectrum's magnitudes from low to
+//                          high frequency on a logarithmic scale, five to each of the 25 bands
+//                          (band j is samples 5j..5j+4); the others are 0. About
+//                          kCaptureBlocksPerSecond a second while sending.
 //   "levels A B C D E F"   six values after each samples block: red, green, blue (0..255) of
 //                          the style colour at the loudness, the loudness (0..255: the frame's
 //                          RMS from -60 to 0 dB, a full-scale sine being 0 dB), the loudest of
-//                          the 25 bands (they span samples 0..124 only), and 0.
+//                          the 25 bands, and 0.
 //
 // Lines that do not parse are ignored by both sides.
 #pragma once
@@ -39,6 +41,7 @@
 namespace morva::capture {
 
 inline constexpr int kCaptureSamples = 500;
+inline constexpr int kCaptureSpectrumSamples = 125;  // 25 bands of five
 inline constexpr int kCaptureLevels = 6;
 inline constexpr std::int32_t kCaptureFullScale = 8192;
 inline constexpr int kCaptureBlocksPerSecond = 30;

@@ -92,7 +92,7 @@ TEST_P(CaptureTone, PeaksAtItsFrequencyAtItsLevel) {
     EXPECT_EQ(levels[1], levels[3]);
     EXPECT_EQ(levels[2], levels[3]);
     EXPECT_EQ(levels[5], 0);
-    // The 25 bands cover only the bottom of the axis.
+    // The loudest of the 25 bands holds the tone.
     const double position = CSpectrumAnalyser::AxisPosition(tone.hz);
     if (position < 125) {
         EXPECT_EQ(levels[4], static_cast<int>(position) / 5);

@@ -12,7 +12,7 @@ namespace {
 
 constexpr int kBands = 25;
 constexpr int kBandWidth = 5;
-static_assert(kBands * kBandWidth <= kCaptureSamples);
+static_assert(kBands * kBandWidth == kCaptureSpectrumSamples);
 
 // Linear magnitude (1 = full scale) to 0..kCaptureFullScale; NaN and silence give 0.
 std::int32_t ScaleValue(float linear) {
@@ -57,7 +57,7 @@ CSpectrumAnalyser::CSpectrumAnalyser(int sampleRate)
 
     const double binHz = static_cast<double>(rate_) / kFrameSize;
     const int nyquistBin = kFrameSize / 2;
-    for (int i = 0; i < kCaptureSamples; ++i) {
+    for (int i = 0; i < kCaptureSpectrumSamples; ++i) {
         Span& span = spans_[i];
         span.first = static_cast<int>(std::ceil(AxisFrequency(i) / binHz));
         span.last =
@@ -73,11 +73,11 @@ CSpectrumAnalyser::CSpectrumAnalyser(int sampleRate)
 CSpectrumAnalyser::~CSpectrumAnalyser() = default;
 
 double CSpectrumAnalyser::AxisPosition(double hz) {
-    return kCaptureSamples * std::log(hz / kLowHz) / std::log(kHighHz / kLowHz);
+    return kCaptureSpectrumSamples * std::log(hz / kLowHz) / std::log(kHighHz / kLowHz);
 }
 
 double CSpectrumAnalyser::AxisFrequency(double position) {
-    return kLowHz * std::pow(kHighHz / kLowHz, position / kCaptureSamples);
+    return kLowHz * std::pow(kHighHz / kLowHz, position / kCaptureSpectrumSamples);
 }
 
 std::size_t CSpectrumAnalyser::Consume(std::span<const float> input) {
@@ -133,7 +133,7 @@ void CSpectrumAnalyser::Analyse() {
         magnitudes_[k] = std::sqrt(bin.r * bin.r + bin.i * bin.i) / reference_;  // hypot is slower
     }
 
-    for (int i = 0; i < kCaptureSamples; ++i) {
+    for (int i = 0; i < kCaptureSpectrumSamples; ++i) {
         const Span& span = spans_[i];
         float m = 0.f;
         if (span.first <= span.last) {

@@ -68,7 +68,7 @@ private:
     int pending_ = 0;
     std::vector<float> frame_;
     std::vector<float> magnitudes_;
-    std::array<Span, kCaptureSamples> spans_{};
+    std::array<Span, kCaptureSpectrumSamples> spans_{};
     std::array<int, 3> colour_{kColourLevelMax, kColourLevelMax, kColourLevelMax};
     Samples samples_{};
     Levels levels_{};

@@ -136,8 +136,8 @@ void CAudioCaptureLink::OnStarted() {
     Write(capture::CommandLine(capture::Command::Hello));
     Write(capture::CommandLine(capture::Command::Reset));
     Write(capture::ColourLine(colour_[0], colour_[1], colour_[2]));
-    if (sending_)
-        Write(capture::CommandLine(capture::Command::Start));
+    // Until some light mode follows the music the helper keeps no hold on the audio server.
+    Write(capture::CommandLine(sending_ ? capture::Command::Start : capture::Command::Release));
 }
 
 void CAudioCaptureLink::OnReadable() {

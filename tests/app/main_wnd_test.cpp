@@ -10,6 +10,7 @@
 #include "app/sim_window.h"
 #include "base/ipc_protocol.h"
 #include "profile/json_file.h"
+#include "ui/toolkit/slider.h"
 #include "support/temp_dir.h"
 #include "ui/language/language_manager.h"
 #include "ui/toolkit/menu.h"
@@ -133,6 +134,24 @@ TEST(MainWndTray, StartedInTheTrayTheWindowComesUpOnlyWhenTheUserOpensIt) {
     EXPECT_FALSE(sim.window->isVisible());
     sim.window->SendMessage(kMsgActivateInstance);
     EXPECT_TRUE(sim.window->isVisible()) << "once opened, arrivals bring it back";
+}
+
+TEST(MainWndMusic, TheLiveColourSlidersShowTheirValueWithOrWithoutAHelper) {
+    test::SimWindow sim;
+    ASSERT_TRUE(sim.Start({sim::Link::Keyboard}));
+    ui::CControlUI* page = sim.devices->PageOfKind(kKindKeyboard);
+    for (const char channel : {'R', 'G', 'B'}) {
+        const QString name = QString(QLatin1Char(channel));
+        auto* slider = dynamic_cast<ui::CSliderUI*>(
+            ui::CPaintManagerUI::FindSubControlByName(page, name + "_light_slider"));
+        ui::CControlUI* label =
+            ui::CPaintManagerUI::FindSubControlByName(page, name + "_light_label");
+        ASSERT_NE(slider, nullptr);
+        ASSERT_NE(label, nullptr);
+        slider->SetValue(4);
+        EXPECT_TRUE(sim.Route("valuechanged", slider, 4));
+        EXPECT_EQ(label->GetText(), name + " 4");
+    }
 }
 
 TEST(MainWndGame, AGamesLightLastsFiveSecondsAfterItsLastMessageAndIsNeverStored) {

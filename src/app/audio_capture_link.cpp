@@ -20,8 +20,7 @@ QString CaptureHelperPath() {
     if (!fromEnv.isEmpty())
         return fromEnv;
     const QString dir = QCoreApplication::applicationDirPath();
-    for (const QString& candidate :
-         {dir + "/" + kHelperName, dir + "/../tools/" + kHelperName}) {
+    for (const QString& candidate : {dir + "/" + kHelperName, dir + "/../tools/" + kHelperName}) {
         if (QFileInfo(candidate).isExecutable())
             return QFileInfo(candidate).canonicalFilePath();
     }

@@ -1,8 +1,8 @@
 #include "app/main_wnd.h"
 
 #include "app/about_wnd.h"
-#include "app/music_lighting.h"
 #include "app/msg_wnd.h"
+#include "app/music_lighting.h"
 #include "app/music_wnd.h"
 
 #include <QApplication>

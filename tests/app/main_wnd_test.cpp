@@ -10,11 +10,11 @@
 #include "app/sim_window.h"
 #include "base/ipc_protocol.h"
 #include "profile/json_file.h"
-#include "ui/toolkit/slider.h"
 #include "support/temp_dir.h"
 #include "ui/language/language_manager.h"
 #include "ui/toolkit/menu.h"
 #include "ui/toolkit/resource_manager.h"
+#include "ui/toolkit/slider.h"
 
 namespace morva::app {
 namespace {

@@ -109,19 +109,20 @@ TEST(MusicLighting, AToneOnTheDesktopLightsTheKeyboardsMusicModeAndSilenceDarken
     ASSERT_TRUE(keyboard.ChangeLight(light, true).Ok());
 
     int told = 0;
-    CMusicLighting music(*sim.devices, [&] { ++told; }, QStringLiteral(MORVA_AUDIO_CAPTURE));
+    CMusicLighting music(
+        *sim.devices, [&] { ++told; }, QStringLiteral(MORVA_AUDIO_CAPTURE));
     music.Start();
     EXPECT_TRUE(music.Listening()) << "the keyboard's mode follows the music";
-    ASSERT_TRUE(QTest::qWaitFor([&] { return music.Link().Status() == CaptureStatus::Running; },
-                                10000));
+    ASSERT_TRUE(
+        QTest::qWaitFor([&] { return music.Link().Status() == CaptureStatus::Running; }, 10000));
     ui::CLightControlUI* panel = sim.devices->PageOfKind(kKindKeyboard)->LightPanel();
     EXPECT_FALSE(panel->ShowsMusicWaiting());
 
     test::ChildProcess player;
     test::ChildProcess::Options quiet;
     quiet.pipeStdin = quiet.pipeStdout = false;
-    ASSERT_TRUE(player.Start({"paplay", std::string("--device=") + test::PulseServer::kSink, tone},
-                             quiet));
+    ASSERT_TRUE(
+        player.Start({"paplay", std::string("--device=") + test::PulseServer::kSink, tone}, quiet));
     // 1 kHz is band 13 of the 25 (40 Hz to 16 kHz on a log scale, five values a band).
     ASSERT_TRUE(QTest::qWaitFor(
         [&] {

@@ -10,8 +10,8 @@ TEST(MusicBands, EveryThirdBlockCarriesTheSmoothedChangeOfEachBand) {
     CMusicBands bands;
     capture::Samples quiet{};
     capture::Samples loud{};
-    loud[0] = 400;  // band 0's first value
-    loud[4] = 999;  // the fifth value of a band is not part of it
+    loud[0] = 400;   // band 0's first value
+    loud[4] = 999;   // the fifth value of a band is not part of it
     loud[120] = 40;  // band 24's first value
 
     EXPECT_FALSE(bands.Process(quiet));

@@ -131,8 +131,8 @@ bool SendToApp(const std::string& socketPath, const ipc::Message& message,
     // message has been handled.
     ipc::Message query;
     query.msg = ipc::kMsgAppStatusQuery;
-    return Exchange(socketPath, ipc::Encode(message) + ipc::Encode(query),
-                    ipc::kMsgAppStatusReport, timeout, error)
+    return Exchange(socketPath, ipc::Encode(message) + ipc::Encode(query), ipc::kMsgAppStatusReport,
+                    timeout, error)
         .has_value();
 }
 

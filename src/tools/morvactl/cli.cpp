@@ -389,8 +389,12 @@ private:
 
     int Send(const std::vector<std::string>& words) {
         static constexpr const char* kSendable[] = {
-            ipc::kMsgActivateInstance, ipc::kMsgLightControlRequest, ipc::kMsgSettingsRelay,
-            ipc::kGameStart,           ipc::kGameEnd,                ipc::kGameKill,
+            ipc::kMsgActivateInstance,
+            ipc::kMsgLightControlRequest,
+            ipc::kMsgSettingsRelay,
+            ipc::kGameStart,
+            ipc::kGameEnd,
+            ipc::kGameKill,
             ipc::kGameDeath,
         };
         ipc::Message message;

@@ -377,7 +377,8 @@ void CLightControlUI::ShowSameMode(bool show) {
 }
 
 void CLightControlUI::ShowMusicWaiting(bool on) {
-    if (CControlUI* label = Sub("light_music_wait_label"); label != nullptr && label->IsVisible() != on)
+    if (CControlUI* label = Sub("light_music_wait_label");
+        label != nullptr && label->IsVisible() != on)
         label->SetVisible(on);
 }
 

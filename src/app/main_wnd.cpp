@@ -73,6 +73,7 @@ CMainWnd::CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc, DeviceSetu
             SetKeyCapture(false);
         };
         options.services = this;
+        options.syncClock = devices.lightSyncClock;
         devices_ = std::make_unique<CDeviceManager>(*this, *devices.backend, std::move(options));
         if (devices.simBus == nullptr)
             WatchSoundCards();
@@ -271,7 +272,6 @@ void CMainWnd::BuildRouter() {
     // Entries of panels and device pages that arrive with later work.
     router_.AddPrefix(kClick, "DPI_color_option_", later("palette dialog", "DPI_color_option_"));
     const std::pair<const char*, const char*> lateClicks[] = {
-        {"deng_same_mode", "synchronised lighting"},
         {"music_setting_btn", "music window"},
     };
     for (const auto& [name, feature] : lateClicks)
@@ -288,6 +288,11 @@ void CMainWnd::BuildRouter() {
     ui::AddMousePageRoutes(router_, current);
     ui::AddKeyboardPageRoutes(router_, current);
     ui::AddLightRoutes(router_, current);
+    // Synchronised lighting takes every device, not only the one on screen.
+    router_.AddLateExact(kClick, "deng_same_mode", run([this] {
+                             if (devices_)
+                                 devices_->ApplySameMode();
+                         }));
     ui::AddKeySetRoutes(router_, current);
     ui::AddMacroRoutes(router_, current);
     ui::AddHeadsetRoutes(router_, current);
@@ -316,7 +321,6 @@ void CMainWnd::WindowStart() {
     if (devices_)
         devices_->Start(workers_, 0);
     NotBuiltYet("audio capture");
-    NotBuiltYet("light sync thread");
     if (GetRoot())
         ui::CPaintManagerUI::SetTimer(GetRoot(), kTimerAdaptDisplay, 100);
     started_ = true;

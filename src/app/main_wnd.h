@@ -52,6 +52,8 @@ struct DeviceSetup {
     // Recording and key capture watch the whole X desktop (else only the program's windows).
     bool desktopInput = true;
     std::string inputDisplay;  // the X display for them; empty: $DISPLAY
+    // The synchronised lighting's time; null: the steady clock.
+    IClock* lightSyncClock = nullptr;
 };
 
 // Timers of the main window.

@@ -74,7 +74,8 @@ CDeviceManager::CDeviceManager(ui::WindowImplBase& window, hid::IHidBackend& bac
     : window_(window),
       backend_(backend),
       options_(std::move(options)),
-      monitor_(backend_, slots_, listener_) {}
+      monitor_(backend_, slots_, listener_),
+      sync_(options_.syncClock != nullptr ? *options_.syncClock : SteadyClock()) {}
 
 CDeviceManager::~CDeviceManager() = default;
 
@@ -145,6 +146,7 @@ void CDeviceManager::Start(CWorkerTable& workers, int workerSlot) {
         monitorStop_ = stop;
         monitor_.Run(stop);
     });
+    sync_.Start();
 }
 
 bool CDeviceManager::HandleMessage(int msg, intptr_t wParam, intptr_t lParam) {
@@ -301,6 +303,7 @@ ui::CDevicePageUI* CDeviceManager::CreateDevicePage(int interfaceRow, int subKey
     pages->Add(pageRoot.Release());
     page->InitPage();
     ListOf(type).push_back(page);
+    sync_.AddDevice(model);
 
     entry->SetVisible(false);
     strip->Add(entryRoot.Release());
@@ -683,6 +686,7 @@ void CDeviceManager::UpdateStrip() {
         if (ui::CControlUI* c = Find(arrow))
             c->SetVisible(connected > 1);
     }
+    UpdateSameModePermission(connected);
     // Nothing shows or selects the synchronisation mark: keep it cleared.
     for (int i = 0; i < EntryCount(); ++i)
         EntryAt(i)->SetSyncMarkSelected(false);

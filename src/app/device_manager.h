@@ -19,6 +19,7 @@
 #include "base/worker_table.h"
 #include "device/discovery/device_monitor.h"
 #include "device/discovery/interface_slots.h"
+#include "device/models/light_sync.h"
 #include "device/models/usb_device.h"
 
 namespace morva::ui {
@@ -65,6 +66,8 @@ public:
         std::function<std::unique_ptr<CTessaronUSBDevice>(hid::IHidBackend&)> makeModel;
         // The sound of a headset on the given command interface.
         AudioBridgeFactory makeAudioBridge;
+        // The synchronised lighting's time; null: the steady clock.
+        IClock* syncClock = nullptr;
     };
 
     CDeviceManager(ui::WindowImplBase& window, hid::IHidBackend& backend, Options options);
@@ -76,7 +79,8 @@ public:
     void OnSoundCardsChanged();
     // Builds the page control of a page layout's root tag, or null for other tags.
     ui::CControlUI* CreatePageControl(const QString& tag);
-    // Start-up: the mouse and keyboard pages, then the monitor thread in the worker slot.
+    // Start-up: the mouse and keyboard pages, then the monitor thread in the worker slot and
+    // the synchronised lighting.
     void Start(CWorkerTable& workers, int workerSlot);
     // The window's messages of this class; false for others.
     bool HandleMessage(int msg, intptr_t wParam, intptr_t lParam);
@@ -111,6 +115,11 @@ public:
     // Whether the program drives the lighting of the mice, keyboards and mouse pads; pages
     // made later start with the last value given.
     void SetExternalLightControl(bool on);
+    // The same-mode button (same_mode.cpp): every connected device on the current device's
+    // effect, colour, brightness and speed, painted from then on by the synchronised
+    // lighting. Nothing when the current device's effect has no synchronised counterpart.
+    void ApplySameMode();
+    CLightSync& LightSync() { return sync_; }
 
     // Lookups for the status report and tests.
     std::vector<DeviceStatus> Status() const;
@@ -150,6 +159,9 @@ private:
     ui::CControlUI* Find(const char* name) const;
     ui::CTabLayoutUI* Tabs(const char* name) const;
     void UpdateStrip();
+    // The same-mode button is allowed while more than one device is connected; withdrawn,
+    // every device leaves the synchronised lighting.
+    void UpdateSameModePermission(int connected);
     // A product's link went over to its receiver and the wireless device was polled.
     void OnReachPollDone(ui::CDevicePageUI& page, std::uint64_t ticket);
     void SetOutOfReach(int typeRow, bool out);
@@ -171,6 +183,7 @@ private:
     int reachPollsDone_ = 0;
     std::set<int> outOfReach_;  // type rows of wireless devices their receiver cannot reach
     std::atomic<int> activations_{0};
+    CLightSync sync_;
 };
 
 }  // namespace morva::app

@@ -78,6 +78,7 @@ CMainWnd::CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc, DeviceSetu
         };
         options.services = this;
         captureHelper_ = devices.captureHelper;
+        options.syncClock = devices.lightSyncClock;
         devices_ = std::make_unique<CDeviceManager>(*this, *devices.backend, std::move(options));
         if (devices.simBus == nullptr)
             WatchSoundCards();
@@ -280,11 +281,6 @@ void CMainWnd::BuildRouter() {
 
     // Entries of panels and device pages that arrive with later work.
     router_.AddPrefix(kClick, "DPI_color_option_", later("palette dialog", "DPI_color_option_"));
-    const std::pair<const char*, const char*> lateClicks[] = {
-        {"deng_same_mode", "synchronised lighting"},
-    };
-    for (const auto& [name, feature] : lateClicks)
-        router_.AddLateExact(kClick, name, later(feature, name));
     router_.AddLateExact(kClick, "music_setting_btn", run([this] { OpenMusicWindow(); }));
     router_.AddLateExact(kSelectChanged, "synchro_device_select", run([] {}));
     for (const char* name : {"R_light_slider", "G_light_slider", "B_light_slider"}) {
@@ -300,6 +296,11 @@ void CMainWnd::BuildRouter() {
     ui::AddMousePageRoutes(router_, current);
     ui::AddKeyboardPageRoutes(router_, current);
     ui::AddLightRoutes(router_, current);
+    // Synchronised lighting takes every device, not only the one on screen.
+    router_.AddLateExact(kClick, "deng_same_mode", run([this] {
+                             if (devices_)
+                                 devices_->ApplySameMode();
+                         }));
     ui::AddKeySetRoutes(router_, current);
     ui::AddMacroRoutes(router_, current);
     ui::AddHeadsetRoutes(router_, current);
@@ -328,7 +329,6 @@ void CMainWnd::WindowStart() {
     if (devices_)
         devices_->Start(workers_, 0);
     StartMusicLighting();
-    NotBuiltYet("light sync thread");
     if (GetRoot())
         ui::CPaintManagerUI::SetTimer(GetRoot(), kTimerAdaptDisplay, 100);
     started_ = true;

@@ -61,6 +61,8 @@ struct DeviceSetup {
     std::string inputDisplay;  // the X display for them; empty: $DISPLAY
     // The audio capture helper; empty: the one beside the program.
     std::string captureHelper;
+    // The synchronised lighting's time; null: the steady clock.
+    IClock* lightSyncClock = nullptr;
 };
 
 // Timers of the main window.

@@ -74,6 +74,7 @@ struct SimWindow {
         // A test never grabs the keyboard of the desktop it runs on.
         setup.desktopInput = desktopInput;
         setup.makeAudioBridge = makeAudioBridge;
+        setup.lightSyncClock = lightSyncClock;
         if (!BuildMainWindow(dir, settings, language, window, std::move(setup)))
             return false;
         window->ApplyLanguage(0);
@@ -122,6 +123,8 @@ struct SimWindow {
     bool desktopInput = false;
     // The headsets' sound; empty: what the program gives a simulated bus.
     app::AudioBridgeFactory makeAudioBridge;
+    // The synchronised lighting's time; null: the steady clock.
+    IClock* lightSyncClock = nullptr;
 
     // The window goes first: its pages hold connections of the bus.
     ~SimWindow() { window.reset(); }

@@ -1,6 +1,7 @@
 // The use-case operations every device family shares: lighting, music lighting, applying a
 // profile, the macros the keys use.
 #include <algorithm>
+#include <optional>
 
 #include "device/models/default_data.h"
 #include "device/models/usb_device.h"
@@ -26,6 +27,17 @@ bool OffersLightMode(const CDeviceDefaultData* presets, int mode) {
         return m >= presets->lightModeVisible.size() || presets->lightModeVisible[m] != 0;
     return mode >= firstCustom &&
            static_cast<std::size_t>(mode - firstCustom) < presets->customEffectNames.size();
+}
+
+// Why a light state cannot be stored, if it cannot.
+std::optional<OpResult> LightRefusal(const CDeviceDefaultData* presets, const LightInfo& info) {
+    if (!OffersLightMode(presets, info.selectItem))
+        return OpResult::Refused(kMsgUnknownLightMode, info.selectItem);
+    if (!InRange(info.light, 0, kLightLevels) || !InRange(info.speed, 0, kLightLevels) ||
+        !InRange(info.fx, 0, 1) || !InRange(info.multiColor, 0, 1)) {
+        return OpResult::Refused(kMsgValueOutOfRange);
+    }
+    return std::nullopt;
 }
 
 }  // namespace
@@ -61,17 +73,27 @@ OpResult CTessaronUSBDevice::ChangeLight(LightInfo info, bool endsSync) {
     CBasicProfiledata* profile = ProfileData();
     if (profile == nullptr)
         return OpResult::Refused(kMsgNotSupported);
-    if (!OffersLightMode(PresetData(), info.selectItem))
-        return OpResult::Refused(kMsgUnknownLightMode, info.selectItem);
-    if (!InRange(info.light, 0, kLightLevels) || !InRange(info.speed, 0, kLightLevels) ||
-        !InRange(info.fx, 0, 1) || !InRange(info.multiColor, 0, 1)) {
-        return OpResult::Refused(kMsgValueOutOfRange);
-    }
+    if (std::optional<OpResult> refused = LightRefusal(PresetData(), info))
+        return *std::move(refused);
     if (endsSync)
         commandChannel_.externalColour = false;
     // The user's own choice is what a game effect returns to from now.
     userLight_.reset();
     // ApplyLightSettings takes the light state from the profile: the profile gets it first.
+    profile->WriteLightInfo(info);
+    ApplyLightSettings();
+    return CommitChange(true);
+}
+
+OpResult CTessaronUSBDevice::JoinSameMode(const LightInfo& info) {
+    CBasicProfiledata* profile = ProfileData();
+    if (profile == nullptr)
+        return OpResult::Refused(kMsgNotSupported);
+    if (std::optional<OpResult> refused = LightRefusal(PresetData(), info))
+        return *std::move(refused);
+    // Set first: the light thread stands by before the new mode would start playing.
+    commandChannel_.externalColour = true;
+    userLight_.reset();
     profile->WriteLightInfo(info);
     ApplyLightSettings();
     return CommitChange(true);

@@ -669,9 +669,14 @@ int CTessaronKeyboardDevice::DownloadSettings(int /*profile*/, int /*value0*/, i
 
 // ---- Frames ----
 
-bool CTessaronKeyboardDevice::FramesGoToDevice() const {
+bool CTessaronKeyboardDevice::StreamsFrames() const {
     const int mode = Engine().Light().mode;  // the light thread asks too
     return HostLighting() && (mode == kMusicMode || mode == kExternalMode);
+}
+
+bool CTessaronKeyboardDevice::FramesGoToDevice() const {
+    // While synchronised the keyboard shows the shared colour, not its own mode.
+    return StreamsFrames() || (HostLighting() && TakesPartInSync());
 }
 
 std::size_t CTessaronKeyboardDevice::FillLedBuffer(bool scaled, std::size_t limit) {

@@ -147,11 +147,12 @@ public:
     int LightModeOfCode(int code) const;
 
     // ---- Lighting preview ----
-    // The keyboard plays its own modes: only the program's modes 29 and 30 send the frame,
-    // each key's colour at its LED index.
+    // The keyboard plays its own modes: only the program's modes 29 and 30 and the
+    // synchronised lighting send the frame, each key's colour at its LED index. The program's
+    // modes want every frame the link takes.
     bool PresentLightFrame() override;
     bool FramesGoToDevice() const override;
-    bool StreamsFrames() const override { return FramesGoToDevice(); }
+    bool StreamsFrames() const override;
     void EffectBreathCycle() override;
     void EffectStatic() override;
     // A key at key position `position` pressed (1) or released (2).

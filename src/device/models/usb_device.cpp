@@ -250,6 +250,15 @@ std::chrono::milliseconds CTessaronUSBDevice::LightStepPeriod() const {
     return ticks > 0 ? kLightTick * ticks : std::chrono::milliseconds(1);
 }
 
+bool CTessaronUSBDevice::PaintSynchronised(std::uint32_t packed) {
+    std::lock_guard lock(paintLock_);
+    if (!TakesPartInSync())
+        return false;
+    for (int i = 0; i < LedCount(); ++i)
+        SetLedColour(i, packed);
+    return true;
+}
+
 std::chrono::milliseconds CTessaronUSBDevice::PlayCustomEffects() {
     return effectPlayer_.Pass(engine_, clock_.Now(), engine_.Light().speed);
 }
@@ -271,14 +280,24 @@ void CTessaronUSBDevice::LightLoop(std::stop_token stop) {
         const PreviewLight light = engine_.Light();
         const EffectStep step = LightModeStep(light.mode);
         if (step == nullptr) {
-            const std::chrono::milliseconds wait = PlayCustomEffects();
-            AfterLightPass();
+            std::chrono::milliseconds wait = kIdleWait;
+            {
+                std::lock_guard lock(paintLock_);
+                if (!commandChannel_.externalColour) {
+                    wait = PlayCustomEffects();
+                    AfterLightPass();
+                }
+            }
             if (!clock_.WaitFor(stop, wait))
                 break;
             continue;
         }
         if (!clock_.WaitFor(stop, LightStepPeriod()))
             break;
+        // The synchronised lighting may have taken the LEDs over during the wait.
+        std::lock_guard lock(paintLock_);
+        if (commandChannel_.externalColour)
+            continue;
         (this->*step)();
         AfterLightPass();
     }

@@ -134,6 +134,14 @@ public:
     // How often the light thread steps the current mode; zero when it has no timed steps.
     std::chrono::milliseconds LightStepPeriod() const;
 
+    // Synchronised lighting (CLightSync): the device takes part while its command channel is
+    // open and its externalColour flag is set. PaintSynchronised gives every LED the colour
+    // then (false otherwise); the light thread's own step never lands on top of it.
+    bool TakesPartInSync() const {
+        return commandChannel_.IsOpen() && commandChannel_.externalColour;
+    }
+    bool PaintSynchronised(std::uint32_t packed);
+
     // ---- Operations every product class may replace ----
     virtual void ApplyLightSettings() {}
     virtual void EffectBreathCycle() { engine_.EffectBreathCycle(); }
@@ -219,6 +227,9 @@ public:
     // game effect is shown.
     OpResult EndGameLight();
     bool ShowsGameLight() const { return userLight_.has_value(); }
+    // The synchronised lighting's effect for this device, stored and sent as a light change
+    // is; from then on the synchronised lighting paints the device.
+    OpResult JoinSameMode(const LightInfo& info);
     // Music lighting: the record and the lighting panel's two packed selection values.
     OpResult ChangeAudioLight(const AudioLightInfo& record, std::uint32_t a, std::uint32_t b);
     // The current profile file again, all of it to the device: settings, macros, key table.
@@ -387,6 +398,8 @@ private:
     std::chrono::steady_clock::duration sendingTime_{};
     std::chrono::steady_clock::time_point countedSince_{};
 
+    // Held by the light thread for a step and by the synchronised lighting for a paint.
+    std::mutex paintLock_;
     std::jthread lightThread_;
 };
 

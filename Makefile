@@ -18,9 +18,10 @@ test-asan:
 	scripts/setup --build-dir build
 	ctest --test-dir build --output-on-failure -j 2
 
+# die_after_fork=0: the program starts its capture helper (fork, then exec) while its threads run.
 test-tsan:
 	scripts/setup --build-dir build-tsan --sanitize thread
-	TSAN_OPTIONS="halt_on_error=1 suppressions=$(CURDIR)/tests/tsan.supp" ctest --test-dir build-tsan --output-on-failure -j 2
+	TSAN_OPTIONS="halt_on_error=1 die_after_fork=0 suppressions=$(CURDIR)/tests/tsan.supp" ctest --test-dir build-tsan --output-on-failure -j 2
 
 build:
 	scripts/setup --build-dir build

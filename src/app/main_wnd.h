@@ -219,7 +219,7 @@ private:
     std::unique_ptr<CMusicLighting> music_;
     std::unique_ptr<CAudioStyleStore> audioStyles_;
     std::function<void(const AudioStyle&)> onStyleChosen_;
-    // Device monitor (slot 0), audio daemon (1) and light sync (8) once they exist.
+    // The device monitor (slot 0).
     CWorkerTable workers_;
 };
 

@@ -101,11 +101,11 @@ SourceStatus CPulseSource::Open() {
         })) {
         status = Failure();
     } else {
-        pa_sample_spec spec{};
-        spec.format = PA_SAMPLE_FLOAT32NE;
-        spec.rate = kRate;
-        spec.channels = 1;
-        stream_ = pa_stream_new(context_, "desktop spectrum", &spec, nullptr);
+        pa_sample_spec format{};
+        format.format = PA_SAMPLE_FLOAT32NE;
+        format.rate = kRate;
+        format.channels = 1;
+        stream_ = pa_stream_new(context_, "desktop spectrum", &format, nullptr);
         if (!stream_) {
             status = Failure();
         } else {

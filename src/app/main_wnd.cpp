@@ -51,7 +51,11 @@ std::string SenderName(const TNotifyUI& msg) {
 }  // namespace
 
 CMainWnd::CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc, DeviceSetup devices)
-    : language_(language), ipc_(ipc), simBus_(devices.simBus) {
+    : language_(language),
+      ipc_(ipc),
+      simBus_(devices.simBus),
+      localAppData_(devices.localAppData),
+      resourceFolder_(devices.resourceFolder) {
     audioStyles_ = MakeAudioStyleStore(devices.localAppData, devices.resourceFolder);
     hook_ = std::make_unique<CDeviceHook>(devices.inputDisplay, devices.desktopInput);
     hookKeepAlive_ = new QTimer(this);
@@ -280,7 +284,6 @@ void CMainWnd::BuildRouter() {
     router_.AddExact(kClick, "setbtn", later("settings window", "setbtn"));
 
     // Entries of panels and device pages that arrive with later work.
-    router_.AddPrefix(kClick, "DPI_color_option_", later("palette dialog", "DPI_color_option_"));
     router_.AddLateExact(kClick, "music_setting_btn", run([this] { OpenMusicWindow(); }));
     router_.AddLateExact(kSelectChanged, "synchro_device_select", run([] {}));
     for (const char* name : {"R_light_slider", "G_light_slider", "B_light_slider"}) {

@@ -94,6 +94,7 @@ public:
     QSize ScreenPixels() const override;
     void SetEditingState(int lock, int saved) override;
     void StartProfileSwitch() override;
+    std::optional<std::uint32_t> PickColour(std::uint32_t initial) override;
     void NotBuiltYet(const std::string& feature) override;
     void ResetMusicStyles() override;
     // The note ShowNote put up, while it is shown (tests).
@@ -211,6 +212,8 @@ private:
     QTimer* hookKeepAlive_ = nullptr;
     std::set<std::string> pendingNames_;
     sim::SimBus* simBus_ = nullptr;
+    std::string localAppData_;    // empty: the user's own
+    std::string resourceFolder_;  // holds DefaultData/
     std::unique_ptr<CDeviceManager> devices_;
     // Real headsets take their sound card again when cards come or go.
     std::unique_ptr<alsa::CSoundCardMonitor> soundCards_;

@@ -4,6 +4,7 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "app/color_select_wnd.h"
 #include "app/main_wnd.h"
 #include "app/msg_wnd.h"
 #include "base/debug_log.h"
@@ -95,6 +96,10 @@ void CMainWnd::StartProfileSwitch() {
     // A second choice within the delay restarts it: one switch, the last.
     if (GetRoot())
         ui::CPaintManagerUI::SetTimer(GetRoot(), kTimerProfileSwitch, kProfileSwitchDelayMs);
+}
+
+std::optional<std::uint32_t> CMainWnd::PickColour(std::uint32_t initial) {
+    return ShowColorSelectWnd(this, initial, dpi_, localAppData_, resourceFolder_);
 }
 
 void CMainWnd::NotBuiltYet(const std::string& feature) {

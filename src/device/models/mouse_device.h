@@ -94,6 +94,9 @@ public:
     OpResult ChangeStageDpiValue(int stage, int dpi);
     // Never the stage in use, nor the last one on: the DPI button needs one to switch to.
     OpResult ChangeStageEnabled(int stage, bool on);
+    // A stage's LED colour, 0x??RRGGBB (the top byte is ignored); a shorter list gets the
+    // stage added.
+    OpResult ChangeStageColour(int stage, std::uint32_t rgb);
     OpResult ChangeActiveStage(int stage);
     // Report rate option 0..4.
     OpResult ChangeReportRate(int option);

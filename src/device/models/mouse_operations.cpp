@@ -83,6 +83,18 @@ OpResult CTessaronMouseDevice::ChangeStageEnabled(int stage, bool on) {
     return CommitChange(true);
 }
 
+OpResult CTessaronMouseDevice::ChangeStageColour(int stage, std::uint32_t rgb) {
+    if (!IsStage(stage))
+        return OpResult::Refused(kMsgValueOutOfRange, stage);
+    std::vector<DpiStage> stages = GetDpiStages();
+    DpiStage& s = StageAt(stages, stage);
+    s.colorR = static_cast<std::uint8_t>(rgb >> 16 & 0xFF);
+    s.colorG = static_cast<std::uint8_t>(rgb >> 8 & 0xFF);
+    s.colorB = static_cast<std::uint8_t>(rgb & 0xFF);
+    SetDpiStages(stages);
+    return CommitChange(true);
+}
+
 OpResult CTessaronMouseDevice::ChangeActiveStage(int stage) {
     if (!IsStage(stage))
         return OpResult::Refused(kMsgValueOutOfRange, stage);

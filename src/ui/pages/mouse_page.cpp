@@ -1,5 +1,7 @@
 #include "ui/pages/mouse_page.h"
 
+#include <optional>
+
 #include <QFontMetrics>
 #include <QMetaObject>
 
@@ -307,6 +309,21 @@ void CMousePageUI::OnStageChosen(int i) {
         return;
     SyncScreen();
     Report(Mouse().ChangeActiveStage(i));
+}
+
+void CMousePageUI::OnStageColourClicked(int i) {
+    if (i < 0 || i >= kMouseDpiStages || Services() == nullptr)
+        return;
+    const std::optional<std::uint32_t> colour = Services()->PickColour(GetDpiColour(i));
+    if (colour)
+        Report(Mouse().ChangeStageColour(i, *colour));
+}
+
+std::uint32_t CMousePageUI::GetDpiColour(int i) const {
+    if (i < 0 || i >= kMouseDpiStages)
+        return 0;
+    const CControlUI* swatch = stages_[static_cast<std::size_t>(i)].swatch;
+    return swatch != nullptr ? swatch->GetBkColor().rgba() : 0;
 }
 
 void CMousePageUI::OnStageSliderMoved(int i, int value) {

@@ -46,6 +46,8 @@ public:
     // ---- Input (the main window's router forwards here) ----
     void OnStageEnableChanged(int i);
     void OnStageChosen(int i);
+    // The stage's swatch: the window's colour picker, starting from the stage's colour.
+    void OnStageColourClicked(int i);
     void OnStageSliderMoved(int i, int value);
     void OnStageSliderReleased(int i);
     // Return or focus leaving the stage's edit; an empty edit shows the stored value again.
@@ -64,6 +66,8 @@ public:
 
     // ---- What the page shows ----
     bool IsDpiStageEnabled(int i) const;
+    // The colour the stage's swatch shows, 0xFFRRGGBB (0 without a swatch).
+    std::uint32_t GetDpiColour(int i) const;
     int GetDpiSliderValue(int i) const;
     // Selects settings tab n (0 when out of range) and its option.
     void SelectSettingsPage(int n);

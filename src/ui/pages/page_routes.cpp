@@ -152,6 +152,7 @@ void AddMousePageRoutes(PageRouter& router, const CurrentPage& current) {
         OnMouse(current, [](Page& p, const TNotifyUI&, int) { p.OnSystemValueChanged(); });
     router.AddPrefix(kSelectChanged, "DPI_enable_check_", indexed(&Page::OnStageEnableChanged));
     router.AddPrefix(kSelectChanged, "DPI_select_check_", indexed(&Page::OnStageChosen));
+    router.AddPrefix(kClick, "DPI_color_option_", indexed(&Page::OnStageColourClicked));
     router.AddPrefix(kValueChanged, "DPI_slider_", indexed(&Page::OnStageSliderReleased));
     router.AddPrefix(kMoveValueChanged, "DPI_slider_", moved(&Page::OnStageSliderMoved));
     router.AddPrefix(kKillFocus, "DPI_edit_", indexed(&Page::OnStageEditCommitted));

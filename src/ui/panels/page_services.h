@@ -6,6 +6,8 @@
 #include <QSize>
 #include <QString>
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "device/models/op_result.h"
@@ -32,6 +34,8 @@ public:
     virtual void StartProfileSwitch() = 0;
     // A profile reset also puts the music lighting styles back to the factory ones.
     virtual void ResetMusicStyles() = 0;
+    // The colour picker, modal, starting at `initial` (0xAARRGGBB); nothing when cancelled.
+    virtual std::optional<std::uint32_t> PickColour(std::uint32_t initial) = 0;
     // Work that belongs to features not built yet: named and counted.
     virtual void NotBuiltYet(const std::string& feature) = 0;
 

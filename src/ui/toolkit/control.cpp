@@ -77,11 +77,7 @@ ControlEventFilter& SharedFilter() {
 }
 
 QString Css(const QColor& c) {
-    return QStringLiteral("rgba(%1, %2, %3, %4)")
-        .arg(c.red())
-        .arg(c.green())
-        .arg(c.blue())
-        .arg(c.alpha());
+    return attr::CssColor(c);
 }
 
 QString ImageRule(const QString& file) {
@@ -488,6 +484,14 @@ namespace attr {
 
 bool ParseBool(const QString& value) {
     return value.trimmed().compare(u"true", Qt::CaseInsensitive) == 0 || value.trimmed() == u"1";
+}
+
+QString CssColor(const QColor& c) {
+    return QStringLiteral("rgba(%1, %2, %3, %4)")
+        .arg(c.red())
+        .arg(c.green())
+        .arg(c.blue())
+        .arg(c.alpha());
 }
 
 QColor ParseColor(const QString& value) {

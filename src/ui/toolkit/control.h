@@ -248,6 +248,8 @@ namespace attr {
 bool ParseBool(const QString& value);
 // "#RRGGBB", "#AARRGGBB", "0xAARRGGBB"; an invalid colour otherwise.
 QColor ParseColor(const QString& value);
+// A colour as a style sheet writes it: "rgba(r, g, b, a)".
+QString CssColor(const QColor& color);
 // Comma separated integers; missing ones are 0.
 LayoutRect ParseRect(const QString& value);
 QMargins ParseMargins(const QString& value);

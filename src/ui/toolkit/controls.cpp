@@ -149,10 +149,36 @@ void COptionUI::DeselectGroup() {
     });
 }
 
+void COptionUI::SetSelectedBkColor(const QColor& color) {
+    selectedBkColor_ = color;
+    UpdateStyle();
+}
+
+void COptionUI::SetSelectedBorderColor(const QColor& color) {
+    selectedBorderColor_ = color;
+    UpdateStyle();
+}
+
+void COptionUI::CollectStyle(StyleRules& rules) const {
+    CButtonUI::CollectStyle(rules);
+    QStringList& checked = rules[QStringLiteral(":checked")];
+    if (selectedBkColor_.isValid())
+        checked << QStringLiteral("background-color: ") + attr::CssColor(selectedBkColor_);
+    if (selectedBorderColor_.isValid()) {
+        checked << QStringLiteral("border: %1px solid %2")
+                       .arg(CPaintManagerUI::Scale(2))
+                       .arg(attr::CssColor(selectedBorderColor_));
+    }
+}
+
 void COptionUI::SetAttribute(const QString& name, const QString& value) {
     const QString n = name.toLower();
     if (n == u"group") {
         SetGroup(value);
+    } else if (n == u"selectedbkcolor") {
+        SetSelectedBkColor(attr::ParseColor(value));
+    } else if (n == u"selectedbordercolor") {
+        SetSelectedBorderColor(attr::ParseColor(value));
     } else if (n == u"selected") {
         Selected(attr::ParseBool(value), false);
     } else {

@@ -79,9 +79,14 @@ public:
     void Selected(bool selected, bool notify = true);
     QString GetGroup() const { return group_; }
     void SetGroup(const QString& group) { group_ = group; }
+    // The look while selected ("selectedbkcolor", "selectedbordercolor"); invalid: the theme's.
+    QColor GetSelectedBkColor() const { return selectedBkColor_; }
+    void SetSelectedBkColor(const QColor& color);
+    void SetSelectedBorderColor(const QColor& color);
     void SetAttribute(const QString& name, const QString& value) override;
 
 protected:
+    void CollectStyle(StyleRules& rules) const override;
     void nextCheckState() override;
     void OnClicked() override;
 
@@ -90,6 +95,8 @@ private:
 
     QString group_;
     bool selected_ = false;
+    QColor selectedBkColor_;
+    QColor selectedBorderColor_;
 };
 
 // A click sends "click" and then "selectchanged".

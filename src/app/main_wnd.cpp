@@ -24,6 +24,8 @@
 #include "ui/language/language_manager.h"
 #include "ui/pages/device_option.h"
 #include "ui/pages/device_page.h"
+#include "ui/pages/keyboard_page.h"
+#include "ui/pages/mouse_page.h"
 #include "ui/pages/page_routes.h"
 #include "ui/pages/register_pages.h"
 #include "ui/panels/macro_control.h"
@@ -157,6 +159,38 @@ intptr_t CMainWnd::HandleCustomMessage(int msg, intptr_t wParam, intptr_t lParam
     if (devices_ && devices_->HandleMessage(msg, wParam, lParam)) {
         handled = true;
         return 0;
+    }
+    handled = true;
+    switch (msg) {
+        case kMsgLanguageChanged:
+            ApplyLanguage(static_cast<int>(wParam));
+            // Even the language in use names the keys again.
+            if (devices_) {
+                for (ui::CDevicePageUI* page : devices_->AllPages()) {
+                    if (dynamic_cast<ui::CMousePageUI*>(page) ||
+                        dynamic_cast<ui::CKeyboardPageUI*>(page))
+                        page->RefreshText();
+                }
+            }
+            return 0;
+        case kMsgHookEnable:
+            // Never ends a recording: that would lose the macro being recorded.
+            SetKeyCapture(wParam == 1);
+            return 0;
+        case kMsgSettingProgress:
+            if (ui::CControlUI* progress = FindControl(QStringLiteral("setting_progress")))
+                progress->SetVisible(true);
+            return 0;
+        case kMsgOpenSettingsCentred:
+            NotBuiltYet("settings window");
+            return 0;
+        case kMsgClearUpdateBadge:
+            if (auto* set = dynamic_cast<ui::CButtonUI*>(FindControl(QStringLiteral("setbtn"))))
+                set->SetForeImage(QString());
+            return 0;
+        default:
+            handled = false;
+            break;
     }
     return ui::WindowImplBase::HandleCustomMessage(msg, wParam, lParam, handled);
 }
@@ -656,6 +690,12 @@ void CMainWnd::ApplyLanguage(int position) {
     }
     ReloadText();
     update();
+    // The secondary windows open now show their texts in the new language too.
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* window = qobject_cast<ui::WindowImplBase*>(w);
+        if (window != nullptr && window != this && window->isVisible())
+            window->SendMessage(kMsgLanguageChanged, 0, 0);
+    }
 }
 
 }  // namespace morva::app

@@ -65,6 +65,13 @@ struct DeviceSetup {
     IClock* lightSyncClock = nullptr;
 };
 
+// Messages of the main window (HandleCustomMessage), sent within the program.
+inline constexpr int kMsgHookEnable = 0x041E;           // wParam 1: key capture on, 0: off
+inline constexpr int kMsgSettingProgress = 0x0C00;      // shows "setting_progress"
+inline constexpr int kMsgLanguageChanged = 0x0C11;      // wParam: language list position
+inline constexpr int kMsgOpenSettingsCentred = 0x0C15;  // the settings window, centred
+inline constexpr int kMsgClearUpdateBadge = 0x0C16;     // "setbtn" without its badge
+
 // Timers of the main window.
 inline constexpr int kTimerAdaptDisplay = 1011;
 inline constexpr int kTimerTrayMenu = 1032;

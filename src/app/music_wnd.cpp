@@ -5,6 +5,7 @@
 
 #include <algorithm>
 
+#include "app/about_wnd.h"
 #include "device/device_folders.h"
 #include "ui/toolkit/controls.h"
 #include "ui/toolkit/slider.h"
@@ -151,6 +152,16 @@ void CMusicWnd::Notify(const ui::TNotifyUI& msg) {
             TakeName(n);
     }
     WindowImplBase::Notify(msg);
+}
+
+intptr_t CMusicWnd::HandleCustomMessage(int msg, intptr_t wParam, intptr_t lParam, bool& handled) {
+    if (msg == CAboutWnd::kMsgLanguageChanged) {
+        ReloadText();
+        update();
+        handled = true;
+        return 0;
+    }
+    return WindowImplBase::HandleCustomMessage(msg, wParam, lParam, handled);
 }
 
 std::optional<AudioStyle> ShowMusicWindow(QWidget* owner, const AudioStyle& style, int dpi) {

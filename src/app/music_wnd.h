@@ -34,6 +34,8 @@ protected:
     QString GetSkinFile() override { return QStringLiteral("XML/music.xml"); }
     void InitWindow() override;
     void Notify(const ui::TNotifyUI& msg) override;
+    // A language change: the texts are shown again; the names typed stay.
+    intptr_t HandleCustomMessage(int msg, intptr_t wParam, intptr_t lParam, bool& handled) override;
 
 private:
     void ShowAll();

@@ -6,13 +6,16 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QSettings>
+#include <QTimer>
 
+#include "app/about_wnd.h"
 #include "app/color_select_wnd.h"
 #include "app/sim_window.h"
 #include "base/ipc_protocol.h"
 #include "profile/json_file.h"
 #include "support/temp_dir.h"
 #include "ui/language/language_manager.h"
+#include "ui/toolkit/controls.h"
 #include "ui/toolkit/menu.h"
 #include "ui/toolkit/resource_manager.h"
 #include "ui/toolkit/slider.h"
@@ -205,6 +208,33 @@ TEST_F(MainWndTest, SwitchingLanguageChangesVisibleTexts) {
     EXPECT_EQ(settings_->value("LANGUAGE").toInt(), 2052) << "the choice is saved";
     window_->ApplyLanguage(0);
     EXPECT_EQ(ok->GetText(), "OK");
+}
+
+TEST_F(MainWndTest, TheLanguageMessageReachesTheOpenSecondaryWindows) {
+    window_->show();
+    QString title;
+    QTimer::singleShot(0, [&] {
+        CAboutWnd* about = CAboutWnd::Current();
+        ASSERT_NE(about, nullptr);
+        window_->SendMessage(kMsgLanguageChanged, 1, 0);
+        title = about->FindControl("about_title")->GetText();
+        about->Close(0);
+    });
+    OpenAboutWindow(window_.get(), QStringLiteral("1.0"));
+    EXPECT_EQ(title, QStringLiteral("关于"));
+    EXPECT_EQ(settings_->value("LANGUAGE").toInt(), 2052);
+}
+
+TEST_F(MainWndTest, CaptionMessagesShowProgressAndClearTheUpdateBadge) {
+    auto* set = dynamic_cast<ui::CButtonUI*>(window_->FindControl("setbtn"));
+    ui::CControlUI* progress = window_->FindControl("setting_progress");
+    ASSERT_TRUE(set != nullptr && progress != nullptr);
+    set->SetForeImage(QStringLiteral("image/set.svg"));
+    window_->SendMessage(kMsgClearUpdateBadge, 0, 0);
+    EXPECT_TRUE(set->GetForeImage().isEmpty());
+    EXPECT_FALSE(progress->IsVisible());
+    window_->SendMessage(kMsgSettingProgress, 0, 0);
+    EXPECT_TRUE(progress->IsVisible());
 }
 
 TEST_F(MainWndTest, TranslatesThroughTheHiddenLabelAndKeepsTheFontTable) {

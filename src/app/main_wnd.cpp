@@ -14,6 +14,7 @@
 #include <QTimer>
 
 #include "base/debug_log.h"
+#include "device/device_folders.h"
 #include "device/device_tables.h"
 #include "platform/alsa/sound_card_monitor.h"
 #include "profile/json_access.h"
@@ -40,6 +41,12 @@ using ui::TNotifyUI;
 
 namespace {
 
+// "main.ini" in the program data folder; empty (nothing kept) when there is none.
+std::string SkinSettingsFile(const std::string& localAppData) {
+    const std::string folder = GetProgramDataFolder(LocalAppDataFolder(localAppData));
+    return folder.empty() ? std::string() : folder + "main.ini";
+}
+
 const char* const kClick = "click";
 const char* const kSelectChanged = "selectchanged";
 const char* const kItemSelect = "itemselect";
@@ -57,7 +64,8 @@ CMainWnd::CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc, DeviceSetu
       ipc_(ipc),
       simBus_(devices.simBus),
       localAppData_(devices.localAppData),
-      resourceFolder_(devices.resourceFolder) {
+      resourceFolder_(devices.resourceFolder),
+      skin_(SkinSettingsFile(devices.localAppData)) {
     audioStyles_ = MakeAudioStyleStore(devices.localAppData, devices.resourceFolder);
     hook_ = std::make_unique<CDeviceHook>(devices.inputDisplay, devices.desktopInput);
     hookKeepAlive_ = new QTimer(this);
@@ -137,6 +145,7 @@ CMainWnd::~CMainWnd() {
     // The monitor thread talks to the devices: it ends before they do.
     workers_.StopAll(std::chrono::milliseconds(1000));
     ui::CPaintManagerUI::SetDefaultLanguageResolver({});
+    CSkinObserver::Instance().UnregisterReceiver(this);
 }
 
 ui::CControlUI* CMainWnd::CreateControl(const QString& tag) {
@@ -220,6 +229,20 @@ void CMainWnd::hideEvent(QHideEvent* event) {
         devices_->SetWindowState(false, false);
 }
 
+bool CMainWnd::ReceiveChange(const SkinChangedParam& param) {
+    ui::CControlUI* root = FindControl(QStringLiteral("root"));
+    if (root == nullptr)
+        return true;
+    if (param.isColour) {
+        root->SetBkColor(QColor::fromRgba(param.colour));
+        root->SetBkImage(QString());
+    } else {
+        root->SetBkColor(QColor::fromRgba(0));
+        root->SetBkImage(param.image);
+    }
+    return true;
+}
+
 bool CMainWnd::AnyDeviceConnected() const {
     return devices_ && devices_->CountConnectedDevices() > 0;
 }
@@ -230,6 +253,10 @@ void CMainWnd::InitWindow() {
     lightStatus_ = FindControl(QStringLiteral("control_light_status"));
     maxBtn_ = FindControl(QStringLiteral("maxbtn"));
     restoreBtn_ = FindControl(QStringLiteral("restorebtn"));
+    CSkinObserver::Instance().RegisterReceiver(this);
+    // The background last chosen; the layout's own when there is none.
+    if (const std::optional<SkinChangedParam> shown = skin_.Shown())
+        ReceiveChange(*shown);
     const QIcon icon(ui::CResourceManager::Instance().GetPath(QStringLiteral("image/logo.svg")));
     setWindowIcon(icon);
     tray_ = std::make_unique<ui::CTrayIcon>(this);
@@ -314,7 +341,9 @@ void CMainWnd::BuildRouter() {
             devices_->OnDeviceTabSelected(msg.pSender);
         }
     });
-    router_.AddExact(kClick, "skinbtn", later("skin pop-up", "skinbtn"));
+    router_.AddExact(kClick, "skinbtn", [this](const TNotifyUI& msg, int) {
+        CSkinFrame::Open(this, msg.pSender, skin_);
+    });
     router_.AddExact(kClick, "setbtn", later("settings window", "setbtn"));
 
     // Entries of panels and device pages that arrive with later work.

@@ -11,6 +11,7 @@
 #include "app/device_hook.h"
 #include "app/device_manager.h"
 #include "app/ipc_endpoint.h"
+#include "app/skin_frame.h"
 #include "base/worker_table.h"
 #include "macro/macro_recorder.h"
 #include "ui/panels/page_services.h"
@@ -81,7 +82,7 @@ inline constexpr int kTimerGameLightEnd = 1066;
 // The program's version, as the work tool report carries it.
 inline constexpr int kAppVersion[4] = {2, 3, 0, 2};
 
-class CMainWnd : public ui::WindowImplBase, public ui::IPageServices {
+class CMainWnd : public ui::WindowImplBase, public ui::IPageServices, public ISkinReceiver {
     Q_OBJECT
 public:
     CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc, DeviceSetup devices = {});
@@ -146,6 +147,10 @@ public:
     void SetStyleChosenHook(std::function<void(const AudioStyle&)> hook) {
         onStyleChosen_ = std::move(hook);
     }
+
+    // The background: a colour clears the picture, a picture the colour.
+    bool ReceiveChange(const SkinChangedParam& param) override;
+    CSkinSettings& Skin() { return skin_; }
 
     // Entries routed to features that are not built yet, and how often each was asked for.
     const std::map<std::string, int>& PendingFeatureCalls() const { return pending_; }
@@ -221,6 +226,7 @@ private:
     sim::SimBus* simBus_ = nullptr;
     std::string localAppData_;    // empty: the user's own
     std::string resourceFolder_;  // holds DefaultData/
+    CSkinSettings skin_;
     std::unique_ptr<CDeviceManager> devices_;
     // Real headsets take their sound card again when cards come or go.
     std::unique_ptr<alsa::CSoundCardMonitor> soundCards_;

@@ -14,11 +14,13 @@
 #include <memory>
 
 #include "app/about_wnd.h"
+#include "app/color_select_wnd.h"
 #include "app/fit_check.h"
 #include "app/main_wnd.h"
 #include "app/msg_wnd.h"
 #include "app/music_wnd.h"
 #include "app/sim_window.h"
+#include "app/skin_frame.h"
 #include "support/temp_dir.h"
 #include "ui/language/language_manager.h"
 #include "ui/toolkit/resource_manager.h"
@@ -138,6 +140,32 @@ TEST_P(WindowTextsTest, MusicWindowShowsTextsNotKeysAndFitsInEachDpi) {
                     ADD_FAILURE() << "DPI " << dpi << ": " << p.control.toStdString() << " "
                                   << p.problem.toStdString() << " " << p.detail.toStdString();
             });
+    }
+    ui::CPaintManagerUI::SetAllDPI(96);
+}
+
+// The colour picker and the background pop-up, in each DPI.
+TEST_P(WindowTextsTest, PickerAndBackgroundPopUpShowTextsNotKeysAndFit) {
+    auto inspect = [](ui::WindowImplBase& w, int dpi) {
+        EXPECT_EQ(RawKeysShown(w), QStringList()) << "DPI " << dpi;
+        for (const test::FitProblem& p : test::FindFitProblems(&w))
+            ADD_FAILURE() << "DPI " << dpi << ": " << p.control.toStdString() << " "
+                          << p.problem.toStdString() << " " << p.detail.toStdString();
+    };
+    for (const int dpi : {96, 144}) {
+        WhileOpen<CColorSelectWnd>(
+            [&] {
+                (void)ShowColorSelectWnd(window_.get(), 0xFF00A2FF, dpi, dir_.path().string(), {});
+            },
+            [&](CColorSelectWnd& w) {
+                inspect(w, dpi);
+                EXPECT_EQ(w.size(),
+                          QSize(ui::CPaintManagerUI::Scale(800), ui::CPaintManagerUI::Scale(572)));
+            });
+        CSkinFrame* frame =
+            CSkinFrame::Open(window_.get(), window_->FindControl("skinbtn"), window_->Skin());
+        inspect(*frame, dpi);
+        frame->close();
     }
     ui::CPaintManagerUI::SetAllDPI(96);
 }

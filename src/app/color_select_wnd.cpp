@@ -197,8 +197,7 @@ void CColorSelectWnd::LoadFavourites() {
         ui::COptionUI* slot = Favourite(i);
         if (slot == nullptr || !entry.isObject() || !entry["color"].isString())
             continue;
-        slot->SetBkColor(QColor(Qt::white));
-        slot->SetSelectedBkColor(QColor(Qt::white));
+        // An empty slot keeps the layout's look: a white one would read as a white favourite.
         const QString filled = QString::fromStdString(entry["UserData"].asString());
         slot->SetUserData(filled);
         const auto argb = ParseArgb(QString::fromStdString(entry["color"].asString()));

@@ -160,12 +160,14 @@ void CColorSelectWnd::Start() {
     LoadFavourites();
 }
 
-void CColorSelectWnd::LoadSwatches() {
+Json::Value CColorSelectWnd::ReadInfo() const {
     const Json::Value file = userFile_.empty() ? Json::Value() : ReadJsonFile(userFile_);
-    if (!file.isObject())
-        return;
-    const Json::Value& info = file[kRoot];
-    if (!info.isObject())
+    return file.isObject() && file[kRoot].isObject() ? file[kRoot] : Json::Value();
+}
+
+void CColorSelectWnd::LoadSwatches() {
+    const Json::Value info = ReadInfo();
+    if (info.isNull())
         return;
     const Json::Value& list = info[kSwatches];
     for (int i = 0; i < kSlots && list.isArray(); ++i) {
@@ -185,11 +187,8 @@ void CColorSelectWnd::LoadSwatches() {
 }
 
 void CColorSelectWnd::LoadFavourites() {
-    const Json::Value file = userFile_.empty() ? Json::Value() : ReadJsonFile(userFile_);
-    if (!file.isObject())
-        return;
-    const Json::Value& info = file[kRoot];
-    if (!info.isObject())
+    const Json::Value info = ReadInfo();
+    if (info.isNull())
         return;
     const Json::Value& list = info[kFavourites];
     for (int i = 0; i < kSlots && list.isArray(); ++i) {

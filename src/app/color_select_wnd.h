@@ -3,6 +3,7 @@
 // "color_option_info.config" in the program data folder.
 #pragma once
 
+#include <json/value.h>
 #include <QString>
 
 #include <cstdint>
@@ -60,6 +61,8 @@ protected:
 
 private:
     void Start();
+    // The file's "coloroptioninfo" object, or null.
+    Json::Value ReadInfo() const;
     void LoadSwatches();
     void LoadFavourites();
     void SaveSwatches();

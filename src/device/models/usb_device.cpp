@@ -178,14 +178,17 @@ bool CTessaronUSBDevice::WaitFor(std::stop_token stop, std::chrono::milliseconds
 bool CTessaronUSBDevice::OpenEventLink(EventLink link, const std::string& path) {
     CloseEventLink(link);
     EventReader& reader = Reader(link);
+    std::size_t length = 0;
     {
         std::lock_guard lock(reader.lock);
         reader.open = reader.iface.Open(path, true, true);
         if (!reader.open)
             return false;
+        length = std::max<std::size_t>(reader.iface.InputReportLength(), 64);
     }
-    reader.thread = std::jthread(
-        [this, &reader, link](std::stop_token stop) { ReaderLoop(stop, reader, link); });
+    reader.thread = std::jthread([this, &reader, link, length](std::stop_token stop) {
+        ReaderLoop(stop, reader, link, length);
+    });
     return true;
 }
 
@@ -208,8 +211,9 @@ bool CTessaronUSBDevice::IsEventLinkOpen(EventLink link) const {
     return reader.open;
 }
 
-void CTessaronUSBDevice::ReaderLoop(std::stop_token stop, EventReader& reader, EventLink link) {
-    std::vector<std::uint8_t> buffer(std::max<std::size_t>(reader.iface.InputReportLength(), 64));
+void CTessaronUSBDevice::ReaderLoop(std::stop_token stop, EventReader& reader, EventLink link,
+                                    std::size_t reportLength) {
+    std::vector<std::uint8_t> buffer(reportLength);
     while (!stop.stop_requested()) {
         std::uint32_t got = 0;
         if (reader.iface.ReadReport(buffer.data(), static_cast<std::uint32_t>(buffer.size()), &got,

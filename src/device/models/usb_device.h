@@ -345,7 +345,9 @@ private:
         explicit EventReader(hid::IHidBackend& backend) : iface(backend) {}
     };
 
-    void ReaderLoop(std::stop_token stop, EventReader& reader, EventLink link);
+    // `reportLength`: taken while the link was opened; a close may clear the interface's.
+    void ReaderLoop(std::stop_token stop, EventReader& reader, EventLink link,
+                    std::size_t reportLength);
     void LightLoop(std::stop_token stop);
     EventReader& Reader(EventLink link) { return *readers_[static_cast<int>(link)]; }
     const EventReader& Reader(EventLink link) const { return *readers_[static_cast<int>(link)]; }

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# The core layers, the platform layers and morvactl must build without Qt: no Qt header and
-# no Qt target in them.
+# The core layers, the platform layers and morvactl's own code (its update command lives in
+# src/update) must build without Qt: no Qt header and no Qt target in them.
 set -u
 root=$1
 core=()

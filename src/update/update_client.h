@@ -22,7 +22,7 @@ class QTimer;
 namespace morva::update {
 
 struct UpdateLimits {
-    qint64 maxAnswerBytes = 102400;           // a longer answer is refused as TooLarge
+    qint64 maxAnswerBytes = 102400;            // a longer answer is refused as TooLarge
     std::chrono::milliseconds timeout{15000};  // whole request, answer included
 };
 
@@ -61,6 +61,11 @@ signals:
 private:
     void StartNext();
     void Conclude(UpdateInfo info);
+    void OnFinished(QNetworkReply* reply);
+    // Ends the running request ourselves (deadline, size cap) with `failure`.
+    void Settle(CheckFailure failure);
+    // Lets go of the running reply: aborted, deleted later, none of its signals reach us.
+    void Detach();
 
     QUrl baseUrl_;
     UpdateLimits limits_;
@@ -72,6 +77,7 @@ private:
     std::size_t next_ = 0;
     int failures_ = 0;
     bool running_ = false;
+    quint64 run_ = 0;  // bumped by Check and Abort: queued work of an older run is dropped
     QByteArray answer_;
     CheckFailure pending_ = CheckFailure::None;
 };

@@ -97,6 +97,25 @@ Without --simulate the HID bus is used; a device that cannot be opened for lack 
 permission needs the udev rule packaging/70-morva-tr510.rules (see README).
 )";
 
+struct RegisteredCommand {
+    std::string name;
+    ExtraCommand run;
+    std::string help;
+};
+
+std::vector<RegisteredCommand>& Registered() {
+    static std::vector<RegisteredCommand> commands;
+    return commands;
+}
+
+const RegisteredCommand* FindRegistered(const std::string& name) {
+    for (const RegisteredCommand& c : Registered()) {
+        if (c.name == name)
+            return &c;
+    }
+    return nullptr;
+}
+
 struct Options {
     bool simulate = false;
     std::vector<sim::Link> links;
@@ -115,6 +134,8 @@ std::string HelpText() {
     std::istringstream usage(sim::SimCommandUsage());
     for (std::string line; std::getline(usage, line);)
         text += "      " + line + "\n";
+    for (const RegisteredCommand& c : Registered())
+        text += c.help;
     return text + kHelpTail;
 }
 
@@ -531,6 +552,19 @@ struct TraceSink {
 
 }  // namespace
 
+void RegisterCommand(std::string name, ExtraCommand command, std::string help) {
+    if (!help.empty() && help.back() != '\n')
+        help += '\n';
+    for (RegisteredCommand& c : Registered()) {
+        if (c.name == name) {
+            c.run = std::move(command);
+            c.help = std::move(help);
+            return;
+        }
+    }
+    Registered().push_back({std::move(name), std::move(command), std::move(help)});
+}
+
 int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::ostream& err,
                 const AppConnection& app) {
     Options options;
@@ -576,6 +610,9 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
     }
     const std::string& name = options.command[0];
     const std::vector<std::string> rest(options.command.begin() + 1, options.command.end());
+
+    if (const RegisteredCommand* extra = FindRegistered(name))
+        return extra->run(rest, out, err);
 
     if (name == "descriptor") {
         if (rest.size() != 1) {

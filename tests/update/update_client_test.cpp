@@ -1,0 +1,436 @@
+// The client against a local HTTPS service: tests/update/update_server.py under python3, with
+// certificates openssl makes for each run (a CA and its certificate for 127.0.0.1, one of the
+// same CA for another name, and a self-signed one for 127.0.0.1).
+#include "update/update_client.h"
+
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QProcess>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTcpServer>
+
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <sstream>
+
+#include "support/temp_dir.h"
+#include "tools/morvactl/cli.h"
+#include "update/update_command.h"
+
+namespace morva::update {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Sets (or with nullptr removes) an environment variable until the object goes.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const char* value) : name_(name) {
+        if (const char* old = std::getenv(name))
+            old_ = old;
+        value ? ::setenv(name, value, 1) : ::unsetenv(name);
+    }
+    ~ScopedEnv() { old_ ? ::setenv(name_, old_->c_str(), 1) : ::unsetenv(name_); }
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    const char* name_;
+    std::optional<std::string> old_;
+};
+
+// One update_server.py process; its stdout is read line by line through the event loop.
+class Server {
+public:
+    ~Server() {
+        process_.kill();
+        process_.waitForFinished(5000);
+    }
+
+    bool Start(const std::string& cert, const std::string& key) {
+        process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+        process_.start(QStringLiteral(MORVA_PYTHON3),
+                       {QStringLiteral(MORVA_UPDATE_SERVER), QString::fromStdString(cert),
+                        QString::fromStdString(key)});
+        const std::optional<QString> port = NextLine(10s);
+        port_ = port ? port->toInt() : 0;
+        return port_ > 0;
+    }
+
+    // https://127.0.0.1:PORT/MODE/
+    QUrl Url(const char* mode) const {
+        return QUrl(QStringLiteral("https://127.0.0.1:%1/%2/").arg(port_).arg(mode));
+    }
+
+    // The next line of the server's output starting with `prefix`.
+    bool WaitForLine(const QString& prefix, std::chrono::milliseconds limit = 5s) {
+        while (const std::optional<QString> line = NextLine(limit)) {
+            if (line->startsWith(prefix))
+                return true;
+        }
+        return false;
+    }
+
+private:
+    std::optional<QString> NextLine(std::chrono::milliseconds limit) {
+        QSignalSpy output(&process_, &QProcess::readyReadStandardOutput);
+        while (!process_.canReadLine()) {
+            if (process_.state() == QProcess::NotRunning ||
+                !output.wait(static_cast<int>(limit.count()))) {
+                return std::nullopt;
+            }
+        }
+        return QString::fromUtf8(process_.readLine()).trimmed();
+    }
+
+    QProcess process_;
+    int port_ = 0;
+};
+
+// Certificates and the three services, made once for the test program.
+struct LocalService {
+    test::TempDir dir;
+    std::string ca = dir.File("ca.pem");
+    Server trusted, otherName, selfSigned;
+    std::string error;
+
+    bool Openssl(const QStringList& args) {
+        QProcess openssl;
+        openssl.setProcessChannelMode(QProcess::MergedChannels);
+        openssl.start(QStringLiteral(MORVA_OPENSSL), args);
+        if (!openssl.waitForFinished(20000) || openssl.exitCode() != 0) {
+            error =
+                "openssl " + args.join(' ').toStdString() + ": " + openssl.readAll().toStdString();
+            return false;
+        }
+        return true;
+    }
+
+    bool Certificate(const std::string& name, const QString& subjectAltName, bool byCa) {
+        QStringList args{"req",
+                         "-x509",
+                         "-newkey",
+                         "ec",
+                         "-pkeyopt",
+                         "ec_paramgen_curve:prime256v1",
+                         "-nodes",
+                         "-days",
+                         "2",
+                         "-keyout",
+                         QString::fromStdString(dir.File(name + ".key")),
+                         "-out",
+                         QString::fromStdString(dir.File(name + ".pem")),
+                         "-subj",
+                         "/CN=" + QString::fromStdString(name),
+                         "-addext",
+                         "subjectAltName=" + subjectAltName,
+                         "-addext",
+                         "basicConstraints=CA:FALSE"};
+        if (byCa)
+            args << "-CA" << QString::fromStdString(ca) << "-CAkey"
+                 << QString::fromStdString(dir.File("ca.key"));
+        return Openssl(args);
+    }
+
+    bool Start(Server& server, const std::string& name) {
+        if (server.Start(dir.File(name + ".pem"), dir.File(name + ".key")))
+            return true;
+        error = "the service with " + name + " did not start";
+        return false;
+    }
+
+    bool Start() {
+        return Openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
+                        "-nodes", "-days", "2", "-keyout",
+                        QString::fromStdString(dir.File("ca.key")), "-out",
+                        QString::fromStdString(ca), "-subj", "/CN=update test CA", "-addext",
+                        "basicConstraints=critical,CA:TRUE", "-addext",
+                        "keyUsage=critical,keyCertSign,cRLSign"}) &&
+               Certificate("local", "IP:127.0.0.1,DNS:localhost", true) &&
+               Certificate("other", "DNS:other.invalid", true) &&
+               Certificate("self", "IP:127.0.0.1,DNS:localhost", false) &&
+               Start(trusted, "local") && Start(otherName, "other") && Start(selfSigned, "self");
+    }
+};
+
+struct Result {
+    std::vector<int> indexes;
+    std::vector<UpdateInfo> infos;
+    std::optional<int> failures;  // Finished's count
+};
+
+// One run to its end (or to `limit`).
+Result RunChecks(CUpdateClient& client, std::vector<ModelEntry> entries,
+                 std::chrono::milliseconds limit = 10s) {
+    Result result;
+    QObject context;
+    QObject::connect(&client, &CUpdateClient::EntryChecked, &context,
+                     [&](int index, const UpdateInfo& info) {
+                         result.indexes.push_back(index);
+                         result.infos.push_back(info);
+                     });
+    QObject::connect(&client, &CUpdateClient::Finished, &context,
+                     [&](int failures) { result.failures = failures; });
+    QSignalSpy finished(&client, &CUpdateClient::Finished);
+    EXPECT_TRUE(client.Check(std::move(entries)));
+    EXPECT_TRUE(result.infos.empty()) << "nothing from inside Check";
+    EXPECT_TRUE(finished.wait(static_cast<int>(limit.count())));
+    return result;
+}
+
+ModelEntry Mouse(std::uint32_t version = 0x0102) {
+    ModelEntry entry = ModelEntries().at(0);
+    entry.version = version;
+    return entry;
+}
+
+ModelEntry Program() {
+    ModelEntry entry = ModelEntries().at(3);
+    entry.version = 1000;
+    return entry;
+}
+
+class UpdateClientTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        service_ = std::make_unique<LocalService>();
+        if (!service_->Start())
+            FAIL() << service_->error;
+    }
+    static void TearDownTestSuite() { service_.reset(); }
+
+    static std::unique_ptr<CUpdateClient> Client(const QUrl& url, UpdateLimits limits = {}) {
+        auto client = std::make_unique<CUpdateClient>(url, limits);
+        client->AddCaCertificates(QSslCertificate::fromPath(QString::fromStdString(service_->ca)));
+        return client;
+    }
+
+    static std::unique_ptr<LocalService> service_;
+};
+
+std::unique_ptr<LocalService> UpdateClientTest::service_;
+
+TEST_F(UpdateClientTest, EachAnswerOfTheServiceReadsAsItShould) {
+    struct Case {
+        const char* mode;
+        ModelEntry entry;
+        int status;
+        CheckFailure failure;
+        std::string serverVersion;
+        UpdateLimits limits;
+    };
+    // Where the answer is cut short, a client that missed the cut would run into this.
+    const UpdateLimits cut{102400, 3000ms};
+    const UpdateLimits quick{102400, 1000ms};
+    const Case cases[] = {
+        {"newer", Mouse(), kItemNeedUpdate, CheckFailure::None, "V2000", {}},
+        {"current", Mouse(), kItemUpToDate, CheckFailure::None, "V102", {}},
+        {"current", Program(), kItemUpToDate, CheckFailure::None, "V1000", {}},
+        {"empty", Mouse(), kItemUpToDate, CheckFailure::None, "", {}},
+        {"garbage", Mouse(), kItemCheckFailed, CheckFailure::Garbage, "", {}},
+        {"huge", Mouse(), kItemCheckFailed, CheckFailure::TooLarge, "", cut},
+        {"stream", Mouse(), kItemCheckFailed, CheckFailure::TooLarge, "", cut},
+        {"slow", Mouse(), kItemCheckFailed, CheckFailure::TimedOut, "", quick},
+        {"error", Mouse(), kItemCheckFailed, CheckFailure::HttpError, "", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.mode);
+        const auto client = Client(service_->trusted.Url(c.mode), c.limits);
+        const Result run = RunChecks(*client, {c.entry});
+        ASSERT_EQ(run.infos.size(), 1u);
+        const UpdateInfo& info = run.infos[0];
+        EXPECT_EQ(info.status, c.status);
+        EXPECT_EQ(info.failure, c.failure);
+        EXPECT_EQ(info.serverVersion, c.serverVersion);
+        EXPECT_EQ(info.name, DisplayName(c.entry));
+        EXPECT_EQ(run.failures, c.failure == CheckFailure::None ? 0 : 1);
+        EXPECT_FALSE(client->Busy());
+        if (std::string_view(c.mode) == "newer") {
+            EXPECT_EQ(info.path, "app_key=KALDO_1_RB42M03X_MS_1&version=102") << "the body sent";
+            EXPECT_EQ(info.deviceId, 7);
+        }
+    }
+}
+
+TEST_F(UpdateClientTest, RefusedCertificatesAndSilentServicesAreFailuresNotCurrent) {
+    QTcpServer closed;
+    ASSERT_TRUE(closed.listen(QHostAddress::LocalHost));
+    const QUrl nobody(QStringLiteral("https://127.0.0.1:%1/current/").arg(closed.serverPort()));
+    closed.close();
+
+    struct Case {
+        const char* what;
+        QUrl url;
+        bool extraCa;
+        CheckFailure failure;
+    };
+    const Case cases[] = {
+        {"another name", service_->otherName.Url("current"), true, CheckFailure::Tls},
+        {"self-signed", service_->selfSigned.Url("current"), true, CheckFailure::Tls},
+        {"CA not added", service_->trusted.Url("current"), false, CheckFailure::Tls},
+        {"nothing listening", nobody, true, CheckFailure::NoAnswer},
+        {"no URL", QUrl(), true, CheckFailure::NoAnswer},
+        {"plain http", QUrl(QStringLiteral("http://127.0.0.1:1/")), true, CheckFailure::NoAnswer},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const auto client =
+            c.extraCa ? Client(c.url) : std::make_unique<CUpdateClient>(c.url, UpdateLimits{});
+        const Result run = RunChecks(*client, {Mouse(), Program()});
+        ASSERT_EQ(run.infos.size(), 2u);
+        for (const UpdateInfo& info : run.infos) {
+            EXPECT_EQ(info.status, kItemCheckFailed);
+            EXPECT_EQ(info.failure, c.failure);
+        }
+        EXPECT_EQ(run.failures, 2);
+        EXPECT_EQ(PageStatus(run.infos), 2);
+    }
+}
+
+TEST_F(UpdateClientTest, OneRequestAtATimeInOrderUntilAborted) {
+    const auto client = Client(service_->trusted.Url("newer"));
+    QSignalSpy checked(client.get(), &CUpdateClient::EntryChecked);
+    const std::vector<ModelEntry> entries{Mouse(0x0102), Mouse(0x0200), Program()};
+    ASSERT_TRUE(client->Check(entries));
+    EXPECT_TRUE(client->Busy());
+    EXPECT_FALSE(client->Check(entries)) << "a second run waits for the first";
+    EXPECT_EQ(checked.count(), 0) << "nothing from inside Check";
+
+    QSignalSpy finished(client.get(), &CUpdateClient::Finished);
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_EQ(finished.at(0).at(0).toInt(), 0);
+    ASSERT_EQ(checked.count(), 3);
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(checked.at(i).at(0).toInt(), i);
+        const auto info = checked.at(i).at(1).value<UpdateInfo>();
+        EXPECT_EQ(info.path, RequestBody(entries[static_cast<std::size_t>(i)]));
+    }
+
+    // A receiver that aborts on the first answer ends the run there.
+    QObject context;
+    QObject::connect(client.get(), &CUpdateClient::EntryChecked, &context,
+                     [&] { client->Abort(); });
+    checked.clear();
+    finished.clear();
+    ASSERT_TRUE(client->Check(entries));
+    ASSERT_TRUE(checked.wait(10000));
+    EXPECT_FALSE(client->Busy());
+    EXPECT_FALSE(finished.wait(300));
+    EXPECT_EQ(checked.count(), 1);
+}
+
+TEST_F(UpdateClientTest, AbortAndDestructionEndTheRequestSilently) {
+    Server& server = service_->trusted;
+    const UpdateLimits limits{102400, 700ms};
+    const auto client = Client(server.Url("slow"), limits);
+    QSignalSpy checked(client.get(), &CUpdateClient::EntryChecked);
+    QSignalSpy finished(client.get(), &CUpdateClient::Finished);
+    // Versions of their own tell these requests from the other tests' in the server's log.
+    ASSERT_TRUE(client->Check({Mouse(0xABCD), Program()}));
+    ASSERT_TRUE(server.WaitForLine(QStringLiteral("request slow ") +
+                                   QString::fromStdString(RequestBody(Mouse(0xABCD)))));
+    client->Abort();
+    EXPECT_FALSE(client->Busy());
+    EXPECT_TRUE(server.WaitForLine(QStringLiteral("gone slow ") +
+                                   QString::fromStdString(RequestBody(Mouse(0xABCD)))))
+        << "the connection was closed";
+    EXPECT_FALSE(finished.wait(900)) << "nothing after Abort, not even at the deadline";
+    EXPECT_EQ(checked.count(), 0);
+
+    auto doomed = Client(server.Url("slow"));
+    const QString doomedBody = QString::fromStdString(RequestBody(Mouse(0xABCE)));
+    ASSERT_TRUE(doomed->Check({Mouse(0xABCE)}));
+    ASSERT_TRUE(server.WaitForLine(QStringLiteral("request slow ") + doomedBody));
+    doomed.reset();
+    EXPECT_TRUE(server.WaitForLine(QStringLiteral("gone slow ") + doomedBody))
+        << "the destructor aborts";
+}
+
+TEST_F(UpdateClientTest, ServiceUrlAndExtraCertificatesFromTheEnvironment) {
+    const test::TempDir dir;
+    QSettings settings(QString::fromStdString(dir.File("settings.ini")), QSettings::IniFormat);
+    {
+        const ScopedEnv url("MORVA_UPDATE_URL", nullptr);
+        EXPECT_EQ(UpdateServiceUrl(settings), QString());
+        settings.setValue(QStringLiteral("UPDATE_URL"), QStringLiteral("https://a.invalid/api"));
+        EXPECT_EQ(UpdateServiceUrl(settings), QStringLiteral("https://a.invalid/api/"));
+    }
+    {
+        const ScopedEnv url("MORVA_UPDATE_URL", "https://b.invalid/x/");
+        EXPECT_EQ(UpdateServiceUrl(settings), QStringLiteral("https://b.invalid/x/"));
+    }
+    {
+        const ScopedEnv url("MORVA_UPDATE_URL", "");
+        EXPECT_EQ(UpdateServiceUrl(settings), QStringLiteral("https://a.invalid/api/"));
+    }
+
+    const std::string notPem = dir.Write("not.pem", "no certificate here");
+    struct Case {
+        const char* file;
+        qsizetype certificates;
+        bool error;
+    };
+    const Case cases[] = {
+        {nullptr, 0, false},
+        {service_->ca.c_str(), 1, false},
+        {notPem.c_str(), 0, true},
+        {"/nonexistent/ca.pem", 0, true},
+    };
+    for (const Case& c : cases) {
+        const ScopedEnv ca("MORVA_UPDATE_CA", c.file);
+        QString error;
+        EXPECT_EQ(CaCertificatesFromEnvironment(&error).size(), c.certificates) << c.file;
+        EXPECT_EQ(!error.isEmpty(), c.error) << c.file;
+    }
+}
+
+TEST_F(UpdateClientTest, MorvactlUpdateCheck) {
+    RegisterUpdateCommand();
+    const ScopedEnv ca("MORVA_UPDATE_CA", service_->ca.c_str());
+    const auto morvactl = [](std::vector<std::string> args) {
+        std::ostringstream out, err;
+        const int status = cli::RunMorvactl(args, out, err);
+        return std::make_tuple(status, out.str(), err.str());
+    };
+    const std::string newer = service_->trusted.Url("newer").toString().toStdString();
+    const std::string current = service_->trusted.Url("current").toString().toStdString();
+    const std::string selfSigned = service_->selfSigned.Url("current").toString().toStdString();
+
+    auto [status, out, err] = morvactl({"update", "check", "--url", current});
+    EXPECT_EQ(status, 0) << err;
+    EXPECT_EQ(out, "AP V1.0.0.0 -> up to date\n");
+
+    std::tie(status, out, err) = morvactl(
+        {"update", "check", "--model", "0=0102", "--url", newer.substr(0, newer.size() - 1)});
+    EXPECT_EQ(status, 0) << err;
+    EXPECT_EQ(out, "MS V0102 -> V2000\nAP 2.0.0.0 -> V2000\n");
+
+    std::tie(status, out, err) = morvactl({"update", "check", "--url", selfSigned});
+    EXPECT_EQ(status, 1);
+    EXPECT_EQ(out, "AP V1.0.0.0 -> check failed: the service's certificate was refused\n");
+
+    for (const std::vector<std::string>& usage :
+         {std::vector<std::string>{"update", "check", "--model", "3=1", "--url", current},
+          {"update", "check", "--url", "http://127.0.0.1:1/"},
+          {"update", "check", "--url"},
+          {"update"}}) {
+        std::tie(status, out, err) = morvactl(usage);
+        EXPECT_EQ(status, 2) << usage.back();
+        EXPECT_EQ(out, "");
+    }
+    std::tie(status, out, err) = morvactl({"--help"});
+    EXPECT_NE(out.find("update check [--url URL]"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace morva::update
+
+int main(int argc, char** argv) {
+    ::testing::InitGoogleTest(&argc, argv);
+    QCoreApplication app(argc, argv);
+    return RUN_ALL_TESTS();
+}

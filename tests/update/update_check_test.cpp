@@ -73,14 +73,8 @@ TEST(UpdateRequest, KeysBodiesNamesAndVersionTexts) {
 
 TEST(UpdateRequest, InstalledVersionFromTheDisplayText) {
     const std::pair<const char*, std::uint32_t> cases[] = {
-        {"1.0.3.2", 1032}, {"1.0.0.0", 1000},
-        {"12", 12},        {"4294967295", ~0u},
-        {"4294967296", 0}, {"99999999999999999999", 0},
-        {"", 0},           {"...", 0},
-        {"1.0a", 0},       {"V1.0", 0},
-        {"-1", 0},         {" 1", 0},
-        {"+1", 0},         {"1..2", 12},
-        {"0x10", 0},
+        {"1.0.3.2", 1032}, {"1..2", 12}, {"4294967295", ~0u}, {"4294967296", 0},
+        {"", 0},           {"...", 0},   {"V1.0", 0},         {"-1", 0},
     };
     for (const auto& [text, version] : cases)
         EXPECT_EQ(InstalledVersionFrom(text), version) << text;
@@ -135,31 +129,20 @@ TEST(UpdateAnswer, VersionsAreReadInTheEntrysBase) {
 TEST(UpdateAnswer, AnythingElseIsGarbageNeverCurrent) {
     const ModelEntry device = Row(kMouseRow, 0x0102);
     const ModelEntry program = Row(kProgramRow, 1000);
-    static constexpr char kWithNul[] =
-        "{\"version\": \"02\0"
-        "00\"}";
     std::vector<std::pair<const ModelEntry*, std::string>> cases = {
         {&device, "[]"},
-        {&device, "null"},
-        {&device, R"("0200")"},
-        {&device, " "},
         {&device, "{"},
         {&device, R"({"version": "0200"} trailing)"},
         {&device, R"({"version": ""})"},
         {&device, R"({"version": "V0200"})"},
-        {&device, R"({"version": "0x200"})"},
         {&device, R"({"version": " 200"})"},
         {&device, R"({"version": -1})"},
         {&device, R"({"version": 1.5})"},
-        {&device, R"({"version": true})"},
-        {&device, R"({"version": null})"},
         {&device, R"({"version": "100000000"})"},  // past 32 bits
         {&device, R"({"version": "0200", "version": "0300"})"},
         {&device, R"({"name": "MS"})"},
         {&device, "// note\n{\"version\": \"0200\"}"},
-        {&device, std::string(kWithNul, sizeof kWithNul - 1)},
         {&device, std::string(100000, '[') + std::string(100000, ']')},
-        {&device, "\x89PNG\r\n\x1a\n\x00\xff"},
         {&program, R"({"version": "03e8"})"},
     };
     // Every cut of a good answer, and bytes of no shape at all.

@@ -51,11 +51,10 @@ public:
         process_.waitForFinished(5000);
     }
 
-    bool Start(const std::string& cert, const std::string& key) {
+    bool Start(const QString& cert, const QString& key) {
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start(QStringLiteral(MORVA_PYTHON3),
-                       {QStringLiteral(MORVA_UPDATE_SERVER), QString::fromStdString(cert),
-                        QString::fromStdString(key)});
+                       {QStringLiteral(MORVA_UPDATE_SERVER), cert, key});
         const std::optional<QString> port = NextLine(10s);
         port_ = port ? port->toInt() : 0;
         return port_ > 0;
@@ -98,67 +97,51 @@ struct LocalService {
     Server trusted, otherName, selfSigned;
     std::string error;
 
-    bool Openssl(const QStringList& args) {
+    QString Path(const QString& file) const {
+        return QString::fromStdString(dir.File(file.toStdString()));
+    }
+
+    // NAME.pem and NAME.key, signed by SIGNER's when one is named.
+    bool Certificate(const QString& name, const QString& extensions, const QString& signer = {}) {
+        QStringList args = QStringLiteral(
+                               "req -x509 -newkey ec -pkeyopt ec_paramgen_curve:prime256v1 "
+                               "-nodes -days 2")
+                               .split(' ');
+        args << "-subj"
+             << "/CN=" + name << "-keyout" << Path(name + ".key") << "-out" << Path(name + ".pem");
+        for (const QString& extension : extensions.split(' '))
+            args << "-addext" << extension;
+        if (!signer.isEmpty())
+            args << "-CA" << Path(signer + ".pem") << "-CAkey" << Path(signer + ".key");
         QProcess openssl;
         openssl.setProcessChannelMode(QProcess::MergedChannels);
         openssl.start(QStringLiteral(MORVA_OPENSSL), args);
-        if (!openssl.waitForFinished(20000) || openssl.exitCode() != 0) {
-            error =
-                "openssl " + args.join(' ').toStdString() + ": " + openssl.readAll().toStdString();
-            return false;
-        }
-        return true;
-    }
-
-    bool Certificate(const std::string& name, const QString& subjectAltName, bool byCa) {
-        QStringList args{"req",
-                         "-x509",
-                         "-newkey",
-                         "ec",
-                         "-pkeyopt",
-                         "ec_paramgen_curve:prime256v1",
-                         "-nodes",
-                         "-days",
-                         "2",
-                         "-keyout",
-                         QString::fromStdString(dir.File(name + ".key")),
-                         "-out",
-                         QString::fromStdString(dir.File(name + ".pem")),
-                         "-subj",
-                         "/CN=" + QString::fromStdString(name),
-                         "-addext",
-                         "subjectAltName=" + subjectAltName,
-                         "-addext",
-                         "basicConstraints=CA:FALSE"};
-        if (byCa)
-            args << "-CA" << QString::fromStdString(ca) << "-CAkey"
-                 << QString::fromStdString(dir.File("ca.key"));
-        return Openssl(args);
-    }
-
-    bool Start(Server& server, const std::string& name) {
-        if (server.Start(dir.File(name + ".pem"), dir.File(name + ".key")))
+        if (openssl.waitForFinished(20000) && openssl.exitCode() == 0)
             return true;
-        error = "the service with " + name + " did not start";
+        error = "openssl " + args.join(' ').toStdString() + ": " + openssl.readAll().toStdString();
+        return false;
+    }
+
+    bool Start(Server& server, const QString& name) {
+        if (server.Start(Path(name + ".pem"), Path(name + ".key")))
+            return true;
+        error = "the service with " + name.toStdString() + " did not start";
         return false;
     }
 
     bool Start() {
-        return Openssl({"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1",
-                        "-nodes", "-days", "2", "-keyout",
-                        QString::fromStdString(dir.File("ca.key")), "-out",
-                        QString::fromStdString(ca), "-subj", "/CN=update test CA", "-addext",
-                        "basicConstraints=critical,CA:TRUE", "-addext",
-                        "keyUsage=critical,keyCertSign,cRLSign"}) &&
-               Certificate("local", "IP:127.0.0.1,DNS:localhost", true) &&
-               Certificate("other", "DNS:other.invalid", true) &&
-               Certificate("self", "IP:127.0.0.1,DNS:localhost", false) &&
+        const QString leaf = QStringLiteral("basicConstraints=CA:FALSE subjectAltName=");
+        return Certificate(
+                   "ca",
+                   "basicConstraints=critical,CA:TRUE keyUsage=critical,keyCertSign,cRLSign") &&
+               Certificate("local", leaf + "IP:127.0.0.1,DNS:localhost", "ca") &&
+               Certificate("other", leaf + "DNS:other.invalid", "ca") &&
+               Certificate("self", leaf + "IP:127.0.0.1,DNS:localhost") &&
                Start(trusted, "local") && Start(otherName, "other") && Start(selfSigned, "self");
     }
 };
 
 struct Result {
-    std::vector<int> indexes;
     std::vector<UpdateInfo> infos;
     std::optional<int> failures;  // Finished's count
 };
@@ -169,10 +152,7 @@ Result RunChecks(CUpdateClient& client, std::vector<ModelEntry> entries,
     Result result;
     QObject context;
     QObject::connect(&client, &CUpdateClient::EntryChecked, &context,
-                     [&](int index, const UpdateInfo& info) {
-                         result.indexes.push_back(index);
-                         result.infos.push_back(info);
-                     });
+                     [&](int, const UpdateInfo& info) { result.infos.push_back(info); });
     QObject::connect(&client, &CUpdateClient::Finished, &context,
                      [&](int failures) { result.failures = failures; });
     QSignalSpy finished(&client, &CUpdateClient::Finished);
@@ -353,19 +333,14 @@ TEST_F(UpdateClientTest, AbortAndDestructionEndTheRequestSilently) {
 TEST_F(UpdateClientTest, ServiceUrlAndExtraCertificatesFromTheEnvironment) {
     const test::TempDir dir;
     QSettings settings(QString::fromStdString(dir.File("settings.ini")), QSettings::IniFormat);
-    {
-        const ScopedEnv url("MORVA_UPDATE_URL", nullptr);
-        EXPECT_EQ(UpdateServiceUrl(settings), QString());
-        settings.setValue(QStringLiteral("UPDATE_URL"), QStringLiteral("https://a.invalid/api"));
-        EXPECT_EQ(UpdateServiceUrl(settings), QStringLiteral("https://a.invalid/api/"));
-    }
-    {
-        const ScopedEnv url("MORVA_UPDATE_URL", "https://b.invalid/x/");
-        EXPECT_EQ(UpdateServiceUrl(settings), QStringLiteral("https://b.invalid/x/"));
-    }
-    {
-        const ScopedEnv url("MORVA_UPDATE_URL", "");
-        EXPECT_EQ(UpdateServiceUrl(settings), QStringLiteral("https://a.invalid/api/"));
+    EXPECT_EQ(UpdateServiceUrl(settings), QString());
+    settings.setValue(QStringLiteral("UPDATE_URL"), QStringLiteral("https://a.invalid/api"));
+    for (const auto& [env, url] :
+         {std::pair<const char*, const char*>{nullptr, "https://a.invalid/api/"},
+          {"", "https://a.invalid/api/"},
+          {"https://b.invalid/x", "https://b.invalid/x/"}}) {
+        const ScopedEnv variable("MORVA_UPDATE_URL", env);
+        EXPECT_EQ(UpdateServiceUrl(settings).toStdString(), url) << (env ? env : "unset");
     }
 
     const std::string notPem = dir.Write("not.pem", "no certificate here");

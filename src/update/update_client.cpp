@@ -74,7 +74,11 @@ CUpdateClient::CUpdateClient(QUrl baseUrl, UpdateLimits limits, QObject* parent)
       deadline_(new QTimer(this)) {
     qRegisterMetaType<morva::update::UpdateInfo>();
     // The desktop's proxy settings (and the *_proxy variables) apply to the check.
-    QNetworkProxyFactory::setUseSystemConfiguration(true);
+    static const bool systemProxies = [] {
+        QNetworkProxyFactory::setUseSystemConfiguration(true);
+        return true;
+    }();
+    (void)systemProxies;
     deadline_->setSingleShot(true);
     connect(deadline_, &QTimer::timeout, this, [this] { Settle(CheckFailure::TimedOut); });
 }

@@ -38,8 +38,8 @@ class CUpdateClient : public QObject {
     Q_OBJECT
 
 public:
-    // Requests go to baseUrl + "updates". An empty or invalid URL fails every entry with
-    // NoAnswer at once (still through the event loop).
+    // Requests go to baseUrl + "updates". An empty or invalid URL, or one that is not https,
+    // fails every entry with NoAnswer at once (still through the event loop).
     explicit CUpdateClient(QUrl baseUrl, UpdateLimits limits = {}, QObject* parent = nullptr);
     ~CUpdateClient() override;
 

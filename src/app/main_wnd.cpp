@@ -1,4 +1,5 @@
 #include "app/main_wnd.h"
+#include "app/set_wnd.h"
 
 #include "app/about_wnd.h"
 #include "app/msg_wnd.h"
@@ -191,7 +192,7 @@ intptr_t CMainWnd::HandleCustomMessage(int msg, intptr_t wParam, intptr_t lParam
                 progress->SetVisible(true);
             return 0;
         case kMsgOpenSettingsCentred:
-            NotBuiltYet("settings window");
+            OpenSettingsWindow(true);
             return 0;
         case kMsgClearUpdateBadge:
             if (auto* set = dynamic_cast<ui::CButtonUI*>(FindControl(QStringLiteral("setbtn"))))
@@ -297,12 +298,6 @@ bool CMainWnd::Route(const TNotifyUI& msg) {
 
 void CMainWnd::BuildRouter() {
     auto run = [](auto f) { return [f](const TNotifyUI&, int) { f(); }; };
-    // An entry of a feature not built yet: it counts the call and is known as pending.
-    auto later = [this](std::string feature, const std::string& name) {
-        pendingNames_.insert(name);
-        return [this, feature](const TNotifyUI&, int) { NotBuiltYet(feature); };
-    };
-
     // The window's own entries.
     router_.AddExact(kClick, "closebtn", run([this] {
                          CloseSecondaryWindows();
@@ -344,7 +339,7 @@ void CMainWnd::BuildRouter() {
     router_.AddExact(kClick, "skinbtn", [this](const TNotifyUI& msg, int) {
         CSkinFrame::Open(this, msg.pSender, skin_);
     });
-    router_.AddExact(kClick, "setbtn", later("settings window", "setbtn"));
+    router_.AddExact(kClick, "setbtn", run([this] { OpenSettingsWindow(false); }));
 
     // Entries of panels and device pages that arrive with later work.
     router_.AddLateExact(kClick, "music_setting_btn", run([this] { OpenMusicWindow(); }));
@@ -545,7 +540,7 @@ void CMainWnd::OnMenuItem(const QString& name) {
     } else if (name == QLatin1String("about_menu")) {
         OpenAboutWindow(this, QString::fromUtf8(std::string(Models().back().versionText).c_str()));
     } else if (name == QLatin1String("setwnd_menu")) {
-        NotBuiltYet("settings window");
+        OpenSettingsWindow(true);
     }
 }
 
@@ -610,7 +605,10 @@ void CMainWnd::OnIpcMessage(const ipc::Message& message, QLocalSocket* connectio
         if (ipc_)
             ipc_->Reply(connection, SimReply(message));
     } else if (message.msg == ipc::kMsgSettingsRelay) {
-        NotBuiltYet("settings window");
+        // An outside updater's progress, for the update page while it is open.
+        if (CSetWnd* settings = CSetWnd::Current())
+            settings->PostMessage(kMsgSettingsRelayed, static_cast<intptr_t>(message.wParam),
+                                  static_cast<intptr_t>(message.lParam));
     } else if (awake_ && (message.msg == ipc::kGameStart || message.msg == ipc::kGameEnd ||
                           message.msg == ipc::kGameKill || message.msg == ipc::kGameDeath)) {
         ShowGameLight(message.wParam, message.lParam);

@@ -12,6 +12,7 @@
 #include "app/device_manager.h"
 #include "app/ipc_endpoint.h"
 #include "app/skin_frame.h"
+#include "app/window_messages.h"
 #include "base/worker_table.h"
 #include "macro/macro_recorder.h"
 #include "ui/panels/page_services.h"
@@ -19,6 +20,7 @@
 #include "ui/toolkit/notify_router.h"
 #include "ui/toolkit/tray.h"
 #include "ui/toolkit/window.h"
+#include "update/update_check.h"
 
 #include <QLabel>
 #include <QLocalSocket>
@@ -66,13 +68,6 @@ struct DeviceSetup {
     IClock* lightSyncClock = nullptr;
 };
 
-// Messages of the main window (HandleCustomMessage), sent within the program.
-inline constexpr int kMsgHookEnable = 0x041E;           // wParam 1: key capture on, 0: off
-inline constexpr int kMsgSettingProgress = 0x0C00;      // shows "setting_progress"
-inline constexpr int kMsgLanguageChanged = 0x0C11;      // wParam: language list position
-inline constexpr int kMsgOpenSettingsCentred = 0x0C15;  // the settings window, centred
-inline constexpr int kMsgClearUpdateBadge = 0x0C16;     // "setbtn" without its badge
-
 // Timers of the main window.
 inline constexpr int kTimerAdaptDisplay = 1011;
 inline constexpr int kTimerTrayMenu = 1032;
@@ -112,6 +107,11 @@ public:
     void SetStartHidden(bool hidden) { startHidden_ = hidden; }
     void ToggleFromTray();
     void CloseSecondaryWindows();
+    // The settings window, beside the settings button or centred (main_wnd_settings.cpp);
+    // nothing when it is open already.
+    void OpenSettingsWindow(bool centred);
+    // One update entry per model row whose device is connected, then the program's own.
+    std::vector<update::ModelEntry> UpdateEntries() const;
     // Applies the language at a list position (fonts, texts, saved choice).
     void ApplyLanguage(int position);
     // The text of a language key, looked up the way the layouts do: the hidden "text_test"

@@ -152,8 +152,10 @@ UpdateInfo ReadAnswer(const ModelEntry& entry, std::string_view body) {
     info.path = StringMember(root, "path");
     const Json::Value& deviceId = root["device_id"];
     info.deviceId = deviceId.isInt() ? deviceId.asInt() : 0;
+    // The program's offer reads like its own version ("V1.0.0.0"); what it runs stays shown
+    // as it is, never the version offered.
     if (IsProgram(entry) && !info.versionName.empty())
-        info.localVersion = info.versionName;
+        info.serverVersion = "V" + info.versionName;
     info.status =
         static_cast<long long>(entry.version) < *serverVersion ? kItemNeedUpdate : kItemUpToDate;
     return info;

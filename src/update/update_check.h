@@ -24,6 +24,7 @@ struct ModelEntry {
 };
 
 // List item states; the values are shared with outside updaters through the relay.
+inline constexpr int kItemUnchecked = -1;  // shown before any check: no state text
 inline constexpr int kItemLessUpdate = 0;
 inline constexpr int kItemNeedUpdate = 1;
 inline constexpr int kItemNeedUpdateToo = 2;
@@ -44,7 +45,7 @@ struct UpdateInfo {
     std::string name;           // always the display name, never the server's words
     std::string localVersion;   // "V%04x" for devices, "V%d" (or the version name) for the program
     std::string versionName;    // "version_name" of the answer
-    std::string serverVersion;  // "V" + "version" of the answer
+    std::string serverVersion;  // "V" + "version" (the program: "V" + "version_name" if any)
     std::string path;           // "path" of the answer; only shown, never used as a file name
     CheckFailure failure = CheckFailure::None;
 };

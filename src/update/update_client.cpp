@@ -1,7 +1,9 @@
 #include "update/update_client.h"
 
 #include <QFile>
+#include <QHostAddress>
 #include <QNetworkAccessManager>
+#include <QNetworkProxy>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -79,6 +81,10 @@ CUpdateClient::CUpdateClient(QUrl baseUrl, UpdateLimits limits, QObject* parent)
         return true;
     }();
     (void)systemProxies;
+    // A service on this machine is reached directly, whatever proxy the desktop names.
+    if (QHostAddress(baseUrl_.host()).isLoopback() ||
+        baseUrl_.host().compare(QLatin1String("localhost"), Qt::CaseInsensitive) == 0)
+        network_->setProxy(QNetworkProxy::NoProxy);
     deadline_->setSingleShot(true);
     connect(deadline_, &QTimer::timeout, this, [this] { Settle(CheckFailure::TimedOut); });
 }

@@ -19,10 +19,13 @@
 #include "app/main_wnd.h"
 #include "app/msg_wnd.h"
 #include "app/music_wnd.h"
+#include "app/set_wnd.h"
 #include "app/sim_window.h"
 #include "app/skin_frame.h"
+#include "app/update_list_item.h"
 #include "support/temp_dir.h"
 #include "ui/language/language_manager.h"
+#include "ui/toolkit/containers.h"
 #include "ui/toolkit/resource_manager.h"
 
 namespace morva::app {
@@ -166,6 +169,50 @@ TEST_P(WindowTextsTest, PickerAndBackgroundPopUpShowTextsNotKeysAndFit) {
             CSkinFrame::Open(window_.get(), window_->FindControl("skinbtn"), window_->Skin());
         inspect(*frame, dpi);
         frame->close();
+    }
+    ui::CPaintManagerUI::SetAllDPI(96);
+}
+
+// Every page of the settings window, in each DPI, with the status line it shows without a
+// service.
+TEST_P(WindowTextsTest, SettingsWindowPagesShowTextsNotKeysAndFit) {
+    for (const int dpi : {96, 144}) {
+        SetWndOptions options;
+        for (const ui::LanguageEntry& entry : language_->Entries())
+            options.languageKeys.append(entry.textKey);
+        options.entries = window_->UpdateEntries();
+        options.versionText = QStringLiteral("V1.0.0.0");
+        WhileOpen<CSetWnd>(
+            [&] { OpenSetWnd(window_.get(), GetParam(), options, dpi, true); },
+            [&](CSetWnd& w) {
+                EXPECT_EQ(w.size(),
+                          QSize(ui::CPaintManagerUI::Scale(630), ui::CPaintManagerUI::Scale(500)));
+                w.StartUpdateCheck();
+                EXPECT_EQ(w.StatusLine(), Text("UpdateNoServiceText"));
+                ASSERT_EQ(w.ItemCount(), 1);
+                EXPECT_EQ(w.Item(0)->Name(), Text("AP"));
+                auto* pages = dynamic_cast<ui::CTabLayoutUI*>(w.FindControl("set_pages"));
+                ASSERT_NE(pages, nullptr);
+                pages->SelectItem(1);
+                // Every state's text and marks fit the row.
+                for (const int state : {0, 1, 3, 4, 5, 7, 8, 9}) {
+                    w.Item(0)->SetState(state);
+                    w.Item(0)->SetVersions(QStringLiteral("V1.0.0.0"), QStringLiteral("V2.0.0.0"));
+                    w.Item(0)->SetProgress(100);
+                    for (const test::FitProblem& p : test::FindFitProblems(w.Item(0)))
+                        ADD_FAILURE() << "DPI " << dpi << " state " << state << ": "
+                                      << p.control.toStdString() << " " << p.problem.toStdString()
+                                      << " " << p.detail.toStdString();
+                }
+                for (int page = 0; page < pages->GetCount(); ++page) {
+                    pages->SelectItem(page);
+                    EXPECT_EQ(RawKeysShown(w), QStringList()) << "DPI " << dpi << " page " << page;
+                    for (const test::FitProblem& p : test::FindFitProblems(&w))
+                        ADD_FAILURE()
+                            << "DPI " << dpi << " page " << page << ": " << p.control.toStdString()
+                            << " " << p.problem.toStdString() << " " << p.detail.toStdString();
+                }
+            });
     }
     ui::CPaintManagerUI::SetAllDPI(96);
 }

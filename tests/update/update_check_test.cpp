@@ -100,8 +100,8 @@ TEST(UpdateAnswer, VersionsAreReadInTheEntrysBase) {
         {program, R"({"version": "1001"})", kItemNeedUpdate, "V1001", "V1.0.0.0"},
         {program, R"({"version": "999"})", kItemUpToDate, "V999", "V1.0.0.0"},  // decimal
         {program, R"({"version": 1000, "version_name": ""})", kItemUpToDate, "V1000", "V1.0.0.0"},
-        {program, R"({"version": 1001, "version_name": "1.0.0.1"})", kItemNeedUpdate, "V1001",
-         "1.0.0.1"},
+        {program, R"({"version": 1001, "version_name": "1.0.0.1"})", kItemNeedUpdate, "V1.0.0.1",
+         "V1.0.0.0"},
         {program, "", kItemUpToDate, "", "V1.0.0.0"},
     };
     for (const Case& c : cases) {

@@ -53,6 +53,8 @@ public:
     Applied ApplyLanguage(int position);
 
     int CurrentPosition() const { return current_; }
+    // Where the choice is kept; other per-user settings live beside it.
+    QSettings& Settings() const { return settings_; }
     const CLanguageTable& Table() const { return table_; }
     QString Text(const QString& key) const { return table_.Text(key); }
 

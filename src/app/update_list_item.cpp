@@ -47,10 +47,9 @@ QString CUpdateInfoListItemUI::Name() const {
 void CUpdateInfoListItemUI::SetVersions(const QString& current, const QString& offered) {
     if (ui::CControlUI* old = Part("OldRev"))
         old->SetText(current);
-    if (ui::CControlUI* rev = Part("updateRev")) {
+    // An empty offer keeps its column: the state text stays under its own heading.
+    if (ui::CControlUI* rev = Part("updateRev"))
         rev->SetText(offered);
-        rev->SetVisible(!offered.isEmpty());
-    }
 }
 
 QString CUpdateInfoListItemUI::CurrentVersion() const {

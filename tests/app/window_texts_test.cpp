@@ -12,6 +12,7 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "app/about_wnd.h"
 #include "app/color_select_wnd.h"
@@ -194,11 +195,21 @@ TEST_P(WindowTextsTest, SettingsWindowPagesShowTextsNotKeysAndFit) {
                 auto* pages = dynamic_cast<ui::CTabLayoutUI*>(w.FindControl("set_pages"));
                 ASSERT_NE(pages, nullptr);
                 pages->SelectItem(1);
-                // Every state's text and marks fit the row.
+                // Every state's text and marks fit the row, under the state's heading even
+                // without an offer.
+                std::optional<int> stateColumn;
                 for (const int state : {0, 1, 3, 4, 5, 7, 8, 9}) {
                     w.Item(0)->SetState(state);
-                    w.Item(0)->SetVersions(QStringLiteral("V1.0.0.0"), QStringLiteral("V2.0.0.0"));
+                    w.Item(0)->SetVersions(QStringLiteral("V1.0.0.0"),
+                                           state == 7 ? QString() : QStringLiteral("V2.0.0.0"));
                     w.Item(0)->SetProgress(100);
+                    QCoreApplication::processEvents();  // the row lays itself out again
+                    QWidget* text = ui::CPaintManagerUI::FindSubControlByName(
+                                        w.Item(0), QStringLiteral("update_status_text"))
+                                        ->GetWidget();
+                    const int x = text->mapTo(w.Item(0), QPoint()).x();
+                    EXPECT_EQ(x, stateColumn.value_or(x)) << "state " << state;
+                    stateColumn = x;
                     for (const test::FitProblem& p : test::FindFitProblems(w.Item(0)))
                         ADD_FAILURE() << "DPI " << dpi << " state " << state << ": "
                                       << p.control.toStdString() << " " << p.problem.toStdString()

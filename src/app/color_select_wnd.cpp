@@ -1,6 +1,7 @@
 #include "app/color_select_wnd.h"
 
 #include <QColor>
+#include <QKeyEvent>
 #include <QPointer>
 
 #include <algorithm>
@@ -344,6 +345,14 @@ intptr_t CColorSelectWnd::HandleCustomMessage(int msg, intptr_t wParam, intptr_t
         return 0;
     }
     return WindowImplBase::HandleCustomMessage(msg, wParam, lParam, handled);
+}
+
+void CColorSelectWnd::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        Close(kResultClosed);
+        return;
+    }
+    WindowImplBase::keyPressEvent(event);
 }
 
 std::optional<std::uint32_t> ShowColorSelectWnd(QWidget* owner, std::uint32_t argb, int dpi,

@@ -2,6 +2,7 @@
 
 #include <QCloseEvent>
 #include <QDate>
+#include <QKeyEvent>
 
 #include <algorithm>
 #include <array>
@@ -414,6 +415,14 @@ void CSetWnd::closeEvent(QCloseEvent* event) {
     if (client_)
         client_->Abort();
     WindowImplBase::closeEvent(event);
+}
+
+void CSetWnd::keyPressEvent(QKeyEvent* event) {
+    if (event->key() == Qt::Key_Escape) {
+        Close(0);
+        return;
+    }
+    WindowImplBase::keyPressEvent(event);
 }
 
 int OpenSetWnd(ui::WindowImplBase* owner, int languagePosition, SetWndOptions options, int dpi,

@@ -84,6 +84,8 @@ protected:
     void InitWindow() override;
     void Notify(const ui::TNotifyUI& msg) override;
     intptr_t HandleCustomMessage(int msg, intptr_t wParam, intptr_t lParam, bool& handled) override;
+    // Escape closes, as the close button does.
+    void keyPressEvent(QKeyEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
 
 private:

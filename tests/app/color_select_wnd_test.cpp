@@ -151,7 +151,8 @@ TEST(ColorSelectWndTest, FavouritesFillOnlyWhenAColourIsChosenAndOutliveThePicke
             EXPECT_TRUE(swatch != nullptr && swatch->IsSelected());
             Click(w, QStringLiteral("color_option_1"));  // nothing armed: no slot changes
             EXPECT_EQ(slot(w, 2)->GetBkColor().rgba(), ParseArgb(QString::fromStdString(chosen)));
-            Click(w, QStringLiteral("closebtn"));
+            QTest::keyClick(&w, Qt::Key_Escape);
+            EXPECT_FALSE(w.isVisible()) << "Escape closes like the close button";
         },
         open));
     EXPECT_EQ(ParseArgb(QStringLiteral("FF0099FF")), 0xFF0099FFu);

@@ -75,6 +75,8 @@ TEST_F(SetWndTest, OpensBesideTheSettingsButtonOrCentredAndOnlyOnce) {
                                    [&](CSetWnd& wnd) {
                                        const QPoint off = wnd.geometry().center() - main.center();
                                        EXPECT_LE(off.manhattanLength(), 2);  // halves round
+                                       QTest::keyClick(&wnd, Qt::Key_Escape);
+                                       EXPECT_FALSE(wnd.isVisible()) << "Escape closes";
                                    }));
 }
 

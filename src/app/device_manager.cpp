@@ -621,6 +621,16 @@ void CDeviceManager::OnSoundCardsChanged() {
     }
 }
 
+void CDeviceManager::ReadAgainAfterSleep() {
+    // A device may have lost or changed its settings while the machine slept.
+    for (const auto* list : {&mice_, &keyboards_, &pads_, &headsets_}) {
+        for (ui::CDevicePageUI* page : *list) {
+            if (page->Model().CommandChannel().IsOpen() && page->TabEntry() != nullptr)
+                page->TabEntry()->StartStartupTimer();
+        }
+    }
+}
+
 void CDeviceManager::SetExternalLightControl(bool on) {
     externalLight_ = on;
     for (const auto* list : {&mice_, &keyboards_, &pads_, &headsets_}) {

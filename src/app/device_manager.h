@@ -115,6 +115,9 @@ public:
     // Whether the program drives the lighting of the mice, keyboards and mouse pads; pages
     // made later start with the last value given.
     void SetExternalLightControl(bool on);
+    // After a sleep: every device still connected is read again as at its arrival (the
+    // monitor releases those that went away meanwhile).
+    void ReadAgainAfterSleep();
     // The same-mode button (same_mode.cpp): every connected device on the current device's
     // effect, colour, brightness and speed, painted from then on by the synchronised
     // lighting. Nothing when the current device's effect has no synchronised counterpart.

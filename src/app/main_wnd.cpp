@@ -570,10 +570,14 @@ void CMainWnd::SetLightControl(int flag) {
 }
 
 void CMainWnd::SetAwake(bool awake) {
+    const bool resumed = awake && !awake_;
     awake_ = awake;
     // Asleep, the devices keep their own lighting; awake, they get the user's choice back.
-    if (devices_)
+    if (devices_) {
         devices_->SetExternalLightControl(awake && lightControlFlag_ != 0);
+        if (resumed)
+            devices_->ReadAgainAfterSleep();
+    }
 }
 
 void CMainWnd::OnIpcMessage(const ipc::Message& message, QLocalSocket* connection) {

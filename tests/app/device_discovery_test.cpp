@@ -241,6 +241,26 @@ TEST_F(DeviceDiscoveryTest, LightControlReachesEveryDevice) {
     }
 }
 
+TEST_F(DeviceDiscoveryTest, AfterSleepDevicesAreReadAgainAndOneThatLeftIsReleased) {
+    Start({Link::Mouse, Link::Keyboard});
+    Poll();
+    ASSERT_TRUE(sim_.FireEntryTimer(Entry(kKindMouse), kEntryTimerStartup));
+    window_->SetAwake(false);
+    bus_->Unplug(Link::Keyboard);
+    bus_->ClearLog();
+    window_->SetAwake(true);
+    Poll();  // what the monitor's next pass sees
+    EXPECT_FALSE(Channel(kKindKeyboard).IsOpen()) << "released";
+    EXPECT_FALSE(Entry(kKindKeyboard)->IsShown());
+    ASSERT_TRUE(sim_.FireEntryTimer(Entry(kKindMouse), kEntryTimerStartup))
+        << "the mouse is read again";
+    std::size_t infoReads = 0;
+    for (const sim::Report& r : bus_->ReceivedReports(Link::Mouse))
+        infoReads += r[3] == cmd::kReadInfo;
+    EXPECT_GE(infoReads, 1u);
+    EXPECT_TRUE(Entry(kKindMouse)->IsShown());
+}
+
 TEST_F(DeviceDiscoveryTest, ReceiverPluggedWhileTheCableServesChangesNothing) {
     Start({Link::Mouse});
     Poll();

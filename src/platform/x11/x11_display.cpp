@@ -40,14 +40,19 @@ void KeepRunning(Display*, void*) {}
 void DisplayCloser::operator()(Display* display) const {
     {
         std::lock_guard lock(ourDisplaysMutex);
-        ourDisplays.erase(display);
         if (lostDisplays.contains(display)) {
+            ourDisplays.erase(display);
             if (keptLostCount < keptLost.size())
                 keptLost[keptLostCount++] = display;
             return;
         }
     }
+    // Still ours while it closes: a server that went away unnoticed shows itself in the
+    // close's own round trip, which must not end the process.
     XCloseDisplay(display);
+    std::lock_guard lock(ourDisplaysMutex);
+    ourDisplays.erase(display);
+    lostDisplays.erase(display);  // the address may come back for another connection
 }
 
 bool IsLost(_XDisplay* display) {

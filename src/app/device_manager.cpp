@@ -3,9 +3,11 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <filesystem>
 
 #include "base/debug_log.h"
 #include "device/device_tables.h"
+#include "device/hid/hid_backend.h"
 #include "device/links/product_links.h"
 #include "device/models/headset_device.h"
 #include "device/models/keyboard_device.h"
@@ -21,6 +23,7 @@
 #include "ui/pages/power_panel.h"
 #include "ui/toolkit/containers.h"
 #include "ui/toolkit/dialog_builder.h"
+#include "ui/toolkit/paint_manager.h"
 #include "ui/toolkit/window.h"
 
 namespace morva::app {
@@ -160,6 +163,10 @@ bool CDeviceManager::HandleMessage(int msg, intptr_t wParam, intptr_t lParam) {
         case kMsgDeviceOptionNotice:
             OnDeviceOptionNotice(wParam, lParam);
             return true;
+        case kMsgAccessDenied:
+            ShowAccessNotice(static_cast<int>(wParam),
+                             *reinterpret_cast<const std::string*>(lParam));
+            return true;
         default:
             return false;
     }
@@ -173,6 +180,19 @@ void CDeviceManager::MonitorListener::OnDeviceArrived(int slot) {
 
 void CDeviceManager::MonitorListener::OnDeviceRemoved(int slot) {
     owner_.window_.SendMessage(kMsgDeviceRemoved, slot, 0, owner_.monitorStop_);
+}
+
+void CDeviceManager::MonitorListener::OnAccessDenied(const SupportedInterface& record,
+                                                     const std::string& error) {
+    int typeRow = -1;
+    const auto types = DeviceTypes();
+    for (std::size_t i = 0; i < types.size(); ++i) {
+        if (types[i].vendorId == record.vendorId && types[i].productId == record.productId)
+            typeRow = static_cast<int>(i);
+    }
+    // Waits until handled: the error lives on this thread's stack.
+    owner_.window_.SendMessage(kMsgAccessDenied, typeRow, reinterpret_cast<intptr_t>(&error),
+                               owner_.monitorStop_);
 }
 
 void CDeviceManager::MonitorListener::OnFirstPass() {
@@ -352,6 +372,8 @@ void CDeviceManager::AttachCommandInterface(int slot) {
     else
         DebugLog("device %04x: cannot open %s: %s\n", rec.productId, rec.path.c_str(),
                  error.c_str());
+    if (!opened && hid::IsNoPermissionError(error))
+        ShowAccessNotice(page->Model().TypeRow(), error);
     // A device that cannot be opened stays closed; its slot stays claimed until it goes.
     ui::CDeviceOptionUI* entry = page->TabEntry();
     if (!opened || entry == nullptr)
@@ -619,6 +641,49 @@ void CDeviceManager::OnSoundCardsChanged() {
         if (auto* headset = dynamic_cast<ui::CHeadsetPageUI*>(page))
             headset->RestartAudio(options_.makeAudioBridge(headset->Model().Record()));
     }
+}
+
+void CDeviceManager::ShowAccessNotice(int typeRow, const std::string& openError) {
+    if (accessNoticeShown_)
+        return;
+    accessNoticeShown_ = true;
+    const std::string rest = openError.substr(hid::kNoPermissionError.size());
+    const std::string node = rest.substr(0, rest.find(':'));
+    // The rule beside the data: installed under the prefix, or in the source tree.
+    namespace fs = std::filesystem;
+    std::string rule = "70-morva-tr510.rules";
+    for (const char* candidate :
+         {"../../lib/udev/rules.d/70-morva-tr510.rules", "../packaging/70-morva-tr510.rules"}) {
+        std::error_code ec;
+        const fs::path path =
+            fs::weakly_canonical(fs::path(options_.resourceFolder) / candidate, ec);
+        if (!ec && fs::exists(path, ec)) {
+            rule = path.string();
+            break;
+        }
+    }
+    const auto types = DeviceTypes();
+    const QString name =
+        typeRow >= 0 && static_cast<std::size_t>(typeRow) < types.size()
+            ? ui::CPaintManagerUI::ResolveText(
+                  &window_.GetPaintManager(),
+                  QString::fromLatin1(types[typeRow].typeName.data(),
+                                      static_cast<qsizetype>(types[typeRow].typeName.size())))
+            : QString();
+    const QString text = name + QStringLiteral(" (") + QString::fromStdString(node) +
+                         QStringLiteral(")\n\n") +
+                         QStringLiteral(
+                             "sudo install -m 0644 %1 /etc/udev/rules.d/70-morva-tr510.rules\n"
+                             "sudo udevadm control --reload-rules\n"
+                             "sudo udevadm trigger --subsystem-match=hidraw")
+                             .arg(QString::fromStdString(rule));
+    if (ui::CControlUI* edit = Find("nodevice_access_text"))
+        edit->SetText(text);
+    if (ui::CControlUI* box = Find("nodevice_access"))
+        box->SetVisible(true);
+    // Room for the commands.
+    if (ui::CControlUI* image = Find("nodevice_image"))
+        image->SetVisible(false);
 }
 
 void CDeviceManager::ReadAgainAfterSleep() {

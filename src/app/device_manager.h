@@ -37,6 +37,8 @@ namespace morva::app {
 // Window messages of device discovery.
 inline constexpr int kMsgDeviceArrived = 0x0C12;
 inline constexpr int kMsgDeviceRemoved = 0x0C13;
+// wParam: device type row (-1 unknown), lParam: the open error (const std::string*).
+inline constexpr int kMsgAccessDenied = 0x0C14;
 // Posted once after the first enumeration; the window comes to the front.
 inline constexpr int kMsgActivateInstance = 0xC0A1;
 
@@ -115,6 +117,10 @@ public:
     // Whether the program drives the lighting of the mice, keyboards and mouse pads; pages
     // made later start with the last value given.
     void SetExternalLightControl(bool on);
+    // The first device this user may not open is named in the window, with the commands that
+    // install the device rule; later ones change nothing.
+    void ShowAccessNotice(int typeRow, const std::string& openError);
+    bool AccessNoticeShown() const { return accessNoticeShown_; }
     // After a sleep: every device still connected is read again as at its arrival (the
     // monitor releases those that went away meanwhile).
     void ReadAgainAfterSleep();
@@ -149,6 +155,7 @@ private:
         void OnDeviceArrived(int slot) override;
         void OnDeviceRemoved(int slot) override;
         void OnFirstPass() override;
+        void OnAccessDenied(const SupportedInterface& record, const std::string& error) override;
 
     private:
         CDeviceManager& owner_;
@@ -182,6 +189,7 @@ private:
     int selectedEntry_ = -1;
     bool externalLight_ = true;
     bool windowActive_ = false;
+    bool accessNoticeShown_ = false;
     bool windowShown_ = false;
     int reachPollsDone_ = 0;
     std::set<int> outOfReach_;  // type rows of wireless devices their receiver cannot reach

@@ -10,6 +10,7 @@
 
 #include "app/main_wnd.h"
 #include "app/sim_window.h"
+#include "device/hid/hid_backend.h"
 #include "sim/sim_bus.h"
 #include "sim/sim_control.h"
 #include "support/fake_hid_backend.h"
@@ -239,6 +240,39 @@ TEST_F(DeviceDiscoveryTest, LightControlReachesEveryDevice) {
             EXPECT_EQ(lit(kind), step.on) << "kind " << kind;
         EXPECT_EQ(lightControls(), step.commands);
     }
+}
+
+// The simulated bus as a user without the device rule meets it: every open is refused.
+class DeniedBus : public hid::IHidBackend {
+public:
+    explicit DeniedBus(hid::IHidBackend& bus) : bus_(bus) {}
+    bool Enumerate(std::vector<std::string>& paths) override { return bus_.Enumerate(paths); }
+    std::unique_ptr<hid::IHidConnection> Open(const std::string&, bool,
+                                              std::string* error) override {
+        if (error)
+            *error = std::string(hid::kNoPermissionError) + "/dev/hidraw3: permission denied";
+        return nullptr;
+    }
+
+private:
+    hid::IHidBackend& bus_;
+};
+
+TEST_F(DeviceDiscoveryTest, ADeviceThisUserMayNotOpenIsNamedWithTheCommandsThatMendIt) {
+    sim::SimBusOptions options;
+    options.plugged = {Link::Mouse};
+    sim::SimBus own(options);
+    DeniedBus denied(own);
+    Start({}, &denied);
+    Poll();
+    EXPECT_TRUE(Visible("No_device_Link"));
+    ASSERT_TRUE(Visible("nodevice_access"));
+    const std::string text =
+        window_->FindControl(QStringLiteral("nodevice_access_text"))->GetText().toStdString();
+    for (const char* part :
+         {"Mouse (/dev/hidraw3)", "packaging/70-morva-tr510.rules",
+          "sudo udevadm control --reload-rules", "sudo udevadm trigger --subsystem-match=hidraw"})
+        EXPECT_NE(text.find(part), std::string::npos) << part << " in " << text;
 }
 
 TEST_F(DeviceDiscoveryTest, AfterSleepDevicesAreReadAgainAndOneThatLeftIsReleased) {

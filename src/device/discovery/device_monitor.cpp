@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "base/debug_log.h"
+#include "device/hid/hid_backend.h"
 
 namespace morva {
 
@@ -30,8 +31,11 @@ void CDeviceMonitor::PollOnce() {
             if (!slots_.IsCandidate(record))
                 continue;
             // Read-only, so the probe never competes with a device holding the interface.
-            if (!probe_.Open(path, true, false))
+            if (!probe_.Open(path, true, false)) {
+                if (hid::IsNoPermissionError(probe_.LastError()) && denied_.insert(path).second)
+                    listener_.OnAccessDenied(record, probe_.LastError());
                 continue;
+            }
             record.vendorId = probe_.VendorId();
             record.productId = probe_.ProductId();
             record.usagePage = probe_.UsagePage();

@@ -4,7 +4,9 @@
 #pragma once
 
 #include <chrono>
+#include <set>
 #include <stop_token>
+#include <string>
 
 #include "device/discovery/interface_slots.h"
 #include "device/hid/hid_device.h"
@@ -17,6 +19,11 @@ public:
     virtual void OnDeviceRemoved(int slot) = 0;
     // Once, after the first enumeration, with or without devices.
     virtual void OnFirstPass() = 0;
+    // Once per supported interface this user may not open (no device rule installed yet).
+    virtual void OnAccessDenied(const SupportedInterface& record, const std::string& error) {
+        (void)record;
+        (void)error;
+    }
 
 protected:
     ~IDiscoveryListener() = default;
@@ -40,6 +47,7 @@ private:
     IDiscoveryListener& listener_;
     CHidDevice probe_;
     bool firstPass_ = true;
+    std::set<std::string> denied_;  // paths already reported
 };
 
 }  // namespace morva

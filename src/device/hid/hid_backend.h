@@ -8,11 +8,18 @@
 #include <memory>
 #include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "device/hid/report_descriptor.h"
 
 namespace morva::hid {
+
+// How an open error for a node this user may not open starts; the node follows, then ":".
+inline constexpr std::string_view kNoPermissionError = "no permission to open ";
+inline bool IsNoPermissionError(std::string_view error) {
+    return error.starts_with(kNoPermissionError);
+}
 
 inline constexpr std::uint32_t kNoTimeout = 0xFFFFFFFF;
 

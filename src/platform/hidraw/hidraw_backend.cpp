@@ -37,7 +37,7 @@ std::string MakePath(const HidrawNodeDetails& node, std::size_t collectionNumber
 
 std::string OpenError(int error, const std::string& devnode, const std::string& path) {
     if (error == EACCES || error == EPERM) {
-        return "no permission to open " + devnode +
+        return std::string(kNoPermissionError) + devnode +
                ": install packaging/70-morva-tr510.rules (see README)";
     }
     if (error == ENOENT || error == ENODEV || error == ENXIO)

@@ -2,6 +2,7 @@
 // the simulated mouse.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -175,6 +176,39 @@ TEST_F(ProfileCli, TheLastProfileStaysAndBadWordsAreUsageErrors) {
     EXPECT_EQ(Profile({"mouse", "select", "-1"}, "").status, 2);
     EXPECT_EQ(Profile({"mouse", "rename"}, "").status, 2);
     EXPECT_TRUE(std::filesystem::exists(Folder("HD") + "ProfileList.ini"));
+}
+
+TEST_F(ProfileCli, ProgramsBindToTheSelectedProfileAndMoveBetweenProfiles) {
+    ASSERT_EQ(Profile({"pad", "add"}, "").status, 0);  // profile2, selected
+    CliRun run = Profile({"pad", "bind", "steam"}, "");
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "profile2: steam\n");
+    EXPECT_EQ(run.err, "");
+    ASSERT_EQ(Profile({"pad", "select", "0"}, "").status, 0);
+    EXPECT_EQ(Profile({"pad", "bind", " Firefox "}, "").out,
+              "profile1: Firefox\nprofile2: steam\n");
+    EXPECT_EQ(Profile({"pad", "bind", "STEAM"}, "").out, "profile1: Firefox, STEAM\n");
+
+    const std::string file = Folder("MousePad") + "ProfileBindings.json";
+    const std::string kept = test::TempDir::Read(file);
+    for (const char* hostile : {"../steam", "a\nb", " "}) {
+        run = Profile({"pad", "bind", hostile}, "");
+        EXPECT_EQ(run.status, 1) << hostile;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    }
+    EXPECT_EQ(test::TempDir::Read(file), kept);
+    const Json::Value bindings = ReadJsonFile(file)["bindings"];
+    ASSERT_EQ(bindings.size(), 1u);
+    EXPECT_EQ(json::ToString(bindings[0]["profileUUID"]),
+              json::ToString(ListFile("MousePad")["profilelist"][0]["profileUUID"]));
+
+    EXPECT_EQ(Profile({"pad", "bindings"}, "").out, "profile1: Firefox, STEAM\n");
+    EXPECT_EQ(Profile({"pad", "unbind", "steam"}, "").out, "profile1: Firefox\n");
+    run = Profile({"pad", "unbind", "steam"}, "");
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("steam is not bound"), std::string::npos) << run.err;
+    EXPECT_EQ(Profile({"pad", "bind"}, "").status, 2);
 }
 
 TEST_F(ProfileCli, SelectAndResetSendTheProfileToTheSimulatedMouse) {

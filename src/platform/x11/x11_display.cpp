@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 
 #include <array>
+#include <map>
 #include <mutex>
 #include <set>
 
@@ -35,6 +36,21 @@ int OnIoError(Display* display) {
 
 void KeepRunning(Display*, void*) {}
 
+// Connections inside a CIgnoreBadWindow, with how many are nested. The handler stays once
+// set: swapping handlers per scope would race with other threads' connections.
+std::mutex ignoringMutex;
+std::map<Display*, int> ignoring;
+XErrorHandler previousErrorHandler = nullptr;
+
+int OnError(Display* display, XErrorEvent* error) {
+    {
+        std::lock_guard lock(ignoringMutex);
+        if (error->error_code == BadWindow && ignoring.contains(display))
+            return 0;
+    }
+    return previousErrorHandler ? previousErrorHandler(display, error) : 0;
+}
+
 }  // namespace
 
 void DisplayCloser::operator()(Display* display) const {
@@ -58,6 +74,21 @@ void DisplayCloser::operator()(Display* display) const {
 bool IsLost(_XDisplay* display) {
     std::lock_guard lock(ourDisplaysMutex);
     return lostDisplays.contains(display);
+}
+
+CIgnoreBadWindow::CIgnoreBadWindow(Display* display) : display_(display) {
+    static std::once_flag installed;
+    std::call_once(installed, [] { previousErrorHandler = XSetErrorHandler(OnError); });
+    std::lock_guard lock(ignoringMutex);
+    ++ignoring[display_];
+}
+
+CIgnoreBadWindow::~CIgnoreBadWindow() {
+    // Errors come with the answers; without this one could arrive after the scope ends.
+    XSync(display_, False);
+    std::lock_guard lock(ignoringMutex);
+    if (--ignoring[display_] == 0)
+        ignoring.erase(display_);
 }
 
 DisplayPtr OpenDisplay(const std::string& name) {

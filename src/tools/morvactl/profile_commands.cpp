@@ -7,6 +7,7 @@
 #include <fstream>
 #include <functional>
 #include <memory>
+#include <optional>
 
 #include "base/parse_int.h"
 #include "device/device_folders.h"
@@ -15,6 +16,7 @@
 #include "device/models/mouse_device.h"
 #include "profile/json_access.h"
 #include "profile/json_file.h"
+#include "profile/profile_bindings.h"
 #include "profile/profile_list_store.h"
 #include "tools/morvactl/cli_common.h"
 #include "tools/morvactl/interface_scan.h"
@@ -119,6 +121,12 @@ public:
                 status = Check(store_->ResetProfile(), "resetting the profile failed");
                 download = true;
                 break;
+            case Op::Bind:
+            case Op::Unbind:
+                status = r.op == Op::Bind ? Bind(r.text) : Unbind(r.text);
+                [[fallthrough]];
+            case Op::Bindings:
+                return status == kExitOk ? PrintBindings() : status;
         }
         if (status != kExitOk)
             return status;
@@ -156,6 +164,57 @@ private:
         if (!json::Has(doc, "profilename") || !json::Has(doc, "profileUUID"))
             return Fail(path + " is not a profile (it needs \"profilename\" and \"profileUUID\")");
         return Check(store_->ImportProfile(path), "importing " + path + " failed");
+    }
+
+    // The name as it is kept, or empty after saying why there is none (without repeating the
+    // text: it may hold control characters).
+    std::optional<std::string> Program(const std::string& text) {
+        std::optional<std::string> name = ProgramName(text);
+        if (!name) {
+            Fail(
+                "that is not a program name: give its window class or instance, or its "
+                "executable's name (1 to " +
+                std::to_string(kMaxProgramNameLength) +
+                " characters, no '/' or control characters)");
+        }
+        return name;
+    }
+
+    int Bind(const std::string& text) {
+        const std::optional<std::string> name = Program(text);
+        if (!name)
+            return kExitFailed;
+        const std::string& id = store_->GetCurrentProfileId();
+        if (!IsPlainName(id))
+            return Fail("the selected profile's id cannot be bound; select another profile");
+        CProfileBindings bindings(store_->UserDataFolder());
+        return Check(bindings.Bind(id, *name), "cannot write " + bindings.FilePath());
+    }
+
+    int Unbind(const std::string& text) {
+        const std::optional<std::string> name = Program(text);
+        if (!name)
+            return kExitFailed;
+        CProfileBindings bindings(store_->UserDataFolder());
+        const int result = bindings.Unbind(*name);
+        if (result == CProfileBindings::kUnchanged)
+            return Fail(*name + " is not bound to a profile");
+        return Check(result, "cannot write " + bindings.FilePath());
+    }
+
+    int PrintBindings() {
+        CProfileBindings bindings(store_->UserDataFolder());
+        store_->GetProfileCount();
+        for (const ProfileEntry& entry : store_->Entries()) {
+            const std::vector<std::string> programs = bindings.ProgramsOf(entry.id);
+            if (programs.empty())
+                continue;
+            out_ << entry.name << ':';
+            for (std::size_t i = 0; i < programs.size(); ++i)
+                out_ << (i == 0 ? " " : ", ") << programs[i];
+            out_ << '\n';
+        }
+        return kExitOk;
     }
 
     int PrintList() {
@@ -260,9 +319,17 @@ const char* ProfileCommandUsage() {
   profile DEVICE export FILE write the selected profile to FILE
   profile DEVICE import FILE add the profile in FILE, named after the file
   profile DEVICE reset       give the selected profile the factory settings
-                             Each prints the list afterwards. When add, delete, select or
-                             reset leave the mouse with another profile, a connected mouse
-                             is sent it: settings, macros and key table.
+                             Each above prints the list afterwards. When add, delete,
+                             select or reset leave the mouse with another profile, a
+                             connected mouse is sent it: settings, macros and key table.
+  profile DEVICE bind PROGRAM
+                             bind PROGRAM (its X11 window class or instance, or its
+                             executable's name; case is ignored) to the selected profile,
+                             taking it from the profile it was bound to
+  profile DEVICE unbind PROGRAM
+                             take PROGRAM from the profile it is bound to
+  profile DEVICE bindings    the bound programs, one line per profile that has any:
+                             "NAME: PROGRAM, PROGRAM"; bind and unbind print them too
 )";
 }
 
@@ -277,11 +344,9 @@ bool ParseProfileCommand(const std::vector<std::string>& words, ProfileRequest& 
     r.device = words[0];
     const std::string verb = words.size() > 1 ? words[1] : std::string();
     const std::size_t n = words.size();
-    const std::pair<const char*, Op> plain[] = {{"list", Op::List},
-                                                {"add", Op::Add},
-                                                {"copy", Op::Copy},
-                                                {"delete", Op::Delete},
-                                                {"reset", Op::Reset}};
+    const std::pair<const char*, Op> plain[] = {{"list", Op::List},   {"add", Op::Add},
+                                                {"copy", Op::Copy},   {"delete", Op::Delete},
+                                                {"reset", Op::Reset}, {"bindings", Op::Bindings}};
     for (const auto& [word, op] : plain) {
         if (verb == word && n == 2) {
             r.op = op;
@@ -298,10 +363,13 @@ bool ParseProfileCommand(const std::vector<std::string>& words, ProfileRequest& 
     } else if ((verb == "rename" || verb == "export" || verb == "import") && n == 3) {
         r.op = verb == "rename" ? Op::Rename : verb == "export" ? Op::Export : Op::Import;
         r.text = words[2];
+    } else if ((verb == "bind" || verb == "unbind") && n == 3) {
+        r.op = verb == "bind" ? Op::Bind : Op::Unbind;
+        r.text = words[2];
     } else {
         error =
             "profile DEVICE takes list, add, copy, delete, rename NAME, select INDEX, export "
-            "FILE, import FILE or reset (see --help)";
+            "FILE, import FILE, reset, bind PROGRAM, unbind PROGRAM or bindings (see --help)";
         return false;
     }
     request = r;

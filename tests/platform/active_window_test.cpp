@@ -1,0 +1,222 @@
+// The active window watcher on a private Xvfb: under a real window manager (openbox) that
+// xdotool asks to activate windows, and under a root window the test announces by hand.
+#include "platform/x11/active_window_watcher.h"
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstdlib>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "support/xvfb_server.h"
+
+// Xlib last: its macros (None, Bool) break the headers above.
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+
+namespace morva::x11 {
+
+void PrintTo(const ActiveProgram& p, std::ostream* out) {
+    *out << "{" << p.window << " " << p.instance << " " << p.windowClass << " " << p.executable
+         << "}";
+}
+
+namespace {
+
+using namespace std::chrono_literals;
+using Clock = std::chrono::steady_clock;
+
+// Until `done`, waiting on `fd` for at most what is left of 5 s each time, then `drain`.
+bool Until(int fd, const std::function<void()>& drain, const std::function<bool()>& done) {
+    for (const auto deadline = Clock::now() + 5s; !done();) {
+        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+        pollfd readable{fd, POLLIN, 0};
+        if (left.count() <= 0 || poll(&readable, 1, static_cast<int>(left.count())) < 0)
+            return done();
+        drain();
+    }
+    return true;
+}
+
+class ActiveWindowTest : public testing::Test {
+protected:
+    void SetUp() override {
+        if (!test::XvfbServer::Available())
+            GTEST_SKIP() << "needs Xvfb and xdotool";
+        ASSERT_TRUE(server_.Start());
+        client_.reset(XOpenDisplay(server_.Display().c_str()));
+        ASSERT_NE(client_, nullptr);
+        // Every change of the root's properties wakes the waits below.
+        XSelectInput(client_.get(), Root(), PropertyChangeMask);
+        watcher_.SetHandler([this](const ActiveProgram& p) { reports_.push_back(p); });
+    }
+    void TearDown() override {
+        if (windowManager_ > 0) {
+            kill(windowManager_, SIGTERM);
+            waitpid(windowManager_, nullptr, 0);
+        }
+    }
+
+    Display* D() const { return client_.get(); }
+    Window Root() const { return DefaultRootWindow(D()); }
+    Atom A(const char* name) const { return XInternAtom(D(), name, False); }
+    void SetLongs(Window w, const char* property, Atom type, std::vector<long> values) {
+        XChangeProperty(D(), w, A(property), type, 32, PropModeReplace,
+                        reinterpret_cast<unsigned char*>(values.data()),
+                        static_cast<int>(values.size()));
+        XSync(D(), False);
+    }
+    // Until `condition`, reading the test connection's events (`seen` gets each).
+    bool ClientUntil(const std::function<bool()>& condition,
+                     const std::function<void(const XEvent&)>& seen = {}) {
+        const auto drain = [&] {
+            while (XPending(D()) > 0) {
+                XEvent e;
+                XNextEvent(D(), &e);
+                if (seen)
+                    seen(e);
+            }
+        };
+        drain();
+        return Until(ConnectionNumber(D()), drain, condition);
+    }
+    bool PumpUntil(const std::function<bool()>& condition) {
+        return Until(
+            watcher_.Fd(), [&] { watcher_.Pump(); }, condition);
+    }
+    bool Reported(Window w) const { return !reports_.empty() && reports_.back().window == w; }
+
+    test::XvfbServer server_;
+    DisplayPtr client_;
+    pid_t windowManager_ = -1;
+    CActiveWindowWatcher watcher_;
+    std::vector<ActiveProgram> reports_;
+};
+
+TEST_F(ActiveWindowTest, EachWindowTheWindowManagerActivatesIsReportedWithItsProgram) {
+    if (std::system("command -v openbox >/dev/null") != 0)
+        GTEST_SKIP() << "needs openbox";
+    // Openbox loses windows mapped while it starts; its start-up command runs once it is up,
+    // and names the root window for the wait below.
+    const std::string ready = "morva-test-wm-ready";
+    windowManager_ =
+        test::Spawn({"openbox", "--sm-disable", "--startup",
+                     "xdotool set_window --name " + ready + " " + std::to_string(Root())});
+    ASSERT_TRUE(ClientUntil([&] {
+        char* name = nullptr;
+        const bool named = XFetchName(D(), Root(), &name) != 0 && name && ready == name;
+        if (name)
+            XFree(name);
+        return named;
+    })) << "openbox did not start";
+    std::string why;
+    ASSERT_TRUE(watcher_.Open(server_.Display(), &why)) << why;
+
+    std::array<char, HOST_NAME_MAX + 1> host{};
+    ASSERT_EQ(gethostname(host.data(), host.size() - 1), 0);
+    const std::string self = program_invocation_short_name;
+    const struct {
+        const char *instance, *windowClass;
+        std::string machine;  // WM_CLIENT_MACHINE; empty: not set
+        bool pid;             // _NET_WM_PID set to ours
+        std::string executable;
+    } cases[] = {
+        {"alpha", "Alpha", host.data(), true, self},
+        {"beta-instance", "BetaClass", "", true, self},
+        {"gamma", "Gamma", "elsewhere.invalid", true, ""},  // the pid is another machine's
+        {"delta", "Delta", host.data(), false, ""},
+    };
+    std::vector<Window> windows;
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.instance);
+        const Window w = XCreateSimpleWindow(D(), Root(), 0, 0, 120, 80, 0, 0, 0);
+        XClassHint hint{const_cast<char*>(c.instance), const_cast<char*>(c.windowClass)};
+        XSetClassHint(D(), w, &hint);
+        if (!c.machine.empty()) {
+            XChangeProperty(D(), w, XA_WM_CLIENT_MACHINE, XA_STRING, 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(c.machine.data()),
+                            static_cast<int>(c.machine.size()));
+        }
+        if (c.pid)
+            SetLongs(w, "_NET_WM_PID", XA_CARDINAL, {getpid()});
+        XSelectInput(D(), w, StructureNotifyMask);
+        XMapWindow(D(), w);
+        bool mapped = false;
+        ASSERT_TRUE(ClientUntil(
+            [&] { return mapped; },
+            [&](const XEvent& e) { mapped |= e.type == MapNotify && e.xmap.window == w; }));
+        windows.push_back(w);
+
+        // A new window: activating it is always a change.
+        ASSERT_TRUE(server_.Xdotool({"windowactivate", "--sync", std::to_string(w)}));
+        ASSERT_TRUE(PumpUntil([&] { return Reported(w); }));
+        EXPECT_EQ(reports_.back(), (ActiveProgram{w, c.instance, c.windowClass, c.executable}));
+    }
+
+    // Back to the first one, then the program in front reads the same as its report.
+    ASSERT_TRUE(server_.Xdotool({"windowactivate", "--sync", std::to_string(windows[0])}));
+    ASSERT_TRUE(PumpUntil([&] { return Reported(windows[0]); }));
+    EXPECT_EQ(reports_.back().windowClass, "Alpha");
+    EXPECT_EQ(watcher_.Current(), reports_.back());
+}
+
+TEST_F(ActiveWindowTest, OpenSaysWhyItCannotWatchAndAGoneWindowIsReportedWithoutNames) {
+    std::string why;
+    EXPECT_FALSE(watcher_.Open(":65000", &why));
+    EXPECT_EQ(why, "cannot open the X display :65000");
+    // No window manager; then one that lists other hints only.
+    EXPECT_FALSE(watcher_.Open(server_.Display(), &why));
+    EXPECT_EQ(why, "the window manager does not report the active window");
+    SetLongs(Root(), "_NET_SUPPORTED", XA_ATOM, {static_cast<long>(A("_NET_WM_NAME"))});
+    why.clear();
+    EXPECT_FALSE(watcher_.Open(server_.Display(), &why));
+    EXPECT_EQ(why, "the window manager does not report the active window");
+    EXPECT_FALSE(watcher_.IsOpen());
+    EXPECT_EQ(watcher_.Fd(), -1);
+
+    SetLongs(Root(), "_NET_SUPPORTED", XA_ATOM,
+             {static_cast<long>(A("_NET_WM_NAME")), static_cast<long>(A("_NET_ACTIVE_WINDOW"))});
+    ASSERT_TRUE(watcher_.Open({}, &why)) << why;  // $DISPLAY, set by the server
+    EXPECT_EQ(watcher_.Current(), ActiveProgram{});
+
+    const Window shown = XCreateSimpleWindow(D(), Root(), 0, 0, 10, 10, 0, 0, 0);
+    XClassHint hint{const_cast<char*>("shown"), const_cast<char*>("Shown")};
+    XSetClassHint(D(), shown, &hint);
+    const Window gone = XCreateSimpleWindow(D(), Root(), 0, 0, 10, 10, 0, 0, 0);
+    XDestroyWindow(D(), gone);
+    // Each as the window manager would announce it; the gone one's reads fail with BadWindow.
+    const struct {
+        Window active;
+        ActiveProgram expected;
+    } steps[] = {
+        {shown, {shown, "shown", "Shown", ""}},
+        {gone, {gone, "", "", ""}},
+        {0, {}},
+        {shown, {shown, "shown", "Shown", ""}},
+    };
+    for (const auto& step : steps) {
+        const std::size_t before = reports_.size();
+        SetLongs(Root(), "_NET_ACTIVE_WINDOW", XA_WINDOW, {static_cast<long>(step.active)});
+        ASSERT_TRUE(PumpUntil([&] { return reports_.size() > before; })) << step.active;
+        EXPECT_EQ(reports_.size(), before + 1);
+        EXPECT_EQ(reports_.back(), step.expected);
+    }
+    watcher_.Close();
+    EXPECT_FALSE(watcher_.IsOpen());
+    EXPECT_EQ(watcher_.Current(), std::nullopt);
+}
+
+}  // namespace
+}  // namespace morva::x11

@@ -17,6 +17,7 @@
 #include "app/main_wnd.h"
 #include "app/sleep_watcher.h"
 #include "base/debug_log.h"
+#include "base/install_paths.h"
 #include "platform/hidraw/hidraw_backend.h"
 #include "sim/sim_bus.h"
 #include "ui/language/language_manager.h"
@@ -34,18 +35,6 @@ const char* kUsage =
     "  --sim-state FILE  keep the simulated devices' memory in FILE\n"
     "  --data-dir DIR    use DIR as the local application data folder\n"
     "  --tray            start hidden in the tray (the autostart entry uses it)\n";
-
-// The installed data folder, else res/ of the source tree when run from the build tree.
-QString ResourceFolder() {
-    const QByteArray fromEnv = qgetenv("MORVA_RES_DIR");
-    if (!fromEnv.isEmpty())
-        return QString::fromLocal8Bit(fromEnv);
-    const QString installed =
-        QDir(QCoreApplication::applicationDirPath()).filePath("../share/morva-tr510");
-    if (QFileInfo::exists(installed + "/skin/res.xml"))
-        return installed;
-    return QStringLiteral(MORVA_SOURCE_RES_DIR);
-}
 
 // Private fonts shipped with the program; missing ones are skipped.
 void LoadFonts(const QString& res) {
@@ -131,7 +120,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    const QString res = ResourceFolder();
+    const QString res = QString::fromStdString(morva::ResourceFolder());
+    morva::DebugLog("resources: %s\n", res.toLocal8Bit().constData());
     LoadFonts(res);
 
     std::string socketError;

@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/ipc_endpoint.h"
@@ -73,10 +74,27 @@ private:
     QWidget& window_;
 };
 
+// --help among the arguments (not as an option's value): answered before QApplication,
+// which needs a display.
+bool AsksForHelp(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a == "--help" || a == "-h")
+            return true;
+        if (a == "--simulate" || a == "--sim-state" || a == "--data-dir")
+            ++i;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     g_sinceMain.start();
+    if (AsksForHelp(argc, argv)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MORVA TR510"));
     QApplication::setOrganizationName(QStringLiteral("MORVA TR510 Device"));
@@ -90,10 +108,6 @@ int main(int argc, char** argv) {
     bool startHidden = false;
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
-        if (a == "--help" || a == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
         if (a == "--simulate" && i + 1 < args.size()) {
             std::string error;
             if (!morva::sim::ParseLinkList(args[++i].toStdString(), links, error)) {

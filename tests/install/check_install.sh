@@ -8,7 +8,7 @@ set -u
 build=$1
 source=$2
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=installed_files.sh
+# shellcheck source=tests/install/installed_files.sh
 . "$here/installed_files.sh"
 
 work=$(mktemp -d)
@@ -73,6 +73,13 @@ $want_paths"
 show=$(run_installed "$usr/bin/morvactl" --simulate mouse mouse show 2>&1)
 status=$?
 [ $status -eq 0 ] && grep -q '^stage 0 ' <<<"$show" || fail "morvactl mouse show ($status): $show"
+
+# Each program answers --help, without a display.
+for program in bin/morva-tr510 bin/morvactl libexec/morva-tr510/morva-audio-capture; do
+    out=$(run_installed env -u DISPLAY -u WAYLAND_DISPLAY "$usr/$program" --help 2>&1)
+    status=$?
+    [ $status -eq 0 ] && grep -q '^usage: ' <<<"$out" || fail "$program --help ($status): $(head -3 <<<"$out")"
+done
 
 # Without the installed data the installed morvactl names the installed folder: it never
 # falls back to the source tree's res/.

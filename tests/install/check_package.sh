@@ -6,7 +6,7 @@
 set -u
 build=$1
 here=$(cd "$(dirname "$0")" && pwd)
-# shellcheck source=installed_files.sh
+# shellcheck source=tests/install/installed_files.sh
 . "$here/installed_files.sh"
 
 debs=("$build"/morva-tr510_*.deb)

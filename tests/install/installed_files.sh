@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # What an installation holds, relative to the prefix; sourced by check_install.sh and
 # check_package.sh so the tree and the package are held to the same list.
 installed_files=(

@@ -1,5 +1,8 @@
 # The two everyday commands; both install what is missing and build first.
-.PHONY: run test test-asan test-tsan build format clean
+.PHONY: run test test-asan test-tsan build install package format clean
+
+# Where `make install` puts the program; DESTDIR (empty) is put before it, for staging.
+PREFIX ?= /usr/local
 
 # Starts the program; with no supported device on the HID bus it runs on simulated ones.
 run:
@@ -26,8 +29,19 @@ test-tsan:
 build:
 	scripts/setup --build-dir build
 
+# A release build without tests, installed under $(DESTDIR)$(PREFIX).
+install:
+	scripts/setup --build-dir build-install --type Release --sanitize "" --no-tests --prefix "$(PREFIX)"
+	DESTDIR="$(DESTDIR)" cmake --install build-install
+
+# A .deb of a release build for /usr, then its file list and lintian.
+package:
+	scripts/setup --build-dir build-package --type Release --sanitize "" --no-tests --prefix /usr
+	cd build-package && cpack
+	tests/install/check_package.sh build-package
+
 format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-run build-tsan
+	rm -rf build build-run build-tsan build-install build-package

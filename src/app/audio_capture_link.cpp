@@ -1,30 +1,14 @@
 #include "app/audio_capture_link.h"
 
-#include <QCoreApplication>
-#include <QFileInfo>
-
 #include <algorithm>
 
 #include "base/debug_log.h"
+#include "base/install_paths.h"
 
 namespace morva::app {
 
-namespace {
-
-constexpr char kHelperName[] = "morva-audio-capture";
-
-}  // namespace
-
 QString CaptureHelperPath() {
-    const QString fromEnv = qEnvironmentVariable("MORVA_CAPTURE_HELPER");
-    if (!fromEnv.isEmpty())
-        return fromEnv;
-    const QString dir = QCoreApplication::applicationDirPath();
-    for (const QString& candidate : {dir + "/" + kHelperName, dir + "/../tools/" + kHelperName}) {
-        if (QFileInfo(candidate).isExecutable())
-            return QFileInfo(candidate).canonicalFilePath();
-    }
-    return dir + "/" + kHelperName;
+    return QString::fromStdString(morva::CaptureHelperPath());
 }
 
 CAudioCaptureLink::CAudioCaptureLink(QString program, QStringList arguments, CaptureEvents events)

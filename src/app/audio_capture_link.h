@@ -36,7 +36,7 @@ struct CaptureEvents {
     std::function<void()> onFirstFailure;
 };
 
-// Where the helper is: $MORVA_CAPTURE_HELPER, else beside the program, else the build tree's.
+// Where the helper is: base/install_paths.h's CaptureHelperPath().
 QString CaptureHelperPath();
 
 class CAudioCaptureLink {

@@ -11,12 +11,14 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/ipc_endpoint.h"
 #include "app/main_wnd.h"
 #include "app/sleep_watcher.h"
 #include "base/debug_log.h"
+#include "base/install_paths.h"
 #include "platform/hidraw/hidraw_backend.h"
 #include "sim/sim_bus.h"
 #include "ui/language/language_manager.h"
@@ -34,18 +36,6 @@ const char* kUsage =
     "  --sim-state FILE  keep the simulated devices' memory in FILE\n"
     "  --data-dir DIR    use DIR as the local application data folder\n"
     "  --tray            start hidden in the tray (the autostart entry uses it)\n";
-
-// The installed data folder, else res/ of the source tree when run from the build tree.
-QString ResourceFolder() {
-    const QByteArray fromEnv = qgetenv("MORVA_RES_DIR");
-    if (!fromEnv.isEmpty())
-        return QString::fromLocal8Bit(fromEnv);
-    const QString installed =
-        QDir(QCoreApplication::applicationDirPath()).filePath("../share/morva-tr510");
-    if (QFileInfo::exists(installed + "/skin/res.xml"))
-        return installed;
-    return QStringLiteral(MORVA_SOURCE_RES_DIR);
-}
 
 // Private fonts shipped with the program; missing ones are skipped.
 void LoadFonts(const QString& res) {
@@ -84,10 +74,27 @@ private:
     QWidget& window_;
 };
 
+// --help among the arguments (not as an option's value): answered before QApplication,
+// which needs a display.
+bool AsksForHelp(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view a = argv[i];
+        if (a == "--help" || a == "-h")
+            return true;
+        if (a == "--simulate" || a == "--sim-state" || a == "--data-dir")
+            ++i;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     g_sinceMain.start();
+    if (AsksForHelp(argc, argv)) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("MORVA TR510"));
     QApplication::setOrganizationName(QStringLiteral("MORVA TR510 Device"));
@@ -101,10 +108,6 @@ int main(int argc, char** argv) {
     bool startHidden = false;
     for (int i = 1; i < args.size(); ++i) {
         const QString& a = args[i];
-        if (a == "--help" || a == "-h") {
-            std::fputs(kUsage, stdout);
-            return 0;
-        }
         if (a == "--simulate" && i + 1 < args.size()) {
             std::string error;
             if (!morva::sim::ParseLinkList(args[++i].toStdString(), links, error)) {
@@ -131,7 +134,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
-    const QString res = ResourceFolder();
+    const QString res = QString::fromStdString(morva::ResourceFolder());
+    morva::DebugLog("resources: %s\n", res.toLocal8Bit().constData());
     LoadFonts(res);
 
     std::string socketError;

@@ -8,7 +8,9 @@
 #include <string_view>
 
 #include "base/debug_log.h"
+#include "base/install_paths.h"
 #include "base/parse_int.h"
+#include "device/device_folders.h"
 #include "device/device_tables.h"
 #include "device/hid/descriptor_dump.h"
 #include "device/protocol/commands.h"
@@ -60,6 +62,9 @@ Commands:
                              shoot, status
   descriptor FILE            parse a raw HID report descriptor file and print its
                              top-level collections
+  paths                      print the folders in use: "resources DIR" (the factory
+                             data), "helper FILE" (the program's audio capture helper
+                             beside this morvactl) and "data DIR" (the profiles)
 )";
 
 const char* kHelpApp =
@@ -83,8 +88,8 @@ mouse, which cannot report its key table) or "macros N image B of C bytes". Each
 command does the same: "rate N", "winlock on|off", "debounce N", "light N NAME brightness
 B …" as for the mouse, "key N [fn] CODE position P", … (repeat and delay come from the
 profile). The resource folder holding the factory
-profile is $MORVA_RES_DIR, else ../share/morva-tr510 beside morvactl, else the source
-tree's res/. Without --simulate the mouse, keyboard, pad, headset, macro and profile
+profile is $MORVA_RES_DIR, else ../share/morva-tr510 beside morvactl, else (for a morvactl
+in the build tree) the source tree's res/. Without --simulate the mouse, keyboard, pad, headset, macro and profile
 commands refuse to run while the program runs: close it first, or use the app commands.
 
 The app commands ignore --simulate: they talk to the running program over its socket,
@@ -624,6 +629,12 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
 
     if (name == "app")
         return AppCommands(app, out, err).Run(rest);
+
+    if (name == "paths" && rest.empty()) {
+        out << "resources " << ResourceFolder() << "\nhelper " << CaptureHelperPath() << "\ndata "
+            << LocalAppDataFolder(options.dataDir) << "MORVA TR510 Device/\n";
+        return kExitOk;
+    }
 
     MouseRequest mouse;
     KeyboardRequest keyboard;

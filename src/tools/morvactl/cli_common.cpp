@@ -224,19 +224,4 @@ int WriteUsedMacros(CTessaronUSBDevice& model, const std::string& name, std::ost
     return kExitOk;
 }
 
-std::string ResourceFolder() {
-    namespace fs = std::filesystem;
-    if (const char* env = std::getenv("MORVA_RES_DIR"); env != nullptr && env[0] != '\0')
-        return env;
-    std::error_code ec;
-    const fs::path self = fs::read_symlink("/proc/self/exe", ec);
-    if (!ec) {
-        const fs::path installed = self.parent_path() / "../share/morva-tr510";
-        // The same landmark the program looks for.
-        if (fs::exists(installed / "skin/res.xml", ec))
-            return installed.lexically_normal().string();
-    }
-    return MORVA_SOURCE_RES_DIR;
-}
-
 }  // namespace morva::cli

@@ -1,5 +1,4 @@
-// What the morvactl commands share: exit statuses, text helpers, opening a command link and
-// finding the program's resource folder.
+// What the morvactl commands share: exit statuses, text helpers and opening a command link.
 #pragma once
 
 #include <array>
@@ -83,9 +82,5 @@ std::string ExplainShared(const OpResult& result, const CTessaronUSBDevice& mode
 // in `problem` (with the image size when it does not fit). kExitOk or kExitFailed.
 int WriteUsedMacros(CTessaronUSBDevice& model, const std::string& name, std::ostream& out,
                     std::string& problem);
-
-// The folder holding DefaultData/: $MORVA_RES_DIR, else ../share/morva-tr510 beside the
-// executable when installed there, else the source tree's res/.
-std::string ResourceFolder();
 
 }  // namespace morva::cli

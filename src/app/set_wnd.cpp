@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <array>
 
+#include "app/autostart_entry.h"
 #include "app/msg_wnd.h"
 #include "app/update_list_item.h"
 #include "app/window_messages.h"
@@ -93,6 +94,9 @@ void CSetWnd::OnWindowInit() {
     if (auto* autoCheck =
             dynamic_cast<ui::CCheckBoxUI*>(FindControl(QStringLiteral("update_auto_check"))))
         autoCheck->Selected(options_.autoCheck, false);
+    if (auto* autostart =
+            dynamic_cast<ui::CCheckBoxUI*>(FindControl(QStringLiteral("set_autostart_check"))))
+        autostart->Selected(CAutostartEntry().Enabled(), false);
     // Nothing is asked of the service until the user wants it.
     if (options_.autoCheck)
         StartUpdateCheck();
@@ -319,6 +323,20 @@ void CSetWnd::OnUpdateRelay(int code, int value) {
     SetUpdateStatus(left ? kPageHaveUpdate : kPageCurrent);
 }
 
+void CSetWnd::OnAutostartChanged(ui::CCheckBoxUI* box) {
+    if (box == nullptr)
+        return;
+    CAutostartEntry entry;
+    QString error;
+    const bool done = entry.SetEnabled(box->IsSelected(), &error);
+    // What the desktop will do is what the box shows.
+    box->Selected(entry.Enabled(), false);
+    if (ui::CControlUI* line = FindControl(QStringLiteral("set_autostart_error"))) {
+        line->SetText(error);
+        line->SetVisible(!done);
+    }
+}
+
 void CSetWnd::ShowVersionLine() {
     if (ui::CControlUI* version = FindControl(QStringLiteral("set_version_label")))
         version->SetText(Text(QStringLiteral("software_rev_text")) + options_.versionText);
@@ -376,6 +394,8 @@ void CSetWnd::Notify(const ui::TNotifyUI& msg) {
     if (msg.sType == QLatin1String(ui::kNotifySelectChanged)) {
         if (Is(name, "check_name_select")) {
             SyncUpdateButton();
+        } else if (Is(name, "set_autostart_check")) {
+            OnAutostartChanged(dynamic_cast<ui::CCheckBoxUI*>(msg.pSender));
         } else if (Is(name, "update_auto_check")) {
             auto* box = dynamic_cast<ui::CCheckBoxUI*>(msg.pSender);
             options_.autoCheck = box != nullptr && box->IsSelected();

@@ -18,6 +18,10 @@
 #include "update/update_check.h"
 #include "update/update_client.h"
 
+namespace morva::ui {
+class CCheckBoxUI;
+}
+
 namespace morva::app {
 
 class CUpdateInfoListItemUI;
@@ -97,6 +101,7 @@ private:
     void OnLanguageChanged();
     void SyncUpdateButton();
     void ShowVersionLine();
+    void OnAutostartChanged(ui::CCheckBoxUI* box);
     QString Text(const QString& key);
     std::string Today() const;
 

@@ -80,6 +80,25 @@ TEST_F(SetWndTest, OpensBesideTheSettingsButtonOrCentredAndOnlyOnce) {
                                    }));
 }
 
+TEST_F(SetWndTest, StartingWithTheDesktopIsSwitchedOnAndOffFromTheWindow) {
+    const test::ScopedEnv config("XDG_CONFIG_HOME", sim_.dir.File("config").c_str());
+    const QString entry =
+        QString::fromStdString(sim_.dir.File("config/autostart/morva-tr510.desktop"));
+    ASSERT_TRUE(WithSettingsWindow(
+        [&] { ClickSettingsButton(); },
+        [&](CSetWnd& wnd) {
+            ui::CControlUI* box = wnd.FindControl("set_autostart_check");
+            ASSERT_NE(box, nullptr);
+            EXPECT_FALSE(dynamic_cast<ui::CCheckBoxUI*>(box)->IsSelected());
+            QTest::mouseClick(box->GetWidget(), Qt::LeftButton);
+            QFile file(entry);
+            ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << "the entry is written";
+            EXPECT_NE(file.readAll().indexOf("--tray"), -1) << "it starts in the tray";
+            QTest::mouseClick(box->GetWidget(), Qt::LeftButton);
+            EXPECT_FALSE(QFile::exists(entry)) << "and is removed again";
+        }));
+}
+
 TEST(SetWndDpi, OnlyAcceptedDpisAreTaken) {
     CSetWnd probe(nullptr, {});
     probe.SetWindowDpi(100);

@@ -159,8 +159,6 @@ void CSetWnd::StartUpdateCheck() {
         SetUpdateStatus(kPageNoAnswer);
         return;
     }
-    for (int i = 0; i < ItemCount(); ++i)
-        Item(i)->SetState(update::kItemUpToDate);
     client_ = std::make_unique<update::CUpdateClient>(options_.serviceUrl, options_.limits);
     client_->AddCaCertificates(options_.extraCas);
     connect(client_.get(), &update::CUpdateClient::EntryChecked, this,

@@ -272,6 +272,8 @@ TEST_F(SetWndServiceTest, RefusedCertificatesAndSilenceAreNeverShownAsCurrent) {
             [&] { ClickSettingsButton(); },
             [&](CSetWnd& wnd) {
                 EXPECT_TRUE(wnd.Checking());
+                EXPECT_NE(wnd.Item(0)->State(), update::kItemUpToDate)
+                    << "no entry reads current before its answer";
                 ASSERT_TRUE(QTest::qWaitFor([&] { return !wnd.Checking(); }, 10000));
                 EXPECT_EQ(wnd.PageStatus(), kPageNoAnswer);
                 EXPECT_EQ(wnd.StatusLine(), Text(line));

@@ -2,6 +2,7 @@
 #include "app/set_wnd.h"
 
 #include "app/about_wnd.h"
+#include "app/app_profile_switcher.h"
 #include "app/msg_wnd.h"
 #include "app/music_lighting.h"
 #include "app/music_wnd.h"
@@ -11,6 +12,7 @@
 #include <QEvent>
 #include <QGuiApplication>
 #include <QScreen>
+#include <QSettings>
 #include <QSocketNotifier>
 #include <QTimer>
 
@@ -47,6 +49,9 @@ std::string SkinSettingsFile(const std::string& localAppData) {
     const std::string folder = GetProgramDataFolder(LocalAppDataFolder(localAppData));
     return folder.empty() ? std::string() : folder + "main.ini";
 }
+
+// Whether devices follow the program in front.
+constexpr char kFollowProgramsSetting[] = "APP_PROFILES";
 
 const char* const kClick = "click";
 const char* const kSelectChanged = "selectchanged";
@@ -93,6 +98,8 @@ CMainWnd::CMainWnd(ui::CLanguageManager& language, CIpcEndpoint* ipc, DeviceSetu
         };
         options.services = this;
         captureHelper_ = devices.captureHelper;
+        followPrograms_ = devices.followPrograms;
+        programDisplay_ = devices.inputDisplay;
         options.syncClock = devices.lightSyncClock;
         devices_ = std::make_unique<CDeviceManager>(*this, *devices.backend, std::move(options));
         if (devices.simBus == nullptr)
@@ -390,6 +397,7 @@ void CMainWnd::WindowStart() {
     if (devices_)
         devices_->Start(workers_, 0);
     StartMusicLighting();
+    StartAppProfiles();
     if (GetRoot())
         ui::CPaintManagerUI::SetTimer(GetRoot(), kTimerAdaptDisplay, 100);
     started_ = true;
@@ -405,6 +413,30 @@ void CMainWnd::StartMusicLighting() {
         *devices_, [this] { ShowNote(QStringLiteral("record_open_failed")); }, helper);
     music_->Start();
     SendStyleColour(audioStyles_->Current());
+}
+
+void CMainWnd::StartAppProfiles() {
+    if (!devices_ || !followPrograms_ || appProfiles_)
+        return;
+    CAppProfileSwitcher::Options options;
+    options.display = programDisplay_;
+    appProfiles_ = std::make_unique<CAppProfileSwitcher>(
+        [this] { return devices_->AllPages(); },
+        [this](ui::CDevicePageUI& page) {
+            // Unsaved edits and a recording belong to the profile they were begun on.
+            return !IsRecording() && !(editingSaved_ == 0 && &page == devices_->CurrentDevice());
+        },
+        std::move(options));
+    appProfiles_->SetEnabled(
+        language_.Settings().value(QLatin1String(kFollowProgramsSetting), true).toBool());
+}
+
+void CMainWnd::SetFollowPrograms(bool on) {
+    QSettings& settings = language_.Settings();
+    settings.setValue(QLatin1String(kFollowProgramsSetting), on);
+    settings.sync();
+    if (appProfiles_)
+        appProfiles_->SetEnabled(on);
 }
 
 void CMainWnd::OnColourChannel(const TNotifyUI& msg) {

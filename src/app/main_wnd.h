@@ -47,6 +47,7 @@ class CSoundCardMonitor;
 
 namespace morva::app {
 
+class CAppProfileSwitcher;
 class CMusicLighting;
 
 // Where the window finds its devices. Without a backend it shows no devices at all.
@@ -61,7 +62,10 @@ struct DeviceSetup {
     AudioBridgeFactory makeAudioBridge;
     // Recording and key capture watch the whole X desktop (else only the program's windows).
     bool desktopInput = true;
-    std::string inputDisplay;  // the X display for them; empty: $DISPLAY
+    // Devices take the profiles bound to the program in front (when the setting allows).
+    bool followPrograms = true;
+    // The X display of both; empty: $DISPLAY.
+    std::string inputDisplay;
     // The audio capture helper; empty: the one beside the program.
     std::string captureHelper;
     // The synchronised lighting's time; null: the steady clock.
@@ -125,6 +129,11 @@ public:
     CDeviceManager* Devices() { return devices_.get(); }
     // Music lighting, once the window has started (null without devices).
     CMusicLighting* Music() { return music_.get(); }
+    // Profiles that follow the program in front, once the window has started (null without
+    // devices, or when the set-up leaves them out).
+    CAppProfileSwitcher* AppProfiles() { return appProfiles_.get(); }
+    // The setting "APP_PROFILES" (on unless switched off), applied at once.
+    void SetFollowPrograms(bool on);
 
     int LightControlFlag() const { return lightControlFlag_; }
     bool Awake() const { return awake_; }
@@ -184,6 +193,7 @@ private:
     void ShowGameLight(long long wParam, long long lParam);
     void EndGameLight();
     void StartMusicLighting();
+    void StartAppProfiles();
     // The colour sliders' commands 6, 7, 8 to the capture helper, and their labels.
     void OnColourChannel(const ui::TNotifyUI& msg);
     void BuildRouter();
@@ -233,6 +243,9 @@ private:
     QPointer<ui::CDevicePageUI> gameLightPage_;  // the page showing a game's light
     std::string captureHelper_;
     std::unique_ptr<CMusicLighting> music_;
+    bool followPrograms_ = true;
+    std::string programDisplay_;
+    std::unique_ptr<CAppProfileSwitcher> appProfiles_;
     std::unique_ptr<CAudioStyleStore> audioStyles_;
     std::function<void(const AudioStyle&)> onStyleChosen_;
     // The device monitor (slot 0).

@@ -1,6 +1,7 @@
 // The main window's side of the settings window: what it is opened with and where.
 #include <QSettings>
 
+#include "app/app_profile_switcher.h"
 #include "app/main_wnd.h"
 #include "app/set_wnd.h"
 #include "base/debug_log.h"
@@ -61,6 +62,12 @@ void CMainWnd::OpenSettingsWindow(bool centred) {
     options.autoCheckChanged = [&settings](bool on) {
         settings.setValue(QLatin1String(kAutoCheckSetting), on);
         settings.sync();
+    };
+    options.followPrograms = appProfiles_ && appProfiles_->Enabled();
+    options.followWorks = appProfiles_ && appProfiles_->Watching();
+    options.followProgramsChanged = [this](bool on) {
+        SetFollowPrograms(on);
+        return appProfiles_ && appProfiles_->Watching();
     };
     options.versionText = QString::fromUtf8(std::string(Models().back().versionText).c_str());
     OpenSetWnd(this, language_.CurrentPosition(), std::move(options), dpi_, centred);

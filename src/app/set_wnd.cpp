@@ -97,6 +97,10 @@ void CSetWnd::OnWindowInit() {
     if (auto* autostart =
             dynamic_cast<ui::CCheckBoxUI*>(FindControl(QStringLiteral("set_autostart_check"))))
         autostart->Selected(CAutostartEntry().Enabled(), false);
+    if (auto* follow =
+            dynamic_cast<ui::CCheckBoxUI*>(FindControl(QStringLiteral("set_follow_check"))))
+        follow->Selected(options_.followPrograms, false);
+    ShowFollowNotice(!options_.followPrograms || options_.followWorks);
     // Nothing is asked of the service until the user wants it.
     if (options_.autoCheck)
         StartUpdateCheck();
@@ -335,6 +339,19 @@ void CSetWnd::OnAutostartChanged(ui::CCheckBoxUI* box) {
     }
 }
 
+void CSetWnd::OnFollowChanged(ui::CCheckBoxUI* box) {
+    if (box == nullptr)
+        return;
+    const bool on = box->IsSelected();
+    const bool works = options_.followProgramsChanged ? options_.followProgramsChanged(on) : true;
+    ShowFollowNotice(!on || works);
+}
+
+void CSetWnd::ShowFollowNotice(bool works) {
+    if (ui::CControlUI* notice = FindControl(QStringLiteral("set_follow_notice")))
+        notice->SetVisible(!works);
+}
+
 void CSetWnd::ShowVersionLine() {
     if (ui::CControlUI* version = FindControl(QStringLiteral("set_version_label")))
         version->SetText(Text(QStringLiteral("software_rev_text")) + options_.versionText);
@@ -394,6 +411,8 @@ void CSetWnd::Notify(const ui::TNotifyUI& msg) {
             SyncUpdateButton();
         } else if (Is(name, "set_autostart_check")) {
             OnAutostartChanged(dynamic_cast<ui::CCheckBoxUI*>(msg.pSender));
+        } else if (Is(name, "set_follow_check")) {
+            OnFollowChanged(dynamic_cast<ui::CCheckBoxUI*>(msg.pSender));
         } else if (Is(name, "update_auto_check")) {
             auto* box = dynamic_cast<ui::CCheckBoxUI*>(msg.pSender);
             options_.autoCheck = box != nullptr && box->IsSelected();

@@ -48,6 +48,11 @@ struct SetWndOptions {
     bool autoCheck = false;  // check as soon as the window opens
     std::function<void(bool)> autoCheckChanged;
     QString versionText;  // the program's, for the about page
+    // Profiles follow the program in front; the change returns whether the desktop says
+    // which window is active (a notice shows when it does not).
+    bool followPrograms = true;
+    bool followWorks = true;
+    std::function<bool(bool)> followProgramsChanged;
 };
 
 // Layout "XML/setwnd.xml". The owner gets kMsgLanguageChanged (wParam: position) when the
@@ -102,6 +107,8 @@ private:
     void SyncUpdateButton();
     void ShowVersionLine();
     void OnAutostartChanged(ui::CCheckBoxUI* box);
+    void OnFollowChanged(ui::CCheckBoxUI* box);
+    void ShowFollowNotice(bool works);
     QString Text(const QString& key);
     std::string Today() const;
 

@@ -87,6 +87,24 @@ int CProfileListStore::SelectProfile(int index) {
     return index;
 }
 
+int CProfileListStore::SelectForProgram(const std::string& id) {
+    const Json::Value list = ReadList();
+    int index = -1;
+    if (id.empty()) {
+        index = json::ToInt(json::Get(list, "profileselect"), -1);
+        if (index < 0 || index >= static_cast<int>(entries_.size()))
+            index = entries_.empty() ? -1 : 0;
+    } else {
+        for (int i = 0; i < static_cast<int>(entries_.size()) && index < 0; ++i) {
+            if (entries_[i].id == id)
+                index = i;
+        }
+    }
+    if (index >= 0)
+        Select(index);
+    return index;
+}
+
 int CProfileListStore::AddProfile() {
     Json::Value list = ReadList();
     if (entries_.size() >= static_cast<std::size_t>(kMaxAddedProfiles))

@@ -42,6 +42,10 @@ public:
 
     // Returns index.
     int SelectProfile(int index);
+    // Makes the profile with `id` current without storing it as the list's choice: a
+    // program in front asks for it for a while. Empty `id`: the stored choice again. Returns
+    // the index, -1 when the list has no such profile.
+    int SelectForProgram(const std::string& id);
     // Appends "profileN" (smallest free N) from the default profile and selects it; refused
     // at kMaxAddedProfiles entries. Returns the new index.
     int AddProfile();

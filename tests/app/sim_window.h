@@ -73,6 +73,8 @@ struct SimWindow {
         setup.makeModel = std::move(makeModel);
         // A test never grabs the keyboard of the desktop it runs on.
         setup.desktopInput = desktopInput;
+        setup.followPrograms = followPrograms;
+        setup.inputDisplay = inputDisplay;
         setup.makeAudioBridge = makeAudioBridge;
         setup.lightSyncClock = lightSyncClock;
         if (!BuildMainWindow(dir, settings, language, window, std::move(setup)))
@@ -121,6 +123,9 @@ struct SimWindow {
     }
 
     bool desktopInput = false;
+    // Nor does it follow the program in front there, unless it brings its own display.
+    bool followPrograms = false;
+    std::string inputDisplay;
     // The headsets' sound; empty: what the program gives a simulated bus.
     app::AudioBridgeFactory makeAudioBridge;
     // The synchronised lighting's time; null: the steady clock.

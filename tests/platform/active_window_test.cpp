@@ -2,16 +2,12 @@
 // xdotool asks to activate windows, and under a root window the test announces by hand.
 #include "platform/x11/active_window_watcher.h"
 
-#include <poll.h>
-#include <signal.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <functional>
@@ -19,12 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "support/xvfb_server.h"
-
 // Xlib last: its macros (None, Bool) break the headers above.
+#include "support/x11_test_client.h"
+
 #include <X11/Xatom.h>
-#include <X11/Xlib.h>
-#include <X11/Xutil.h>
 
 namespace morva::x11 {
 
@@ -35,42 +29,18 @@ void PrintTo(const ActiveProgram& p, std::ostream* out) {
 
 namespace {
 
-using namespace std::chrono_literals;
-using Clock = std::chrono::steady_clock;
-
-// Until `done`, waiting on `fd` for at most what is left of 5 s each time, then `drain`.
-bool Until(int fd, const std::function<void()>& drain, const std::function<bool()>& done) {
-    for (const auto deadline = Clock::now() + 5s; !done();) {
-        const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
-        pollfd readable{fd, POLLIN, 0};
-        if (left.count() <= 0 || poll(&readable, 1, static_cast<int>(left.count())) < 0)
-            return done();
-        drain();
-    }
-    return true;
-}
-
 class ActiveWindowTest : public testing::Test {
 protected:
     void SetUp() override {
         if (!test::XvfbServer::Available())
             GTEST_SKIP() << "needs Xvfb and xdotool";
         ASSERT_TRUE(server_.Start());
-        client_.reset(XOpenDisplay(server_.Display().c_str()));
-        ASSERT_NE(client_, nullptr);
-        // Every change of the root's properties wakes the waits below.
-        XSelectInput(client_.get(), Root(), PropertyChangeMask);
+        ASSERT_TRUE(client_.Open(server_.Display()));
         watcher_.SetHandler([this](const ActiveProgram& p) { reports_.push_back(p); });
     }
-    void TearDown() override {
-        if (windowManager_ > 0) {
-            kill(windowManager_, SIGTERM);
-            waitpid(windowManager_, nullptr, 0);
-        }
-    }
 
-    Display* D() const { return client_.get(); }
-    Window Root() const { return DefaultRootWindow(D()); }
+    Display* D() const { return client_.D(); }
+    Window Root() const { return client_.Root(); }
     Atom A(const char* name) const { return XInternAtom(D(), name, False); }
     void SetLongs(Window w, const char* property, Atom type, std::vector<long> values) {
         XChangeProperty(D(), w, A(property), type, 32, PropModeReplace,
@@ -78,29 +48,14 @@ protected:
                         static_cast<int>(values.size()));
         XSync(D(), False);
     }
-    // Until `condition`, reading the test connection's events (`seen` gets each).
-    bool ClientUntil(const std::function<bool()>& condition,
-                     const std::function<void(const XEvent&)>& seen = {}) {
-        const auto drain = [&] {
-            while (XPending(D()) > 0) {
-                XEvent e;
-                XNextEvent(D(), &e);
-                if (seen)
-                    seen(e);
-            }
-        };
-        drain();
-        return Until(ConnectionNumber(D()), drain, condition);
-    }
     bool PumpUntil(const std::function<bool()>& condition) {
-        return Until(
+        return test::UntilReadable(
             watcher_.Fd(), [&] { watcher_.Pump(); }, condition);
     }
     bool Reported(Window w) const { return !reports_.empty() && reports_.back().window == w; }
 
     test::XvfbServer server_;
-    DisplayPtr client_;
-    pid_t windowManager_ = -1;
+    test::XTestClient client_;
     CActiveWindowWatcher watcher_;
     std::vector<ActiveProgram> reports_;
 };
@@ -108,19 +63,7 @@ protected:
 TEST_F(ActiveWindowTest, EachWindowTheWindowManagerActivatesIsReportedWithItsProgram) {
     if (std::system("command -v openbox >/dev/null") != 0)
         GTEST_SKIP() << "needs openbox";
-    // Openbox loses windows mapped while it starts; its start-up command runs once it is up,
-    // and names the root window for the wait below.
-    const std::string ready = "morva-test-wm-ready";
-    windowManager_ =
-        test::Spawn({"openbox", "--sm-disable", "--startup",
-                     "xdotool set_window --name " + ready + " " + std::to_string(Root())});
-    ASSERT_TRUE(ClientUntil([&] {
-        char* name = nullptr;
-        const bool named = XFetchName(D(), Root(), &name) != 0 && name && ready == name;
-        if (name)
-            XFree(name);
-        return named;
-    })) << "openbox did not start";
+    ASSERT_TRUE(client_.StartWindowManager()) << "openbox did not start";
     std::string why;
     ASSERT_TRUE(watcher_.Open(server_.Display(), &why)) << why;
 
@@ -141,22 +84,16 @@ TEST_F(ActiveWindowTest, EachWindowTheWindowManagerActivatesIsReportedWithItsPro
     std::vector<Window> windows;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.instance);
-        const Window w = XCreateSimpleWindow(D(), Root(), 0, 0, 120, 80, 0, 0, 0);
-        XClassHint hint{const_cast<char*>(c.instance), const_cast<char*>(c.windowClass)};
-        XSetClassHint(D(), w, &hint);
-        if (!c.machine.empty()) {
-            XChangeProperty(D(), w, XA_WM_CLIENT_MACHINE, XA_STRING, 8, PropModeReplace,
-                            reinterpret_cast<const unsigned char*>(c.machine.data()),
-                            static_cast<int>(c.machine.size()));
-        }
-        if (c.pid)
-            SetLongs(w, "_NET_WM_PID", XA_CARDINAL, {getpid()});
-        XSelectInput(D(), w, StructureNotifyMask);
-        XMapWindow(D(), w);
-        bool mapped = false;
-        ASSERT_TRUE(ClientUntil(
-            [&] { return mapped; },
-            [&](const XEvent& e) { mapped |= e.type == MapNotify && e.xmap.window == w; }));
+        const Window w = client_.MapWindow(c.instance, c.windowClass, [&](Window made) {
+            if (!c.machine.empty()) {
+                XChangeProperty(D(), made, XA_WM_CLIENT_MACHINE, XA_STRING, 8, PropModeReplace,
+                                reinterpret_cast<const unsigned char*>(c.machine.data()),
+                                static_cast<int>(c.machine.size()));
+            }
+            if (c.pid)
+                SetLongs(made, "_NET_WM_PID", XA_CARDINAL, {getpid()});
+        });
+        ASSERT_NE(w, 0u);
         windows.push_back(w);
 
         // A new window: activating it is always a change.

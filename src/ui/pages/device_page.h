@@ -7,6 +7,8 @@
 #include <QPointer>
 
 #include <memory>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "device/models/usb_device.h"
@@ -91,6 +93,10 @@ public:
     void OnProfileMenuToggle();
     // The profile chosen in the list, after the switch delay: the device takes it.
     void OnProfileSwitch();
+    // The program in front asks for profile `id` (empty: the user's own choice again): the
+    // device takes it as from the list, but the list's stored choice stays. Nothing when the
+    // page already has it; the result of the switch otherwise.
+    std::optional<OpResult> FollowProgram(const std::string& id);
     // The rubber band ended on `container` (families with LEDs to pick).
     virtual bool OnLedSelectionEnd(CControlUI* /*container*/) { return false; }
 

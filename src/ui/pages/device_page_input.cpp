@@ -286,4 +286,18 @@ void CDevicePageUI::OnProfileSwitch() {
     Follow(*model_, *profilePanel_, *services_);
 }
 
+std::optional<OpResult> CDevicePageUI::FollowProgram(const std::string& id) {
+    if (profilePanel_ == nullptr)
+        return std::nullopt;
+    const std::string before = profilePanel_->GetCurrentProfileId();
+    if (profilePanel_->SelectForProgram(id) < 0 || profilePanel_->GetCurrentProfileId() == before)
+        return std::nullopt;
+    SyncScreen();
+    model_->SetProfileName(profilePanel_->GetCurrentProfileId());
+    // A device not connected only takes the profile's name: it reads it when it comes.
+    if (!model_->CommandChannel().IsOpen())
+        return OpResult::Done();
+    return model_->ApplyProfile();
+}
+
 }  // namespace morva::ui

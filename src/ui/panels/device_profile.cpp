@@ -171,6 +171,14 @@ int CDeviceProfileUI::SelectProfile(int index, bool notify) {
     return result;
 }
 
+int CDeviceProfileUI::SelectForProgram(const std::string& id) {
+    if (!store_)
+        return -1;
+    const int result = store_->SelectForProgram(id);
+    ShowStore();
+    return result;
+}
+
 int CDeviceProfileUI::AddProfile() {
     if (Combo() == nullptr || !store_)
         return -1;

@@ -48,6 +48,8 @@ public:
     // Operations. Each returns the store's result (-1: nothing done or a write failed); the
     // combo afterwards shows the store's list and selection.
     int SelectProfile(int index, bool notify);
+    // The store's SelectForProgram; the combo shows it, silently.
+    int SelectForProgram(const std::string& id);
     int AddProfile();
     int CopyProfile();
     int DeleteProfile();

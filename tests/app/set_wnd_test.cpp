@@ -10,6 +10,7 @@
 
 #include <functional>
 
+#include "app/app_profile_switcher.h"
 #include "app/set_wnd.h"
 #include "app/update_list_item.h"
 #include "app/window_messages.h"
@@ -96,6 +97,39 @@ TEST_F(SetWndTest, StartingWithTheDesktopIsSwitchedOnAndOffFromTheWindow) {
             EXPECT_NE(file.readAll().indexOf("--tray"), -1) << "it starts in the tray";
             QTest::mouseClick(box->GetWidget(), Qt::LeftButton);
             EXPECT_FALSE(QFile::exists(entry)) << "and is removed again";
+        }));
+}
+
+// The program in front is watched on a display that does not answer.
+class SetWndFollowTest : public SetWndTest {
+protected:
+    void SetUp() override {
+        sim_.followPrograms = true;
+        sim_.inputDisplay = ":65000";
+        SetWndTest::SetUp();
+    }
+};
+
+TEST_F(SetWndFollowTest, ProfilesFollowingProgramsIsSwitchedHereAndSaysWhenTheDesktopCannot) {
+    ASSERT_TRUE(QTest::qWaitFor([&] { return sim_.window->AppProfiles() != nullptr; }));
+    ASSERT_TRUE(WithSettingsWindow(
+        [&] { ClickSettingsButton(); },
+        [&](CSetWnd& wnd) {
+            auto* box = dynamic_cast<ui::CCheckBoxUI*>(wnd.FindControl("set_follow_check"));
+            ui::CControlUI* notice = wnd.FindControl("set_follow_notice");
+            ASSERT_TRUE(box != nullptr && notice != nullptr);
+            const struct {
+                bool on, noticeShown;
+            } states[] = {{true, true}, {false, false}, {true, true}};
+            for (const auto& state : states) {
+                SCOPED_TRACE(state.on);
+                if (&state != &states[0])
+                    QTest::mouseClick(box->GetWidget(), Qt::LeftButton);
+                EXPECT_EQ(box->IsSelected(), state.on);
+                EXPECT_EQ(notice->IsVisible(), state.noticeShown);
+                EXPECT_EQ(sim_.window->AppProfiles()->Enabled(), state.on);
+                EXPECT_EQ(sim_.settings->value("APP_PROFILES", true).toBool(), state.on);
+            }
         }));
 }
 

@@ -183,6 +183,7 @@ TEST_P(WindowTextsTest, SettingsWindowPagesShowTextsNotKeysAndFit) {
             options.languageKeys.append(entry.textKey);
         options.entries = window_->UpdateEntries();
         options.versionText = QStringLiteral("V1.0.0.0");
+        options.followWorks = false;  // its notice is measured too
         WhileOpen<CSetWnd>(
             [&] { OpenSetWnd(window_.get(), GetParam(), options, dpi, true); },
             [&](CSetWnd& w) {

@@ -61,8 +61,8 @@ void CAppProfileSwitcher::TryOpen() {
 }
 
 void CAppProfileSwitcher::ScheduleRetry() {
-    retryMs_ = retryMs_ == 0 ? options_.firstRetryMs
-                             : std::min(retryMs_ * 2, options_.longestRetryMs);
+    retryMs_ =
+        retryMs_ == 0 ? options_.firstRetryMs : std::min(retryMs_ * 2, options_.longestRetryMs);
     retry_.start(retryMs_);
 }
 
@@ -85,6 +85,20 @@ void CAppProfileSwitcher::Follow(const x11::ActiveProgram& program) {
 
 void CAppProfileSwitcher::Reconsider() {
     Apply();
+}
+
+std::vector<std::string> CAppProfileSwitcher::OpenProgramNames() {
+    std::vector<std::string> names;
+    for (const x11::ActiveProgram& program : watcher_.OpenPrograms()) {
+        const std::string& shown =
+            program.windowClass.empty() ? program.instance : program.windowClass;
+        if (std::optional<std::string> name = ProgramName(shown))
+            names.push_back(*std::move(name));
+    }
+    OnReadable();
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    return names;
 }
 
 void CAppProfileSwitcher::LetGo() {

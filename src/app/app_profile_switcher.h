@@ -50,6 +50,9 @@ public:
     const std::string& Problem() const { return problem_; }
     // The bindings or the pages changed: each page takes what the program in front asks now.
     void Reconsider();
+    // The names to bind the programs with windows open now by: each one's window class (its
+    // instance where it has none), sorted, once each; empty while not watching.
+    std::vector<std::string> OpenProgramNames();
     // The program the pages follow now (tests, the status report).
     const ActiveProgramNames& Following() const { return following_; }
     // Switches that a device could not take (they are logged, not shown: a game is in front).

@@ -102,6 +102,8 @@ public:
     void SetEditingState(int lock, int saved) override;
     void StartProfileSwitch() override;
     std::optional<std::uint32_t> PickColour(std::uint32_t initial) override;
+    void EditProgramBindings(const std::string& userDataFolder, const std::string& profileId,
+                             const QString& profileName) override;
     void NotBuiltYet(const std::string& feature) override;
     void ResetMusicStyles() override;
     // The note ShowNote put up, while it is shown (tests).

@@ -4,9 +4,11 @@
 #include <QScreen>
 #include <QTimer>
 
+#include "app/app_profile_switcher.h"
 #include "app/color_select_wnd.h"
 #include "app/main_wnd.h"
 #include "app/msg_wnd.h"
+#include "app/program_bind_wnd.h"
 #include "base/debug_log.h"
 #include "ui/pages/device_page.h"
 #include "ui/panels/file_dialog.h"
@@ -100,6 +102,22 @@ void CMainWnd::StartProfileSwitch() {
 
 std::optional<std::uint32_t> CMainWnd::PickColour(std::uint32_t initial) {
     return ShowColorSelectWnd(this, initial, dpi_, localAppData_, resourceFolder_);
+}
+
+void CMainWnd::EditProgramBindings(const std::string& userDataFolder, const std::string& profileId,
+                                   const QString& profileName) {
+    ProgramBindOptions options;
+    options.userDataFolder = userDataFolder;
+    options.profileId = profileId;
+    options.profileName = profileName;
+    if (appProfiles_)
+        options.openPrograms = appProfiles_->OpenProgramNames();
+    if (!appProfiles_ || !appProfiles_->Enabled())
+        options.notice = QStringLiteral("bind_follow_off");
+    else if (!appProfiles_->Watching())
+        options.notice = QStringLiteral("set_follow_unavailable");
+    if (ShowProgramBindWnd(this, std::move(options), dpi_) > 0 && appProfiles_)
+        appProfiles_->Reconsider();
 }
 
 void CMainWnd::NotBuiltYet(const std::string& feature) {

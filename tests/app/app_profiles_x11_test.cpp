@@ -4,19 +4,24 @@
 
 #include <QApplication>
 #include <QTest>
+#include <QTimer>
 
 #include <cstdlib>
+#include <functional>
 #include <string>
 #include <vector>
 
 #include "app/app_profile_switcher.h"
 #include "app/main_wnd.h"
+#include "app/program_bind_wnd.h"
 #include "app/sim_window.h"
 #include "profile/json_access.h"
 #include "profile/json_file.h"
 #include "profile/profile_bindings.h"
 #include "ui/pages/mouse_page.h"
 #include "ui/panels/device_profile.h"
+#include "ui/toolkit/controls.h"
+#include "ui/toolkit/paint_manager.h"
 
 // Xlib last: its macros break the headers above.
 #include "support/x11_test_client.h"
@@ -45,6 +50,35 @@ protected:
         return json::ToInt(json::Get(list, "profileselect"), -1);
     }
     ui::CDeviceProfileUI& Panel() { return *page_->ProfilePanel(); }
+    // Opens the programs window from the profile menu and runs `inside` while it is shown.
+    bool WithBindWindow(const std::function<void(CProgramBindWnd&)>& inside) {
+        bool ran = false;
+        QTimer::singleShot(0, [&] {
+            for (QWidget* top : QApplication::topLevelWidgets()) {
+                auto* wnd = qobject_cast<CProgramBindWnd*>(top);
+                if (wnd == nullptr || !wnd->IsModalRunning())
+                    continue;
+                ran = true;
+                inside(*wnd);
+                Click(*wnd, "bind_close_btn");
+            }
+        });
+        sim_.Route(ui::kNotifyClick, ui::CPaintManagerUI::FindSubControlByName(
+                                         page_, QStringLiteral("device_programs_btn")));
+        return ran;
+    }
+    // The shown control of that name in the window (with that user data, when given).
+    static void Click(CProgramBindWnd& wnd, const char* name, const QString& data = {}) {
+        for (QWidget* w : wnd.findChildren<QWidget*>()) {
+            auto* control = dynamic_cast<ui::CControlUI*>(w);
+            if (control != nullptr && w->isVisible() && control->GetName() == QLatin1String(name) &&
+                (data.isEmpty() || control->GetUserData() == data)) {
+                QTest::mouseClick(w, Qt::LeftButton);
+                return;
+            }
+        }
+        ADD_FAILURE() << "no " << name << " " << data.toStdString();
+    }
 
     test::XvfbServer server_;
     test::XTestClient client_;
@@ -66,7 +100,7 @@ TEST_F(AppProfilesX11Test, TheMouseTakesTheBoundProfileWhileItsProgramIsInFrontA
     ASSERT_TRUE(QTest::qWaitFor([&] { return switcher->Watching(); }, 10000));
     EXPECT_EQ(switcher->Problem(), "");
 
-    // A second profile on another DPI stage, bound to the game; the user keeps the first.
+    // A second profile on another DPI stage.
     page_ = dynamic_cast<ui::CMousePageUI*>(sim_.devices->CurrentDevice());
     ASSERT_NE(page_, nullptr);
     page_->OnProfileAdd();
@@ -74,17 +108,37 @@ TEST_F(AppProfilesX11Test, TheMouseTakesTheBoundProfileWhileItsProgramIsInFrontA
     const std::string gameProfile = Panel().GetCurrentProfileId();
     ASSERT_TRUE(page_->Mouse().ChangeActiveStage(2).Ok());
     const std::vector<std::uint8_t> game = Setting();
-    ASSERT_GE(Panel().SelectProfile(0, false), 0);
-    page_->OnProfileSwitch();
-    const std::vector<std::uint8_t> own = Setting();
-    ASSERT_NE(own, game);
-    CProfileBindings bindings(Panel().Store()->UserDataFolder());
-    ASSERT_EQ(bindings.Bind(gameProfile, "Shooter"), CProfileBindings::kChanged);
 
     const Window shooter = client_.MapWindow("shooter", "Shooter");
     const Window editor = client_.MapWindow("editor", "Editor");
     ASSERT_NE(shooter, 0u);
     ASSERT_NE(editor, 0u);
+    // The game is bound in the profile menu's window, picked from the windows open now; then
+    // the user goes back to the first profile.
+    ASSERT_TRUE(WithBindWindow([&](CProgramBindWnd& wnd) {
+        auto* combo = dynamic_cast<ui::CComboUI*>(wnd.FindControl("bind_window_combo"));
+        ASSERT_NE(combo, nullptr);
+        QStringList offered;
+        for (int i = 1; i < combo->GetCount(); ++i)
+            offered.append(combo->GetItemUserData(i));
+        EXPECT_TRUE(offered.contains("Shooter") && offered.contains("Editor"))
+            << offered.join(",").toStdString();
+        ASSERT_TRUE(combo->SelectItem(offered.indexOf("Shooter") + 1, false, true));
+        Click(wnd, "bind_add_btn");
+        EXPECT_EQ(wnd.Programs(), QStringList{"Shooter"});
+        EXPECT_FALSE(wnd.AddProgram("games/shooter"));
+        EXPECT_TRUE(wnd.FindControl("bind_error")->IsVisible());
+        ASSERT_TRUE(wnd.AddProgram("Editor"));
+        Click(wnd, "bind_remove_btn", "Editor");
+        EXPECT_EQ(wnd.Programs(), QStringList{"Shooter"});
+    }));
+    EXPECT_EQ(CProfileBindings(Panel().Store()->UserDataFolder()).ProgramsOf(gameProfile),
+              std::vector<std::string>{"Shooter"});
+    ASSERT_GE(Panel().SelectProfile(0, false), 0);
+    page_->OnProfileSwitch();
+    const std::vector<std::uint8_t> own = Setting();
+    ASSERT_NE(own, game);
+
     const struct {
         Window front;
         bool gameProfile;
@@ -109,7 +163,6 @@ TEST_F(AppProfilesX11Test, TheMouseTakesTheBoundProfileWhileItsProgramIsInFrontA
     EXPECT_EQ(Setting(), game);
     EXPECT_EQ(StoredChoice(), 0);
     EXPECT_EQ(switcher->FailedSwitches(), 0);
-
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include <QSettings>
 #include <QTimer>
 
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -20,6 +21,7 @@
 #include "app/main_wnd.h"
 #include "app/msg_wnd.h"
 #include "app/music_wnd.h"
+#include "app/program_bind_wnd.h"
 #include "app/set_wnd.h"
 #include "app/sim_window.h"
 #include "app/skin_frame.h"
@@ -140,6 +142,36 @@ TEST_P(WindowTextsTest, MusicWindowShowsTextsNotKeysAndFitsInEachDpi) {
                           Text("music_style_name_4"));
                 EXPECT_EQ(w.size(),
                           QSize(ui::CPaintManagerUI::Scale(369), ui::CPaintManagerUI::Scale(276)));
+                for (const test::FitProblem& p : test::FindFitProblems(&w))
+                    ADD_FAILURE() << "DPI " << dpi << ": " << p.control.toStdString() << " "
+                                  << p.problem.toStdString() << " " << p.detail.toStdString();
+            });
+    }
+    ui::CPaintManagerUI::SetAllDPI(96);
+}
+
+// The programs of a profile with a long name listed, the windows offered and the notice shown.
+TEST_P(WindowTextsTest, ProgramsWindowShowsTextsNotKeysAndFitsInEachDpi) {
+    const std::string folder = dir_.File("programs") + "/";
+    std::filesystem::create_directories(folder);
+    CProfileBindings bindings(folder);
+    ASSERT_EQ(bindings.Bind("p1", std::string(40, 'w')), CProfileBindings::kChanged);
+    ASSERT_EQ(bindings.Bind("p1", "steam"), CProfileBindings::kChanged);
+    for (const int dpi : {96, 144}) {
+        WhileOpen<CProgramBindWnd>(
+            [&] {
+                ShowProgramBindWnd(window_.get(),
+                                   {folder,
+                                    "p1",
+                                    QStringLiteral("profile1"),
+                                    {"Firefox", "steam"},
+                                    QStringLiteral("set_follow_unavailable")},
+                                   dpi);
+            },
+            [&](CProgramBindWnd& w) {
+                EXPECT_EQ(w.Programs(), (QStringList{QString(40, 'w'), "steam"}));
+                EXPECT_TRUE(w.FindControl(QStringLiteral("bind_error"))->IsVisible());
+                EXPECT_EQ(RawKeysShown(w), QStringList()) << "DPI " << dpi;
                 for (const test::FitProblem& p : test::FindFitProblems(&w))
                     ADD_FAILURE() << "DPI " << dpi << ": " << p.control.toStdString() << " "
                                   << p.problem.toStdString() << " " << p.detail.toStdString();

@@ -165,6 +165,20 @@ std::optional<ActiveProgram> CActiveWindowWatcher::Current() {
     return ReadProgram(reported_);
 }
 
+std::vector<ActiveProgram> CActiveWindowWatcher::OpenPrograms() {
+    std::vector<ActiveProgram> programs;
+    if (!display_ || IsLost(display_.get()))
+        return programs;
+    Display* d = display_.get();
+    // A desktop has a few hundred windows at most; this bounds a hostile list.
+    const std::vector<unsigned long> windows =
+        ReadLongs(d, root_, XInternAtom(d, "_NET_CLIENT_LIST", False), XA_WINDOW, 4096);
+    programs.reserve(windows.size());
+    for (const unsigned long window : windows)
+        programs.push_back(ReadProgram(window));
+    return programs;
+}
+
 unsigned long CActiveWindowWatcher::ReadActiveWindow() const {
     const std::vector<unsigned long> window =
         ReadLongs(display_.get(), root_, activeAtom_, XA_WINDOW, 1);

@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "platform/x11/x11_display.h"
 
@@ -49,6 +50,9 @@ public:
     // The program in front now; empty when not open. Events it leaves in Xlib's queue
     // are not seen on Fd(): call Pump afterwards.
     std::optional<ActiveProgram> Current();
+    // The programs of the windows the window manager lists (_NET_CLIENT_LIST), in its order;
+    // empty when not open. Call Pump afterwards, as after Current.
+    std::vector<ActiveProgram> OpenPrograms();
 
 private:
     unsigned long ReadActiveWindow() const;

@@ -91,6 +91,8 @@ public:
     void OnProfileRename();
     void OnProfileReset();
     void OnProfileMenuToggle();
+    // "device_programs_btn": the programs that switch the device to the current profile.
+    void OnProfilePrograms();
     // The profile chosen in the list, after the switch delay: the device takes it.
     void OnProfileSwitch();
     // The program in front asks for profile `id` (empty: the user's own choice again): the

@@ -275,6 +275,16 @@ void CDevicePageUI::OnProfileMenuToggle() {
         profilePanel_->ShowProfileMenu(!profilePanel_->IsProfileMenuShown());
 }
 
+void CDevicePageUI::OnProfilePrograms() {
+    CProfileListStore* store = profilePanel_ != nullptr ? profilePanel_->Store() : nullptr;
+    const int selected = store != nullptr ? store->GetSelectedIndex() : -1;
+    if (services_ == nullptr || selected < 0)
+        return;
+    const ProfileEntry entry = store->Entries()[static_cast<std::size_t>(selected)];
+    services_->EditProgramBindings(store->UserDataFolder(), entry.id,
+                                   QString::fromStdString(entry.name));
+}
+
 void CDevicePageUI::OnProfileSwitch() {
     if (profilePanel_ == nullptr || services_ == nullptr || profilePanel_->GetSelectedIndex() < 0)
         return;

@@ -125,6 +125,7 @@ void AddProfileRoutes(PageRouter& router, const CurrentPage& current) {
     router.AddLateExact(kClick, "device_import_btn", page(&CDevicePageUI::OnProfileImport));
     router.AddLateExact(kClick, "device_export_btn", page(&CDevicePageUI::OnProfileExport));
     router.AddLateExact(kClick, "device_reset_btn", page(&CDevicePageUI::OnProfileReset));
+    router.AddLateExact(kClick, "device_programs_btn", page(&CDevicePageUI::OnProfilePrograms));
     router.AddLateExact(kClick, "device_profile_edit_save_btn",
                         page(&CDevicePageUI::OnProfileRename));
     router.AddLateExact(kClick, "profile_fun_spread_btn", page(&CDevicePageUI::OnProfileMenuToggle),

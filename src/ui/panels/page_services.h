@@ -36,6 +36,11 @@ public:
     virtual void ResetMusicStyles() = 0;
     // The colour picker, modal, starting at `initial` (0xAARRGGBB); nothing when cancelled.
     virtual std::optional<std::uint32_t> PickColour(std::uint32_t initial) = 0;
+    // The programs bound to a profile of the device whose profiles are in `userDataFolder`,
+    // edited in a window of their own (modal); the devices follow the bindings as they are
+    // afterwards.
+    virtual void EditProgramBindings(const std::string& userDataFolder,
+                                     const std::string& profileId, const QString& profileName) = 0;
     // Work that belongs to features not built yet: named and counted.
     virtual void NotBuiltYet(const std::string& feature) = 0;
 

@@ -1,6 +1,8 @@
 #include "app/app_profile_switcher.h"
 
 #include <algorithm>
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
 #include "base/debug_log.h"
@@ -88,8 +90,13 @@ void CAppProfileSwitcher::Reconsider() {
 }
 
 std::vector<std::string> CAppProfileSwitcher::OpenProgramNames() {
+    std::error_code ec;
+    // Our own windows are no game to bind.
+    const std::string self = std::filesystem::read_symlink("/proc/self/exe", ec).filename();
     std::vector<std::string> names;
     for (const x11::ActiveProgram& program : watcher_.OpenPrograms()) {
+        if (!self.empty() && program.executable == self)
+            continue;
         const std::string& shown =
             program.windowClass.empty() ? program.instance : program.windowClass;
         if (std::optional<std::string> name = ProgramName(shown))

@@ -211,6 +211,26 @@ TEST(MorvactlApp, UnreachableOrSilentProgramFailsClearly) {
     EXPECT_EQ(run.status, 1);
     EXPECT_NE(run.err.find("not running (no socket at " + stale), std::string::npos) << run.err;
 
+    // A program that stopped accepting, its listen queue full: the connect gives up too.
+    const std::string stuck = dir.File("stuck.sock");
+    const UniqueFd listener = Listen(stuck);
+    std::vector<UniqueFd> waiting;
+    for (int n = 0; n < 64; ++n) {
+        UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
+        sockaddr_un address{};
+        address.sun_family = AF_UNIX;
+        std::strncpy(address.sun_path, stuck.c_str(), sizeof address.sun_path - 1);
+        if (::connect(fd.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address) != 0)
+            break;
+        waiting.push_back(std::move(fd));
+    }
+    ASSERT_LT(waiting.size(), 64u) << "the queue never filled";
+    run = Morvactl({"app", "status"}, stuck, 150ms);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("takes no connections"), std::string::npos) << run.err;
+    EXPECT_GE(run.took, 150ms);
+    EXPECT_LT(run.took, 1s);
+
     FakeApp silent([](const std::string&) { return std::vector<std::string>{}; });
     run = Morvactl({"app", "status"}, silent.path(), 150ms);
     EXPECT_EQ(run.status, 1);

@@ -5,6 +5,7 @@
 #include <sys/un.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -22,7 +23,15 @@ std::string Duration(std::chrono::milliseconds timeout) {
     return std::to_string(timeout.count()) + " ms";
 }
 
-hid::UniqueFd Connect(const std::string& path, std::string& error) {
+// Time left until `deadline`, in whole milliseconds for poll; 0 once it has passed.
+int MsLeft(Clock::time_point deadline) {
+    const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+    return left.count() > 0 ? static_cast<int>(left.count()) : 0;
+}
+
+// Non-blocking: a program whose UI thread hangs stops accepting, and once its listen queue
+// is full a blocking connect would wait for ever.
+hid::UniqueFd Connect(const std::string& path, Clock::time_point deadline, std::string& error) {
     sockaddr_un address{};
     address.sun_family = AF_UNIX;
     if (path.empty() || path.size() >= sizeof address.sun_path) {
@@ -30,31 +39,47 @@ hid::UniqueFd Connect(const std::string& path, std::string& error) {
         return {};
     }
     std::memcpy(address.sun_path, path.c_str(), path.size() + 1);
-    hid::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    hid::UniqueFd fd(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0));
     if (!fd) {
         error = std::string("cannot create a socket: ") + std::strerror(errno);
         return {};
     }
-    int result;
-    do {
-        result = ::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address);
-    } while (result != 0 && errno == EINTR);
-    if (result == 0)
-        return fd;
+    for (;;) {
+        if (::connect(fd.Get(), reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0)
+            return fd;
+        if (errno == EINTR)
+            continue;
+        // A full queue refuses at once; it may drain, so look again until the deadline.
+        if (errno == EAGAIN && MsLeft(deadline) > 0) {
+            pollfd none{-1, 0, 0};
+            ::poll(&none, 0, std::min(10, MsLeft(deadline)));
+            continue;
+        }
+        break;
+    }
     // A socket file left behind by a crashed program refuses connections.
     if (errno == ENOENT || errno == ECONNREFUSED)
         error = "the program is not running (no socket at " + path + ")";
+    else if (errno == EAGAIN)
+        error = "the program takes no connections (its queue at " + path + " stays full)";
     else
         error = "cannot connect to " + path + ": " + std::strerror(errno);
     return {};
 }
 
-bool SendAll(int fd, std::string_view bytes, std::string& error) {
+bool SendAll(int fd, std::string_view bytes, Clock::time_point deadline, std::string& error) {
     while (!bytes.empty()) {
         // MSG_NOSIGNAL: a program that just quit must give an error, not kill us with SIGPIPE.
         const ssize_t n = ::send(fd, bytes.data(), bytes.size(), MSG_NOSIGNAL);
         if (n < 0 && errno == EINTR)
             continue;
+        if (n < 0 && errno == EAGAIN) {
+            pollfd p{fd, POLLOUT, 0};
+            if (MsLeft(deadline) > 0 && ::poll(&p, 1, MsLeft(deadline)) >= 0)
+                continue;
+            error = "the program does not read what is sent to it";
+            return false;
+        }
         if (n <= 0) {
             error = std::string("cannot send to the program: ") + std::strerror(errno);
             return false;
@@ -71,10 +96,11 @@ namespace {
 std::optional<ipc::Message> Exchange(const std::string& socketPath, const std::string& lines,
                                      std::string_view reply, std::chrono::milliseconds timeout,
                                      std::string& error) {
-    const hid::UniqueFd fd = Connect(socketPath, error);
-    if (!fd || !SendAll(fd.Get(), lines, error))
-        return std::nullopt;
+    // One limit for the whole exchange: connecting, sending and the answer.
     const Clock::time_point deadline = Clock::now() + timeout;
+    const hid::UniqueFd fd = Connect(socketPath, deadline, error);
+    if (!fd || !SendAll(fd.Get(), lines, deadline, error))
+        return std::nullopt;
     ipc::LineSplitter splitter;
     std::optional<ipc::Message> answer;
     char buffer[4096];

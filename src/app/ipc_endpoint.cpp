@@ -1,14 +1,20 @@
 #include "app/ipc_endpoint.h"
 
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QLocalSocket>
 #include <QSocketNotifier>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
+#include <optional>
 
 namespace morva::app {
 
@@ -42,26 +48,85 @@ CIpcEndpoint::~CIpcEndpoint() {
     }
 }
 
+bool CIpcEndpoint::Activate(bool wantAnswer) const {
+    QLocalSocket probe;
+    probe.connectToServer(path_);
+    if (!probe.waitForConnected(kConnectTimeoutMs))
+        return false;
+    ipc::Message activate;
+    activate.msg = ipc::kMsgActivateInstance;
+    activate.lParam = 1;
+    std::string lines = ipc::Encode(activate);
+    if (wantAnswer) {
+        ipc::Message query;
+        query.msg = ipc::kMsgAppStatusQuery;
+        lines += ipc::Encode(query);
+    }
+    probe.write(lines.data(), static_cast<qint64>(lines.size()));
+    probe.waitForBytesWritten(kConnectTimeoutMs);
+    bool answered = !wantAnswer;
+    QByteArray got;
+    QElapsedTimer waited;
+    waited.start();
+    while (!answered && waited.elapsed() < kConnectTimeoutMs &&
+           probe.waitForReadyRead(static_cast<int>(kConnectTimeoutMs - waited.elapsed()))) {
+        got += probe.readAll();
+        for (const QByteArray& line : got.split('\n')) {
+            const std::optional<ipc::Message> m = ipc::Decode(line.toStdString());
+            answered |= m && m->msg == ipc::kMsgAppStatusReport;
+        }
+    }
+    probe.disconnectFromServer();
+    return answered;
+}
+
 CIpcEndpoint::Claim CIpcEndpoint::ClaimInstance() {
     if (path_.isEmpty()) {
         error_ = QStringLiteral("no socket path");
         return Claim::Failed;
     }
-    QLocalSocket probe;
-    probe.connectToServer(path_);
-    if (probe.waitForConnected(kConnectTimeoutMs)) {
-        ipc::Message activate;
-        activate.msg = ipc::kMsgActivateInstance;
-        activate.lParam = 1;
-        const std::string line = ipc::Encode(activate);
-        probe.write(line.data(), static_cast<qint64>(line.size()));
-        probe.waitForBytesWritten(kConnectTimeoutMs);
-        probe.disconnectFromServer();
-        return Claim::AlreadyRunning;
+    // The lock beside the socket decides who runs: flock is atomic where connecting and then
+    // binding is not, and the kernel lets go of it however the holder ends.
+    const QByteArray lockPath = QFile::encodeName(path_ + QStringLiteral(".lock"));
+    lock_.Reset(::open(lockPath.constData(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOFOLLOW, 0600));
+    if (!lock_) {
+        error_ =
+            QStringLiteral("cannot open %1: %2")
+                .arg(QFile::decodeName(lockPath), QString::fromLocal8Bit(std::strerror(errno)));
+        return Claim::Failed;
     }
-    // Only a socket nobody answers on may be removed: a live one belongs to a running instance.
-    if (probe.error() == QLocalSocket::ConnectionRefusedError)
+    if (::flock(lock_.Get(), LOCK_EX | LOCK_NB) != 0) {
+        const int why = errno;
+        lock_.Reset();
+        if (why == EWOULDBLOCK) {
+            // Running, even if it has no socket to be reached on.
+            (void)Activate(false);
+            return Claim::AlreadyRunning;
+        }
+        error_ = QStringLiteral("cannot lock %1: %2")
+                     .arg(QFile::decodeName(lockPath), QString::fromLocal8Bit(std::strerror(why)));
+        return Claim::Failed;
+    }
+    struct stat st {};
+    const QByteArray socketPath = QFile::encodeName(path_);
+    if (::lstat(socketPath.constData(), &st) == 0) {
+        // Not ours to delete: the instance guard holds through the lock meanwhile.
+        if (S_ISDIR(st.st_mode)) {
+            error_ = path_ + QStringLiteral(" is a folder, not the program's socket; move it away");
+            return Claim::Failed;
+        }
+        if (!S_ISSOCK(st.st_mode)) {
+            error_ = path_ + QStringLiteral(" is not a socket (it is left as it is; move it away)");
+            return Claim::Failed;
+        }
+        // With the lock ours, a listener there is an instance that takes no lock; one that
+        // does not answer within the limit is not taken for a running program.
+        if (Activate(true)) {
+            lock_.Reset();
+            return Claim::AlreadyRunning;
+        }
         QLocalServer::removeServer(path_);
+    }
     if (!server_.listen(path_)) {
         error_ = server_.errorString();
         return Claim::Failed;

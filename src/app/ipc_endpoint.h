@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "base/ipc_protocol.h"
+#include "platform/hidraw/unique_fd.h"
 
 class QLocalSocket;
 class QSocketNotifier;
@@ -40,9 +41,11 @@ public:
                           std::chrono::milliseconds idleTimeout = kIdleTimeout);
     ~CIpcEndpoint() override;
 
-    // Connects to a running instance first: if one answers, sends it `MsgActivateInstance`
-    // (wParam 0, lParam 1). Otherwise removes a stale socket (connection refused) and listens,
-    // reachable by this user alone.
+    // Takes the lock file beside the socket ("<path>.lock", held until the endpoint goes):
+    // when another process holds it, that instance runs, and it is sent `MsgActivateInstance`
+    // (wParam 0, lParam 1). Otherwise listens, reachable by this user alone, after removing a
+    // socket file whose listener does not answer a status query within a second; anything
+    // else at the path is left alone (Failed, the lock still held).
     Claim ClaimInstance();
     const QString& Error() const { return error_; }
     bool IsListening() const { return server_.isListening(); }
@@ -64,6 +67,9 @@ private:
         std::uint64_t heard = 0;  // when the client last arrived or sent a message, in order
     };
 
+    // Sends the instance at the socket `MsgActivateInstance` (and a status query when
+    // `wantAnswer`); true when it connected (and answered).
+    bool Activate(bool wantAnswer) const;
     void OnAcceptReady();
     void AddClient(int fd);
     void DropClient(QLocalSocket* socket);
@@ -72,6 +78,7 @@ private:
 
     QString path_;
     QString error_;
+    hid::UniqueFd lock_;
     std::chrono::milliseconds idleTimeout_;
     // Owns the listening socket and its file; its own accepting stays off (see ClaimInstance).
     QLocalServer server_;

@@ -105,6 +105,29 @@ void LineSplitter::Feed(std::string_view bytes,
     }
 }
 
+std::string FallbackSocketFolder(const std::string& shared, std::string& error) {
+    std::string sharedError;
+    if (PrivateFolder(shared, sharedError))
+        return shared;
+    std::string cache;
+    if (const char* xdg = std::getenv("XDG_CACHE_HOME"); xdg != nullptr && xdg[0] == '/')
+        cache = xdg;
+    else if (const char* home = std::getenv("HOME"); home != nullptr && home[0] == '/')
+        cache = std::string(home) + "/.cache";
+    if (cache.empty()) {
+        error = sharedError + ", and there is no home folder to use instead";
+        return {};
+    }
+    // The cache folder itself may not exist yet; it is the user's, so its mode is theirs.
+    ::mkdir(cache.c_str(), 0700);
+    const std::string own = cache + "/morva-tr510";
+    std::string ownError;
+    if (PrivateFolder(own, ownError))
+        return own;
+    error = sharedError + "; " + ownError;
+    return {};
+}
+
 std::string SocketPath(std::string& error) {
     const char* chosen = std::getenv(kSocketEnv);
     if (chosen != nullptr && chosen[0] != '\0') {
@@ -125,8 +148,8 @@ std::string SocketPath(std::string& error) {
     if (runtime != nullptr && runtime[0] == '/') {
         folder = runtime;
     } else {
-        folder = "/tmp/morva-tr510-" + std::to_string(::getuid());
-        if (!PrivateFolder(folder, error))
+        folder = FallbackSocketFolder("/tmp/morva-tr510-" + std::to_string(::getuid()), error);
+        if (folder.empty())
             return {};
     }
     const std::string path = folder + "/morva-tr510.sock";

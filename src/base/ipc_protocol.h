@@ -62,10 +62,14 @@ private:
 
 // Where the socket lives: $MORVA_SOCKET when set (an absolute path, taken as is, so tests and
 // side-by-side instances can pick their own; choosing a safe folder is then up to the caller),
-// else $XDG_RUNTIME_DIR/morva-tr510.sock, or, without that variable, a private folder
-// /tmp/morva-tr510-<uid>/ (created 0700; refused when it is not ours alone).
+// else $XDG_RUNTIME_DIR/morva-tr510.sock, or, without that variable, in
+// FallbackSocketFolder("/tmp/morva-tr510-<uid>").
 // Empty with a reason in `error` when no safe path can be had (also when over 107 bytes).
 inline constexpr char kSocketEnv[] = "MORVA_SOCKET";
 std::string SocketPath(std::string& error);
+// `shared` (created 0700) when it is this user's alone, else "morva-tr510" below the user's
+// cache folder ($XDG_CACHE_HOME, or ~/.cache), private too: another user who made `shared`
+// first cannot leave the program without its socket. Empty with a reason when neither is.
+std::string FallbackSocketFolder(const std::string& shared, std::string& error);
 
 }  // namespace morva::ipc

@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <filesystem>
+#include <functional>
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -157,6 +158,57 @@ TEST_F(IpcEndpointTest, StaleSocketIsReplaced) {
 
     CIpcEndpoint endpoint(Path());
     EXPECT_EQ(endpoint.ClaimInstance(), CIpcEndpoint::Claim::First);
+}
+
+TEST_F(IpcEndpointTest, TheLockDecidesWhoRunsAndOnlyADeadSocketIsEverRemoved) {
+    const std::string socket = dir_.File("app.sock");
+    {
+        // The first's socket file is not there (yet, or any more): the second still sees it.
+        CIpcEndpoint first(Path());
+        ASSERT_EQ(first.ClaimInstance(), CIpcEndpoint::Claim::First);
+        ASSERT_EQ(::unlink(socket.c_str()), 0);
+        CIpcEndpoint second(Path());
+        EXPECT_EQ(second.ClaimInstance(), CIpcEndpoint::Claim::AlreadyRunning);
+    }
+
+    // Whatever else is at the path is left alone, and the instance guard holds meanwhile.
+    const struct {
+        const char* what;
+        std::function<void()> make;
+        const char* reason;
+    } occupied[] = {
+        {"a file", [&] { dir_.Write("app.sock", "keep me"); }, "is not a socket"},
+        {"a folder", [&] { std::filesystem::create_directory(socket); }, "is a folder"},
+    };
+    for (const auto& c : occupied) {
+        SCOPED_TRACE(c.what);
+        c.make();
+        CIpcEndpoint endpoint(Path());
+        EXPECT_EQ(endpoint.ClaimInstance(), CIpcEndpoint::Claim::Failed);
+        EXPECT_TRUE(endpoint.Error().contains(QLatin1String(c.reason)))
+            << endpoint.Error().toStdString();
+        CIpcEndpoint second(Path());
+        EXPECT_EQ(second.ClaimInstance(), CIpcEndpoint::Claim::AlreadyRunning);
+        EXPECT_TRUE(std::filesystem::exists(socket));
+        std::filesystem::remove_all(socket);
+    }
+    EXPECT_FALSE(std::filesystem::exists(socket));
+
+    // A listener that takes connections but never answers is not a running instance.
+    const ClientFd listener(::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", socket.c_str());
+    ASSERT_EQ(::bind(listener.Get(), reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ASSERT_EQ(::listen(listener.Get(), 4), 0);
+    QElapsedTimer took;
+    took.start();
+    CIpcEndpoint endpoint(Path());
+    EXPECT_EQ(endpoint.ClaimInstance(), CIpcEndpoint::Claim::First)
+        << endpoint.Error().toStdString();
+    EXPECT_LT(took.elapsed(), 3000);
+    AnswerStatus(endpoint);
+    EXPECT_TRUE(StatusAnswered());
 }
 
 TEST_F(IpcEndpointTest, MalformedInputIsIgnoredAndTheConnectionGoesOn) {

@@ -88,5 +88,34 @@ TEST(IpcSocketPath, UsesTheRuntimeFolderOrAPrivateFallback) {
     }
 }
 
+TEST(IpcSocketPath, AFallbackFolderSomeoneElseMadeGivesWayToOneInTheUsersCache) {
+    test::TempDir dir;
+    const char* saved = std::getenv("XDG_CACHE_HOME");
+    const std::string savedValue = saved ? saved : "";
+    setenv("XDG_CACHE_HOME", dir.File("cache").c_str(), 1);
+    std::string error;
+    const std::string shared = dir.File("shared");
+    EXPECT_EQ(FallbackSocketFolder(shared, error), shared) << error;
+
+    // Open to others (as a folder another user made would be): passed over, and left as it is.
+    ASSERT_EQ(chmod(shared.c_str(), 0777), 0);
+    const std::string own = FallbackSocketFolder(shared, error);
+    EXPECT_EQ(own, dir.File("cache/morva-tr510")) << error;
+    struct stat st {};
+    ASSERT_EQ(stat(own.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 077, 0u);
+    ASSERT_EQ(stat(shared.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0777u);
+
+    // Nowhere safe at all: a reason, never a folder.
+    ASSERT_EQ(chmod(own.c_str(), 0755), 0);
+    EXPECT_EQ(FallbackSocketFolder(shared, error), "");
+    EXPECT_NE(error.find("not a private folder"), std::string::npos) << error;
+    if (saved)
+        setenv("XDG_CACHE_HOME", savedValue.c_str(), 1);
+    else
+        unsetenv("XDG_CACHE_HOME");
+}
+
 }  // namespace
 }  // namespace morva::ipc

@@ -224,18 +224,30 @@ void CIpcEndpoint::OnReadyRead(QLocalSocket* socket) {
     }
 }
 
+bool CIpcEndpoint::Send(QLocalSocket* socket, const std::string& line) {
+    // A client that asks and never reads would make its answers pile up here for ever.
+    if (socket->bytesToWrite() + static_cast<qint64>(line.size()) > kMaxPendingBytes)
+        return false;
+    socket->write(line.data(), static_cast<qint64>(line.size()));
+    return true;
+}
+
 void CIpcEndpoint::Broadcast(const ipc::Message& message) {
     const std::string line = ipc::Encode(message);
+    std::vector<QLocalSocket*> deaf;
     for (auto& [socket, client] : clients_) {
-        socket->write(line.data(), static_cast<qint64>(line.size()));
+        if (!Send(socket, line))
+            deaf.push_back(socket);
     }
+    for (QLocalSocket* socket : deaf)
+        DropClient(socket);
 }
 
 void CIpcEndpoint::Reply(QLocalSocket* connection, const ipc::Message& message) {
     if (connection == nullptr || clients_.find(connection) == clients_.end())
         return;
-    const std::string line = ipc::Encode(message);
-    connection->write(line.data(), static_cast<qint64>(line.size()));
+    if (!Send(connection, ipc::Encode(message)))
+        DropClient(connection);
 }
 
 }  // namespace morva::app

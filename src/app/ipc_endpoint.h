@@ -34,6 +34,8 @@ public:
     static constexpr int kMaxClients = 32;
     // A client that sends no message for this long is dropped.
     static constexpr std::chrono::milliseconds kIdleTimeout{30000};
+    // A client with this much of its answers and notices still unsent is dropped.
+    static constexpr qint64 kMaxPendingBytes = 1 << 20;
     // After an accept failed for want of descriptors, the pause before the next try.
     static constexpr std::chrono::milliseconds kAcceptRetry{200};
 
@@ -50,7 +52,7 @@ public:
     const QString& Error() const { return error_; }
     bool IsListening() const { return server_.isListening(); }
 
-    // Sends a message to every connected client.
+    // Sends a message to every connected client (those that do not read are dropped).
     void Broadcast(const ipc::Message& message);
     // Answers on the connection a query came in on (ignored when it has gone).
     void Reply(QLocalSocket* connection, const ipc::Message& message);
@@ -70,6 +72,8 @@ private:
     // Sends the instance at the socket `MsgActivateInstance` (and a status query when
     // `wantAnswer`); true when it connected (and answered).
     bool Activate(bool wantAnswer) const;
+    // Queues `line` for the client; false when that would pass kMaxPendingBytes.
+    static bool Send(QLocalSocket* socket, const std::string& line);
     void OnAcceptReady();
     void AddClient(int fd);
     void DropClient(QLocalSocket* socket);

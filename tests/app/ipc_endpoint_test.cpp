@@ -304,6 +304,32 @@ TEST_F(IpcEndpointTest, ManyClientsAndNoDescriptorsLeftNeverCostTheSocket) {
     EXPECT_EQ(second.ClaimInstance(), CIpcEndpoint::Claim::AlreadyRunning);
 }
 
+TEST_F(IpcEndpointTest, AClientThatAsksAndNeverReadsIsDroppedBeforeItsAnswersPileUp) {
+    CIpcEndpoint endpoint(Path());
+    ASSERT_EQ(endpoint.ClaimInstance(), CIpcEndpoint::Claim::First);
+    AnswerStatus(endpoint);
+    ipc::Message query;
+    query.msg = ipc::kMsgAppStatusQuery;
+    std::string queries;
+    while (queries.size() < 4u << 20)
+        queries += ipc::Encode(query);
+    const ClientFd deaf = ConnectRaw(Path().toStdString());
+    std::size_t sent = 0;
+    ASSERT_TRUE(Pump(
+        [&] {
+            const ssize_t n = ::send(deaf.Get(), queries.data() + sent, queries.size() - sent,
+                                     MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0)
+                sent += static_cast<std::size_t>(n);
+            return n < 0 && errno != EAGAIN;  // the program hung up
+        },
+        10000));
+    EXPECT_LT(sent, queries.size());
+    Pump([&] { return endpoint.ClientCount() == 0; });
+    EXPECT_EQ(endpoint.ClientCount(), 0);
+    EXPECT_TRUE(StatusAnswered());
+}
+
 TEST_F(IpcEndpointTest, AQuietClientIsDropped) {
     CIpcEndpoint endpoint(Path(), nullptr, std::chrono::milliseconds(50));
     ASSERT_EQ(endpoint.ClaimInstance(), CIpcEndpoint::Claim::First);

@@ -1,6 +1,8 @@
 // `morvactl profile`: the list it prints, the files each subcommand leaves, and what reaches
 // the simulated mouse.
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -143,6 +145,36 @@ TEST_F(ProfileCli, EachSubcommandPrintsTheListItLeavesInTheFiles) {
     EXPECT_EQ(Names(lines), (std::vector<std::string>{"profile1", "Race", "profile2 copy"}));
     EXPECT_EQ(Selected(lines), 2);
     EXPECT_FALSE(std::filesystem::exists(removed));
+}
+
+TEST_F(ProfileCli, CommandsRunAtOnceTakeTurnsAndLoseNothing) {
+    ASSERT_EQ(Profile({"mouse", "list"}).status, 0);
+    constexpr int kWriters = 2, kAdds = 6;
+    std::vector<pid_t> writers;
+    for (int w = 0; w < kWriters; ++w) {
+        const pid_t pid = fork();
+        if (pid == 0) {
+            int failed = 0;
+            for (int n = 0; n < kAdds; ++n)
+                failed += Profile({"mouse", "add"}).status != 0;
+            _exit(failed);
+        }
+        ASSERT_GT(pid, 0);
+        writers.push_back(pid);
+    }
+    for (const pid_t pid : writers) {
+        int status = -1;
+        ASSERT_EQ(waitpid(pid, &status, 0), pid);
+        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    }
+    const std::vector<Line> lines = Lines(Profile({"mouse", "list"}).out);
+    EXPECT_EQ(lines.size(), 1u + kWriters * kAdds);
+    std::size_t files = 0;
+    for (const auto& entry : std::filesystem::directory_iterator(Folder("mouse")))
+        files += entry.path().extension() == ".Json";
+    EXPECT_EQ(files, lines.size());
+    for (const Line& line : lines)
+        EXPECT_TRUE(std::filesystem::exists(Folder("mouse") + line.id + ".Json")) << line.name;
 }
 
 TEST_F(ProfileCli, ImportSaysWhyAFileCannotBeTaken) {

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "base/debug_log.h"
+#include "base/file_lock.h"
 #include "base/install_paths.h"
 #include "base/parse_int.h"
 #include "device/device_folders.h"
@@ -31,6 +32,10 @@
 namespace morva::cli {
 
 namespace {
+
+// Beside the device folders; morvactl commands that change data hold it while they run.
+constexpr char kDataLockFile[] = "morvactl.lock";
+constexpr std::chrono::milliseconds kDataLockWait{30000};
 
 const char* kHelpHead = R"(usage: morvactl [OPTIONS] COMMAND [ARGS]
 
@@ -642,8 +647,9 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
     HeadsetRequest headset;
     ProfileRequest profile;
     MacroRequest macro;
-    if (name == "mouse" || name == "keyboard" || name == "pad" || name == "headset" ||
-        name == "profile" || name == "macro") {
+    const bool changesData = name == "mouse" || name == "keyboard" || name == "pad" ||
+                             name == "headset" || name == "profile" || name == "macro";
+    if (changesData) {
         std::string error;
         const bool parsed = name == "mouse"      ? ParseMouseCommand(rest, mouse, error)
                             : name == "keyboard" ? ParseKeyboardCommand(rest, keyboard, error)
@@ -658,6 +664,21 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
         // Two writers would undo each other's settings.
         if (!options.simulate && ProgramRunning(app)) {
             err << "morvactl: the program is running: close it first, or use `morvactl app …`\n";
+            return kExitFailed;
+        }
+    }
+
+    // Commands that change the data take turns: two at once would each write back the list
+    // as they read it, and one's change would be lost.
+    std::optional<CFileLock> dataLock;
+    if (changesData) {
+        const std::string folder = GetProgramDataFolder(LocalAppDataFolder(options.dataDir));
+        std::string error;
+        if (!folder.empty())
+            dataLock = CFileLock::Acquire(folder + kDataLockFile, kDataLockWait, error);
+        if (!dataLock) {
+            err << "morvactl: " << (folder.empty() ? "the data folder cannot be created" : error)
+                << '\n';
             return kExitFailed;
         }
     }

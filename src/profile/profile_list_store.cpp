@@ -1,6 +1,8 @@
 #include "profile/profile_list_store.h"
 
+#include <algorithm>
 #include <filesystem>
+#include <set>
 #include <system_error>
 #include <utility>
 
@@ -62,18 +64,42 @@ int CProfileListStore::InitProfileList() {
         list = std::move(fresh);
     }
 
+    // Failing, the profiles go on sharing their file (a delete then keeps it).
+    int result = SeparateSharedFiles(list);
     const Json::Value& stored = json::Get(list, "profileselect");
     int index = json::ToInt(stored, -1);
     if (index < 0 || index >= static_cast<int>(entries_.size()))
         index = 0;
-    int result = 0;
     if (!(stored.isInt() && stored.asInt() == index)) {
         json::Member(list, "profileselect") = index;
-        result = WriteList(list);
+        result = std::min(result, WriteList(list));
     }
     // Even when the repaired selection could not be stored, the device needs a profile.
     Select(index);
     return result;
+}
+
+int CProfileListStore::SeparateSharedFiles(Json::Value& list) {
+    std::set<std::string> seen;
+    bool changed = false;
+    Json::Value& items = json::Arr(list, "profilelist");
+    for (Json::ArrayIndex i = 0; i < items.size(); ++i) {
+        const std::string id = entries_[i].id;
+        const std::string path = ProfilePath(id);
+        if (seen.insert(id).second || path.empty())
+            continue;
+        // A hand-edited or merged list names one file twice: the later entry gets a copy of
+        // its own, or renaming, resetting or deleting one profile would change the other.
+        const std::string copyId = NewId();
+        Json::Value profile = ReadJsonFile(path);
+        SetNames(profile, entries_[i].name, copyId);
+        if (Write(ProfilePath(copyId), profile) != 0)
+            return -1;
+        json::Member(items[i], "profileUUID") = copyId;
+        seen.insert(copyId);
+        changed = true;
+    }
+    return changed ? WriteList(list) : 0;
 }
 
 int CProfileListStore::SelectProfile(int index) {
@@ -145,7 +171,12 @@ int CProfileListStore::DeleteProfile() {
     // The list goes first: a failed write must not leave an entry whose file is gone.
     if (WriteList(list) != 0)
         return -1;
-    if (!path.empty()) {
+    // A list that still names the file elsewhere (the repair at start could not copy it)
+    // keeps it.
+    const std::string id = json::ToString(json::Get(dropped, "profileUUID"));
+    const bool shared = std::any_of(entries_.begin(), entries_.end(),
+                                    [&](const ProfileEntry& e) { return e.id == id; });
+    if (!path.empty() && !shared) {
         std::error_code ignored;  // a file already gone is what we wanted anyway
         fs::remove(path, ignored);
     }

@@ -81,6 +81,9 @@ public:
     std::string ProfilePath(const std::string& id) const;
 
 private:
+    // Gives every entry after the first that names the same file a copy of its own; -1 when a
+    // copy or the list could not be written.
+    int SeparateSharedFiles(Json::Value& list);
     Json::Value ReadList();
     int WriteList(const Json::Value& list);
     int Write(const std::string& path, const Json::Value& value) const;

@@ -230,6 +230,41 @@ TEST_F(ProfileListStoreTest, DeleteSelectsTheEntryBeforeTheRemovedOne) {
     EXPECT_TRUE(fs::exists(folder_ + "id_B.Json"));
 }
 
+TEST_F(ProfileListStoreTest, TwoEntriesNamingOneFileGetAFileEachAndDeleteKeepsTheOther) {
+    Seed({"a", "b"}, 0);
+    Json::Value list = ReadJsonFile(folder_ + "ProfileList.ini");
+    list["profilelist"][1]["profileUUID"] = "id_a";
+    WriteJsonFile(folder_ + "ProfileList.ini", list);
+
+    // The copy cannot be written: both keep the one file, and deleting one keeps it too.
+    {
+        int writes = 0;
+        CProfileListStore failing(kMouse, folder_, defaultPath_,
+                                  [&](const std::string& path, const Json::Value& value) {
+                                      return ++writes == 1 ? -1 : WriteJsonFile(path, value);
+                                  });
+        EXPECT_EQ(failing.InitProfileList(), -1);
+        EXPECT_EQ(failing.GetSelectedIndex(), 0);
+        ASSERT_EQ(failing.DeleteProfile(), 0);
+        EXPECT_TRUE(fs::exists(folder_ + "id_a.Json"));
+        WriteJsonFile(folder_ + "ProfileList.ini", list);
+    }
+
+    CProfileListStore store = Open();
+    const std::vector<ProfileEntry>& entries = store.Entries();
+    ASSERT_EQ(entries.size(), 2u);
+    EXPECT_EQ(entries[0].id, "id_a");
+    EXPECT_NE(entries[1].id, "id_a");
+    const Json::Value copy = ReadJsonFile(store.GetProfilePathAt(1));
+    EXPECT_EQ(copy["Device"][0]["Tag"], "a");
+    EXPECT_EQ(copy["profilename"], "b");
+    EXPECT_EQ(copy["profileUUID"], entries[1].id);
+    ASSERT_EQ(store.SelectProfile(1), 1);
+    ASSERT_EQ(store.DeleteProfile(), 0);
+    EXPECT_TRUE(fs::exists(folder_ + "id_a.Json"));
+    EXPECT_EQ(ReadJsonFile(folder_ + "id_a.Json")["Device"][0]["Tag"], "a");
+}
+
 TEST_F(ProfileListStoreTest, RenameRefusesBlankAndTakenNames) {
     Seed({"A", "B"}, 0);
     CProfileListStore store = Open();

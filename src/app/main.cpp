@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QSettings>
 
+#include <chrono>
 #include <cstdio>
 #include <memory>
 #include <string>
@@ -18,8 +19,11 @@
 #include "app/main_wnd.h"
 #include "app/sleep_watcher.h"
 #include "base/debug_log.h"
+#include "base/file_lock.h"
 #include "base/install_paths.h"
+#include "device/device_folders.h"
 #include "platform/hidraw/hidraw_backend.h"
+#include "profile/json_file.h"
 #include "sim/sim_bus.h"
 #include "ui/language/language_manager.h"
 #include "ui/toolkit/paint_manager.h"
@@ -150,6 +154,18 @@ int main(int argc, char** argv) {
             break;
         case morva::app::CIpcEndpoint::Claim::First:
             break;
+    }
+
+    // Writes killed part-way leave their temporary files; none of ours runs yet, and
+    // morvactl's writers are held off while they go.
+    if (const std::string data = morva::GetProgramDataFolder(morva::LocalAppDataFolder(dataDir));
+        !data.empty()) {
+        std::string lockError;
+        if (auto lock = morva::CFileLock::Acquire(data + morva::kDataLockFileName,
+                                                  std::chrono::milliseconds(2000), lockError))
+            morva::RemoveLeftoverTempFiles(data);
+        else
+            morva::DebugLog("leftover files stay: %s\n", lockError.c_str());
     }
 
     morva::ui::CResourceManager::Instance().SetResourcePath(QDir(res).filePath("skin"));

@@ -12,6 +12,9 @@ std::string LocalAppDataFolder(const std::string& overrideFolder = {});
 // local app data + "MORVA TR510 Device/": the program's own files, beside the devices'
 // folders. Created when missing; empty when it cannot be.
 std::string GetProgramDataFolder(const std::string& localAppData);
+// In the program data folder: writers from other processes (morvactl's commands, the
+// program's clean-up at start) hold it with CFileLock while they change the data.
+inline constexpr char kDataLockFileName[] = "data.lock";
 // The program data folder + model + "/", both levels created when missing.
 // Empty when the folder cannot be created.
 std::string GetUserDataFolder(const std::string& localAppData, const std::string& modelName);

@@ -19,6 +19,8 @@
 #include <memory>
 #include <mutex>
 #include <sstream>
+#include <string_view>
+#include <vector>
 
 #include "base/debug_log.h"
 #include "base/folder_path.h"
@@ -225,6 +227,36 @@ std::string FileInFolder(const std::string& folder, std::string_view name,
     std::string path = WithSlash(folder);
     path.append(name).append(extension);
     return path;
+}
+
+namespace {
+
+// "NAME.tmp." and six characters of mkstemp's.
+bool IsLeftoverTemp(const std::string& name) {
+    constexpr std::string_view kMark = ".tmp.";
+    const std::size_t at = name.rfind(kMark);
+    return at != std::string::npos && at > 0 && name.size() == at + kMark.size() + 6;
+}
+
+}  // namespace
+
+int RemoveLeftoverTempFiles(const std::string& folder) {
+    namespace fs = std::filesystem;
+    int removed = 0;
+    std::error_code ec;
+    std::vector<fs::path> folders{folder};
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder, ec)) {
+        if (entry.is_directory(ec) && !entry.is_symlink(ec))
+            folders.push_back(entry.path());
+    }
+    for (const fs::path& f : folders) {
+        for (const fs::directory_entry& entry : fs::directory_iterator(f, ec)) {
+            if (entry.is_regular_file(ec) && !entry.is_symlink(ec) &&
+                IsLeftoverTemp(entry.path().filename().string()) && fs::remove(entry.path(), ec))
+                ++removed;
+        }
+    }
+    return removed;
 }
 
 }  // namespace morva

@@ -32,6 +32,10 @@ std::string StyledJsonText(const Json::Value& value);
 int WriteJsonFile(const std::string& path, const Json::Value& value);
 // The same atomic replace with the bytes as given.
 int WriteFileText(const std::string& path, const std::string& bytes);
+// Removes the temporary files those writes leave when they are killed ("NAME.tmp.XXXXXX")
+// from `folder` and the folders in it (not deeper). Only where no write can be running: the
+// caller holds off every writer of the folder. Returns how many went.
+int RemoveLeftoverTempFiles(const std::string& folder);
 
 // "%d_%02d_%02d_%02d_%02d_%02d_%03d" from the local time.
 std::string FormatTimeStampId(std::chrono::system_clock::time_point when);

@@ -182,5 +182,29 @@ TEST(IsPlainName, RejectsAnythingThatLeavesTheFolder) {
     EXPECT_FALSE(IsPlainName("/etc/passwd"));
 }
 
+TEST(LeftoverTempFiles, OnlyKilledWritesOwnTemporariesGoAndOnlyTwoLevelsDeep) {
+    test::TempDir dir;
+    const std::string root = dir.File("data") + "/";
+    std::filesystem::create_directories(root + "mouse/deeper");
+    const struct {
+        std::string file;
+        bool goes;
+    } files[] = {
+        {"ProfileList.ini.tmp.a1B2c3", true},
+        {"mouse/x.Json.tmp.ZZZZZZ", true},
+        {"mouse/x.Json", false},
+        {"mouse/notes.tmp.txt", false},
+        {"mouse/.tmp.abcdef", false},
+        {"mouse/deeper/y.Json.tmp.qwerty", false},
+        {"mouse/x.Json.tmp.toolong1", false},
+    };
+    for (const auto& f : files)
+        ASSERT_EQ(WriteFileText(root + f.file, "x"), 0) << f.file;
+    EXPECT_EQ(RemoveLeftoverTempFiles(root), 2);
+    for (const auto& f : files)
+        EXPECT_EQ(std::filesystem::exists(root + f.file), !f.goes) << f.file;
+    EXPECT_EQ(RemoveLeftoverTempFiles(dir.File("missing")), 0);
+}
+
 }  // namespace
 }  // namespace morva

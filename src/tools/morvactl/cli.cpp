@@ -33,8 +33,7 @@ namespace morva::cli {
 
 namespace {
 
-// Beside the device folders; morvactl commands that change data hold it while they run.
-constexpr char kDataLockFile[] = "morvactl.lock";
+// How long a command waits for another one changing the data.
 constexpr std::chrono::milliseconds kDataLockWait{30000};
 
 const char* kHelpHead = R"(usage: morvactl [OPTIONS] COMMAND [ARGS]
@@ -675,7 +674,7 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
         const std::string folder = GetProgramDataFolder(LocalAppDataFolder(options.dataDir));
         std::string error;
         if (!folder.empty())
-            dataLock = CFileLock::Acquire(folder + kDataLockFile, kDataLockWait, error);
+            dataLock = CFileLock::Acquire(folder + kDataLockFileName, kDataLockWait, error);
         if (!dataLock) {
             err << "morvactl: " << (folder.empty() ? "the data folder cannot be created" : error)
                 << '\n';

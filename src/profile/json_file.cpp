@@ -11,6 +11,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <exception>
 #include <filesystem>
@@ -20,6 +21,7 @@
 #include <mutex>
 #include <sstream>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/debug_log.h"
@@ -122,6 +124,20 @@ int WriteJsonFile(const std::string& path, const Json::Value& value) {
     return WriteFileText(path, StyledJsonText(value));
 }
 
+namespace {
+thread_local std::string t_lastWriteError;
+
+int WriteFailed(const std::string& path, int error) {
+    t_lastWriteError = path + ": " + std::strerror(error);
+    DebugLog("WriteFileText: %s\n", t_lastWriteError.c_str());
+    return -1;
+}
+}  // namespace
+
+std::string TakeLastWriteError() {
+    return std::exchange(t_lastWriteError, std::string());
+}
+
 int WriteFileText(const std::string& path, const std::string& text) {
     const fs::path target(path);
     fs::path folder = target.parent_path();
@@ -131,23 +147,25 @@ int WriteFileText(const std::string& path, const std::string& text) {
     std::string temp = (folder / (target.filename().string() + ".tmp.XXXXXX")).string();
 
     const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        DebugLog("WriteFileText: cannot create a temporary file for %s (errno %d)\n", path.c_str(),
-                 errno);
-        return -1;
-    }
+    if (fd < 0)
+        return WriteFailed(path, errno);
     struct stat old {};
     const mode_t mode = ::stat(path.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
     ::fchmod(fd, mode);
 
     bool ok = WriteAll(fd, text) && ::fsync(fd) == 0;
-    ok = (::close(fd) == 0) && ok;
-    if (ok && std::rename(temp.c_str(), path.c_str()) != 0)
+    int error = ok ? 0 : errno;
+    if (::close(fd) != 0 && ok) {
         ok = false;
+        error = errno;
+    }
+    if (ok && std::rename(temp.c_str(), path.c_str()) != 0) {
+        ok = false;
+        error = errno;
+    }
     if (!ok) {
-        DebugLog("WriteFileText: writing %s failed (errno %d)\n", path.c_str(), errno);
         ::unlink(temp.c_str());
-        return -1;
+        return WriteFailed(path, error);
     }
     SyncFolder(folder);
     return 0;

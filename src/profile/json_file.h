@@ -32,6 +32,9 @@ std::string StyledJsonText(const Json::Value& value);
 int WriteJsonFile(const std::string& path, const Json::Value& value);
 // The same atomic replace with the bytes as given.
 int WriteFileText(const std::string& path, const std::string& bytes);
+// Why the last write on this thread that failed did ("PATH: No space left on device"), and
+// forgets it; empty when none failed since the last call.
+std::string TakeLastWriteError();
 // Removes the temporary files those writes leave when they are killed ("NAME.tmp.XXXXXX")
 // from `folder` and the folders in it (not deeper). Only where no write can be running: the
 // caller holds off every writer of the folder. Returns how many went.

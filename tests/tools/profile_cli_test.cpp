@@ -1,10 +1,14 @@
 // `morvactl profile`: the list it prints, the files each subcommand leaves, and what reaches
 // the simulated mouse.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <csignal>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -175,6 +179,24 @@ TEST_F(ProfileCli, CommandsRunAtOnceTakeTurnsAndLoseNothing) {
     EXPECT_EQ(files, lines.size());
     for (const Line& line : lines)
         EXPECT_TRUE(std::filesystem::exists(Folder("mouse") + line.id + ".Json")) << line.name;
+}
+
+TEST_F(ProfileCli, AWriteThatFailsIsReportedWithItsReason) {
+    ASSERT_EQ(Profile({"mouse", "list"}).status, 0);
+    // Files may not grow past a few bytes (root passes permission checks, not this limit).
+    rlimit saved{};
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    const auto oldHandler = signal(SIGXFSZ, SIG_IGN);
+    rlimit tiny = saved;
+    tiny.rlim_cur = 16;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &tiny), 0);
+    const CliRun run = Profile({"mouse", "add"});
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_EQ(run.status, 1);
+    EXPECT_NE(run.err.find("adding the profile failed ("), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find(std::strerror(EFBIG)), std::string::npos) << run.err;
+    EXPECT_EQ(Lines(Profile({"mouse", "list"}).out).size(), 1u);
 }
 
 TEST_F(ProfileCli, ImportSaysWhyAFileCannotBeTaken) {

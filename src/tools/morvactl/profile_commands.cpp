@@ -67,9 +67,10 @@ public:
         store_ = std::make_unique<CProfileListStore>(
             device_.deviceType, folder,
             GetDefaultProfilePath(env_.resourceFolder, device_.modelFolder));
+        (void)TakeLastWriteError();  // only this command's failures are named
         // The program does the same on start: a folder without a list gets "profile1".
         if (store_->InitProfileList() != 0)
-            return Fail("cannot write the profile list " + store_->ListFilePath());
+            return Check(-1, "cannot write the profile list " + store_->ListFilePath());
 
         using Op = ProfileRequest::Op;
         const bool needsFile = r.op == Op::Export || r.op == Op::Reset;
@@ -288,7 +289,10 @@ private:
     }
 
     int Check(int result, const std::string& failure) {
-        return result < 0 ? Fail(failure) : kExitOk;
+        if (result >= 0)
+            return kExitOk;
+        const std::string why = TakeLastWriteError();
+        return Fail(why.empty() ? failure : failure + " (" + why + ")");
     }
 
     int Fail(const std::string& text) {

@@ -34,7 +34,6 @@ void CAppProfileSwitcher::SetEnabled(bool on) {
     watcher_.Close();
     problem_.clear();
     LetGo();
-    emit WatchingChanged();
 }
 
 void CAppProfileSwitcher::TryOpen() {
@@ -44,11 +43,8 @@ void CAppProfileSwitcher::TryOpen() {
     if (!watcher_.Open(options_.display, &why)) {
         if (why != problem_)
             DebugLog("profiles do not follow programs: %s\n", why.c_str());
-        const bool changed = why != problem_;
         problem_ = why;
         ScheduleRetry();
-        if (changed)
-            emit WatchingChanged();
         return;
     }
     problem_.clear();
@@ -59,7 +55,6 @@ void CAppProfileSwitcher::TryOpen() {
         Follow(*current);
     // What the reads above left in Xlib's queue is not announced on the descriptor again.
     OnReadable();
-    emit WatchingChanged();
 }
 
 void CAppProfileSwitcher::ScheduleRetry() {
@@ -77,7 +72,6 @@ void CAppProfileSwitcher::OnReadable() {
     problem_ = "the X display went away";
     LetGo();
     ScheduleRetry();
-    emit WatchingChanged();
 }
 
 void CAppProfileSwitcher::Follow(const x11::ActiveProgram& program) {

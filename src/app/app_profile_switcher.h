@@ -58,10 +58,6 @@ public:
     // Switches that a device could not take (they are logged, not shown: a game is in front).
     int FailedSwitches() const { return failed_; }
 
-signals:
-    // Watching began or stopped; Problem() says why not.
-    void WatchingChanged();
-
 private:
     void TryOpen();
     void ScheduleRetry();

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
@@ -204,6 +206,51 @@ TEST(LeftoverTempFiles, OnlyKilledWritesOwnTemporariesGoAndOnlyTwoLevelsDeep) {
     for (const auto& f : files)
         EXPECT_EQ(std::filesystem::exists(root + f.file), !f.goes) << f.file;
     EXPECT_EQ(RemoveLeftoverTempFiles(dir.File("missing")), 0);
+}
+
+// A writer killed at any moment leaves the old file or the new one, whole, never a torn one.
+TEST(KilledWrites, EveryKillLeavesTheOldOrTheNewFileWhole) {
+    test::TempDir dir;
+    const std::string path = dir.File("ProfileList.ini");
+    // Large enough that a kill often lands inside a write.
+    Json::Value versions[2];
+    for (int v = 0; v < 2; ++v) {
+        for (int i = 0; i < 4000; ++i)
+            versions[v]["profilelist"][i]["profilename"] =
+                "v" + std::to_string(v) + "_" + std::to_string(i);
+    }
+    const std::string texts[2] = {StyledJsonText(versions[0]), StyledJsonText(versions[1])};
+    ASSERT_EQ(WriteJsonFile(path, versions[0]), 0);
+    constexpr int kKills = 60;
+    int torn = 0, leftovers = 0;
+    for (int round = 0; round < kKills; ++round) {
+        int ready[2];
+        ASSERT_EQ(pipe(ready), 0);
+        const pid_t writer = fork();
+        if (writer == 0) {
+            close(ready[0]);
+            for (int n = 0;; ++n) {
+                // Tells the parent a write begins; the parent kills after a few of them.
+                (void)!write(ready[1], "w", 1);
+                WriteFileText(path, texts[n % 2]);
+            }
+        }
+        ASSERT_GT(writer, 0);
+        close(ready[1]);
+        char seen = 0;
+        for (int begun = 0; begun < 1 + round % 4; ++begun)
+            ASSERT_EQ(read(ready[0], &seen, 1), 1);
+        kill(writer, SIGKILL);
+        waitpid(writer, nullptr, 0);
+        close(ready[0]);
+        const Json::Value now = ReadJsonFile(path);
+        torn += !(now == versions[0] || now == versions[1]);
+        leftovers += RemoveLeftoverTempFiles(dir.path().string());
+    }
+    EXPECT_EQ(torn, 0);
+    // Not a check of the writer: it shows the kills did land inside writes.
+    RecordProperty("leftover_temp_files", leftovers);
+    EXPECT_GT(leftovers, 0) << "no kill landed inside a write";
 }
 
 }  // namespace

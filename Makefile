@@ -1,5 +1,5 @@
 # The two everyday commands; both install what is missing and build first.
-.PHONY: run test test-asan test-tsan build install package format clean
+.PHONY: run test test-asan test-tsan test-fuzz fuzz build install package format clean
 
 # Where `make install` puts the program; DESTDIR (empty) is put before it, for staging.
 PREFIX ?= /usr/local
@@ -14,8 +14,9 @@ run:
 		exec build-run/src/app/morva-tr510 --simulate mouse,keyboard,pad,headset; \
 	fi
 
-# Every test twice: with Address/UndefinedBehaviorSanitizer, then with ThreadSanitizer.
-test: test-asan test-tsan
+# Every test twice: with Address/UndefinedBehaviorSanitizer, then with ThreadSanitizer; then
+# each fuzz target briefly.
+test: test-asan test-tsan test-fuzz
 
 test-asan:
 	scripts/setup --build-dir build
@@ -25,6 +26,15 @@ test-asan:
 test-tsan:
 	scripts/setup --build-dir build-tsan --sanitize thread
 	TSAN_OPTIONS="halt_on_error=1 die_after_fork=0 suppressions=$(CURDIR)/tests/tsan.supp" ctest --test-dir build-tsan --output-on-failure -j 2
+
+# Eight seconds a fuzz target: enough for a regression on the seeds to show.
+test-fuzz:
+	scripts/fuzz 8
+
+# Each fuzz target for a minute (FUZZ_SECONDS); what they find stays in build-fuzz/found.
+FUZZ_SECONDS ?= 60
+fuzz:
+	scripts/fuzz $(FUZZ_SECONDS)
 
 build:
 	scripts/setup --build-dir build
@@ -44,4 +54,4 @@ format:
 	git ls-files '*.cpp' '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf build build-run build-tsan build-install build-package
+	rm -rf build build-run build-tsan build-install build-package build-fuzz

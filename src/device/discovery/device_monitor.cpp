@@ -11,7 +11,7 @@ namespace morva {
 
 CDeviceMonitor::CDeviceMonitor(hid::IHidBackend& backend, CInterfaceSlots& slots,
                                IDiscoveryListener& listener)
-    : backend_(backend), slots_(slots), listener_(listener), probe_(backend) {}
+    : slots_(slots), listener_(listener), probe_(backend) {}
 
 void CDeviceMonitor::PollOnce() {
     const bool listed = probe_.EnumeratePaths();

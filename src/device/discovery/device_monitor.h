@@ -42,7 +42,6 @@ public:
     void Run(std::stop_token stop, std::chrono::milliseconds interval = kPollInterval);
 
 private:
-    hid::IHidBackend& backend_;
     CInterfaceSlots& slots_;
     IDiscoveryListener& listener_;
     CHidDevice probe_;

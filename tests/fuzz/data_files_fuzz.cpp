@@ -1,6 +1,5 @@
 // The program's data files, each read as the program reads it: the first byte picks the
 // file, the rest is its content. Every file lives in a folder of the fuzzer's own.
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -19,16 +18,13 @@
 #include "profile/mouse_profiledata.h"
 #include "profile/profile_bindings.h"
 #include "profile/profile_list_store.h"
+#include "scratch_folder.h"
 
 namespace morva {
 namespace {
 
 const std::string& Folder() {
-    static const std::string folder = [] {
-        char name[] = "/tmp/morva-fuzz-data-XXXXXX";
-        return std::string(mkdtemp(name)) + "/";
-    }();
-    return folder;
+    return fuzz::ScratchFolder();
 }
 
 void Put(const std::string& name, std::string_view bytes) {

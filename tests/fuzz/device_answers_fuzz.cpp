@@ -1,7 +1,6 @@
 // A device that answers nonsense: each model reads its product as at its arrival, against
 // the simulated product, while the input rewrites every answer the model reads (the next
 // bytes of the input replace the answer's first bytes, for as long as the input lasts).
-#include <unistd.h>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -16,6 +15,7 @@
 #include "device/models/keyboard_device.h"
 #include "device/models/mouse_device.h"
 #include "device/models/mousepad_device.h"
+#include "scratch_folder.h"
 #include "sim/sim_bus.h"
 
 namespace morva {
@@ -74,11 +74,7 @@ private:
 };
 
 const std::string& DataFolder() {
-    static const std::string folder = [] {
-        char name[] = "/tmp/morva-fuzz-device-XXXXXX";
-        return std::string(mkdtemp(name));
-    }();
-    return folder;
+    return fuzz::ScratchFolder();
 }
 
 int TypeRowOfKind(int kind) {

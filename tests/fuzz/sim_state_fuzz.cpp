@@ -1,20 +1,17 @@
 // A simulator state file (`--sim-state`) as the simulated bus loads it, then a plug and a read
 // of every product's memory.
-#include <unistd.h>
 
 #include <cstddef>
 #include <cstdint>
 #include <fstream>
 #include <string>
 
+#include "scratch_folder.h"
 #include "sim/sim_bus.h"
 
 namespace {
 const std::string& StateFile() {
-    static const std::string path = [] {
-        char folder[] = "/tmp/morva-fuzz-sim-XXXXXX";
-        return std::string(mkdtemp(folder)) + "/state";
-    }();
+    static const std::string path = morva::fuzz::ScratchFolder() + "state";
     return path;
 }
 }  // namespace

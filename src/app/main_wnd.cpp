@@ -432,9 +432,8 @@ void CMainWnd::StartAppProfiles() {
 }
 
 void CMainWnd::SetFollowPrograms(bool on) {
-    QSettings& settings = language_.Settings();
-    settings.setValue(QLatin1String(kFollowProgramsSetting), on);
-    settings.sync();
+    if (!ui::SaveSetting(language_.Settings(), QLatin1String(kFollowProgramsSetting), on))
+        ShowMessage(QString::fromLatin1(kMsgSettingNotSaved));
     if (appProfiles_)
         appProfiles_->SetEnabled(on);
 }
@@ -753,6 +752,9 @@ void CMainWnd::ApplyLanguage(int position) {
     }
     ReloadText();
     update();
+    // At start the choice was read from the file; only the user's own is worth a box.
+    if (!applied.saved && started_)
+        ShowMessage(QString::fromLatin1(kMsgSettingNotSaved));
     // The secondary windows open now show their texts in the new language too.
     for (QWidget* w : QApplication::topLevelWidgets()) {
         auto* window = qobject_cast<ui::WindowImplBase*>(w);

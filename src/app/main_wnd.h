@@ -78,6 +78,9 @@ inline constexpr int kTimerTrayMenu = 1032;
 inline constexpr int kTimerProfileSwitch = 1055;
 inline constexpr int kTimerGameLightEnd = 1066;
 
+// Language key of the box that says a setting could not be written.
+inline constexpr char kMsgSettingNotSaved[] = "setting_not_saved";
+
 // The program's version, as the work tool report carries it.
 inline constexpr int kAppVersion[4] = {2, 3, 0, 2};
 

@@ -59,9 +59,9 @@ void CMainWnd::OpenSettingsWindow(bool centred) {
         DebugLog("update CA: %s\n", caError.toLocal8Bit().constData());
     options.dataFolder = GetProgramDataFolder(LocalAppDataFolder(localAppData_));
     options.autoCheck = settings.value(QLatin1String(kAutoCheckSetting), false).toBool();
-    options.autoCheckChanged = [&settings](bool on) {
-        settings.setValue(QLatin1String(kAutoCheckSetting), on);
-        settings.sync();
+    options.autoCheckChanged = [this, &settings](bool on) {
+        if (!ui::SaveSetting(settings, QLatin1String(kAutoCheckSetting), on))
+            ShowMessage(QString::fromLatin1(kMsgSettingNotSaved));
     };
     options.followPrograms = appProfiles_ && appProfiles_->Enabled();
     options.followWorks = appProfiles_ && appProfiles_->Watching();

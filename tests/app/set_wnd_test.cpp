@@ -1,6 +1,9 @@
 // The settings window as the main window opens it on simulated devices: the language list,
 // placement, the update entries, and checks against a local HTTPS update service.
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+
+#include <csignal>
 
 #include <QDate>
 #include <QElapsedTimer>
@@ -14,6 +17,7 @@
 #include "app/set_wnd.h"
 #include "app/update_list_item.h"
 #include "app/window_messages.h"
+#include "box_answers.h"
 #include "device/device_tables.h"
 #include "sim_window.h"
 #include "support/local_update_service.h"
@@ -98,6 +102,30 @@ TEST_F(SetWndTest, StartingWithTheDesktopIsSwitchedOnAndOffFromTheWindow) {
             QTest::mouseClick(box->GetWidget(), Qt::LeftButton);
             EXPECT_FALSE(QFile::exists(entry)) << "and is removed again";
         }));
+}
+
+TEST_F(SetWndTest, ASettingThatCannotBeWrittenIsSaidSoNotTakenAsSaved) {
+    test::BoxAnswers boxes;
+    ASSERT_TRUE(WithSettingsWindow([&] { ClickSettingsButton(); },
+                                   [&](CSetWnd& wnd) {
+                                       auto* box = wnd.FindControl("set_follow_check");
+                                       ASSERT_NE(box, nullptr);
+                                       // No file may grow (root passes permission checks).
+                                       rlimit saved{};
+                                       getrlimit(RLIMIT_FSIZE, &saved);
+                                       const auto handler = signal(SIGXFSZ, SIG_IGN);
+                                       rlimit none = saved;
+                                       none.rlim_cur = 0;
+                                       setrlimit(RLIMIT_FSIZE, &none);
+                                       QTest::mouseClick(box->GetWidget(), Qt::LeftButton);
+                                       setrlimit(RLIMIT_FSIZE, &saved);
+                                       signal(SIGXFSZ, handler);
+                                   }));
+    EXPECT_EQ(boxes.texts, QStringList{sim_.language->Text(kMsgSettingNotSaved)});
+    // A setting that could be written says nothing.
+    boxes.texts.clear();
+    sim_.window->SetFollowPrograms(false);
+    EXPECT_EQ(boxes.texts, QStringList());
 }
 
 // The program in front is watched on a display that does not answer.

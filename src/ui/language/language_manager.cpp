@@ -81,11 +81,27 @@ int CLanguageManager::GetSavedLanguage() const {
     return 0;
 }
 
-void CLanguageManager::SaveLanguage(int id) {
+bool CLanguageManager::SaveLanguage(int id) {
     // Unlike a registry key that must exist first, the settings file is created on demand,
     // so the choice survives a restart.
-    settings_.setValue(kSettingsKey, id);
-    settings_.sync();
+    return SaveSetting(settings_, QString::fromLatin1(kSettingsKey), id);
+}
+
+bool SaveSetting(QSettings& settings, const QString& key, const QVariant& value) {
+    settings.setValue(key, value);
+    settings.sync();
+    // status() keeps the first error it ever met, and another QSettings on the file reads
+    // the process's cache: the file itself says whether this took. The program's settings
+    // are plain numbers and words, written as KEY=VALUE lines.
+    QFile file(settings.fileName());
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray line = (key + QLatin1Char('=') + value.toString()).toUtf8();
+    for (const QByteArray& written : file.readAll().split('\n')) {
+        if (written.trimmed() == line)
+            return true;
+    }
+    return false;
 }
 
 QString CLanguageManager::FaceForPosition(int position) {
@@ -130,7 +146,7 @@ CLanguageManager::Applied CLanguageManager::ApplyLanguage(int position) {
     if (entry.file.isEmpty() || !table_.Load(QDir(skinFolder_).filePath(entry.file))) {
         table_ = CLanguageTable();
     }
-    SaveLanguage(entry.id);
+    applied.saved = SaveLanguage(entry.id);
     applied.changed = true;
     return applied;
 }

@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QHash>
+#include <QSettings>
 #include <QString>
+#include <QVariant>
 #include <QVector>
 
 #include <optional>
@@ -33,6 +35,10 @@ private:
     QHash<QString, QString> texts_;
 };
 
+// Sets `key` and writes the settings file at once; false when the file could not be written
+// (a read-only folder, a full disk).
+bool SaveSetting(QSettings& settings, const QString& key, const QVariant& value);
+
 class CLanguageManager {
 public:
     // `defaultDataFolder` holds "Language.config"; `skinFolder` the language files.
@@ -43,10 +49,12 @@ public:
     QVector<LanguageEntry> Entries() const;
     // Position of the saved language; 0 when nothing (or an unknown id) is saved.
     int GetSavedLanguage() const;
-    void SaveLanguage(int id);
+    // False when the settings file could not be written.
+    bool SaveLanguage(int id);
 
     struct Applied {
         bool changed = false;             // false: it was the current language already
+        bool saved = true;                // false: the choice could not be written
         std::optional<QString> fontFace;  // rebuild the font table with this face
     };
     // Makes the language at `position` current: loads its table and saves its id.

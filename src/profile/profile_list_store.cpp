@@ -82,6 +82,7 @@ int CProfileListStore::InitProfileList() {
 int CProfileListStore::SeparateSharedFiles(Json::Value& list) {
     std::set<std::string> seen;
     bool changed = false;
+    bool failed = false;
     Json::Value& items = json::Arr(list, "profilelist");
     for (Json::ArrayIndex i = 0; i < items.size(); ++i) {
         const std::string id = entries_[i].id;
@@ -93,13 +94,17 @@ int CProfileListStore::SeparateSharedFiles(Json::Value& list) {
         const std::string copyId = NewId();
         Json::Value profile = ReadJsonFile(path);
         SetNames(profile, entries_[i].name, copyId);
-        if (Write(ProfilePath(copyId), profile) != 0)
-            return -1;
+        if (Write(ProfilePath(copyId), profile) != 0) {
+            // The copies made so far are still listed, so none is left without an entry.
+            failed = true;
+            break;
+        }
         json::Member(items[i], "profileUUID") = copyId;
         seen.insert(copyId);
         changed = true;
     }
-    return changed ? WriteList(list) : 0;
+    const int written = changed ? WriteList(list) : 0;
+    return failed ? -1 : written;
 }
 
 int CProfileListStore::SelectProfile(int index) {

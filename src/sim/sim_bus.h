@@ -28,6 +28,7 @@ enum class Fault {
     StatusFE,            // refused with status 0xFE; nothing is stored
     WriteFailure,        // the host's Write fails; the request never arrives
     UnplugBeforeAnswer,  // the link unplugs as the request arrives
+    Pass,                // nothing goes wrong: queued first, it lets a fault land on report n
 };
 
 struct SimBusOptions {

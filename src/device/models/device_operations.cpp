@@ -171,7 +171,7 @@ OpResult CTessaronUSBDevice::ApplyProfile(bool afterReset) {
     const int settings = SendSettings();
     const bool keyed = deviceType_ == kDeviceTypeKeyboard || deviceType_ == kDeviceTypeMouse;
     if (!keyed)
-        return OpResult::Done();
+        return Finish(0, settings);
     const OpResult macros = DownloadUsedMacros();
     // Without the key table the device would keep the previous profile's keys.
     const int keys = DownloadCurrentKeyTable(0);

@@ -80,7 +80,9 @@ void CTessaronKeyboardDevice::ReadKeyLayout() {
         read = read && channel.SetTransferSize(static_cast<std::uint16_t>(info[5] * 3)) == 1;
         read = read && CmdReadKeyTable(channel, keys.data()) == kResultOk &&
                CmdReadLightIndex(channel, lights.data()) == kResultOk;
-        CmdEnd(channel);
+        // An end the device did not confirm may leave it waiting for more commands.
+        if (CmdEnd(channel) != kResultOk || !read)
+            NoteReadFailure();
         if (read) {
             SetInfo(info);
             const int n = info[5];
@@ -170,6 +172,8 @@ void CTessaronKeyboardDevice::ReadActiveProfile() {
             StartLightMode(light.selectItem);
         SetSystemStages(stages);
         SaveProfile();
+    } else {
+        NoteReadFailure();
     }
     RefreshPage();
 }

@@ -37,7 +37,9 @@ void CLitAccessoryDevice::ReadInfoAndStart() {
     if (channel.IsOpen()) {
         std::array<std::uint8_t, kInfoBlockSize> info{};
         const bool read = CmdBegin(channel) == kResultOk && CmdReadInfo(channel, info) == kResultOk;
-        CmdEnd(channel);
+        // An end the device did not confirm may leave it waiting for more commands.
+        if (CmdEnd(channel) != kResultOk || !read)
+            NoteReadFailure();
         if (read)
             SetInfo(info);
         else
@@ -92,6 +94,8 @@ void CLitAccessoryDevice::ReadActiveProfile() {
         profile_->WriteLightInfo(light);
         SetLightInfo(light);
         SaveProfile();
+    } else if (CommandChannel().IsOpen()) {
+        NoteReadFailure();
     }
     if (Host() != nullptr)
         Host()->SendOwnerMessage(0x0D00, ActiveProfile(), 0);

@@ -119,7 +119,9 @@ void CTessaronMouseDevice::ReadFromDevice() {
                           CmdReadInfo(channel, info) == kResultOk &&
                           channel.SetTransferSize(static_cast<std::uint16_t>(info[5] * 3)) == 1 &&
                           CmdReadKeyTable(channel, table.data()) == kResultOk;
-        CmdEnd(channel);
+        // An end the device did not confirm may leave it waiting for more commands.
+        if (CmdEnd(channel) != kResultOk || !read)
+            NoteReadFailure();
         if (read) {
             SetInfo(info);
             std::lock_guard lock(stateLock_);
@@ -154,6 +156,7 @@ void CTessaronMouseDevice::ReadActiveProfile() {
     if (CmdReadSetting(channel, &active, 1, 0) != kResultOk ||
         CmdReadSetting(channel, block.data(), block.size(),
                        static_cast<std::uint16_t>(active * 128)) != kResultOk) {
+        NoteReadFailure();
         return;
     }
     block[0] = active;

@@ -166,6 +166,9 @@ public:
     virtual std::uint32_t GetLedColour(int index) const { return engine_.GetLedColour(index); }
     virtual void ReadFromDevice() {}
     virtual void ReadActiveProfile() {}
+    // Whether a read of the device failed since the last call: the page then shows what the
+    // profile holds, which may not be what the device has.
+    bool TakeReadFailure() { return readFailed_.exchange(false); }
     // Run by the tab entry's timers 1003 and 1004; no product gives them work.
     virtual void ReservedEntryOperation1() {}
     virtual void ReservedEntryOperation2() {}
@@ -283,6 +286,7 @@ public:
     static constexpr std::chrono::milliseconds kFrameRefresh{1000};
 
 protected:
+    void NoteReadFailure() { readFailed_ = true; }
     // Over the receiver a sequence runs only when the device answers.
     bool Reachable();
     // The device answers over its receiver (false on a cable).
@@ -385,6 +389,7 @@ private:
     std::optional<LightInfo> userLight_;
     std::atomic<bool> windowActive_{true};
     std::atomic<bool> pageShown_{true};
+    std::atomic<bool> readFailed_{false};
     std::array<int, 3> lightSelection_{};
     int screenWidth_ = 1920;
     int screenHeight_ = 1080;

@@ -323,6 +323,36 @@ TEST_F(MousePageTest, BindsElevenKeysAndFifteenLedsOnTheDrawnMouse) {
     EXPECT_EQ(page_->LogoLed(), page_->LedControls()[14]);
 }
 
+TEST_F(MousePageTest, AMouseThatDoesNotAnswerIsReadAgainAndTheUserHearsOfTheLastMiss) {
+    Mouse().CommandChannel().cableTimeoutMs = 20;
+    ui::CDeviceOptionUI* entry = page_->TabEntry();
+    bus_->InjectFault(Link::Mouse, sim::Fault::WriteFailure, 1000);
+    devices_->PollDevicesOnce();
+    QCoreApplication::processEvents();
+    AnswerBoxes(true);
+    ASSERT_TRUE(sim_.FireEntryTimer(entry, kEntryTimerStartup));
+    ASSERT_EQ(Mouse().Sensor().maxSlider, 0) << "the read was meant to fail";
+
+    // Answered the next time: read, nothing to tell, no more tries.
+    bus_->ClearFaults(Link::Mouse);
+    ASSERT_TRUE(sim_.FireEntryTimer(entry, kEntryTimerStartup));
+    EXPECT_GT(Mouse().Sensor().maxSlider, 0);
+    EXPECT_LT(sim_.timers.DueIn(entry, kEntryTimerStartup), 0);
+    EXPECT_TRUE(boxTexts_.isEmpty());
+
+    // Never answered: three tries, then the user is told once, in words.
+    bus_->InjectFault(Link::Mouse, sim::Fault::WriteFailure, 1000);
+    entry->StartStartupTimer();
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        ASSERT_TRUE(sim_.FireEntryTimer(entry, kEntryTimerStartup)) << attempt;
+        EXPECT_EQ(boxTexts_.size(), attempt == 2 ? 1 : 0) << attempt;
+    }
+    EXPECT_LT(sim_.timers.DueIn(entry, kEntryTimerStartup), 0);
+    ASSERT_EQ(boxTexts_.size(), 1);
+    EXPECT_TRUE(boxTexts_[0].contains(QStringLiteral("did not answer")))
+        << boxTexts_[0].toStdString();
+}
+
 TEST_F(MousePageTest, StagesSurviveAMouseThatCouldNotBeRead) {
     Mouse().CommandChannel().cableTimeoutMs = 100;
     bus_->InjectFault(Link::Mouse, sim::Fault::NoAnswer, 3);

@@ -10,6 +10,7 @@
 #include "ui/toolkit/window.h"
 
 #include "ui/pages/device_page.h"
+#include "ui/panels/page_services.h"
 
 namespace morva::ui {
 namespace {
@@ -33,6 +34,9 @@ constexpr int kFramePreviewMs = 40;
 constexpr int kFirstStatusMs = 50;
 constexpr int kStatusMs = 5000;
 constexpr int kUnreachableRetryMs = 3000;
+// A device still starting up often answers a moment later; the user hears of the last miss.
+constexpr int kReadAttempts = 3;
+constexpr int kReadRetryMs = 2000;
 constexpr int kFirstReachMs = 2000;
 constexpr int kReachMs = 3000;
 
@@ -330,12 +334,28 @@ void CDeviceOptionUI::OnStartupTimer() {
         }
         SendNotice(true);
     }
+    model.TakeReadFailure();  // an earlier read's, not this one's
     model.ReadFromDevice();
+    if (model.TakeReadFailure())
+        OnReadFailed();
+    else
+        readFailures_ = 0;
     SetEntryTimer(kEntryTimerFrame, kFrameCableMs);
     if (model.PowerPanelShown() && open)
         SetEntryTimer(kEntryTimerStatus, kFirstStatusMs);
     if (receiver)
         StartReachabilityTimer(kFirstReachMs);
+}
+
+void CDeviceOptionUI::OnReadFailed() {
+    // The page shows the saved profile meanwhile, which may not be what the device holds.
+    if (++readFailures_ < kReadAttempts) {
+        SetEntryTimer(kEntryTimerStartup, kReadRetryMs);
+        return;
+    }
+    readFailures_ = 0;
+    if (device_ != nullptr && device_->Services() != nullptr)
+        device_->Services()->ShowMessage(QStringLiteral("device_read_failed"));
 }
 
 void CDeviceOptionUI::OnStatusTimer() {

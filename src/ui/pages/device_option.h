@@ -95,6 +95,7 @@ private:
 
     void OnFrameTimer();
     void OnStartupTimer();
+    void OnReadFailed();
     void OnStatusTimer();
     void OnReachabilityTimer();
 
@@ -112,6 +113,7 @@ private:
     int powerIndex_ = -1;
     bool shown_ = true;
     bool startupMissReported_ = false;  // since the link opened
+    int readFailures_ = 0;              // arrival reads in a row the device did not answer
     QString pageLayout_;
     int pageIndex_ = -1;
     std::uint32_t lastFrameGeneration_ = 0;

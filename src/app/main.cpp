@@ -24,6 +24,7 @@
 #include "device/device_folders.h"
 #include "platform/hidraw/hidraw_backend.h"
 #include "profile/json_file.h"
+#include "profile/profile_list_store.h"
 #include "sim/sim_bus.h"
 #include "ui/language/language_manager.h"
 #include "ui/toolkit/paint_manager.h"
@@ -156,15 +157,16 @@ int main(int argc, char** argv) {
             break;
     }
 
-    // Writes killed part-way leave their temporary files; none of ours runs yet, and
+    // Writes killed part-way leave their temporary files, and profiles killed between their
+    // file and their list leave files no list names; none of ours runs yet, and
     // morvactl's writers are held off while they go.
     if (const std::string data = morva::GetProgramDataFolder(morva::LocalAppDataFolder(dataDir));
         !data.empty()) {
         std::string lockError;
         if (auto lock = morva::CFileLock::Acquire(data + morva::kDataLockFileName,
-                                                  std::chrono::milliseconds(2000), lockError))
-            morva::RemoveLeftoverTempFiles(data);
-        else
+                                                  std::chrono::milliseconds(2000), lockError)) {
+            morva::TidyAfterKilledWrites(data);
+        } else
             morva::DebugLog("leftover files stay: %s\n", lockError.c_str());
     }
 

@@ -30,7 +30,52 @@ void SetNames(Json::Value& profile, const std::string& name, const std::string& 
     json::Member(profile, "profileUUID") = id;
 }
 
+// Ids of the folder's profile files (".Json" whose "profileUUID" is its own file name), sorted:
+// time-stamp ids sort oldest first.
+std::vector<std::string> ProfileFilesIn(const fs::path& folder) {
+    std::vector<std::string> ids;
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        const fs::path& path = entry.path();
+        const std::string stem = path.stem().string();
+        if (path.extension() != ".Json" || !entry.is_regular_file(ec) || !IsPlainName(stem))
+            continue;
+        if (json::ToString(json::Get(ReadJsonFile(path.string()), "profileUUID")) == stem)
+            ids.push_back(stem);
+    }
+    std::sort(ids.begin(), ids.end());
+    return ids;
+}
+
 }  // namespace
+
+int RemoveUnlistedProfiles(const std::string& folder) {
+    const fs::path root(folder);
+    const Json::Value list = ReadJsonFile((root / CProfileListStore::kListFileName).string());
+    const Json::Value& items = list["profilelist"];
+    if (!items.isArray() || items.empty())
+        return 0;
+    std::set<std::string> listed;
+    for (const Json::Value& item : items)
+        listed.insert(json::ToString(json::Get(item, "profileUUID")));
+    int removed = 0;
+    for (const std::string& id : ProfileFilesIn(root)) {
+        std::error_code ec;
+        if (!listed.contains(id))
+            removed += fs::remove(root / (id + ".Json"), ec) ? 1 : 0;
+    }
+    return removed;
+}
+
+int TidyAfterKilledWrites(const std::string& dataFolder) {
+    int removed = RemoveLeftoverTempFiles(dataFolder);
+    std::error_code ec;
+    for (const auto& folder : fs::directory_iterator(dataFolder, ec)) {
+        if (folder.is_directory(ec))
+            removed += RemoveUnlistedProfiles(folder.path().string());
+    }
+    return removed;
+}
 
 CProfileListStore::CProfileListStore(int deviceType, std::string userDataFolder,
                                      std::string defaultProfilePath, JsonWriter writer)
@@ -52,14 +97,17 @@ std::string CProfileListStore::ProfilePath(const std::string& id) const {
 int CProfileListStore::InitProfileList() {
     Json::Value list = ReadList();
     if (entries_.empty()) {
-        // First start, or a list nothing can be made of: begin again with one profile.
+        // First start, or a list nothing can be made of: the profile files still there are
+        // listed again (oldest first), or it begins again with one profile.
         Json::Value fresh = list.isObject() ? list : Json::Value(Json::objectValue);
-        fresh["profilelist"] = Json::Value(Json::arrayValue);
         fresh["profileselect"] = 0;
-        if (AppendProfile(fresh, "profile1", ReadJsonFile(defaultProfilePath_), false) < 0) {
-            selected_ = -1;
-            currentId_.clear();
-            return -1;
+        if (!RelistProfileFiles(fresh)) {
+            fresh["profilelist"] = Json::Value(Json::arrayValue);
+            if (AppendProfile(fresh, "profile1", ReadJsonFile(defaultProfilePath_), false) < 0) {
+                selected_ = -1;
+                currentId_.clear();
+                return -1;
+            }
         }
         list = std::move(fresh);
     }
@@ -77,6 +125,24 @@ int CProfileListStore::InitProfileList() {
     // Even when the repaired selection could not be stored, the device needs a profile.
     Select(index);
     return result;
+}
+
+bool CProfileListStore::RelistProfileFiles(Json::Value& list) {
+    Json::Value& items = list["profilelist"] = Json::Value(Json::arrayValue);
+    for (const std::string& id : ProfileFilesIn(fs::path(folder_))) {
+        std::string name = json::ToString(json::Get(ReadJsonFile(ProfilePath(id)), "profilename"));
+        if (name.empty())
+            name = id;
+        TakeEntries(list);
+        while (NameTaken(name))
+            name += " copy";
+        items.append(NewEntry(name, id));
+    }
+    if (items.empty() || WriteList(list) != 0) {
+        entries_.clear();
+        return false;
+    }
+    return true;
 }
 
 int CProfileListStore::SeparateSharedFiles(Json::Value& list) {

@@ -11,6 +11,17 @@
 
 namespace morva {
 
+// Removes the profile files of `folder` that its readable list does not name: a profile file
+// (".Json" whose "profileUUID" is its own file name) that an add, copy or import killed before
+// its list was written, or a delete killed after. Each holds a default, a copy or a deleted
+// profile, so no profile the list showed is lost. Nothing goes when the list cannot be read.
+// Only where no store of the folder runs. Returns how many went.
+int RemoveUnlistedProfiles(const std::string& folder);
+
+// What killed writes leave in the program data folder: temporary files (there and in the device
+// folders) and the device folders' unlisted profiles. Returns how many files went.
+int TidyAfterKilledWrites(const std::string& dataFolder);
+
 struct ProfileEntry {
     std::string name;  // "profilename"
     std::string id;    // "profileUUID"; names a file only when it is a plain name
@@ -84,6 +95,9 @@ private:
     // Gives every entry after the first that names the same file a copy of its own; -1 when a
     // copy or the list could not be written.
     int SeparateSharedFiles(Json::Value& list);
+    // Lists the folder's profile files in `list` and writes it; false (entries empty) when
+    // there are none or the list could not be written.
+    bool RelistProfileFiles(Json::Value& list);
     Json::Value ReadList();
     int WriteList(const Json::Value& list);
     int Write(const std::string& path, const Json::Value& value) const;

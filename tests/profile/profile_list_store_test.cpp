@@ -141,6 +141,28 @@ TEST_F(ProfileListStoreTest, UnusableListFileStartsOver) {
     }
 }
 
+// What killed operations leave: a profile file the list does not name, or no list at all.
+TEST_F(ProfileListStoreTest, UnlistedProfileFilesGoAndALostListIsMadeFromTheFilesLeft) {
+    Seed({"A", "B"}, 1);
+    Json::Value unlisted = WithNames(default_, "C", "id_C");
+    ASSERT_EQ(WriteJsonFile(folder_ + "id_C.Json", unlisted), 0);
+    // Not profile files of this folder: no id, or another file's id.
+    ASSERT_EQ(WriteJsonFile(folder_ + "light.Json", default_), 0);
+    ASSERT_EQ(WriteJsonFile(folder_ + "id_D.Json", WithNames(default_, "D", "id_A")), 0);
+    const std::set<std::string> kept{"id_A.Json", "id_B.Json", "light.Json", "id_D.Json"};
+
+    EXPECT_EQ(RemoveUnlistedProfiles(folder_), 1);
+    EXPECT_EQ(ProfileFiles(), kept);
+
+    fs::remove(ListPath());
+    EXPECT_EQ(RemoveUnlistedProfiles(folder_), 0) << "without a list nothing is unlisted";
+    ASSERT_EQ(WriteJsonFile(folder_ + "id_C.Json", unlisted), 0);
+    CProfileListStore store = Open();
+    EXPECT_EQ(ListNames(), (std::vector<std::string>{"A", "B", "C"}));
+    EXPECT_EQ(store.GetCurrentProfileId(), "id_A");
+    EXPECT_EQ(ProfileFiles().size(), kept.size() + 1) << "nothing new was made";
+}
+
 TEST_F(ProfileListStoreTest, InitAndSelectKeepTheSelectionInRange) {
     Seed({"A", "B", "C"}, 2);
     EXPECT_EQ(Open().GetCurrentProfileId(), "id_C");

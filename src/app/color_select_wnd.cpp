@@ -11,6 +11,7 @@
 #include "base/debug_log.h"
 #include "base/name_index.h"
 #include "device/device_folders.h"
+#include "profile/json_access.h"
 #include "profile/json_file.h"
 #include "ui/panels/color_palette.h"
 #include "ui/toolkit/controls.h"
@@ -63,6 +64,80 @@ std::optional<std::uint32_t> ParseArgb(const QString& text) {
     if (!ok || value > 0xFFFFFFFFull)
         return std::nullopt;
     return static_cast<std::uint32_t>(value);
+}
+
+namespace {
+
+PaletteSlots ReadSlots(const Json::Value& list, bool favourites) {
+    PaletteSlots entries;
+    for (Json::ArrayIndex i = 0; i < entries.size() && i < json::Size(list); ++i) {
+        const Json::Value& entry = list[i];
+        if (!entry.isObject() || !entry["color"].isString())
+            continue;
+        entries[i].colour = ParseArgb(QString::fromStdString(entry["color"].asString()));
+        if (favourites) {
+            // A number reads as its digits; a list or an object marks nothing.
+            const Json::Value& filled = entry["UserData"];
+            entries[i].userData = filled.isConvertibleTo(Json::stringValue)
+                                      ? QString::fromStdString(filled.asString())
+                                      : QString();
+        }
+    }
+    return entries;
+}
+
+void WriteSlots(Json::Value& info, const char* member, const PaletteSlots& entries,
+                bool favourites) {
+    Json::Value& list = json::Arr(info, member);
+    for (Json::ArrayIndex i = 0; i < entries.size(); ++i) {
+        if (!entries[i].colour)
+            continue;
+        Json::Value& entry = json::At(list, i);
+        json::Member(entry, "color") = FormatArgb(*entries[i].colour).toStdString();
+        if (favourites)
+            json::Member(entry, "UserData") = entries[i].userData.value_or(QString()).toStdString();
+    }
+}
+
+}  // namespace
+
+Json::Value ReadPaletteInfo(const std::string& file) {
+    const Json::Value content = ReadJsonFile(file);
+    const Json::Value& info = json::Get(content, kRoot);
+    return info.isObject() ? info : Json::Value();
+}
+
+bool UpdatePaletteFile(const std::string& file, const std::function<void(Json::Value&)>& change) {
+    Json::Value content = ReadJsonFile(file);
+    change(json::Obj(content, kRoot));
+    return WriteJsonFile(file, content) == 0;
+}
+
+PaletteSlots ReadSwatches(const Json::Value& info) {
+    return ReadSlots(json::Get(info, kSwatches), false);
+}
+
+std::optional<int> ReadSwatchIndex(const Json::Value& info) {
+    const Json::Value& index = json::Get(info, kSwatchItem);
+    return index.isInt() ? std::optional<int>(index.asInt()) : std::nullopt;
+}
+
+PaletteSlots ReadFavourites(const Json::Value& info) {
+    return ReadSlots(json::Get(info, kFavourites), true);
+}
+
+bool NamesArmedFavourite(const Json::Value& info) {
+    return json::Has(info, kFavouriteItem);
+}
+
+void WriteSwatches(Json::Value& info, const PaletteSlots& swatches, int index) {
+    WriteSlots(info, kSwatches, swatches, false);
+    json::Member(info, kSwatchItem) = index;
+}
+
+void WriteFavourites(Json::Value& info, const PaletteSlots& favourites, int index) {
+    WriteSlots(info, kFavourites, favourites, true);
+    json::Member(info, kFavouriteItem) = index;
 }
 
 CColorSelectWnd::CColorSelectWnd(QWidget* owner, std::string userFile, std::string factoryFile)
@@ -161,94 +236,70 @@ void CColorSelectWnd::Start() {
     LoadFavourites();
 }
 
-Json::Value CColorSelectWnd::ReadInfo() const {
-    const Json::Value file = userFile_.empty() ? Json::Value() : ReadJsonFile(userFile_);
-    return file.isObject() && file[kRoot].isObject() ? file[kRoot] : Json::Value();
-}
-
 void CColorSelectWnd::LoadSwatches() {
-    const Json::Value info = ReadInfo();
+    const Json::Value info = userFile_.empty() ? Json::Value() : ReadPaletteInfo(userFile_);
     if (info.isNull())
         return;
-    const Json::Value& list = info[kSwatches];
-    for (int i = 0; i < kSlots && list.isArray(); ++i) {
-        const Json::Value& entry = list[static_cast<Json::ArrayIndex>(i)];
-        ui::COptionUI* swatch = Swatch(i);
-        if (swatch == nullptr || !entry.isObject() || !entry["color"].isString())
-            continue;
-        if (const auto argb = ParseArgb(QString::fromStdString(entry["color"].asString()))) {
+    const PaletteSlots swatches = ReadSwatches(info);
+    for (int i = 0; i < kSlots; ++i) {
+        const std::optional<std::uint32_t>& argb = swatches[static_cast<std::size_t>(i)].colour;
+        if (ui::COptionUI* swatch = Swatch(i); swatch != nullptr && argb) {
             swatch->SetBkColor(QColor::fromRgba(*argb));
             swatch->SetSelectedBkColor(QColor::fromRgba(*argb));
         }
     }
-    if (info[kSwatchItem].isInt())
-        swatchIndex_ = info[kSwatchItem].asInt();
+    if (const std::optional<int> index = ReadSwatchIndex(info))
+        swatchIndex_ = *index;
     if (ui::COptionUI* chosen = swatchIndex_ >= 0 ? Swatch(swatchIndex_) : nullptr)
         chosen->Selected(true, false);
 }
 
 void CColorSelectWnd::LoadFavourites() {
-    const Json::Value info = ReadInfo();
+    const Json::Value info = userFile_.empty() ? Json::Value() : ReadPaletteInfo(userFile_);
     if (info.isNull())
         return;
-    const Json::Value& list = info[kFavourites];
-    for (int i = 0; i < kSlots && list.isArray(); ++i) {
-        const Json::Value& entry = list[static_cast<Json::ArrayIndex>(i)];
+    const PaletteSlots favourites = ReadFavourites(info);
+    for (int i = 0; i < kSlots; ++i) {
+        const PaletteSlot& entry = favourites[static_cast<std::size_t>(i)];
         ui::COptionUI* slot = Favourite(i);
-        if (slot == nullptr || !entry.isObject() || !entry["color"].isString())
+        if (slot == nullptr || !entry.userData)
             continue;
         // An empty slot keeps the layout's look: a white one would read as a white favourite.
-        const QString filled = QString::fromStdString(entry["UserData"].asString());
-        slot->SetUserData(filled);
-        const auto argb = ParseArgb(QString::fromStdString(entry["color"].asString()));
-        if (filled.compare(u"1", Qt::CaseInsensitive) == 0 && argb) {
-            slot->SetBkColor(QColor::fromRgba(*argb));
-            slot->SetSelectedBkColor(QColor::fromRgba(*argb));
+        slot->SetUserData(*entry.userData);
+        if (entry.userData->compare(u"1", Qt::CaseInsensitive) == 0 && entry.colour) {
+            slot->SetBkColor(QColor::fromRgba(*entry.colour));
+            slot->SetSelectedBkColor(QColor::fromRgba(*entry.colour));
             slot->SetBorderSize(0);
         }
     }
     // A reopened picker arms no slot, whichever was armed before.
-    if (info.isMember(kFavouriteItem))
+    if (NamesArmedFavourite(info))
         favouriteIndex_ = -1;
 }
 
-template <typename Change>
-void CColorSelectWnd::UpdateFile(Change change) {
-    if (userFile_.empty())
-        return;
-    Json::Value file = ReadJsonFile(userFile_);
-    if (!file.isObject())
-        file = Json::Value(Json::objectValue);
-    if (!file[kRoot].isObject())
-        file[kRoot] = Json::Value(Json::objectValue);
-    change(file[kRoot]);
-    if (WriteJsonFile(userFile_, file) != 0)
+void CColorSelectWnd::SaveSwatches() {
+    PaletteSlots swatches;
+    for (int i = 0; i < kSlots; ++i) {
+        if (const ui::COptionUI* swatch = Swatch(i))
+            swatches[static_cast<std::size_t>(i)].colour = Argb(swatch->GetBkColor());
+    }
+    if (!userFile_.empty() && !UpdatePaletteFile(userFile_, [&](Json::Value& info) {
+            WriteSwatches(info, swatches, swatchIndex_);
+        }))
         DebugLog("palette: %s not written\n", userFile_.c_str());
 }
 
-void CColorSelectWnd::SaveSwatches() {
-    UpdateFile([this](Json::Value& info) {
-        for (int i = 0; i < kSlots; ++i) {
-            if (const ui::COptionUI* swatch = Swatch(i)) {
-                info[kSwatches][static_cast<Json::ArrayIndex>(i)]["color"] =
-                    FormatArgb(Argb(swatch->GetBkColor())).toStdString();
-            }
-        }
-        info[kSwatchItem] = swatchIndex_;
-    });
-}
-
 void CColorSelectWnd::SaveFavourites() {
-    UpdateFile([this](Json::Value& info) {
-        for (int i = 0; i < kSlots; ++i) {
-            if (const ui::COptionUI* slot = Favourite(i)) {
-                Json::Value& entry = info[kFavourites][static_cast<Json::ArrayIndex>(i)];
-                entry["color"] = FormatArgb(Argb(slot->GetBkColor())).toStdString();
-                entry["UserData"] = slot->GetUserData().toStdString();
-            }
-        }
-        info[kFavouriteItem] = favouriteIndex_;
-    });
+    PaletteSlots favourites;
+    for (int i = 0; i < kSlots; ++i) {
+        if (const ui::COptionUI* slot = Favourite(i))
+            favourites[static_cast<std::size_t>(i)] = {Argb(slot->GetBkColor()),
+                                                       slot->GetUserData()};
+    }
+    if (!userFile_.empty() && !UpdatePaletteFile(userFile_, [&](Json::Value& info) {
+            WriteFavourites(info, favourites, favouriteIndex_);
+        }))
+        DebugLog("palette: %s not written\n", userFile_.c_str());
 }
 
 void CColorSelectWnd::TakeEdits() {

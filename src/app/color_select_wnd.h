@@ -6,7 +6,9 @@
 #include <json/value.h>
 #include <QString>
 
+#include <array>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -63,15 +65,10 @@ protected:
 
 private:
     void Start();
-    // The file's "coloroptioninfo" object, or null.
-    Json::Value ReadInfo() const;
     void LoadSwatches();
     void LoadFavourites();
     void SaveSwatches();
     void SaveFavourites();
-    // The user file with `change` applied; every other member is kept.
-    template <typename Change>
-    void UpdateFile(Change change);
     void StoreInSelectedFavourite();
     void ShowChannels(std::uint32_t argb);
     void ShowResult(std::uint32_t argb);
@@ -87,6 +84,28 @@ private:
     int favouriteIndex_ = 0;
     bool multicolour_ = false;
 };
+
+// What the picker's file says of one swatch or favourite slot; nothing where it says nothing
+// usable (the slot keeps the layout's look).
+struct PaletteSlot {
+    std::optional<std::uint32_t> colour;
+    std::optional<QString> userData;  // favourites: "1" for a filled slot
+};
+using PaletteSlots = std::array<PaletteSlot, CColorSelectWnd::kSlots>;
+// The "coloroptioninfo" object of the file, read and updated by the picker. The file is the
+// user's: members of the wrong type read as absent and are replaced when written.
+Json::Value ReadPaletteInfo(const std::string& file);
+// The file with `change` applied to that object; every other member is kept. False when
+// the file could not be written.
+bool UpdatePaletteFile(const std::string& file, const std::function<void(Json::Value&)>& change);
+PaletteSlots ReadSwatches(const Json::Value& info);
+std::optional<int> ReadSwatchIndex(const Json::Value& info);
+PaletteSlots ReadFavourites(const Json::Value& info);
+// Whether the file names an armed favourite (a reopened picker then arms none).
+bool NamesArmedFavourite(const Json::Value& info);
+// Slots without a colour are left as the file has them.
+void WriteSwatches(Json::Value& info, const PaletteSlots& swatches, int index);
+void WriteFavourites(Json::Value& info, const PaletteSlots& favourites, int index);
 
 // Shows the picker modal over `owner` at `dpi`, starting at `argb`; the colour on OK,
 // nothing when closed or when a picker is open already. Files as for the window; the

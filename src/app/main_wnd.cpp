@@ -55,7 +55,6 @@ constexpr char kFollowProgramsSetting[] = "APP_PROFILES";
 
 const char* const kClick = "click";
 const char* const kSelectChanged = "selectchanged";
-const char* const kItemSelect = "itemselect";
 const char* const kValueChanged = "valuechanged";
 const char* const kKillFocus = "killfocus";
 
@@ -239,15 +238,8 @@ void CMainWnd::hideEvent(QHideEvent* event) {
 
 bool CMainWnd::ReceiveChange(const SkinChangedParam& param) {
     ui::CControlUI* root = FindControl(QStringLiteral("root"));
-    if (root == nullptr)
-        return true;
-    if (param.isColour) {
-        root->SetBkColor(QColor::fromRgba(param.colour));
-        root->SetBkImage(QString());
-    } else {
-        root->SetBkColor(QColor::fromRgba(0));
-        root->SetBkImage(param.image);
-    }
+    if (root != nullptr)
+        ShowBackground(*root, param);
     return true;
 }
 

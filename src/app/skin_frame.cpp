@@ -102,6 +102,16 @@ std::optional<SkinChangedParam> CSkinSettings::Shown() const {
     return std::nullopt;
 }
 
+void ShowBackground(ui::CControlUI& root, const SkinChangedParam& param) {
+    if (param.isColour) {
+        root.SetBkColor(QColor::fromRgba(param.colour));
+        root.SetBkImage(QString());
+    } else {
+        root.SetBkColor(QColor::fromRgba(0));
+        root.SetBkImage(param.image);
+    }
+}
+
 CSkinFrame::CSkinFrame(QWidget* owner, ui::CControlUI* anchor, CSkinSettings& settings)
     : WindowImplBase(owner),
       anchor_(anchor != nullptr ? anchor->GetWidget() : nullptr),

@@ -59,6 +59,9 @@ private:
     std::string file_;
 };
 
+// Makes `param` the background of `root` (the main window's root control).
+void ShowBackground(ui::CControlUI& root, const SkinChangedParam& param);
+
 // Layout "XML/skin.xml": "skin_tab" (pictures 0, colours 1), "skin_image", "skin_color",
 // "skin_image_btn" (user data: the picture), "skin_color_btn" (its background colour),
 // "skin_reset", "skin_Custom". Closes as soon as it loses the focus and frees itself.

@@ -1,5 +1,5 @@
-// A folder of the fuzzer's own under /tmp, made at the first call, for the files an input
-// is written to.
+// A folder of the fuzzer's own, made at the first call, for the files an input is written
+// to: in memory (/dev/shm) where there is one, since the program syncs every file it writes.
 #pragma once
 
 #include <unistd.h>
@@ -10,8 +10,11 @@ namespace morva::fuzz {
 
 inline const std::string& ScratchFolder() {
     static const std::string folder = [] {
-        char name[] = "/tmp/morva-fuzz-XXXXXX";
-        return std::string(mkdtemp(name)) + "/";
+        char shm[] = "/dev/shm/morva-fuzz-XXXXXX";
+        if (const char* made = mkdtemp(shm))
+            return std::string(made) + "/";
+        char tmp[] = "/tmp/morva-fuzz-XXXXXX";
+        return std::string(mkdtemp(tmp)) + "/";
     }();
     return folder;
 }

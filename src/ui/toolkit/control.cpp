@@ -456,8 +456,10 @@ void CControlUI::UpdateStyle() {
         }
     }
     for (const auto& [state, declarations] : rules) {
+        // clang 14 cannot capture a structured binding.
+        const QString& name = state;
         const bool known = std::any_of(std::begin(order), std::end(order),
-                                       [&](const char* s) { return state == QLatin1String(s); });
+                                       [&](const char* s) { return name == QLatin1String(s); });
         if (!known && !declarations.isEmpty()) {
             sheet += selector + state + QStringLiteral(" { ") + declarations.join(u"; ") +
                      QStringLiteral("; }\n");

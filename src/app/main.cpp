@@ -11,6 +11,7 @@
 #include <chrono>
 #include <cstdio>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -157,17 +158,20 @@ int main(int argc, char** argv) {
             break;
     }
 
-    // Writes killed part-way leave their temporary files, and profiles killed between their
-    // file and their list leave files no list names; none of ours runs yet, and
-    // morvactl's writers are held off while they go.
+    // The data folder is the program's while it runs: morvactl's writers of the same folder
+    // wait for it or refuse. Writes killed part-way leave their temporary files, and profiles
+    // killed between their file and their list leave files no list names; with the lock
+    // held, no writer of ours or morvactl's can be half-way through one.
+    std::optional<morva::CFileLock> dataLock;
     if (const std::string data = morva::GetProgramDataFolder(morva::LocalAppDataFolder(dataDir));
         !data.empty()) {
         std::string lockError;
-        if (auto lock = morva::CFileLock::Acquire(data + morva::kDataLockFileName,
-                                                  std::chrono::milliseconds(2000), lockError)) {
+        dataLock = morva::CFileLock::Acquire(data + morva::kDataLockFileName,
+                                             std::chrono::milliseconds(5000), lockError);
+        if (dataLock)
             morva::TidyAfterKilledWrites(data);
-        } else
-            morva::DebugLog("leftover files stay: %s\n", lockError.c_str());
+        else
+            morva::DebugLog("the data folder is not locked: %s\n", lockError.c_str());
     }
 
     morva::ui::CResourceManager::Instance().SetResourcePath(QDir(res).filePath("skin"));

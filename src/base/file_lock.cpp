@@ -34,7 +34,7 @@ std::optional<CFileLock> CFileLock::Acquire(const std::string& path, std::chrono
             error = path + " stays locked by another process";
             return std::nullopt;
         }
-        // flock has no timed wait; the holders' turns are short.
+        // flock has no timed wait.
         ::poll(nullptr, 0, static_cast<int>(std::min<long long>(left.count(), 5)));
     }
 }

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The program on a simulated receiver: plugging the mouse's cable through morvactl moves the
 # mouse to its cable, and the status report says so; pulling it hands the mouse back, and
-# without the receiver the mouse is gone.
+# without the receiver the mouse is gone. Meanwhile the program keeps its data folder.
 set -u
 app=$1
 ctl=$2
@@ -37,4 +37,12 @@ expect_mouse "mouse receiver connected shown selected"
 "$ctl" app sim unplug mouse-receiver || exit 1
 expect_mouse "mouse none disconnected hidden"
 kill -0 "$pid" || { echo "the program died"; exit 1; }
-echo "hot-plug followed through cable, receiver, out of reach and gone"
+# The program keeps its data folder while it runs: morvactl's writers refuse at once.
+if out=$("$ctl" --simulate mouse --data-dir "$work/data" profile mouse add 2>&1); then
+    echo "morvactl changed the data folder the program holds: $out"; exit 1
+fi
+grep -q "the program is running on this data folder" <<<"$out" || { echo "morvactl: $out"; exit 1; }
+kill "$pid"; wait "$pid" 2>/dev/null
+"$ctl" --simulate mouse --data-dir "$work/data" profile mouse add >/dev/null ||
+    { echo "morvactl could not change the data folder once the program ended"; exit 1; }
+echo "hot-plug followed through cable, receiver, out of reach and gone; the data folder held"

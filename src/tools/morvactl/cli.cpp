@@ -673,8 +673,17 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
     if (changesData) {
         const std::string folder = GetProgramDataFolder(LocalAppDataFolder(options.dataDir));
         std::string error;
-        if (!folder.empty())
-            dataLock = CFileLock::Acquire(folder + kDataLockFileName, kDataLockWait, error);
+        if (!folder.empty()) {
+            // The running program holds it for as long as it runs: no use waiting then.
+            dataLock = CFileLock::Acquire(folder + kDataLockFileName, {}, error);
+            if (!dataLock && ProgramRunning(app)) {
+                err << "morvactl: the program is running on this data folder: close it first, "
+                       "or use `morvactl app …`\n";
+                return kExitFailed;
+            }
+            if (!dataLock)
+                dataLock = CFileLock::Acquire(folder + kDataLockFileName, kDataLockWait, error);
+        }
         if (!dataLock) {
             err << "morvactl: " << (folder.empty() ? "the data folder cannot be created" : error)
                 << '\n';

@@ -96,7 +96,7 @@ public:
     static int DpiForMonitor(int width, int height);
     void BringToFront();
     // ui::IPageServices: what the pages' handlers ask of the window.
-    void ShowMessage(const QString& key, int detail = 0) override;
+    void ShowMessage(const QString& key, int detail = 0, const QString& reason = {}) override;
     bool Confirm(const QString& key) override;
     void ShowNote(const QString& key) override;
     QString OpenFile(const QString& filter, const QString& pattern) override;

@@ -25,10 +25,12 @@ constexpr int kNoteMs = 2500;
 
 }  // namespace
 
-void CMainWnd::ShowMessage(const QString& key, int detail) {
+void CMainWnd::ShowMessage(const QString& key, int detail, const QString& reason) {
     // The translation may be a format with "%d"; it is filled in as text, never as a format.
     QString text = Translate(key);
     text.replace(QLatin1String("%d"), QString::number(detail));
+    if (!reason.isEmpty())
+        text += QStringLiteral("\n\n") + reason;
     ShowMessageBox(this, {}, text, dpi_, false, kMsgButtonsConfirm);
 }
 

@@ -12,7 +12,13 @@
 #include <QTest>
 #include <QTimer>
 
+#include <sys/resource.h>
+
+#include <csignal>
+#include <cstring>
+#include <filesystem>
 #include <functional>
+#include <map>
 #include <utility>
 
 #include "app/main_wnd.h"
@@ -321,6 +327,56 @@ TEST_F(MousePageTest, BindsElevenKeysAndFifteenLedsOnTheDrawnMouse) {
         EXPECT_TRUE(led->IsKeyLightShown());
     }
     EXPECT_EQ(page_->LogoLed(), page_->LedControls()[14]);
+}
+
+// Files may not grow past a few hundred bytes while it lives: a full disk, which binds root too
+// (unlike a read-only folder). Writes then fail with "File too large".
+class FileSizeLimit {
+public:
+    explicit FileSizeLimit(rlim_t bytes) : handler_(signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &saved_);
+        rlimit tiny = saved_;
+        tiny.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &tiny);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &saved_);
+        signal(SIGXFSZ, handler_);
+    }
+
+private:
+    rlimit saved_{};
+    sighandler_t handler_;
+};
+
+TEST_F(MousePageTest, ProfileWritesThatFailAreReportedWithTheSystemsReasonAndLeaveTheFilesWhole) {
+    Connect();
+    const std::filesystem::path folder =
+        std::filesystem::path(Mouse().GetProfilePath()).parent_path();
+    const auto files = [&] {
+        std::map<std::string, std::string> texts;
+        for (const auto& entry : std::filesystem::directory_iterator(folder))
+            texts[entry.path().filename().string()] = ReadFileText(entry.path().string());
+        return texts;
+    };
+    const auto before = files();
+    auto* slider = Stage<ui::CSliderUI>("DPI_slider_", 2);
+    AnswerBoxes(true);
+    {
+        const FileSizeLimit full(256);
+        slider->SetValue(slider->GetValue() + 3);
+        Route("valuechanged", slider);  // a change the device takes and the file cannot
+        Route("click", Find(QStringLiteral("device_add_btn")));
+    }
+    answer_.stop();
+    ASSERT_EQ(boxTexts_.size(), 2);
+    for (const QString& text : boxTexts_) {
+        EXPECT_TRUE(text.startsWith(window_->Translate(QStringLiteral("profile_file_error"))))
+            << text.toStdString();
+        EXPECT_TRUE(text.contains(QString::fromLocal8Bit(std::strerror(EFBIG))))
+            << text.toStdString();
+    }
+    EXPECT_EQ(files(), before) << "every file as it was, and no half-written one beside it";
 }
 
 TEST_F(MousePageTest, AMouseThatDoesNotAnswerIsReadAgainAndTheUserHearsOfTheLastMiss) {

@@ -6,6 +6,7 @@
 #include "device/models/default_data.h"
 #include "device/models/usb_device.h"
 #include "profile/basic_profiledata.h"
+#include "profile/json_file.h"
 
 namespace morva {
 
@@ -53,7 +54,7 @@ OpResult CTessaronUSBDevice::Finish(int saved, int sent) {
     if (sent != kResultOk)
         return {sent, kMsgDeviceWriteFailed};
     if (saved != 0)
-        return {kResultNotSaved, kMsgProfileNotSaved};
+        return {kResultNotSaved, kMsgProfileNotSaved, 0, TakeLastWriteError()};
     return OpResult::Done();
 }
 

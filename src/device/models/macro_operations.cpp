@@ -6,6 +6,7 @@
 #include "device/models/usb_device.h"
 #include "macro/macro_store.h"
 #include "profile/basic_profiledata.h"
+#include "profile/json_file.h"
 
 namespace morva {
 
@@ -28,7 +29,7 @@ OpResult FromMacroResult(MacroResult result) {
         case MacroResult::kUnsafeGuid:
             break;
     }
-    return {kResultNotSaved, kMsgMacroFileError};
+    return {kResultNotSaved, kMsgMacroFileError, 0, TakeLastWriteError()};
 }
 
 bool IsMacroCode(const KeyCode& code) {

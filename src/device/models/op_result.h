@@ -15,8 +15,9 @@ inline constexpr int kResultNotSaved = -303;
 
 struct [[nodiscard]] OpResult {
     int code = kResultOk;
-    std::string messageKey;  // empty when there is nothing to tell
-    int detail = 0;          // the number the message names ("%d"), when it has one
+    std::string messageKey;   // empty when there is nothing to tell
+    int detail = 0;           // the number the message names ("%d"), when it has one
+    std::string reason = {};  // the system's words for a failed write, when there are any
 
     bool Ok() const { return code == kResultOk; }
 

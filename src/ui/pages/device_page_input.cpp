@@ -164,7 +164,8 @@ void Follow(CTessaronUSBDevice& model, CDeviceProfileUI& panel, IPageServices& s
 
 void ReportFileResult(int result, IPageServices& services) {
     if (result < 0)
-        services.ShowMessage(QString::fromLatin1(kMsgProfileNotSaved));
+        services.ShowMessage(QString::fromLatin1(kMsgProfileNotSaved), 0,
+                             QString::fromStdString(TakeLastWriteError()));
 }
 
 }  // namespace

@@ -16,8 +16,9 @@ namespace morva::ui {
 
 class IPageServices {
 public:
-    // A box with one button showing a language key's text; "%d" in it becomes `detail`.
-    virtual void ShowMessage(const QString& key, int detail = 0) = 0;
+    // A box with one button showing a language key's text; "%d" in it becomes `detail`. The
+    // system's `reason` for a failure ("No space left on device") follows on its own line.
+    virtual void ShowMessage(const QString& key, int detail = 0, const QString& reason = {}) = 0;
     // A confirm/cancel box; true when the user confirmed.
     virtual bool Confirm(const QString& key) = 0;
     // A short note that goes by itself: that something the user asked for worked.
@@ -47,7 +48,8 @@ public:
     // Tells the user what an operation came to, when there is anything to tell.
     void Report(const OpResult& result) {
         if (!result.messageKey.empty())
-            ShowMessage(QString::fromStdString(result.messageKey), result.detail);
+            ShowMessage(QString::fromStdString(result.messageKey), result.detail,
+                        QString::fromStdString(result.reason));
     }
 
 protected:

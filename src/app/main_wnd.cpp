@@ -336,7 +336,11 @@ void CMainWnd::BuildRouter() {
         }
     });
     router_.AddExact(kClick, "skinbtn", [this](const TNotifyUI& msg, int) {
-        CSkinFrame::Open(this, msg.pSender, skin_);
+        // Queued: the box would take the focus from the pop-up while it is still choosing.
+        connect(
+            CSkinFrame::Open(this, msg.pSender, skin_), &CSkinFrame::NotSaved, this,
+            [this] { ShowMessage(QString::fromLatin1(kMsgSettingNotSaved)); },
+            Qt::QueuedConnection);
     });
     router_.AddExact(kClick, "setbtn", run([this] { OpenSettingsWindow(false); }));
 

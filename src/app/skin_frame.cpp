@@ -48,9 +48,9 @@ void CSkinObserver::BroadcastChange(const SkinChangedParam& param) {
         receiver->ReceiveChange(param);
 }
 
-void CSkinSettings::Record(const SkinChangedParam& param, bool offeredPicture) {
+bool CSkinSettings::Record(const SkinChangedParam& param, bool offeredPicture) {
     if (file_.empty())
-        return;
+        return true;
     QSettings ini(QString::fromStdString(file_), QSettings::IniFormat);
     ini.beginGroup(QLatin1String(kGroup));
     const bool reset = !param.isColour && param.image == QLatin1String(kDefaultImage);
@@ -71,6 +71,8 @@ void CSkinSettings::Record(const SkinChangedParam& param, bool offeredPicture) {
     }
     ini.endGroup();
     ini.sync();
+    // A fresh object: its status is this write's alone.
+    return ini.status() == QSettings::NoError;
 }
 
 std::optional<SkinChangedParam> CSkinSettings::Shown() const {
@@ -150,7 +152,8 @@ void CSkinFrame::hideEvent(QHideEvent* event) {
 
 void CSkinFrame::Choose(const SkinChangedParam& param, bool recordOffered) {
     CSkinObserver::Instance().BroadcastChange(param);
-    settings_.Record(param, recordOffered);
+    if (!settings_.Record(param, recordOffered))
+        emit NotSaved();
 }
 
 void CSkinFrame::Notify(const ui::TNotifyUI& msg) {

@@ -50,7 +50,8 @@ class CSkinSettings {
 public:
     static constexpr char kDefaultImage[] = "common/background.png";
     explicit CSkinSettings(std::string file) : file_(std::move(file)) {}
-    void Record(const SkinChangedParam& param, bool offeredPicture);
+    // False when the file could not be written (a read-only folder, a full disk).
+    [[nodiscard]] bool Record(const SkinChangedParam& param, bool offeredPicture);
     // What was last shown; nothing for the layout's own background.
     std::optional<SkinChangedParam> Shown() const;
     const std::string& File() const { return file_; }
@@ -73,6 +74,10 @@ public:
     // Opens a new pop-up under `anchor` (right edges aligned).
     static CSkinFrame* Open(QWidget* owner, ui::CControlUI* anchor, CSkinSettings& settings);
     static CSkinFrame* Current();
+
+signals:
+    // The choice shows but could not be kept for the next start.
+    void NotSaved();
 
 protected:
     QString GetSkinFile() override { return QStringLiteral("XML/skin.xml"); }

@@ -12,9 +12,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <sys/resource.h>
-
-#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <functional>
@@ -28,6 +25,7 @@
 #include "device/models/mouse_device.h"
 #include "profile/json_file.h"
 #include "sim/sim_bus.h"
+#include "support/file_size_limit.h"
 #include "support/temp_dir.h"
 #include "tools/morvactl/cli.h"
 #include "ui/controls/device_key_button.h"
@@ -329,26 +327,6 @@ TEST_F(MousePageTest, BindsElevenKeysAndFifteenLedsOnTheDrawnMouse) {
     EXPECT_EQ(page_->LogoLed(), page_->LedControls()[14]);
 }
 
-// Files may not grow past a few hundred bytes while it lives: a full disk, which binds root too
-// (unlike a read-only folder). Writes then fail with "File too large".
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) : handler_(signal(SIGXFSZ, SIG_IGN)) {
-        getrlimit(RLIMIT_FSIZE, &saved_);
-        rlimit tiny = saved_;
-        tiny.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &tiny);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &saved_);
-        signal(SIGXFSZ, handler_);
-    }
-
-private:
-    rlimit saved_{};
-    sighandler_t handler_;
-};
-
 TEST_F(MousePageTest, ProfileWritesThatFailAreReportedWithTheSystemsReasonAndLeaveTheFilesWhole) {
     Connect();
     const std::filesystem::path folder =
@@ -363,7 +341,7 @@ TEST_F(MousePageTest, ProfileWritesThatFailAreReportedWithTheSystemsReasonAndLea
     auto* slider = Stage<ui::CSliderUI>("DPI_slider_", 2);
     AnswerBoxes(true);
     {
-        const FileSizeLimit full(256);
+        const test::FileSizeLimit full(256);
         slider->SetValue(slider->GetValue() + 3);
         Route("valuechanged", slider);  // a change the device takes and the file cannot
         Route("click", Find(QStringLiteral("device_add_btn")));

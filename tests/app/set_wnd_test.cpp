@@ -1,9 +1,6 @@
 // The settings window as the main window opens it on simulated devices: the language list,
 // placement, the update entries, and checks against a local HTTPS update service.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
-
-#include <csignal>
 
 #include <QDate>
 #include <QElapsedTimer>
@@ -20,6 +17,7 @@
 #include "box_answers.h"
 #include "device/device_tables.h"
 #include "sim_window.h"
+#include "support/file_size_limit.h"
 #include "support/local_update_service.h"
 #include "ui/controls/device_key_button.h"
 #include "ui/pages/device_page.h"
@@ -110,16 +108,8 @@ TEST_F(SetWndTest, ASettingThatCannotBeWrittenIsSaidSoNotTakenAsSaved) {
                                    [&](CSetWnd& wnd) {
                                        auto* box = wnd.FindControl("set_follow_check");
                                        ASSERT_NE(box, nullptr);
-                                       // No file may grow (root passes permission checks).
-                                       rlimit saved{};
-                                       getrlimit(RLIMIT_FSIZE, &saved);
-                                       const auto handler = signal(SIGXFSZ, SIG_IGN);
-                                       rlimit none = saved;
-                                       none.rlim_cur = 0;
-                                       setrlimit(RLIMIT_FSIZE, &none);
+                                       const test::FileSizeLimit none(0);
                                        QTest::mouseClick(box->GetWidget(), Qt::LeftButton);
-                                       setrlimit(RLIMIT_FSIZE, &saved);
-                                       signal(SIGXFSZ, handler);
                                    }));
     EXPECT_EQ(boxes.texts, QStringList{sim_.language->Text(kMsgSettingNotSaved)});
     // A setting that could be written says nothing.

@@ -9,6 +9,8 @@
 
 #include "app/sim_window.h"
 #include "app/skin_frame.h"
+#include "box_answers.h"
+#include "support/file_size_limit.h"
 #include "ui/toolkit/controls.h"
 
 namespace morva::app {
@@ -97,6 +99,26 @@ TEST_F(SkinFrameTest, PicturesAndColoursShowAtOnceAndAgainAtTheNextStart) {
     EXPECT_EQ(Ini("IMAGE"), "common/background.png");
     Restart();
     EXPECT_EQ(Root()->GetBkColor(), layoutColour) << "the layout's own background again";
+}
+
+TEST_F(SkinFrameTest, AChoiceThatCannotBeKeptShowsAllTheSameAndSaysSo) {
+    test::BoxAnswers boxes;
+    CSkinFrame* frame = OpenFrame();
+    ASSERT_NE(frame, nullptr);
+    const QColor before = Root()->GetBkColor();
+    Click(Named(*frame, "skin_color").at(0));
+    const std::vector<CControlUI*> colours = Named(*frame, "skin_color_btn");
+    ASSERT_GE(colours.size(), 2u);
+    const QColor colour = colours[1]->GetBkColor();
+    {
+        const test::FileSizeLimit full(0);
+        Click(colours[1]);
+    }
+    EXPECT_EQ(Root()->GetBkColor(), colour);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !boxes.texts.isEmpty(); }));
+    EXPECT_EQ(boxes.texts, QStringList{language_->Text(kMsgSettingNotSaved)});
+    Restart();
+    EXPECT_EQ(Root()->GetBkColor(), before) << "nothing was kept for the next start";
 }
 
 TEST_F(SkinFrameTest, APressOutsideClosesThePopUpWithoutAChange) {

@@ -107,8 +107,7 @@ void UseBackground(const std::string& file) {
     app::ShowBackground(*root, *shown);
     // The same colour chosen again is what the next start shows.
     if (shown->isColour) {
-        app::CSkinSettings(file).Record(*shown, false);
-        if (skin.Shown() != shown)
+        if (!app::CSkinSettings(file).Record(*shown, false) || skin.Shown() != shown)
             std::abort();
     }
     root->SetBkColor(QColor());

@@ -23,6 +23,7 @@ constexpr VerbRow kVerbs[] = {
     {SimVerb::Unreach, "unreach", "PRODUCT", 1},
     {SimVerb::Event, "event", "LINK WORD", 2},
     {SimVerb::Status, "status", "PRODUCT B0 B1 B2 B3 B4 B5", 7},
+    {SimVerb::Mute, "mute", "LINK COUNT", 2},
 };
 
 std::string VerbNames() {
@@ -143,6 +144,17 @@ bool ParseSimCommand(const std::vector<std::string>& args, SimCommand& out, std:
                 return false;
             }
             break;
+        case SimVerb::Mute: {
+            if (!ParseLinkWord(args[1], command.link, error))
+                return false;
+            unsigned count = 0;
+            if (!ParseNumber(args[2], 10, 0xFFFF, count)) {
+                error = "bad count " + Quoted(args[2]) + " (0 to 65535 reports)";
+                return false;
+            }
+            command.word = static_cast<std::uint16_t>(count);
+            break;
+        }
         case SimVerb::Status:
             if (!ParseProductWord(args[1], command.product, error))
                 return false;
@@ -186,6 +198,11 @@ bool ApplySimCommand(SimBus& bus, const SimCommand& command, std::string& error)
         case SimVerb::Status:
             bus.SetStatusBlock(command.product, command.status);
             return true;
+        case SimVerb::Mute:
+            // The device still acts on each request; only its answers are lost.
+            bus.ClearFaults(command.link);
+            bus.InjectFault(command.link, Fault::NoAnswer, command.word);
+            return true;
     }
     error = "unknown simulator command";
     return false;
@@ -205,6 +222,8 @@ std::string SimCommandUsage() {
            "status PRODUCT B0 B1 B2 B3 B4 B5\n"
            "                                the six-byte status block (each byte decimal\n"
            "                                0..255 or hexadecimal 0x00..0xff)\n"
+           "mute LINK COUNT                 the next COUNT command reports on the link go\n"
+           "                                unanswered (0 answers again)\n"
            "LINK: " +
            LinkNames() + "\nPRODUCT: " + ProductNames() + "\n";
 }

@@ -12,13 +12,13 @@
 
 namespace morva::sim {
 
-enum class SimVerb { Plug, Unplug, Reach, Unreach, Event, Status };
+enum class SimVerb { Plug, Unplug, Reach, Unreach, Event, Status, Mute };
 
 struct SimCommand {
     SimVerb verb = SimVerb::Plug;
-    Link link = Link::Mouse;           // plug, unplug, event
+    Link link = Link::Mouse;           // plug, unplug, event, mute
     Product product = Product::Mouse;  // reach, unreach, status
-    std::uint16_t word = 0;            // event
+    std::uint16_t word = 0;            // event; mute: how many reports go unanswered
     std::array<std::uint8_t, 6> status{};
 
     friend bool operator==(const SimCommand&, const SimCommand&) = default;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 
+#include "sim/descriptors.h"
+
 namespace morva::sim {
 namespace {
 
@@ -98,6 +100,29 @@ TEST(SimControl, StatusBytesLandInTheStatusArea) {
     EXPECT_EQ(bus.Firmware(Product::Mouse).ReadArea(Area::Status), FactoryStatus(Product::Mouse));
 }
 
+TEST(SimControl, AMutedLinkLosesTheNextAnswersOnly) {
+    SimBus bus = Bus({Link::Mouse});
+    const auto command = bus.Open(bus.CommandPath(Link::Mouse), true, nullptr);
+    ASSERT_TRUE(command);
+    Report request{};
+    request[0] = kCommandReportId;
+    const auto answered = [&] {
+        std::size_t n = 0;
+        Report answer{};
+        return command->Write(request, n, 100) == hid::IoResult::Ok &&
+               command->Read(answer, n, 50) == hid::IoResult::Ok && n == answer.size();
+    };
+    std::string error;
+    ASSERT_TRUE(ApplySimCommand(bus, Words{"mute", "mouse", "2"}, error)) << error;
+    EXPECT_FALSE(answered());
+    EXPECT_FALSE(answered());
+    EXPECT_TRUE(answered());
+    ASSERT_TRUE(ApplySimCommand(bus, Words{"mute", "mouse", "5"}, error)) << error;
+    ASSERT_TRUE(ApplySimCommand(bus, Words{"mute", "mouse", "0"}, error)) << error;
+    EXPECT_TRUE(answered()) << "0 answers again";
+    EXPECT_EQ(bus.ReceivedReports(Link::Mouse).size(), 4u) << "muted requests still arrive";
+}
+
 TEST(SimControl, BadInputIsRefusedNamingTheWord) {
     struct Case {
         Words args;
@@ -117,6 +142,8 @@ TEST(SimControl, BadInputIsRefusedNamingTheWord) {
         {{"status", "pad", "1", "2", "3", "4", "5", "256"}, "\"256\""},
         {{"status", "pad", "0x100", "2", "3", "4", "5", "6"}, "\"0x100\""},
         {{"status", "pad", "1", "2", "1e", "4", "5", "6"}, "\"1e\""},
+        {{"mute", "mouse", "many"}, "\"many\""},
+        {{"mute", "trackball", "1"}, "keyboard-receiver"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::PrintToString(c.args));

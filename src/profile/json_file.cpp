@@ -74,8 +74,50 @@ Json::Value ParseJsonText(const std::string& text) {
     return root;
 }
 
+namespace {
+
+// The styled writer ends a member name at its first NUL, so such a member would come back
+// under another name, perhaps one the document has already, whose value it would replace.
+// Only a hand-made file has such names; they are left out.
+bool HasUnwritableName(const Json::Value& v) {
+    if (v.isObject()) {
+        for (auto it = v.begin(); it != v.end(); ++it) {
+            if (it.name().find('\0') != std::string::npos || HasUnwritableName(*it))
+                return true;
+        }
+    } else if (v.isArray()) {
+        for (const Json::Value& element : v) {
+            if (HasUnwritableName(element))
+                return true;
+        }
+    }
+    return false;
+}
+
+Json::Value WithoutUnwritableNames(const Json::Value& v) {
+    if (v.isObject()) {
+        Json::Value out(Json::objectValue);
+        for (auto it = v.begin(); it != v.end(); ++it) {
+            if (const std::string name = it.name(); name.find('\0') == std::string::npos)
+                out[name] = WithoutUnwritableNames(*it);
+        }
+        return out;
+    }
+    if (v.isArray()) {
+        Json::Value out(Json::arrayValue);
+        for (const Json::Value& element : v)
+            out.append(WithoutUnwritableNames(element));
+        return out;
+    }
+    return v;
+}
+
+}  // namespace
+
 std::string StyledJsonText(const Json::Value& value) {
-    // The classic styled writer is deprecated, but its layout is the file format.
+    if (HasUnwritableName(value))
+        return StyledJsonText(WithoutUnwritableNames(value));
+        // The classic styled writer is deprecated, but its layout is the file format.
 #pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wdeprecated-declarations"
     Json::StyledWriter writer;

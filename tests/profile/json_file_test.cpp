@@ -42,6 +42,20 @@ TEST(ReadJsonFile, AcceptsCommentsAndBothLineEnds) {
     EXPECT_EQ(lf["a"].asInt(), 1);
 }
 
+// A hand-made file's name with a NUL in it would come back cut short, over another member.
+TEST(WriteJsonFile, WhatIsWrittenReadsBackAsItWas) {
+    Json::Value v(Json::objectValue);
+    v["info"]["colour"] = 5;
+    v[std::string("info\0x", 6)]["colour"] = 7;
+    v["list"].append(Json::Value(Json::objectValue))[std::string("a\0", 2)] = 1;
+    v["text"] = std::string("nul\0inside", 10);
+    Json::Value expected(Json::objectValue);
+    expected["info"]["colour"] = 5;
+    expected["list"].append(Json::Value(Json::objectValue));
+    expected["text"] = v["text"];
+    EXPECT_EQ(StyledJsonText(ParseJsonText(StyledJsonText(v))), StyledJsonText(expected));
+}
+
 TEST(WriteJsonFile, WritesTheClassicStyledLayoutWithCrLf) {
     TempDir dir;
     Json::Value v(Json::objectValue);

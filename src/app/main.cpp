@@ -178,6 +178,8 @@ int main(int argc, char** argv) {
     morva::ui::CResourceManager::Instance().LoadResource();
     morva::ui::CLanguageManager::InstallFontSubstitutions();
     QSettings settings(QStringLiteral("MORVA TR510 Device"), QStringLiteral("MORVA TR510"));
+    // The one instance runs now, and nothing else writes the settings file.
+    morva::ui::RemoveStaleSettingsLock(settings);
     morva::ui::CLanguageManager language(QDir(res).filePath("DefaultData"),
                                          QDir(res).filePath("skin"), settings);
 

@@ -21,6 +21,7 @@
 #include "macro/macro_store.h"
 #include "profile/json_file.h"
 #include "sim/sim_bus.h"
+#include "support/device_rows.h"
 #include "support/temp_dir.h"
 
 namespace morva {
@@ -34,22 +35,6 @@ using Model = CTessaronUSBDevice;
 
 constexpr std::uint32_t kTimeoutMs = 20;
 constexpr KeyCode kMacro0{0x70, 0, 0};
-
-int TypeRowOfKind(int kind) {
-    for (std::size_t row = 0; row < DeviceTypes().size(); ++row) {
-        if (DeviceTypes()[row].kind == kind)
-            return static_cast<int>(row);
-    }
-    return -1;
-}
-
-const SupportedInterface& CommandRecord(std::uint16_t deviceType) {
-    for (const SupportedInterface& r : SupportedInterfaces()) {
-        if (r.deviceType == deviceType && r.role == kRoleCommand)
-            return r;
-    }
-    return SupportedInterfaces()[0];
-}
 
 using Files = std::map<std::string, std::string>;
 
@@ -239,8 +224,8 @@ protected:
         const Sequence& s = GetParam();
         std::unique_ptr<Model> m = s.make(bus, clock_);
         m->SetDataRoots(folder_.string(), MORVA_RES_DIR);
-        m->ApplyTypeRow(TypeRowOfKind(s.kind));
-        m->SetSlotRecord(CommandRecord(s.deviceType));
+        m->ApplyTypeRow(test::TypeRowOfKind(s.kind));
+        m->SetSlotRecord(test::CommandRecord(s.deviceType));
         m->CommandChannel().cableTimeoutMs = kTimeoutMs;
         m->CommandChannel().receiverTimeoutMs = kTimeoutMs;
         const ProductLink link =

@@ -17,6 +17,7 @@
 #include "device/models/mousepad_device.h"
 #include "scratch_folder.h"
 #include "sim/sim_bus.h"
+#include "support/device_rows.h"
 
 namespace morva {
 namespace {
@@ -77,30 +78,14 @@ const std::string& DataFolder() {
     return fuzz::ScratchFolder();
 }
 
-int TypeRowOfKind(int kind) {
-    for (std::size_t row = 0; row < DeviceTypes().size(); ++row) {
-        if (DeviceTypes()[row].kind == kind)
-            return static_cast<int>(row);
-    }
-    return -1;
-}
-
-const SupportedInterface& CommandRecord(std::uint16_t deviceType) {
-    for (const SupportedInterface& r : SupportedInterfaces()) {
-        if (r.deviceType == deviceType && r.role == kRoleCommand)
-            return r;
-    }
-    return SupportedInterfaces()[0];
-}
-
 template <class Model>
 void ReadAsAtArrival(hid::IHidBackend& backend, sim::SimBus& bus, sim::Link link, int kind,
                      std::uint16_t deviceType) {
     CManualClock clock;
     Model model(backend, clock);
     model.SetDataRoots(DataFolder(), MORVA_RES_DIR);
-    model.ApplyTypeRow(TypeRowOfKind(kind));
-    model.SetSlotRecord(CommandRecord(deviceType));
+    model.ApplyTypeRow(test::TypeRowOfKind(kind));
+    model.SetSlotRecord(test::CommandRecord(deviceType));
     // A wrong answer waits for the right one until this passes.
     model.CommandChannel().cableTimeoutMs = 5;
     model.CommandChannel().receiverTimeoutMs = 5;

@@ -2,17 +2,16 @@
 // every file is whole, every listed profile and macro has its file, and no profile file is
 // left that the list does not name.
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <filesystem>
+#include <functional>
 #include <set>
 #include <string>
 
 #include "macro/macro_store.h"
 #include "profile/json_file.h"
 #include "profile/profile_list_store.h"
+#include "support/killed_child.h"
 #include "support/temp_dir.h"
 
 namespace morva {
@@ -20,11 +19,12 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Runs store operations for ever, saying on `ready` before each file write begins, so a kill
-// can land between the writes of one operation.
-[[noreturn]] void RunOperations(const std::string& folder, const std::string& defaults, int ready) {
-    const auto writer = [ready](const std::string& path, const Json::Value& value) {
-        (void)!write(ready, "w", 1);
+// Runs store operations for ever, calling `begins` before each file write, so a kill can land
+// between the writes of one operation.
+[[noreturn]] void RunOperations(const std::string& folder, const std::string& defaults,
+                                const std::function<void()>& begins) {
+    const auto writer = [&begins](const std::string& path, const Json::Value& value) {
+        begins();
         return WriteJsonFile(path, value);
     };
     CProfileListStore profiles(0, folder, defaults, writer);
@@ -80,21 +80,11 @@ TEST(KilledStoreOperations, AfterAStartEveryFileIsWholeAndEveryListNamesWhatIsTh
     constexpr int kKills = 30;
     int tidied = 0;
     for (int round = 0; round < kKills; ++round) {
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        const pid_t child = fork();
-        if (child == 0) {
-            close(ready[0]);
-            RunOperations(folder.string() + "/", defaultsPath, ready[1]);
-        }
-        ASSERT_GT(child, 0);
-        close(ready[1]);
-        char seen = 0;
-        for (int begun = 0; begun < 2 + round % 9; ++begun)
-            ASSERT_EQ(read(ready[0], &seen, 1), 1);
-        kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
-        close(ready[0]);
+        ASSERT_TRUE(test::KillPartWay(
+            [&](const std::function<void()>& begins) {
+                RunOperations(folder.string() + "/", defaultsPath, begins);
+            },
+            2 + round % 9));
 
         SCOPED_TRACE(round);
         // What the program does at start: the tidy, then each device's list.

@@ -2,14 +2,14 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <csignal>
 #include <cstdlib>
 #include <filesystem>
+#include <functional>
 #include <set>
 
+#include "support/killed_child.h"
 #include "support/temp_dir.h"
 
 namespace morva {
@@ -238,25 +238,14 @@ TEST(KilledWrites, EveryKillLeavesTheOldOrTheNewFileWhole) {
     constexpr int kKills = 60;
     int torn = 0, leftovers = 0;
     for (int round = 0; round < kKills; ++round) {
-        int ready[2];
-        ASSERT_EQ(pipe(ready), 0);
-        const pid_t writer = fork();
-        if (writer == 0) {
-            close(ready[0]);
-            for (int n = 0;; ++n) {
-                // Tells the parent a write begins; the parent kills after a few of them.
-                (void)!write(ready[1], "w", 1);
-                WriteFileText(path, texts[n % 2]);
-            }
-        }
-        ASSERT_GT(writer, 0);
-        close(ready[1]);
-        char seen = 0;
-        for (int begun = 0; begun < 1 + round % 4; ++begun)
-            ASSERT_EQ(read(ready[0], &seen, 1), 1);
-        kill(writer, SIGKILL);
-        waitpid(writer, nullptr, 0);
-        close(ready[0]);
+        ASSERT_TRUE(test::KillPartWay(
+            [&](const std::function<void()>& begins) {
+                for (int n = 0;; ++n) {
+                    begins();
+                    WriteFileText(path, texts[n % 2]);
+                }
+            },
+            1 + round % 4));
         const Json::Value now = ReadJsonFile(path);
         torn += !(now == versions[0] || now == versions[1]);
         leftovers += RemoveLeftoverTempFiles(dir.path().string());

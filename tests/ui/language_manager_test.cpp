@@ -2,13 +2,17 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include <QDir>
 #include <QDirIterator>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSettings>
 #include <QXmlStreamReader>
 
+#include "support/killed_child.h"
 #include "support/temp_dir.h"
 
 namespace morva::ui {
@@ -155,6 +159,59 @@ TEST(ShippedLanguages, EveryKeyTheLayoutsUseResolvesInBothLanguages) {
             missing << "cn " + entry;
     }
     EXPECT_TRUE(missing.isEmpty()) << "missing keys: " << missing.join(", ").toStdString();
+}
+
+}  // namespace
+}  // namespace morva::ui
+
+namespace morva::ui {
+namespace {
+
+// The settings file is Qt's to write: a writer killed at any moment must leave the old file or
+// the new one, whole (Qt replaces it atomically), and the next write must not wait on it.
+TEST(KilledSettingWrites, EveryKillLeavesTheOldOrTheNewSettingsWhole) {
+    test::TempDir dir;
+    const QString path = QString::fromStdString(dir.File("settings.conf"));
+    // Large enough that a kill often lands inside a write.
+    const auto big = [](int version) { return QString(200000, QLatin1Char(version ? 'b' : 'a')); };
+    {
+        QSettings first(path, QSettings::IniFormat);
+        first.setValue(QStringLiteral("BIG"), big(0));
+        first.setValue(QStringLiteral("VERSION"), 0);
+    }
+    int torn = 0;
+    for (int round = 0; round < 30; ++round) {
+        ASSERT_TRUE(test::KillPartWay(
+            [&](const std::function<void()>& begins) {
+                for (int n = 1;; ++n) {
+                    QSettings settings(path, QSettings::IniFormat);
+                    settings.setValue(QStringLiteral("BIG"), big(n % 2));
+                    settings.setValue(QStringLiteral("VERSION"), n % 2);
+                    // Just before the write, so the kill lands in it or soon after. (Qt writes
+                    // through an unnamed temporary file here: a killed one leaves nothing.)
+                    begins();
+                    settings.sync();
+                }
+            },
+            1 + round % 4));
+        // As the program's start does: a killed write's lock must not hold up the next one.
+        RemoveStaleSettingsLock(QSettings(path, QSettings::IniFormat));
+        QElapsedTimer next;
+        next.start();
+        {
+            QSettings probe(path, QSettings::IniFormat);
+            probe.setValue(QStringLiteral("PROBE"), round);
+        }
+        EXPECT_LT(next.elapsed(), 5000) << "the next write waited on a killed one's lock";
+        // Read as text: another QSettings here would answer from this process's cache.
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QString text = QString::fromUtf8(file.readAll());
+        const bool v0 = text.contains(QStringLiteral("VERSION=0")) && text.contains(big(0));
+        const bool v1 = text.contains(QStringLiteral("VERSION=1")) && text.contains(big(1));
+        torn += !(v0 || v1);
+    }
+    EXPECT_EQ(torn, 0);
 }
 
 }  // namespace

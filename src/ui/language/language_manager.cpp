@@ -104,6 +104,10 @@ bool SaveSetting(QSettings& settings, const QString& key, const QVariant& value)
     return false;
 }
 
+void RemoveStaleSettingsLock(const QSettings& settings) {
+    QFile::remove(settings.fileName() + QStringLiteral(".lock"));
+}
+
 QString CLanguageManager::FaceForPosition(int position) {
     switch (position) {
         case 0:

@@ -38,6 +38,10 @@ private:
 // Sets `key` and writes the settings file at once; false when the file could not be written
 // (a read-only folder, a full disk).
 bool SaveSetting(QSettings& settings, const QString& key, const QVariant& value);
+// Removes the lock file a settings write killed part-way leaves beside the file: Qt would
+// wait up to 30 s on it at the next write. Only where nothing else writes the file (the one
+// running instance, at its start).
+void RemoveStaleSettingsLock(const QSettings& settings);
 
 class CLanguageManager {
 public:

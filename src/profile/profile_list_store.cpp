@@ -30,15 +30,17 @@ void SetNames(Json::Value& profile, const std::string& name, const std::string& 
     json::Member(profile, "profileUUID") = id;
 }
 
-// Ids of the folder's profile files (".Json" whose "profileUUID" is its own file name), sorted:
-// time-stamp ids sort oldest first.
-std::vector<std::string> ProfileFilesIn(const fs::path& folder) {
+// Ids of the folder's profile files (".Json" whose "profileUUID" is its own file name) but those
+// in `skip`, sorted: time-stamp ids sort oldest first. Only the files not skipped are read.
+std::vector<std::string> ProfileFilesIn(const fs::path& folder,
+                                        const std::set<std::string>& skip = {}) {
     std::vector<std::string> ids;
     std::error_code ec;
     for (const auto& entry : fs::directory_iterator(folder, ec)) {
         const fs::path& path = entry.path();
         const std::string stem = path.stem().string();
-        if (path.extension() != ".Json" || !entry.is_regular_file(ec) || !IsPlainName(stem))
+        if (path.extension() != ".Json" || skip.contains(stem) || !entry.is_regular_file(ec) ||
+            !IsPlainName(stem))
             continue;
         if (json::ToString(json::Get(ReadJsonFile(path.string()), "profileUUID")) == stem)
             ids.push_back(stem);
@@ -59,10 +61,9 @@ int RemoveUnlistedProfiles(const std::string& folder) {
     for (const Json::Value& item : items)
         listed.insert(json::ToString(json::Get(item, "profileUUID")));
     int removed = 0;
-    for (const std::string& id : ProfileFilesIn(root)) {
+    for (const std::string& id : ProfileFilesIn(root, listed)) {
         std::error_code ec;
-        if (!listed.contains(id))
-            removed += fs::remove(root / (id + ".Json"), ec) ? 1 : 0;
+        removed += fs::remove(root / (id + ".Json"), ec) ? 1 : 0;
     }
     return removed;
 }

@@ -2,6 +2,9 @@
 
 #include <algorithm>
 
+#include <QDateTime>
+#include <QElapsedTimer>
+
 #include "base/debug_log.h"
 #include "device/models/device_host.h"
 #include "ui/toolkit/controls.h"
@@ -335,7 +338,13 @@ void CDeviceOptionUI::OnStartupTimer() {
         SendNotice(true);
     }
     model.TakeReadFailure();  // an earlier read's, not this one's
+    QElapsedTimer reading;
+    reading.start();
     model.ReadFromDevice();
+    // For measuring start-up: when the first page shows what its device holds.
+    DebugLog("device page %d: read and filled in %lld ms, at %lld ms since the epoch\n",
+             model.DeviceType(), static_cast<long long>(reading.elapsed()),
+             static_cast<long long>(QDateTime::currentMSecsSinceEpoch()));
     if (model.TakeReadFailure())
         OnReadFailed();
     else

@@ -221,6 +221,41 @@ TEST_F(MouseDeviceTest, MacrosWithoutAMouseSendNothingAndTheSequenceStillFails) 
     EXPECT_EQ(mouse_->SaveKeysToDevice().messageKey, kMsgDeviceWriteFailed);
 }
 
+TEST_F(MouseDeviceTest, AProfileGoesToTheMouseInOneSequence) {
+    Read(Link::MouseReceiver);
+    WriteMacros(2, 20);
+    Assign(1, {0x70, 0, 0});
+    Assign(2, {0x70, 1, 0});
+    ASSERT_EQ(mouse_->SaveProfile(), 0);
+    bus_->ClearLog();
+    ASSERT_TRUE(mouse_->ApplyProfile().Ok());
+    // Settings, macros and key table between one begin and one end; the receiver is asked
+    // once and the information block read once (two chunks through the receiver).
+    const std::vector<sim::Report> sent = bus_->ReceivedReports(Product::Mouse);
+    ASSERT_GE(sent.size(), 3u);
+    EXPECT_EQ(sent[0][3], cmd::kQueryWireless);
+    EXPECT_EQ(sent[1][3], cmd::kBegin);
+    EXPECT_EQ(sent.back()[3], cmd::kEnd);
+    EXPECT_EQ(Sent(cmd::kBegin), 1u);
+    EXPECT_EQ(Sent(cmd::kEnd), 1u);
+    EXPECT_EQ(Sent(cmd::kQueryWireless), 1u);
+    EXPECT_EQ(Sent(cmd::kReadInfo), 2u);
+    const auto setting = Firmware(Area::Setting);
+    const auto copy = mouse_->SettingCopy();
+    EXPECT_TRUE(std::equal(copy.begin(), copy.begin() + kMouseSettingWriteSize, setting.begin()));
+    EXPECT_EQ(KeyAt(mouse_->ButtonPosition(2)), (KeyCode{0x70, 1, 0}));
+    EXPECT_EQ(Firmware(Area::Macro)[0], 0xAA) << "the macro image's header";
+
+    // A begin the mouse refuses is tried again by the next part, which then gets through.
+    bus_->ClearLog();
+    bus_->InjectFault(Link::MouseReceiver, sim::Fault::Pass, 1);
+    bus_->InjectFault(Link::MouseReceiver, sim::Fault::StatusFF);
+    EXPECT_FALSE(mouse_->ApplyProfile().Ok());
+    EXPECT_EQ(Sent(cmd::kBegin), 2u);
+    EXPECT_EQ(Sent(cmd::kEnd), 1u);
+    EXPECT_GT(Sent(cmd::kWriteKeyTable), 0u);
+}
+
 TEST_F(MouseDeviceTest, MacroImageTooLargeIsNotSent) {
     Read();
     // 32 units of 128 bytes hold 4096 bytes: 600 press/release pairs do not fit.

@@ -1,7 +1,9 @@
 // The use-case operations every device family shares: lighting, music lighting, applying a
 // profile, the macros the keys use.
 #include <algorithm>
+#include <future>
 #include <optional>
+#include <system_error>
 
 #include "device/models/default_data.h"
 #include "device/models/usb_device.h"
@@ -51,11 +53,36 @@ void CTessaronUSBDevice::SetScreenPixels(int width, int height) {
 }
 
 OpResult CTessaronUSBDevice::Finish(int saved, int sent) {
+    return Finish(saved, sent, saved != 0 ? TakeLastWriteError() : std::string());
+}
+
+OpResult CTessaronUSBDevice::Finish(int saved, int sent, std::string reason) {
     if (sent != kResultOk)
         return {sent, kMsgDeviceWriteFailed};
     if (saved != 0)
-        return {kResultNotSaved, kMsgProfileNotSaved, 0, TakeLastWriteError()};
+        return {kResultNotSaved, kMsgProfileNotSaved, 0, std::move(reason)};
     return OpResult::Done();
+}
+
+OpResult CTessaronUSBDevice::SaveWhileSending(const std::function<int()>& send) {
+    std::string reason;
+    const auto save = [this, &reason] {
+        const int r = SaveProfile();
+        if (r != 0)
+            reason = TakeLastWriteError();
+        return r;
+    };
+    std::future<int> saving;
+    try {
+        saving = std::async(std::launch::async, save);
+    } catch (const std::system_error&) {
+        // No thread to be had: one after the other, as it would be anyway.
+        const int saved = save();
+        return Finish(saved, send(), std::move(reason));
+    }
+    const int sent = send();
+    const int saved = saving.get();
+    return Finish(saved, sent, std::move(reason));
 }
 
 void CTessaronUSBDevice::AnnounceChange() {
@@ -64,10 +91,10 @@ void CTessaronUSBDevice::AnnounceChange() {
 }
 
 OpResult CTessaronUSBDevice::CommitChange(bool send) {
-    const int saved = SaveProfile();
-    const int sent = send ? SendSettings() : kResultOk;
+    const OpResult result = send ? SaveWhileSending([this] { return SendSettings(); })
+                                 : Finish(SaveProfile(), kResultOk);
     AnnounceChange();
-    return Finish(saved, sent);
+    return result;
 }
 
 OpResult CTessaronUSBDevice::ChangeLight(LightInfo info, bool endsSync) {
@@ -144,11 +171,12 @@ OpResult CTessaronUSBDevice::ChangeAudioLight(const AudioLightInfo& record, std:
 }
 
 OpResult CTessaronUSBDevice::SaveKeysToDevice() {
+    CSequenceBatch batch(commandChannel_);
     const OpResult macros = DownloadUsedMacros();
     // Macros too large for the device: nothing more is sent, the caller gives the change up.
     if (macros.messageKey == kMsgMacrosTooLarge)
         return macros;
-    const int keys = DownloadCurrentKeyTable(0);
+    const int keys = FirstFailure({DownloadCurrentKeyTable(0), batch.End()});
     const int saved = SaveProfile();
     if (!macros.Ok())
         return macros;
@@ -169,24 +197,28 @@ OpResult CTessaronUSBDevice::ApplyProfile(bool afterReset) {
     if (!afterReset)
         RepairMacroBindings();
     RefreshPage();
+    // The whole profile in one sequence: the device stores it at the one end.
+    CSequenceBatch batch(commandChannel_);
     const int settings = SendSettings();
     const bool keyed = deviceType_ == kDeviceTypeKeyboard || deviceType_ == kDeviceTypeMouse;
     if (!keyed)
-        return Finish(0, settings);
+        return Finish(0, FirstFailure({settings, batch.End()}));
     const OpResult macros = DownloadUsedMacros();
     // Without the key table the device would keep the previous profile's keys.
     const int keys = DownloadCurrentKeyTable(0);
+    const int end = batch.End();
     if (!macros.Ok())
         return macros;
-    return Finish(0, settings != kResultOk ? settings : keys);
+    return Finish(0, FirstFailure({settings, keys, end}));
 }
 
 OpResult CTessaronUSBDevice::RestoreDefaults() {
     LoadDefaultProfile();
     const int saved = SaveProfile();
+    CSequenceBatch batch(commandChannel_);
     const OpResult macros = DownloadUsedMacros();
     const int keys = DownloadCurrentKeyTable(0);
-    const int settings = SendSettings();
+    const int settings = FirstFailure({SendSettings(), batch.End()});
     AnnounceChange();
     // The defaults are in the profile either way; the user learns the device missed them.
     if (!macros.Ok())

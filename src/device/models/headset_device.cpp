@@ -120,11 +120,17 @@ void CTessaronVU6533Device::SendLoop(std::stop_token stop) {
         pendingFrame_.reset();
         sending_ = true;
         lock.unlock();
+        const auto start = std::chrono::steady_clock::now();
+        bool whole = true;
         for (const LedReport& report : BuildLedReports(frame)) {
             // A lost report is mended by the next frame.
-            if (stop.stop_requested() || CommandChannel().WriteOutputReport(report) != kResultOk)
+            if (stop.stop_requested() || CommandChannel().WriteOutputReport(report) != kResultOk) {
+                whole = false;
                 break;
+            }
         }
+        if (whole)
+            frameRate_.Sent(start, std::chrono::steady_clock::now());
         lock.lock();
         sending_ = false;
         sendWake_.notify_all();

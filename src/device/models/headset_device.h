@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "device/audio/audio_bridge.h"
+#include "device/models/frame_rate_log.h"
 #include "device/models/lit_accessory_device.h"
 #include "profile/vu6533_profiledata.h"
 
@@ -150,7 +151,8 @@ private:
     std::condition_variable_any sendWake_;
     std::optional<LedFrame> pendingFrame_;
     bool sending_ = false;
-    std::jthread sender_;  // last: stops before the rest goes
+    CFrameRateLog frameRate_{kDeviceTypeHeadset};  // sender thread only
+    std::jthread sender_;                          // last: stops before the rest goes
 };
 
 }  // namespace morva

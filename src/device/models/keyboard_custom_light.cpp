@@ -19,6 +19,11 @@ void CTessaronKeyboardDevice::EffectCustom() {
 }
 
 int CTessaronKeyboardDevice::LoadCustomGroup() {
+    ShowCustomGroup();
+    return SendCustomGroup();
+}
+
+void CTessaronKeyboardDevice::ShowCustomGroup() {
     const int group = profile_.ReadCustomLightGroup();
     const std::vector<KeyColour> colours = profile_.ReadCustomLightColours(group, kblight::kLeds);
     for (std::size_t k = 0; k < colours.size(); ++k) {
@@ -26,7 +31,6 @@ int CTessaronKeyboardDevice::LoadCustomGroup() {
         Engine().SetLedColour(static_cast<int>(k),
                               LedColour{c.red, c.green, c.blue, c.alpha}.Pack());
     }
-    return SendCustomGroup();
 }
 
 int CTessaronKeyboardDevice::SendCustomGroup() {
@@ -62,13 +66,15 @@ OpResult CTessaronKeyboardDevice::ChangeCustomGroup(int group) {
         std::lock_guard lock(stateLock_);
         recordCopy_[krec::kCustomGroup] = light.customGroup;
     }
-    const int saved = SaveProfile();
-    int sent = SendSettings();
-    const int colours = LoadCustomGroup();
-    if (sent == kResultOk)
-        sent = colours;
+    // Read before the save starts: reading the group fills in what the profile lacks.
+    ShowCustomGroup();
+    const OpResult result = SaveWhileSending([this] {
+        const int sent = SendSettings();
+        const int colours = SendCustomGroup();
+        return sent == kResultOk ? colours : sent;
+    });
     AnnounceChange();
-    return Finish(saved, sent);
+    return result;
 }
 
 OpResult CTessaronKeyboardDevice::FillCustomGroup(bool on, int panelGroup) {
@@ -83,14 +89,15 @@ OpResult CTessaronKeyboardDevice::FillCustomGroup(bool on, int panelGroup) {
         c.c2 = colour[2];
         Engine().SetLedColour(k, c.Pack());
     }
-    const int sent = SendCustomGroup();
-    int saved = 0;
+    OpResult result = OpResult::Done();
     if (panelGroup >= 0 && panelGroup < kKeyboardCustomGroups) {
         StoreFrameInGroup(panelGroup);
-        saved = SaveProfile();
+        result = SaveWhileSending([this] { return SendCustomGroup(); });
+    } else {
+        result = Finish(0, SendCustomGroup());
     }
     AnnounceChange();
-    return Finish(saved, sent);
+    return result;
 }
 
 OpResult CTessaronKeyboardDevice::SetCustomKeyColour(int key, int panelGroup) {
@@ -108,9 +115,7 @@ OpResult CTessaronKeyboardDevice::SetCustomKeyColour(int key, int panelGroup) {
     if (panelGroup < 0 || panelGroup >= kKeyboardCustomGroups)
         return OpResult::Done();
     StoreFrameInGroup(panelGroup);
-    const int saved = SaveProfile();
-    const int sent = SendCustomGroup();
-    return Finish(saved, sent);
+    return SaveWhileSending([this] { return SendCustomGroup(); });
 }
 
 }  // namespace morva

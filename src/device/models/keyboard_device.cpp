@@ -22,14 +22,6 @@ bool IsMacro(const KeyCode& code) {
     return code.type == kMacroType || code.type == kMacroRepeatType;
 }
 
-int FirstFailure(std::initializer_list<int> results) {
-    for (int r : results) {
-        if (r != kResultOk)
-            return r;
-    }
-    return kResultOk;
-}
-
 }  // namespace
 
 std::atomic<bool> CTessaronKeyboardDevice::profileListChanged_{false};

@@ -190,6 +190,8 @@ private:
     void EffectCustom();
     // The profile's group into the frame, and sent; the send's result.
     int LoadCustomGroup();
+    // The profile's group into the frame only.
+    void ShowCustomGroup();
     int SendCustomGroup();
     // The frame into frameBuffer_, 3 bytes per LED index below `limit`, each channel at its
     // alpha (`scaled`) or as it is; the bytes to send (N x 3, at most `limit`).

@@ -121,11 +121,12 @@ OpResult CTessaronKeyboardDevice::AssignKey(int key, const KeyListEntry& entry, 
     keys[static_cast<std::size_t>(key)] = entry;
     SetKeyList(keys);
     const int saved = SaveProfile();
+    CSequenceBatch batch(CommandChannel());
     OpResult result = OpResult::Done();
     if (send == KeySend::MacrosAndKeyTable)
         result = DownloadUsedMacros();
     if (result.messageKey != kMsgMacrosTooLarge) {
-        const int written = DownloadCurrentKeyTable(0);
+        const int written = FirstFailure({DownloadCurrentKeyTable(0), batch.End()});
         const OpResult fallback = MacroFallbackResult();
         if (result.Ok())
             result = fallback.Ok() ? Finish(saved, written) : fallback;

@@ -10,14 +10,6 @@ namespace {
 constexpr int kReactivePeaks = 23;
 constexpr int kMusicPeakFlags = 8;
 
-int FirstFailure(std::initializer_list<int> results) {
-    for (int r : results) {
-        if (r != kResultOk)
-            return r;
-    }
-    return kResultOk;
-}
-
 }  // namespace
 
 CLitAccessoryDevice::CLitAccessoryDevice(hid::IHidBackend& backend, IClock& clock,

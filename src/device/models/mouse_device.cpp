@@ -24,15 +24,6 @@ std::uint16_t Word(std::span<const std::uint8_t, kInfoBlockSize> info, std::size
     return static_cast<std::uint16_t>(info[at] | info[at + 1] << 8);
 }
 
-// The first failing result of a sequence, else ok.
-int FirstFailure(std::initializer_list<int> results) {
-    for (int r : results) {
-        if (r != kResultOk)
-            return r;
-    }
-    return kResultOk;
-}
-
 }  // namespace
 
 std::vector<KeyListEntry> CompleteKeyList(std::vector<KeyListEntry> keys) {

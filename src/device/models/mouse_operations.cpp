@@ -151,11 +151,12 @@ OpResult CTessaronMouseDevice::AssignKey(int key, const KeyListEntry& entry, Key
     keys[static_cast<std::size_t>(key)] = entry;
     SetKeyList(keys);
     const int saved = SaveProfile();
+    CSequenceBatch batch(CommandChannel());
     OpResult result = OpResult::Done();
     if (send == KeySend::MacrosAndKeyTable)
         result = DownloadUsedMacros();
     if (result.Ok())
-        result = Finish(saved, DownloadCurrentKeyTable(0));
+        result = Finish(saved, FirstFailure({DownloadCurrentKeyTable(0), batch.End()}));
     AnnounceChange();
     return result;
 }

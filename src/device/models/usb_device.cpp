@@ -87,6 +87,7 @@ void CTessaronUSBDevice::SetSlotRecord(const SupportedInterface& record) {
     record_ = record;
     deviceType_ = record.deviceType;
     role_ = record.role;
+    frameRate_.SetDeviceType(deviceType_);
 }
 
 void CTessaronUSBDevice::SetKeyCount(int count) {
@@ -141,20 +142,7 @@ void CTessaronUSBDevice::SendLightFrame(std::span<const std::uint8_t> frame) {
     }
     lastFrame_.assign(frame.begin(), frame.end());
     lastSent_ = now;
-    ++framesSent_;
-    // How long the link took: what it allows is one frame per send time plus the timer's.
-    sendingTime_ += clock_.Now() - now;
-    if (now - countedSince_ >= std::chrono::seconds(1)) {
-        if (countedSince_ != IClock::TimePoint{}) {
-            const auto us =
-                std::chrono::duration_cast<std::chrono::microseconds>(sendingTime_).count();
-            DebugLog("light frames: device type %d, %d sent in the last second, %lld us each\n",
-                     deviceType_, framesSent_, static_cast<long long>(us / framesSent_));
-        }
-        framesSent_ = 0;
-        sendingTime_ = {};
-        countedSince_ = now;
-    }
+    frameRate_.Sent(now, clock_.Now());
 }
 
 void CTessaronUSBDevice::OnEventWord(std::uint16_t word, EventLink /*link*/) {

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <mutex>
@@ -24,6 +25,7 @@
 #include "device/links/product_links.h"
 #include "device/models/device_host.h"
 #include "device/models/effect_list_player.h"
+#include "device/models/frame_rate_log.h"
 #include "device/models/op_result.h"
 #include "device/preview/preview_engine.h"
 #include "device/protocol/commands.h"
@@ -331,6 +333,11 @@ protected:
     int SendSettings() { return DownloadSettings(0, 0, 1, screenWidth_, screenHeight_); }
     // The common end of an operation: what was sent and what was saved make one result.
     static OpResult Finish(int saved, int sent);
+    static OpResult Finish(int saved, int sent, std::string reason);
+    // Saves the profile on a thread of its own while `send` talks to the device, so the
+    // file's write and sync add nothing to the link's time. `send` must leave the profile
+    // document alone; what was sent and what was saved make one result.
+    OpResult SaveWhileSending(const std::function<int()>& send);
     // The page shows the model again.
     void AnnounceChange();
     // The end of most operations: the profile saved, the setting block sent when `send`,
@@ -400,10 +407,7 @@ private:
     std::vector<std::uint8_t> lastFrame_;
     std::chrono::steady_clock::time_point lastSent_{};
     std::chrono::steady_clock::time_point quietUntil_{};
-    // Frames sent since the last count went to the debug log.
-    int framesSent_ = 0;
-    std::chrono::steady_clock::duration sendingTime_{};
-    std::chrono::steady_clock::time_point countedSince_{};
+    CFrameRateLog frameRate_{0};
 
     // Held by the light thread for a step and by the synchronised lighting for a paint.
     std::mutex paintLock_;

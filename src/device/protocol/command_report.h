@@ -27,6 +27,9 @@ inline constexpr int kResultBadPage = -201;
 // A macro or shoot image too long for the device's 16-bit lengths; nothing was sent.
 inline constexpr int kResultImageTooLarge = -301;
 
+// The device information block's size (command 0x03).
+inline constexpr std::size_t kInfoBlockSize = 34;
+
 // Command codes.
 namespace cmd {
 inline constexpr std::uint8_t kBegin = 0x01;

@@ -111,21 +111,71 @@ int WriteTable(CDeviceChannel& channel, std::uint8_t command, const std::uint8_t
                  data, channel.TransferSize());
 }
 
-}  // namespace
-
-int CmdBegin(CDeviceChannel& channel) {
-    return Single(channel, cmd::kBegin);
-}
-
-int CmdEnd(CDeviceChannel& channel) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+int SendEnd(CDeviceChannel& channel) {
+    std::this_thread::sleep_for(kSequenceEndWait);
     return Single(channel, cmd::kEnd);
 }
 
+}  // namespace
+
+int CmdBegin(CDeviceChannel& channel) {
+    if (!channel.InBatch())
+        return Single(channel, cmd::kBegin);
+    CDeviceChannel::Batch& batch = channel.SequenceBatch();
+    // A begin that failed is tried again by the next sequence, as it would have been.
+    if (!batch.begun || batch.beginResult != kResultOk) {
+        batch.begun = true;
+        batch.beginResult = Single(channel, cmd::kBegin);
+    }
+    return batch.beginResult;
+}
+
+int CmdEnd(CDeviceChannel& channel) {
+    return channel.InBatch() ? kResultOk : SendEnd(channel);
+}
+
+CSequenceBatch::CSequenceBatch(CDeviceChannel& channel) : channel_(channel) {
+    CDeviceChannel::Batch& batch = channel.SequenceBatch();
+    std::thread::id none{};
+    if (!batch.owner.compare_exchange_strong(none, std::this_thread::get_id()))
+        return;  // this thread's batch already, or another thread's: sequences as they come
+    owns_ = true;
+    batch.begun = false;
+    batch.beginResult = kResultOk;
+    batch.reachable = -1;
+    batch.infoRead = false;
+}
+
+CSequenceBatch::~CSequenceBatch() {
+    End();
+}
+
+int CSequenceBatch::End() {
+    if (!owns_)
+        return kResultOk;
+    owns_ = false;
+    CDeviceChannel::Batch& batch = channel_.SequenceBatch();
+    const bool begun = batch.begun;
+    batch.owner.store(std::thread::id{});
+    // Sent even after a failed begin, as a single sequence's end is.
+    return begun ? SendEnd(channel_) : kResultOk;
+}
+
 int CmdReadInfo(CDeviceChannel& channel, std::span<std::uint8_t, kInfoBlockSize> info) {
-    return Read(channel,
-                {cmd::kReadInfo, Direction::Read, LockKind::Command, channel.ChunkSize(), 0},
-                info.data(), info.size());
+    const bool batched = channel.InBatch();
+    CDeviceChannel::Batch& batch = channel.SequenceBatch();
+    if (batched && batch.infoRead) {
+        std::copy(batch.info.begin(), batch.info.end(), info.begin());
+        return kResultOk;
+    }
+    const int r =
+        Read(channel, {cmd::kReadInfo, Direction::Read, LockKind::Command, channel.ChunkSize(), 0},
+             info.data(), info.size());
+    if (batched && r == kResultOk) {
+        std::copy(info.begin(), info.end(), batch.info.begin());
+        batch.infoRead = true;
+    }
+    return r;
 }
 
 int CmdReadSetting(CDeviceChannel& channel, std::uint8_t* out, std::size_t length,
@@ -208,9 +258,16 @@ int CmdLightControl(CDeviceChannel& channel) {
 bool CmdQueryWireless(CDeviceChannel& channel) {
     if (!channel.ViaReceiver())
         return true;
+    const bool batched = channel.InBatch();
+    CDeviceChannel::Batch& batch = channel.SequenceBatch();
+    if (batched && batch.reachable >= 0)
+        return batch.reachable == 1;
     CommandReport answer;
-    return Single(channel, cmd::kQueryWireless, 0, 0, &answer) == kResultOk &&
-           answer.bytes[kPayloadOffset] == 0xFF;
+    const bool reachable = Single(channel, cmd::kQueryWireless, 0, 0, &answer) == kResultOk &&
+                           answer.bytes[kPayloadOffset] == 0xFF;
+    if (batched)
+        batch.reachable = reachable ? 1 : 0;
+    return reachable;
 }
 
 }  // namespace morva

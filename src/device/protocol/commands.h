@@ -3,19 +3,52 @@
 // result code (command_report.h); reads copy the answer payloads to the caller's buffer.
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <initializer_list>
 #include <span>
 
 #include "device/protocol/device_channel.h"
 
 namespace morva {
 
-inline constexpr std::size_t kInfoBlockSize = 34;
 inline constexpr std::size_t kStatusBlockSize = 6;
 
+// The first failing result of a sequence's steps, else kResultOk.
+inline int FirstFailure(std::initializer_list<int> results) {
+    for (int r : results) {
+        if (r != kResultOk)
+            return r;
+    }
+    return kResultOk;
+}
+
+// How long an end waits before it is sent, giving the device time to store what was written.
+inline constexpr std::chrono::milliseconds kSequenceEndWait{10};
+
 int CmdBegin(CDeviceChannel& channel);
-// Waits 10 ms first, giving the device time to store what was written.
+// Waits kSequenceEndWait first.
 int CmdEnd(CDeviceChannel& channel);
+
+// Makes the sequences the constructing thread runs on `channel` until End() one sequence:
+// the first begin is sent (again only after a failed one), ends send nothing until End(),
+// the receiver is asked once whether its device answers and the information block is read
+// once. The device stores all of it at the one end, which spares the begin and end
+// exchanges and the end's wait of every other sequence. Other threads' sequences go on as
+// before. Within an open batch it does nothing.
+class CSequenceBatch {
+public:
+    explicit CSequenceBatch(CDeviceChannel& channel);
+    ~CSequenceBatch();
+    CSequenceBatch(const CSequenceBatch&) = delete;
+    CSequenceBatch& operator=(const CSequenceBatch&) = delete;
+    // The one end (kResultOk when nothing was begun); later calls do nothing.
+    int End();
+
+private:
+    CDeviceChannel& channel_;
+    bool owns_ = false;
+};
 int CmdReadInfo(CDeviceChannel& channel, std::span<std::uint8_t, kInfoBlockSize> info);
 int CmdReadSetting(CDeviceChannel& channel, std::uint8_t* out, std::size_t length,
                    std::uint16_t base);

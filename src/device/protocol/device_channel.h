@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <mutex>
 #include <span>
+#include <thread>
 #include <vector>
 
 #include "device/hid/hid_device.h"
@@ -69,6 +70,20 @@ public:
     std::uint32_t cableTimeoutMs = 1000;
     std::uint32_t receiverTimeoutMs = 5000;
 
+    // One sequence that several operations share (CSequenceBatch): kept by the thread that
+    // opened it, which alone reads and writes the fields below while it is open.
+    struct Batch {
+        std::atomic<std::thread::id> owner{};
+        bool begun = false;
+        int beginResult = kResultOk;
+        int reachable = -1;  // the receiver's answer within the batch; -1 not asked yet
+        bool infoRead = false;
+        std::array<std::uint8_t, kInfoBlockSize> info{};  // the information block, once read
+    };
+    Batch& SequenceBatch() { return batch_; }
+    // Whether the calling thread has a batch open on this channel.
+    bool InBatch() const { return batch_.owner.load() == std::this_thread::get_id(); }
+
 private:
     friend class CProductLinks;
 
@@ -87,6 +102,7 @@ private:
     std::atomic<bool> open_{false};
     std::atomic<bool> viaReceiver_{false};
     std::atomic<std::uint8_t> chunkSize_{24};
+    Batch batch_;
 };
 
 }  // namespace morva

@@ -41,6 +41,7 @@ struct LinkState {
     std::uint64_t generation = 0;  // bumped by every unplug
     std::deque<std::pair<Fault, int>> faults;
     int unplugAfter = 0;  // 0: no unplug scheduled
+    SimBus::Traffic traffic;
 };
 
 std::size_t Index(Link link) {
@@ -282,6 +283,7 @@ public:
             if (timesOut)
                 return IoResult::Timeout;
         }
+        ++core->links[Index(link_)].traffic.toDevice;
         if (report[0] != kCommandReportId) {
             // Other output reports (keyboard LEDs, the headset's LED registers) are the
             // product's business and get no answer.
@@ -371,6 +373,7 @@ BusCore::BusCore(const SimBusOptions& options)
 
 void BusCore::DeliverLocked(Link link, std::uint16_t interfaceNumber,
                             std::span<const std::uint8_t> report, Clock::time_point ready) {
+    ++links[Index(link)].traffic.toHost;
     for (SimConnection* connection : connections) {
         if (connection->Accepts(link, interfaceNumber, report[0]))
             connection->Push(report, ready);
@@ -694,6 +697,11 @@ std::vector<Report> SimBus::ReceivedReports(Product product) const {
             reports.push_back(report);
     }
     return reports;
+}
+
+SimBus::Traffic SimBus::LinkTraffic(Link link) const {
+    std::lock_guard lock(core_->mutex);
+    return core_->links[Index(link)].traffic;
 }
 
 void SimBus::ClearLog() {

@@ -82,6 +82,13 @@ public:
     std::vector<Report> ReceivedReports(Link link) const;
     std::vector<Report> ReceivedReports(Product product) const;
     void ClearLog();
+    // Reports that crossed a link's wire since the bus began, each of which spent the latency
+    // there: requests and output reports one way, answers and event reports the other.
+    struct Traffic {
+        std::uint64_t toDevice = 0;
+        std::uint64_t toHost = 0;
+    };
+    Traffic LinkTraffic(Link link) const;
 
     // Also done after every successful end command (0x02). False without a state file or
     // when it cannot be written.

@@ -107,6 +107,26 @@ TEST(Morvactl, TraceShowsEveryReport) {
     EXPECT_NE(run.err.find("返回\n"), std::string::npos);
 }
 
+TEST(Morvactl, LatencyShowsTheTimeBesideWhatTheLinkNeeds) {
+    test::TempDir dir;
+    CliRun run = Morvactl({"--simulate", "mouse", "--latency", "usb", "--data-dir",
+                           dir.path().string(), "mouse", "dpi", "1", "1600"});
+    ASSERT_EQ(run.status, 0) << run.err;
+    // The read at connection and the setting block are one sequence each; the read-back
+    // needs none. 8 + 8 + 4 reports of 1 ms and two ends' 10 ms.
+    const auto lines = Lines(run.err);
+    ASSERT_EQ(lines.size(), 1u) << run.err;
+    EXPECT_NE(lines[0].find("ms; 20 reports and 2 sequence ends need 40.0 ms"), std::string::npos)
+        << lines[0];
+    const double took = std::stod(lines[0].substr(std::string("morvactl: ").size()));
+    EXPECT_GE(took, 40.0);
+
+    run = Morvactl({"--latency", "usb", "list"});
+    EXPECT_EQ(run.status, 2);
+    run = Morvactl({"--simulate", "mouse", "--latency", "soon", "list"});
+    EXPECT_EQ(run.status, 2);
+}
+
 TEST(Morvactl, DescriptorPrintsCollectionsOrFails) {
     test::TempDir dir;
     // A boot mouse: three buttons and X/Y, no report ids.

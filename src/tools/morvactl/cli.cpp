@@ -45,6 +45,10 @@ Options:
                       links plugged in, comma-separated: mouse, mouse-receiver, keyboard,
                       keyboard-receiver, pad, headset
   --sim-state FILE    keep the simulated devices' memory in FILE between runs
+  --latency US|usb    with --simulate: each report spends US microseconds on the wire
+                      (usb: 1000, as a full-speed USB device moves them), and the command
+                      ends with a line on stderr: the time it took beside the reports sent
+                      and the sequence ends waited for
   --trace             print every command report sent and received to stderr
   --data-dir DIR      the local application data folder the mouse and profile
                       commands keep the profiles in (under DIR/MORVA TR510 Device/
@@ -130,6 +134,7 @@ struct Options {
     std::vector<sim::Link> links;
     std::string simState;
     bool trace = false;
+    std::optional<std::chrono::microseconds> latency;
     std::string dataDir;
     int screenWidth = 1920;
     int screenHeight = 1080;
@@ -165,12 +170,44 @@ public:
             sim::SimBusOptions simOptions;
             simOptions.plugged = options.links;
             simOptions.stateFile = options.simState;
+            simOptions.latency = options.latency.value_or(std::chrono::microseconds{0});
             auto bus = std::make_unique<sim::SimBus>(simOptions);
             simBus_ = bus.get();
             backend_ = std::move(bus);
         } else {
             backend_ = std::make_unique<hid::HidrawBackend>();
         }
+    }
+
+    int Run(const std::string& name, const std::vector<std::string>& rest,
+            const MouseRequest& mouse, const KeyboardRequest& keyboard, const PadRequest& pad,
+            const HeadsetRequest& headset, const ProfileRequest& profile,
+            const MacroRequest& macro);
+
+    // After a command on the simulated bus: the time it took beside the least the link
+    // needed for it (every report's time on the wire and every sequence end's wait).
+    void PrintLinkTime(std::chrono::steady_clock::duration took) const {
+        if (simBus_ == nullptr)
+            return;
+        std::uint64_t reports = 0;
+        int ends = 0;
+        for (const sim::Link link : sim::kAllLinks) {
+            const sim::SimBus::Traffic t = simBus_->LinkTraffic(link);
+            reports += t.toDevice + t.toHost;
+            for (const sim::Report& r : simBus_->ReceivedReports(link))
+                ends += r[3] == cmd::kEnd ? 1 : 0;
+        }
+        const auto us = [](auto d) {
+            return std::chrono::duration_cast<std::chrono::microseconds>(d).count();
+        };
+        const long long least = static_cast<long long>(reports) * options_.latency->count() +
+                                ends * us(kSequenceEndWait);
+        char line[160];
+        std::snprintf(line, sizeof line,
+                      "morvactl: %.1f ms; %llu reports and %d sequence end%s need %.1f ms\n",
+                      us(took) / 1000.0, static_cast<unsigned long long>(reports), ends,
+                      ends == 1 ? "" : "s", least / 1000.0);
+        err_ << line;
     }
 
     int List() {
@@ -586,6 +623,16 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
         }
         if (a == "--trace") {
             options.trace = true;
+        } else if (a == "--latency" && i + 1 < args.size()) {
+            const std::string& value = args[++i];
+            const std::optional<long long> us =
+                value == "usb" ? std::optional<long long>(sim::kUsbLatency.count())
+                               : ParseInt(value, 0, 1000000, 10);
+            if (!us) {
+                err << "morvactl: --latency takes microseconds per report (0..1000000) or usb\n";
+                return kExitUsage;
+            }
+            options.latency = std::chrono::microseconds(*us);
         } else if (a == "--data-dir" && i + 1 < args.size()) {
             options.dataDir = args[++i];
         } else if (a == "--screen" && i + 1 < args.size()) {
@@ -611,6 +658,10 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
         } else {
             break;
         }
+    }
+    if (options.latency && !options.simulate) {
+        err << "morvactl: --latency needs --simulate\n";
+        return kExitUsage;
     }
     options.command.assign(args.begin() + static_cast<std::ptrdiff_t>(i), args.end());
     if (options.command.empty()) {
@@ -693,6 +744,18 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
 
     const TraceSink trace(options.trace, err);
     Session session(options, out, err);
+    const auto start = std::chrono::steady_clock::now();
+    const int status = session.Run(name, rest, mouse, keyboard, pad, headset, profile, macro);
+    if (options.latency)
+        session.PrintLinkTime(std::chrono::steady_clock::now() - start);
+    return status;
+}
+
+int Session::Run(const std::string& name, const std::vector<std::string>& rest,
+                 const MouseRequest& mouse, const KeyboardRequest& keyboard, const PadRequest& pad,
+                 const HeadsetRequest& headset, const ProfileRequest& profile,
+                 const MacroRequest& macro) {
+    Session& session = *this;
     if (name == "mouse")
         return session.Mouse(mouse);
     if (name == "keyboard")
@@ -713,7 +776,7 @@ int RunMorvactl(const std::vector<std::string>& args, std::ostream& out, std::os
         return session.Send(rest);
     if (name == "sim-dump" && rest.size() == 2)
         return session.SimDump(rest[0], rest[1]);
-    err << "morvactl: unknown command or wrong arguments: " << name << " (see --help)\n";
+    err_ << "morvactl: unknown command or wrong arguments: " << name << " (see --help)\n";
     return kExitUsage;
 }
 

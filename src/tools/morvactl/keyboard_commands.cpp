@@ -102,15 +102,13 @@ private:
         CDeviceChannel& channel = kb_.CommandChannel();
         if (channel.ViaReceiver() && !CmdQueryWireless(channel))
             return kResultUnreachable;
+        // Reads need no begin and end, which frame what the keyboard is to store.
         std::uint8_t active = 0;
-        int result = CmdBegin(channel);
-        if (result == kResultOk)
-            result = CmdReadSetting(channel, &active, 1, 0);
+        int result = CmdReadSetting(channel, &active, 1, 0);
         if (result == kResultOk)
             result = CmdReadSetting(channel, record.data(), record.size(),
                                     static_cast<std::uint16_t>(active * kKeyboardRecordSize));
-        const int end = CmdEnd(channel);
-        return result == kResultOk ? end : result;
+        return result;
     }
 
     int Show() {

@@ -30,15 +30,13 @@ std::string ExplainLight(const OpResult& r, const CLitAccessoryDevice& model,
 
 int ReadLitRecord(CLitAccessoryDevice& model, LitRecord& record, int& active) {
     CDeviceChannel& channel = model.CommandChannel();
+    // Reads need no begin and end, which frame what the device is to store.
     std::uint8_t index = 0;
-    int result = CmdBegin(channel);
-    if (result == kResultOk)
-        result = CmdReadSetting(channel, &index, 1, 0);
+    int result = CmdReadSetting(channel, &index, 1, 0);
     if (result == kResultOk)
         result = CmdReadSetting(channel, record.data(), record.size(), LitRecordAddress(index));
-    const int end = CmdEnd(channel);
     active = index;
-    return result == kResultOk ? end : result;
+    return result;
 }
 
 std::string LitLightLine(const CLitAccessoryDevice& model, const LitRecord& r) {

@@ -223,15 +223,13 @@ private:
         return kExitOk;
     }
 
+    // A read needs no begin and end: those frame what the mouse is to store (the model reads
+    // the active profile the same way).
     int ReadSetting(std::uint8_t* bytes, std::size_t length, std::uint16_t base) {
         CDeviceChannel& channel = mouse_.CommandChannel();
         if (channel.ViaReceiver() && !CmdQueryWireless(channel))
             return kResultUnreachable;
-        int result = CmdBegin(channel);
-        if (result == kResultOk)
-            result = CmdReadSetting(channel, bytes, length, base);
-        const int end = CmdEnd(channel);
-        return result == kResultOk ? end : result;
+        return CmdReadSetting(channel, bytes, length, base);
     }
 
     static std::uint16_t Base(int profile) { return static_cast<std::uint16_t>(profile * 128); }

@@ -1,5 +1,5 @@
 # The two everyday commands; both install what is missing and build first.
-.PHONY: run test test-asan test-tsan test-fuzz fuzz build install package format clean
+.PHONY: run test test-asan test-tsan test-fuzz fuzz perf build install package format clean
 
 # Where `make install` puts the program; DESTDIR (empty) is put before it, for staging.
 PREFIX ?= /usr/local
@@ -36,6 +36,13 @@ test-fuzz:
 FUZZ_SECONDS ?= 60
 fuzz:
 	scripts/fuzz $(FUZZ_SECONDS)
+
+# Builds build-run as `make run` does, measures it and writes today's figures into
+# docs/performance.md (PERF_ARGS, e.g. --quick or --no-write, go to the script).
+PERF_ARGS ?=
+perf:
+	scripts/setup --build-dir build-run --type RelWithDebInfo --sanitize "" --no-tests
+	scripts/measure-performance $(PERF_ARGS)
 
 build:
 	scripts/setup --build-dir build

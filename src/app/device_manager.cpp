@@ -732,6 +732,11 @@ void CDeviceManager::UpdateReachNotice() {
         notice->SetText(QStringLiteral("kb_out_of_reach_text"));
 }
 
+void CDeviceManager::SetSearching(bool on) {
+    searching_ = on;
+    UpdateStrip();
+}
+
 void CDeviceManager::UpdateStrip() {
     int first = -1;
     const int connected = CountConnectedDevices(&first);
@@ -739,7 +744,7 @@ void CDeviceManager::UpdateStrip() {
     ui::CTabLayoutUI* pages = Tabs("device_switch");
     ui::CTabLayoutUI* powers = Tabs("device_power_switch");
     if (noDevice != nullptr)
-        noDevice->SetVisible(connected == 0);
+        noDevice->SetVisible(connected == 0 && !searching_);
     if (pages != nullptr)
         pages->SetVisible(connected > 0);
     if (connected == 0) {

@@ -84,6 +84,9 @@ public:
     // Start-up: the mouse and keyboard pages, then the monitor thread in the worker slot and
     // the synchronised lighting.
     void Start(CWorkerTable& workers, int workerSlot);
+    // While searching, the window does not say that no device is connected: until the first
+    // discovery pass has been handled it cannot know.
+    void SetSearching(bool on);
     // The window's messages of this class; false for others.
     bool HandleMessage(int msg, intptr_t wParam, intptr_t lParam);
 
@@ -169,6 +172,7 @@ private:
     ui::CControlUI* Find(const char* name) const;
     ui::CTabLayoutUI* Tabs(const char* name) const;
     void UpdateStrip();
+    bool searching_ = false;
     // The same-mode button is allowed while more than one device is connected; withdrawn,
     // every device leaves the synchronised lighting.
     void UpdateSameModePermission(int connected);

@@ -16,6 +16,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/first_paint.h"
 #include "app/ipc_endpoint.h"
 #include "app/main_wnd.h"
 #include "app/sleep_watcher.h"
@@ -52,33 +53,6 @@ void LoadFonts(const QString& res) {
             QFontDatabase::addApplicationFont(path);
     }
 }
-
-// With MORVA_DEBUG: when the window painted its first frame, in ms since the epoch (to set
-// against the time the process was started) and since main() began.
-class FirstFrameLog : public QObject {
-public:
-    explicit FirstFrameLog(QWidget& window) : window_(window) {
-        if (morva::DebugLogEnabled())
-            window.installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override {
-        if (watched == &window_ && event->type() == QEvent::Paint) {
-            window_.removeEventFilter(this);
-            morva::DebugLog(
-                "window: first frame %dx%d at %lld ms since the epoch, %lld ms "
-                "after main\n",
-                window_.width(), window_.height(),
-                static_cast<long long>(QDateTime::currentMSecsSinceEpoch()),
-                static_cast<long long>(g_sinceMain.elapsed()));
-        }
-        return false;
-    }
-
-private:
-    QWidget& window_;
-};
 
 // --help among the arguments (not as an option's value): answered before QApplication,
 // which needs a display.
@@ -214,9 +188,23 @@ int main(int argc, char** argv) {
     window.SetStartHidden(startHidden);
     window.Create();  // at the design size in this DPI
     window.CenterWindow();
-    FirstFrameLog firstFrame(window);
-    // The fixed pages exist before the first show, so the window maps once, complete.
+    // The window maps once, at its size; the device pages follow its first frame.
+    window.SetDevicesAfterFirstFrame(true);
     window.SendWindowInit();
+    // With MORVA_DEBUG: when the window painted its first frame, in ms since the epoch (to set
+    // against the time the process was started) and since main() began. Watching from
+    // after the window's own watch (which starts the devices), it is told first.
+    std::optional<morva::app::CFirstPaintHook> firstFrame;
+    if (morva::DebugLogEnabled()) {
+        firstFrame.emplace(window, [&window] {
+            morva::DebugLog(
+                "window: first frame %dx%d at %lld ms since the epoch, %lld ms "
+                "after main\n",
+                window.width(), window.height(),
+                static_cast<long long>(QDateTime::currentMSecsSinceEpoch()),
+                static_cast<long long>(g_sinceMain.elapsed()));
+        });
+    }
     if (!startHidden)
         window.ShowWindow(true);
 

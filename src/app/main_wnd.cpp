@@ -166,6 +166,9 @@ ui::CControlUI* CMainWnd::CreateControl(const QString& tag) {
 intptr_t CMainWnd::HandleCustomMessage(int msg, intptr_t wParam, intptr_t lParam, bool& handled) {
     if (msg == kMsgActivateInstance) {
         handled = true;
+        // Posted after the first discovery pass: what is connected is known now.
+        if (devices_)
+            devices_->SetSearching(false);
         DebugLog("软件标示 %d，%lld %lld\n", msg, static_cast<long long>(wParam),
                  static_cast<long long>(lParam));
         if (shownOnce_)
@@ -390,13 +393,23 @@ void CMainWnd::WindowStart() {
         return;
     BroadcastLightNotice();  // other programs learn whether the lighting is ours
     ApplyLanguage(language_.GetSavedLanguage());
+    if (devicesAfterFirstFrame_ && !startHidden_) {
+        if (devices_)
+            devices_->SetSearching(true);
+        firstPaint_ = std::make_unique<CFirstPaintHook>(*this, [this] { StartDevices(); });
+    } else {
+        StartDevices();
+    }
+    if (GetRoot())
+        ui::CPaintManagerUI::SetTimer(GetRoot(), kTimerAdaptDisplay, 100);
+    started_ = true;
+}
+
+void CMainWnd::StartDevices() {
     if (devices_)
         devices_->Start(workers_, 0);
     StartMusicLighting();
     StartAppProfiles();
-    if (GetRoot())
-        ui::CPaintManagerUI::SetTimer(GetRoot(), kTimerAdaptDisplay, 100);
-    started_ = true;
 }
 
 void CMainWnd::StartMusicLighting() {

@@ -10,6 +10,7 @@
 
 #include "app/device_hook.h"
 #include "app/device_manager.h"
+#include "app/first_paint.h"
 #include "app/ipc_endpoint.h"
 #include "app/skin_frame.h"
 #include "app/window_messages.h"
@@ -114,6 +115,9 @@ public:
     int EditingSaved() const { return editingSaved_; }
     // Started from the session's autostart: the window stays in the tray until asked for.
     void SetStartHidden(bool hidden) { startHidden_ = hidden; }
+    // The device pages are built, and discovery started, once the shown window has painted
+    // its first frame: building them takes longer than the rest of the start-up.
+    void SetDevicesAfterFirstFrame(bool on) { devicesAfterFirstFrame_ = on; }
     void ToggleFromTray();
     void CloseSecondaryWindows();
     // The settings window, beside the settings button or centred (main_wnd_settings.cpp);
@@ -206,6 +210,7 @@ private:
     // come back).
     void HideToTray();
     void WindowStart();
+    void StartDevices();
     void OnTimer(int id);
     void OpenTrayMenu();
     void OnMenuItem(const QString& name);
@@ -232,6 +237,8 @@ private:
     bool started_ = false;
     bool shownOnce_ = false;
     bool startHidden_ = false;
+    bool devicesAfterFirstFrame_ = false;
+    std::unique_ptr<CFirstPaintHook> firstPaint_;
     int editingSaved_ = 1;
     std::map<std::string, int> pending_;
     std::unique_ptr<CDeviceHook> hook_;

@@ -99,6 +99,25 @@ protected:
     CDeviceManager* devices_ = nullptr;
 };
 
+TEST_F(DeviceDiscoveryTest, TheShownWindowPaintsFirstAndNeverSaysNoDeviceBeforeTheSearch) {
+    sim_.startsAsTheProgram = true;
+    ASSERT_TRUE(sim_.Start({}));
+    devices_ = sim_.devices;
+    window_ = sim_.window.get();
+    EXPECT_EQ(devices_->EntryCount(), 0) << "no page before the window's first frame";
+    EXPECT_FALSE(Visible("No_device_Link")) << "not known yet";
+    window_->ShowWindow(true);
+    const auto until = [](const std::function<bool()>& done) {
+        const auto deadline = std::chrono::steady_clock::now() + 5s;
+        while (!done() && std::chrono::steady_clock::now() < deadline)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        return done();
+    };
+    ASSERT_TRUE(until([&] { return devices_->EntryCount() == 2; }));
+    ASSERT_TRUE(until([&] { return Visible("No_device_Link"); }))
+        << "nothing is connected: the window says so once it has looked";
+}
+
 TEST_F(DeviceDiscoveryTest, ReceiverFirstIsServedByTheStartupMousePage) {
     Start({Link::MouseReceiver});
     ASSERT_EQ(devices_->EntryCount(), 2) << "mouse and keyboard pages exist from the start";

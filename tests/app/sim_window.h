@@ -83,6 +83,12 @@ struct SimWindow {
         devices = window->Devices();
         if (devices == nullptr)
             return false;
+        if (startsAsTheProgram) {
+            // As the program starts: the window's start, the devices after its first frame.
+            window->SetDevicesAfterFirstFrame(true);
+            window->SendWindowInit();
+            return true;
+        }
         devices->CreateFixedPages();
         return true;
     }
@@ -125,6 +131,9 @@ struct SimWindow {
     bool desktopInput = false;
     // Nor does it follow the program in front there, unless it brings its own display.
     bool followPrograms = false;
+    // Start as the program does (windowinit, devices after the first frame) instead of
+    // building the fixed pages at once.
+    bool startsAsTheProgram = false;
     std::string inputDisplay;
     // The headsets' sound; empty: what the program gives a simulated bus.
     app::AudioBridgeFactory makeAudioBridge;

@@ -49,6 +49,7 @@ private:
     CDeviceChannel& channel_;
     bool owns_ = false;
 };
+
 int CmdReadInfo(CDeviceChannel& channel, std::span<std::uint8_t, kInfoBlockSize> info);
 int CmdReadSetting(CDeviceChannel& channel, std::uint8_t* out, std::size_t length,
                    std::uint16_t base);

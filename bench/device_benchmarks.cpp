@@ -12,7 +12,6 @@
 #include "bench/device_rig.h"
 #include "device/models/keyboard_device.h"
 #include "device/models/mouse_device.h"
-#include "profile/profile_list_store.h"
 #include "profile/profile_records.h"
 
 namespace morva::bench {
@@ -86,16 +85,9 @@ Operation ProfileSwitch() {
     auto ids = std::make_shared<std::vector<std::string>>(2);
     return {[ids](DeviceRig& rig) {
                 Model& m = rig.Model();
-                if (m.DeviceType() != kDeviceTypeMouse && m.DeviceType() != kDeviceTypeKeyboard) {
-                    // Families without keys switch between the default profile and a copy.
-                    CProfileListStore store(m.DeviceType(), m.GetUserDataFolder(),
-                                            m.GetDefaultProfilePath());
-                    if (store.InitProfileList() < 0 || store.CopyProfile() < 0)
-                        return false;
-                    (*ids)[0] = store.Entries()[0].id;
-                    (*ids)[1] = store.Entries()[1].id;
-                    return true;
-                }
+                // Families without keys switch between the default profile and a copy.
+                if (m.DeviceType() != kDeviceTypeMouse && m.DeviceType() != kDeviceTypeKeyboard)
+                    return CopyCurrentProfile(m, (*ids)[0], (*ids)[1]);
                 return PrepareProfilesWithMacros(m, (*ids)[0], (*ids)[1]);
             },
             [ids](DeviceRig& rig, long iteration) {

@@ -133,6 +133,10 @@ bool PrepareProfilesWithMacros(CTessaronUSBDevice& model, std::string& first, st
     }
     if (model.GetUsedMacros().size() != static_cast<std::size_t>(kMacros))
         return false;
+    return CopyCurrentProfile(model, first, second);
+}
+
+bool CopyCurrentProfile(CTessaronUSBDevice& model, std::string& first, std::string& second) {
     CProfileListStore store(model.DeviceType(), model.GetUserDataFolder(),
                             model.GetDefaultProfilePath());
     if (store.InitProfileList() < 0 || store.CopyProfile() < 0 || store.Entries().size() < 2)

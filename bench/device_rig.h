@@ -64,5 +64,7 @@ private:
 // Ten macros of forty events each bound to keys of the current profile, then a copy of that
 // profile: the two profiles a switch goes between. False when something could not be set up.
 bool PrepareProfilesWithMacros(CTessaronUSBDevice& model, std::string& first, std::string& second);
+// The current profile and a copy of it, for the families without keys.
+bool CopyCurrentProfile(CTessaronUSBDevice& model, std::string& first, std::string& second);
 
 }  // namespace morva::bench

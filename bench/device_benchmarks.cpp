@@ -1,5 +1,5 @@
 // The device operations on the simulated bus with about 1 ms a report, each beside the least
-// time its reports and mandated sleeps allow. `--smoke` runs each operation once and fails
+// time its reports and mandated sleeps allow. `--smoke` runs each operation twice and fails
 // when one of them does not succeed.
 #include <benchmark/benchmark.h>
 

@@ -32,7 +32,6 @@ public:
     DeviceRig& operator=(const DeviceRig&) = delete;
 
     CTessaronUSBDevice& Model() { return *model_; }
-    sim::SimBus& Bus() { return *bus_; }
     sim::Link Link() const { return link_; }
     std::chrono::microseconds Latency() const { return latency_; }
 
